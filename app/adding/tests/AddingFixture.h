@@ -1,0 +1,97 @@
+#pragma once
+// A small machine for the adding windows: drives A and C are folders of a
+// temporary tree, drive B has no medium. The program's current folder is
+// A/Setups.
+#include "common/FileSystemObject.h"
+
+#include <QAbstractItemView>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+class FakeDrives : public FileSystemObject
+{
+public:
+    QStringList roots;
+    QSet<QString> withoutMedium;
+
+    QStringList driveRoots() const override { return roots; }
+    bool isDriveReady(const QString &root) const override
+    {
+        return roots.contains(root) && !withoutMedium.contains(root) && QFileInfo(root).isDir();
+    }
+};
+
+class AddingTree
+{
+public:
+    QTemporaryDir dir;
+    QString A, B, C, Setups;
+
+    AddingTree()
+    {
+        A = dir.filePath(QStringLiteral("A"));
+        B = dir.filePath(QStringLiteral("B"));
+        C = dir.filePath(QStringLiteral("C"));
+        Setups = A + QStringLiteral("/Setups");
+        file(Setups + QStringLiteral("/setup.exe"), 512);
+        file(Setups + QStringLiteral("/Tool.MSI"), 1536 * 1024);
+        file(Setups + QStringLiteral("/run.bat"), 1048570);
+        file(Setups + QStringLiteral("/big.exe"), 3 * 1048576);
+        file(Setups + QStringLiteral("/readme.txt"), 10);
+        file(Setups + QStringLiteral("/NOTES.TXT"), 10);
+        file(Setups + QStringLiteral("/.hidden.exe"), 10);
+        file(Setups + QStringLiteral("/Sub/inner.exe"), 10);
+        QDir().mkpath(A + QStringLiteral("/Other"));
+        file(A + QStringLiteral("/root.exe"), 10);
+        file(C + QStringLiteral("/c.msi"), 10);
+        QDir().mkpath(B);
+    }
+
+    static void file(const QString &path, qint64 bytes)
+    {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            qFatal("cannot write %s", qPrintable(path));
+        f.resize(bytes);
+    }
+
+    void install(FakeDrives &drives) const
+    {
+        drives.roots = {A, B, C};
+        drives.withoutMedium = {B};
+        FileSystemObject::setInstance(&drives);
+    }
+};
+
+inline QStringList texts(const QListWidget *list)
+{
+    QStringList result;
+    for (int i = 0; i < list->count(); ++i)
+        result << list->item(i)->text();
+    return result;
+}
+
+inline QTreeWidgetItem *folderItem(QTreeWidget *tree, const QString &name)
+{
+    const QList<QTreeWidgetItem *> found = tree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+// A click and a double-click at an item, as the mouse gives them.
+inline void clickAt(QAbstractItemView *view, const QRect &rect)
+{
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+}
+
+inline void doubleClickAt(QAbstractItemView *view, const QRect &rect)
+{
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+}

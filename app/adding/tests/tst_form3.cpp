@@ -1,0 +1,179 @@
+// The search path chooser driven as a user would, over a temporary folder tree
+// with one drive that has no medium.
+#include "AddingFixture.h"
+#include "ScriptedPrompts.h"
+#include "adding/BrowseLists.h"
+#include "adding/Form3.h"
+#include "common/Folders.h"
+#include "common/Globals.h"
+#include "editor/Form1.h"
+#include "ui/Program.h"
+#include "ui/Twips.h"
+#include "ui/Windows.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+class TestForm3 : public QObject
+{
+    Q_OBJECT
+
+    AddingTree m_tree;
+    FakeDrives m_drives;
+    QString m_startDir;
+    ScriptedPrompts *m_prompts = nullptr;
+    Form1 *m_editor = nullptr;
+
+    Form3 *open()
+    {
+        QTest::mouseClick(m_editor->Command8, Qt::LeftButton); // "Open"
+        Form3 *w = Windows::find<Form3>();
+        if (!w)
+            qFatal("\"Open\" did not open the chooser");
+        if (!QTest::qWaitForWindowExposed(w))
+            qWarning("window not exposed");
+        return w;
+    }
+
+    static void doubleClickFolder(Form3 *w, const QString &name)
+    {
+        QTreeWidgetItem *item = folderItem(w->Dir1, name);
+        QVERIFY2(item, qPrintable(name));
+        doubleClickAt(w->Dir1, w->Dir1->visualItemRect(item));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_tree.dir.isValid());
+        Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
+        m_startDir = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_tree.Setups));
+    }
+
+    void cleanupTestCase() { QDir::setCurrent(m_startDir); }
+
+    void init()
+    {
+        Globals::reset();
+        m_tree.install(m_drives);
+        m_prompts = new ScriptedPrompts;
+        Program::setPrompts(m_prompts);
+        m_editor = Windows::show<Form1>();
+    }
+
+    void cleanup()
+    {
+        Windows::unloadAll();
+        Program::setPrompts(nullptr);
+        FileSystemObject::setInstance(nullptr);
+        delete m_prompts;
+    }
+
+    void opensAtTheCurrentFolder()
+    {
+        Form3 *w = open();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Select path to search"));
+        QVERIFY(!m_editor->isEnabled());
+        QCOMPARE(w->size(), twSize(4680, 3495));
+        QVERIFY2(!w->background().isNull(), "Dialog1.jpg is in the application folder");
+        QCOMPARE(w->Drive1->geometry(), twRect(120, 240, 4455, 390));
+        QCOMPARE(w->Dir1->geometry(), twRect(120, 720, 4455, 2190));
+        QCOMPARE(w->Command1->text(), QStringLiteral("OK"));
+        QCOMPARE(w->Command1->geometry(), twRect(3240, 3000, 1215, 375));
+        QCOMPARE(w->Command2->text(), QStringLiteral("Cancel"));
+        QCOMPARE(w->Command2->geometry(), twRect(1680, 3000, 1335, 375));
+        QCOMPARE(w->Drive1->drive(), m_tree.A);
+        QCOMPARE(w->Dir1->path(), m_tree.Setups);
+        QCOMPARE(w->Drive1->count(), 3);
+        QCOMPARE(w->Drive1->nextInFocusChain(), static_cast<QWidget *>(w->Dir1));
+    }
+
+    void okWritesTheOpenedFolder()
+    {
+        Form3 *w = open();
+        // A single click only highlights: OK takes the folder last opened.
+        QTreeWidgetItem *sub = folderItem(w->Dir1, QStringLiteral("Sub"));
+        clickAt(w->Dir1, w->Dir1->visualItemRect(sub));
+        QCOMPARE(w->Dir1->path(), m_tree.Setups);
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QCOMPARE(m_editor->Text1->text(), m_tree.Setups);
+        QVERIFY(!w->isVisible());
+        QVERIFY(m_editor->isEnabled());
+
+        // The root of a drive, replacing what the path box held.
+        open();
+        doubleClickFolder(w, QDir::toNativeSeparators(m_tree.A));
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QCOMPARE(m_editor->Text1->text(), m_tree.A);
+
+        // The keyboard opens a folder too.
+        open();
+        w->Dir1->setCurrentItem(folderItem(w->Dir1, QStringLiteral("Setups")));
+        QTest::keyClick(w->Dir1, Qt::Key_Return);
+        QCOMPARE(w->Dir1->path(), m_tree.Setups);
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QCOMPARE(m_editor->Text1->text(), m_tree.Setups);
+    }
+
+    void secondOpenShowsTheFolderChosenBefore()
+    {
+        Form3 *w = open();
+        doubleClickFolder(w, QStringLiteral("Sub"));
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QCOMPARE(open(), w);
+        QVERIFY(!m_editor->isEnabled());
+        QCOMPARE(w->Dir1->path(), m_tree.Setups + "/Sub");
+        QCOMPARE(w->Dir1->currentItem()->text(0), QStringLiteral("Sub"));
+    }
+
+    void cancelLeavesThePathBox()
+    {
+        const QString prompt = m_editor->Text1->text();
+        Form3 *w = open();
+        doubleClickFolder(w, QStringLiteral("Sub"));
+        QTest::mouseClick(w->Command2, Qt::LeftButton);
+        QCOMPARE(m_editor->Text1->text(), prompt);
+        QVERIFY(!w->isVisible());
+        QVERIFY(m_editor->isEnabled());
+    }
+
+    void driveWithoutMedium()
+    {
+        Form3 *w = open();
+        QTest::keyClick(w->Drive1, Qt::Key_Down); // A -> B
+        QCOMPARE(m_prompts->boxes.size(), 1);
+        QCOMPARE(m_prompts->boxes[0].text, QStringLiteral("Drive not ready"));
+        QCOMPARE(m_prompts->boxes[0].title, QStringLiteral("Open"));
+        QCOMPARE(m_prompts->boxes[0].icon, MsgIcon::Critical);
+        QCOMPARE(w->Drive1->drive(), m_tree.B);
+        QCOMPARE(w->Dir1->path(), m_tree.Setups);
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QCOMPARE(m_editor->Text1->text(), m_tree.Setups);
+
+        open();
+        QTest::keyClick(w->Drive1, Qt::Key_Down); // B -> C, ready
+        QCOMPARE(m_prompts->boxes.size(), 1);
+        QCOMPARE(w->Dir1->path(), m_tree.C);
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QCOMPARE(m_editor->Text1->text(), m_tree.C);
+    }
+
+    void closingUnloads()
+    {
+        QPointer<Form3> w = open();
+        doubleClickFolder(w, QStringLiteral("Sub"));
+        const QString before = m_editor->Text1->text();
+        w->close();
+        QVERIFY(m_editor->isEnabled());
+        QCOMPARE(m_editor->Text1->text(), before);
+        QVERIFY(!Windows::find<Form3>());
+        QTRY_VERIFY(w.isNull());
+
+        Form3 *fresh = open();
+        QCOMPARE(fresh->Dir1->path(), m_tree.Setups);
+    }
+};
+
+QTEST_MAIN(TestForm3)
+#include "tst_form3.moc"

@@ -1,0 +1,28 @@
+#pragma once
+// Every message box, input box and file dialog goes through this interface, so
+// the windows run under test with scripted answers.
+#include <QString>
+
+class QObject;
+
+enum class MsgIcon { None, Critical, Exclamation, Information };
+enum class FileDialogMode { Open, Save };
+
+class Prompts
+{
+public:
+    virtual ~Prompts() = default;
+
+    // A modal box with one OK button. Lines of text are joined by "\r".
+    // An empty title stands for the program's title.
+    virtual void messageBox(const QString &text, const QString &title, MsgIcon icon) = 0;
+
+    // The input box: what the user typed, or an empty text when cancelled.
+    virtual QString inputBox(const QString &prompt, const QString &title,
+                             const QString &defaultText = QString()) = 0;
+
+    // Shows a common-dialog control (properties Filter and FileName) for opening
+    // or saving. On a choice the control's FileName holds the chosen path and the
+    // result is true; on cancel the result is false and FileName is untouched.
+    virtual bool showFileDialog(QObject *dialog, FileDialogMode mode) = 0;
+};

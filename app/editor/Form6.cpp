@@ -1,0 +1,91 @@
+#include "editor/Form6.h"
+
+#include "editor/EditorLogic.h"
+#include "editor/Form1.h"
+#include "ui/Twips.h"
+#include "ui/Windows.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+
+Form6::Form6()
+{
+    setWindowTitle(QStringLiteral("Form6"));
+    centreOnScreen(this, 4695, 855);
+    Shape1 = new Shape(this);
+    Shape1->setGeometry(twRect(0, 0, 4695, 855));
+    Label1 = new VbLabel(this);
+    Label1->setWordWrap(false);
+    Label1->setCaption(QStringLiteral("Send the selected line to line :"));
+    Label1->setGeometry(twRect(720, 300, 2295, 255));
+    Text3 = new QLineEdit(this);
+    QFont small = Text3->font();
+    small.setPointSizeF(8.25);
+    Text3->setFont(small);
+    Text3->setGeometry(twRect(3000, 240, 1215, 330));
+    Text3->installEventFilter(this);
+    Label2 = new VbLabel(this);
+    Label2->setWordWrap(false);
+    Label2->setCaption(QStringLiteral("Press \"Enter\" to send"));
+    Label2->setGeometry(twRect(2820, 600, 1575, 255));
+    Command1 = new QPushButton(QStringLiteral("Cancel"), this);
+    Command1->setGeometry(twRect(840, 600, 735, 255));
+    connect(Command1, &QPushButton::clicked, this, &Form6::Command1_Click);
+}
+
+void Form6::Form_Load()
+{
+    setBackground(appPicture(QStringLiteral("\\Dialog1.jpg")));
+}
+
+void Form6::showEvent(QShowEvent *event)
+{
+    PictureWindow::showEvent(event);
+    Windows::setEnabled<Form1>(false);
+    Text3->setFocus();
+}
+
+void Form6::Text3_KeyPress(int key)
+{
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        return;
+    const double target = EditorLogic::readTargetLine(Text3->text());
+    if (target > 0) {
+        if (Form1 *editor = Windows::find<Form1>()) {
+            QStringList rows = editor->ListB->rows();
+            if (EditorLogic::MoveRowToLine(rows, editor->ListB->ListIndex(), target)) {
+                editor->ListB->setRows(rows);
+                Text3->clear();
+            }
+        }
+    }
+    Windows::setEnabled<Form1>(true);
+    hide();
+}
+
+void Form6::Command1_Click()
+{
+    Windows::setEnabled<Form1>(true);
+    hide();
+}
+
+void Form6::closeEvent(QCloseEvent *event)
+{
+    // Closing by the frame is Cancel; the window stays loaded.
+    event->accept();
+    Windows::setEnabled<Form1>(true);
+}
+
+bool Form6::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Text3 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            Text3_KeyPress(key);
+            return true;
+        }
+    }
+    return PictureWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,395 @@
+// The list editor and its small windows driven as a user would, with scripted
+// dialog answers and the real control libraries from the build.
+#include "ScriptedPrompts.h"
+#include "common/Folders.h"
+#include "common/Globals.h"
+#include "editor/Dialog.h"
+#include "editor/Form1.h"
+#include "editor/Form6.h"
+#include "install/Form2.h"
+#include "ui/Program.h"
+#include "ui/Windows.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    ScriptedPrompts *m_prompts = nullptr;
+
+    Form1 *openEditor()
+    {
+        Form2 *main = Windows::show<Form2>();
+        QTest::mouseClick(main->Image2, Qt::LeftButton); // Point
+        Form1 *editor = Windows::find<Form1>();
+        return editor;
+    }
+
+    static void selectRow(Form1 *w, int row)
+    {
+        QListWidgetItem *item = w->ListB->item(row);
+        QTest::mouseClick(w->ListB->viewport(), Qt::LeftButton, {},
+                          w->ListB->visualItemRect(item).center());
+    }
+
+    static void doubleClickRow(Form1 *w, int row)
+    {
+        const QPoint at = w->ListB->visualItemRect(w->ListB->item(row)).center();
+        QTest::mouseClick(w->ListB->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(w->ListB->viewport(), Qt::LeftButton, {}, at);
+    }
+
+    static void tick() { QTest::qWait(40); }
+
+    static QByteArray readAll(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    // Chooses a menu entry the way the user does: through the real popup menu.
+    static void chooseMenuEntry(Form1 *w, const QString &key)
+    {
+        QVERIFY2(w->PopupMenu, "the item menu comes from its control library");
+        QObject *menuObject = nullptr;
+        QMetaObject::invokeMethod(w->PopupMenu, "menu", Qt::DirectConnection,
+                                  Q_RETURN_ARG(QObject *, menuObject));
+        auto *menu = qobject_cast<QMenu *>(menuObject);
+        QVERIFY(menu);
+        int index = -1;
+        int count = 0;
+        QMetaObject::invokeMethod(w->PopupMenu, "Count", Qt::DirectConnection, Q_RETURN_ARG(int, count));
+        for (int i = 0; i < count; ++i) {
+            QString k;
+            QMetaObject::invokeMethod(w->PopupMenu, "Key", Qt::DirectConnection, Q_RETURN_ARG(QString, k),
+                                      Q_ARG(int, i));
+            if (k == key)
+                index = i;
+        }
+        QVERIFY(index >= 0);
+        menu->actions().at(index)->trigger();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
+        Program::setEndHandler([] {});
+    }
+
+    void init()
+    {
+        Globals::reset();
+        m_prompts = new ScriptedPrompts;
+        Program::setPrompts(m_prompts);
+    }
+
+    void cleanup()
+    {
+        Windows::unloadAll();
+        Program::setPrompts(nullptr);
+        delete m_prompts;
+    }
+
+    void pointOpensANewEditor()
+    {
+        Form1 *w = openEditor();
+        QVERIFY(w);
+        QVERIFY(w->isVisible());
+        QVERIFY(!Windows::find<Form2>()->isVisible());
+        QCOMPARE(w->windowTitle(), QStringLiteral("Point To Setup Files"));
+        QCOMPARE(w->ListB->ListCount(), 0);
+        QVERIFY(!w->Command3->isEnabled() && !w->Command5->isEnabled());
+        QCOMPARE(w->Text1->text(), QStringLiteral("Input path that you want to search in here (Double click to clear)"));
+        QCOMPARE(w->Text2->text(), QStringLiteral("Input format that you want to search in here (Double click to clear)"));
+        QCOMPARE(w->Command5->text(), QStringLiteral("Down  item"));
+        QCOMPARE(w->Command7->toolTip(),
+                 QStringLiteral("Button \"Load saved list\" : For load your saved list to add or remove an item or other chang"));
+        tick();
+        QVERIFY(w->Label1->caption().isEmpty() && w->Label2->caption().isEmpty() && w->Label4->caption().isEmpty());
+        QVERIFY(!w->background().isNull());
+        QVERIFY(w->PopupMenu);
+        QVERIFY(w->CD);
+        QVERIFY2(w->AniGif1, "busy.gif plays in the AniGif control");
+        bool playing = false;
+        QMetaObject::invokeMethod(w->AniGif1, "IsPlaying", Qt::DirectConnection, Q_RETURN_ARG(bool, playing));
+        QVERIFY(playing);
+    }
+
+    void upAndDown()
+    {
+        Form1 *w = openEditor();
+        w->ListB->setRows({"r0", "r1", "r2"});
+        selectRow(w, 1);
+        QCOMPARE(Globals::ItemClicked, qint16(1));
+        QVERIFY(w->Command3->isEnabled() && w->Command5->isEnabled());
+        QTest::mouseClick(w->Command3, Qt::LeftButton);
+        QCOMPARE(w->ListB->rows(), QStringList({"r1", "r0", "r2"}));
+        QCOMPARE(w->ListB->ListIndex(), 0);
+        tick();
+        QVERIFY(!w->Command3->isEnabled());
+        QVERIFY(w->Command5->isEnabled());
+        QCOMPARE(w->Label4->caption(), QStringLiteral("File(s) in the list : 3"));
+
+        selectRow(w, 2);
+        QVERIFY(!w->Command5->isEnabled()); // the last row
+        selectRow(w, 1);
+        QTest::mouseClick(w->Command5, Qt::LeftButton);
+        QCOMPARE(w->ListB->rows(), QStringList({"r1", "r2", "r0"}));
+        QCOMPARE(w->ListB->ListIndex(), 2);
+        QVERIFY(!w->Command5->isEnabled());
+
+        // One row: selecting it leaves both disabled.
+        w->ListB->setRows({"only"});
+        selectRow(w, 0);
+        QVERIFY(!w->Command3->isEnabled() && !w->Command5->isEnabled());
+    }
+
+    void saveLoadAndSaveAgainGivesTheSameFile()
+    {
+        Form1 *w = openEditor();
+        w->ListB->setRows({"/opt/setups/a.sh /S", "", "/opt/setups/b c.sh"});
+        const QString path = m_dir.filePath(QStringLiteral("tools"));
+        m_prompts->inputs.enqueue(QStringLiteral("My tools"));
+        m_prompts->files.enqueue(path);
+        QTest::mouseClick(w->Command2, Qt::LeftButton);
+        QCOMPARE(m_prompts->inputPrompts, QStringList({"You must enter a title for your list of programs|Save List"}));
+        QCOMPARE(w->ListB->ListCount(), 0);
+        const QByteArray first = readAll(path + QStringLiteral(".SR"));
+        QCOMPARE(first, QByteArray(">My tools\r\n/opt/setups/a.sh /S\r\n\r\n/opt/setups/b c.sh\r\n"));
+        tick();
+        QVERIFY(w->Label4->caption().isEmpty());
+
+        m_prompts->files.enqueue(path + QStringLiteral(".SR"));
+        QTest::mouseClick(w->Command7, Qt::LeftButton);
+        QCOMPARE(w->ListB->rows(), QStringList({"My tools", "/opt/setups/a.sh /S", "", "/opt/setups/b c.sh"}));
+        QCOMPARE(Globals::ListHasTitle, qint16(1));
+        QCOMPARE(m_prompts->boxes.last().text, QStringLiteral("First item in the list is title of your list."));
+        QCOMPARE(m_prompts->boxes.last().icon, MsgIcon::Information);
+        tick();
+        QCOMPARE(w->Label4->caption(), QStringLiteral("File(s) in the list : 3"));
+
+        // The title row: both buttons off; row 1 may go down only.
+        selectRow(w, 0);
+        tick();
+        QVERIFY(!w->Command3->isEnabled() && !w->Command5->isEnabled());
+        selectRow(w, 1);
+        tick();
+        QVERIFY(!w->Command3->isEnabled() && w->Command5->isEnabled());
+
+        const QString again = m_dir.filePath(QStringLiteral("again.SR"));
+        m_prompts->files.enqueue(again);
+        QTest::mouseClick(w->Command2, Qt::LeftButton);
+        QCOMPARE(m_prompts->inputPrompts.size(), 1); // no second question
+        QCOMPARE(readAll(again), first);
+        QCOMPARE(Globals::ListHasTitle, qint16(0));
+    }
+
+    void cancelledSaveOfALoadedListTurnsTheTitleIntoAProgram()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("t.SR"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(">T\r\na\r\nb\r\n");
+        f.close();
+        Form1 *w = openEditor();
+        m_prompts->files << path;
+        QTest::mouseClick(w->Command7, Qt::LeftButton);
+        tick();
+        QCOMPARE(w->Label4->caption(), QStringLiteral("File(s) in the list : 2"));
+        QTest::mouseClick(w->Command2, Qt::LeftButton); // the dialog is cancelled
+        QCOMPARE(w->ListB->ListCount(), 3);
+        QCOMPARE(Globals::ListHasTitle, qint16(0));
+        tick();
+        QCOMPARE(w->Label4->caption(), QStringLiteral("File(s) in the list : 3"));
+    }
+
+    void refusedLoadsLeaveTheEditorEmpty()
+    {
+        const QString lower = m_dir.filePath(QStringLiteral("x.sr"));
+        const QString damaged = m_dir.filePath(QStringLiteral("d.SR"));
+        for (const QString &p : {lower, damaged}) {
+            QFile f(p);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(p == lower ? ">T\r\na\r\n" : "T\r\na\r\n");
+        }
+        Form1 *w = openEditor();
+        w->ListB->setRows({"keep?"});
+        m_prompts->files << lower << damaged;
+        QTest::mouseClick(w->Command7, Qt::LeftButton);
+        QCOMPARE(w->ListB->ListCount(), 0);
+        QCOMPARE(m_prompts->boxes.last().text, QStringLiteral("Incorrect file name or file format"));
+        QCOMPARE(m_prompts->boxes.last().title, QStringLiteral("Load Saved List"));
+        w->ListB->setRows({"again"});
+        QTest::mouseClick(w->Command7, Qt::LeftButton);
+        QCOMPARE(w->ListB->ListCount(), 0);
+        QCOMPARE(m_prompts->boxes.last().text, QStringLiteral("Damaged file."));
+        // A cancelled dialog leaves the rows.
+        w->ListB->setRows({"stays"});
+        QTest::mouseClick(w->Command7, Qt::LeftButton);
+        QCOMPARE(w->ListB->rows(), QStringList({"stays"}));
+    }
+
+    void emptySaveSaysSo()
+    {
+        Form1 *w = openEditor();
+        Globals::ListHasTitle = 1;
+        QTest::mouseClick(w->Command2, Qt::LeftButton);
+        QCOMPARE(m_prompts->boxes.size(), 1);
+        QCOMPARE(m_prompts->boxes[0].text,
+                 QStringLiteral("There isn't any item in the list.\rFirst add an item,then save the list"));
+        QCOMPARE(m_prompts->boxes[0].title, QStringLiteral("Empty list !"));
+        QCOMPARE(m_prompts->boxes[0].icon, MsgIcon::Critical);
+        QCOMPARE(Globals::ListHasTitle, qint16(0));
+    }
+
+    void menuBeforeAnyRowWasSelected()
+    {
+        Form1 *w = openEditor();
+        w->ListB->setRows({"a", "b"});
+        chooseMenuEntry(w, QStringLiteral("SIL"));
+        chooseMenuEntry(w, QStringLiteral("CRI"));
+        chooseMenuEntry(w, QStringLiteral("REM"));
+        QVERIFY(!Windows::find<Form6>());
+        QVERIFY(!Windows::find<Dialog>());
+        QCOMPARE(w->ListB->ListCount(), 2);
+        QVERIFY(w->isEnabled());
+        chooseMenuEntry(w, QStringLiteral("CLE"));
+        QCOMPARE(w->ListB->ListCount(), 0);
+    }
+
+    void menuOnALoadedList()
+    {
+        Form1 *w = openEditor();
+        Globals::ListHasTitle = 1;
+        w->ListB->setRows({"Title", "a", "b"});
+        selectRow(w, 0);
+        chooseMenuEntry(w, QStringLiteral("REM")); // the title goes like any row
+        QCOMPARE(w->ListB->rows(), QStringList({"a", "b"}));
+        QCOMPARE(w->ListB->ListIndex(), -1);
+        QCOMPARE(Globals::ListHasTitle, qint16(1));
+        tick();
+        QCOMPARE(w->Label4->caption(), QStringLiteral("File(s) in the list : 1"));
+        // With no row selected, Remove and Change change nothing.
+        chooseMenuEntry(w, QStringLiteral("REM"));
+        QCOMPARE(w->ListB->ListCount(), 2);
+    }
+
+    void switchDialog()
+    {
+        Form1 *w = openEditor();
+        Globals::ListHasTitle = 1;
+        w->ListB->setRows({"Title", "C:\\a.exe", "C:\\b.msi /q"});
+        doubleClickRow(w, 1);
+        Dialog *d = Windows::find<Dialog>();
+        QVERIFY(d);
+        QVERIFY(!w->isEnabled());
+        QVERIFY(d->Option1->isChecked());
+        QVERIFY(d->Text1->isEnabled() && !d->Text2->isEnabled());
+        QCOMPARE(d->Text1->text(), QStringLiteral("C:\\a.exe"));
+        QVERIFY(d->Command1->isEnabled());
+        QCOMPARE(d->Label2->caption().count(QLatin1Char('\r')), 2);
+        d->Option2->click();
+        QVERIFY(!d->Text1->isEnabled() && d->Text2->isEnabled());
+        d->Text2->setText(QStringLiteral("/S"));
+        QTest::mouseClick(d->OKButton, Qt::LeftButton);
+        QCOMPARE(w->ListB->rows(), QStringList({"Title", "C:\\a.exe /S", "C:\\b.msi /q /S"}));
+        QVERIFY(w->isEnabled());
+        QVERIFY(!Windows::find<Dialog>()); // unloaded
+
+        // On the title row Remove is off; OK with Option1 replaces the title.
+        selectRow(w, 0);
+        chooseMenuEntry(w, QStringLiteral("CRI"));
+        d = Windows::find<Dialog>();
+        QVERIFY(d);
+        QVERIFY(!d->Command1->isEnabled());
+        d->Text1->setText(QString());
+        QTest::mouseClick(d->OKButton, Qt::LeftButton);
+        QCOMPARE(w->ListB->List(0), QString());
+
+        // Remove, and a close by the frame that acts as Cancel.
+        doubleClickRow(w, 2);
+        d = Windows::find<Dialog>();
+        QTest::mouseClick(d->Command1, Qt::LeftButton);
+        QCOMPARE(w->ListB->ListCount(), 2);
+        QVERIFY(w->isEnabled());
+        doubleClickRow(w, 1);
+        d = Windows::find<Dialog>();
+        QVERIFY(!w->isEnabled());
+        d->close();
+        QVERIFY(w->isEnabled());
+        QCOMPARE(w->ListB->ListCount(), 2);
+    }
+
+    void sendToLine()
+    {
+        Form1 *w = openEditor();
+        w->ListB->setRows({"A", "B", "C", "D"});
+        selectRow(w, 2);
+        chooseMenuEntry(w, QStringLiteral("SIL"));
+        Form6 *f = Windows::find<Form6>();
+        QVERIFY(f && f->isVisible());
+        QVERIFY(!w->isEnabled());
+        QTest::keyClicks(f->Text3, QStringLiteral("1"));
+        QTest::keyClick(f->Text3, Qt::Key_Return);
+        QCOMPARE(w->ListB->rows(), QStringList({"C", "A", "B", "D"}));
+        QVERIFY(!f->isVisible());
+        QVERIFY(w->isEnabled());
+        QCOMPARE(f->Text3->text(), QString());
+
+        // Cancel keeps the typed text for the next opening; letters change nothing.
+        selectRow(w, 0);
+        chooseMenuEntry(w, QStringLiteral("SIL"));
+        QTest::keyClicks(f->Text3, QStringLiteral("7"));
+        QTest::mouseClick(f->Command1, Qt::LeftButton);
+        QVERIFY(w->isEnabled());
+        chooseMenuEntry(w, QStringLiteral("SIL"));
+        QCOMPARE(f->Text3->text(), QStringLiteral("7"));
+        f->Text3->setText(QStringLiteral("abc"));
+        QTest::keyClick(f->Text3, Qt::Key_Return);
+        QCOMPARE(w->ListB->rows(), QStringList({"C", "A", "B", "D"}));
+        QCOMPARE(f->Text3->text(), QStringLiteral("abc"));
+        QVERIFY(w->isEnabled());
+    }
+
+    void exitAndFrameCloseReturnToTheMainWindow()
+    {
+        Form1 *w = openEditor();
+        w->ListB->setRows({"x"});
+        selectRow(w, 0);
+        Globals::ListHasTitle = 1;
+        QTest::mouseClick(w->Command4, Qt::LeftButton);
+        QVERIFY(!Windows::find<Form1>());
+        QVERIFY(Windows::find<Form2>()->isVisible());
+        QCOMPARE(Globals::ListHasTitle, qint16(0));
+        QTest::qWait(0);
+
+        w = openEditor();
+        QCOMPARE(w->ListB->ListCount(), 0);
+        QVERIFY(!w->Command3->isEnabled() && !w->Command5->isEnabled());
+        QCOMPARE(Globals::ItemClicked, qint16(1));
+        w->close();
+        QVERIFY(!Windows::find<Form1>());
+        QVERIFY(Windows::find<Form2>()->isVisible());
+    }
+
+    void doubleClickEmptiesATextBox()
+    {
+        Form1 *w = openEditor();
+        QTest::mouseDClick(w->Text1, Qt::LeftButton);
+        QCOMPARE(w->Text1->text(), QString());
+        QVERIFY(!w->Text2->text().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"

@@ -1,0 +1,231 @@
+// The main window driven as a user would: clicks on its real widgets, dialog
+// answers scripted, the real control libraries from the build's system folder.
+#include "ScriptedPrompts.h"
+#include "common/Folders.h"
+#include "common/Globals.h"
+#include "install/Form2.h"
+#include "ui/ControlHost.h"
+#include "ui/Program.h"
+#include "ui/Windows.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+class TestForm2 : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    ScriptedPrompts *m_prompts = nullptr;
+    int m_ended = 0;
+
+    QString writeFile(const QString &name, const QByteArray &bytes, bool executable = false)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        f.close();
+        if (executable)
+            f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+        return path;
+    }
+
+    QString makeSetup(const QString &name, const QString &log, double seconds)
+    {
+        return writeFile(name,
+                         QStringLiteral("#!/bin/sh\necho \"%1 $*\" >> '%2'\nsleep %3\n")
+                             .arg(name, log, QString::number(seconds))
+                             .toUtf8(),
+                         true);
+    }
+
+    static void click(QWidget *w) { QTest::mouseClick(w, Qt::LeftButton); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
+        Program::setEndHandler([this] { ++m_ended; });
+    }
+
+    void init()
+    {
+        Globals::reset();
+        m_prompts = new ScriptedPrompts;
+        Program::setPrompts(m_prompts);
+        m_ended = 0;
+    }
+
+    void cleanup()
+    {
+        Windows::unloadAll();
+        Program::setPrompts(nullptr);
+        delete m_prompts;
+    }
+
+    void opensAsDesigned()
+    {
+        Form2 *w = Windows::show<Form2>();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Setupreel"));
+        QCOMPARE(w->size(), QSize(607, 413));
+        QVERIFY2(!w->background().isNull(), "Top Menu2.jpg is in the application folder");
+        for (PictureButton *b : {w->Image1, w->Image2, w->Image3, w->Image4, w->Image5})
+            QVERIFY2(!b->picture().isNull(), qPrintable(b->text()));
+        QVERIFY(w->Image1->isVisible() && w->Image4->isVisible());
+        QVERIFY(!w->Image5->isVisible());
+        QCOMPARE(w->Image3->geometry(), QRect(440, 128, 150, 50));
+        QCOMPARE(w->Image3->toolTip(), QStringLiteral("Load your list of setup files for installing"));
+        QCOMPARE(w->Label8->toolTip(), QStringLiteral("Minimize"));
+        QVERIFY2(w->PB1, "the progress bar comes from COMCTL32.OCX");
+        QVERIFY(!w->PB1->isVisible());
+        QVERIFY2(w->ShellAndWait1, "the run-and-wait control comes from ShellAndWait.ocx");
+        QVERIFY2(w->CD1, "the file dialog comes from COMDLG32.OCX");
+        QCOMPARE(w->Label1->caption(), QString());
+    }
+
+    void installWithoutAListSaysSo()
+    {
+        Form2 *w = Windows::show<Form2>();
+        click(w->Image4);
+        QCOMPARE(m_prompts->boxes.size(), 1);
+        QCOMPARE(m_prompts->boxes[0].text, QStringLiteral("You didn't load any list. !"));
+        QVERIFY(w->Image4->isEnabled());
+    }
+
+    void loadThenInstallTheWholeList()
+    {
+        const QString log = m_dir.filePath(QStringLiteral("form2.log"));
+        QFile::remove(log);
+        QStringList items;
+        for (int i = 1; i <= 3; ++i)
+            items << makeSetup(QStringLiteral("s%1.sh").arg(i), log, 0.1);
+        items[1] += QStringLiteral(" /quiet");
+        QByteArray bytes = ">Tools\r\n";
+        for (const QString &item : items)
+            bytes += item.toUtf8() + "\r\n";
+        const QString list = writeFile(QStringLiteral("tools.SR"), bytes);
+
+        Form2 *w = Windows::show<Form2>();
+        const QPixmap before = w->background();
+        m_prompts->files.enqueue(list);
+        click(w->Image3);
+        QVERIFY(m_prompts->boxes.isEmpty());
+        QCOMPARE(m_prompts->dialogFilters.last(), QStringLiteral("Setupreel [*.SR]|*.SR"));
+        QCOMPARE(w->Label1->caption(), QStringLiteral("Title of your list :    Tools"));
+        QCOMPARE(w->Label2->caption(), QStringLiteral("Number of programs in the list :   3"));
+        QCOMPARE(Globals::LoadedLineCount, QStringLiteral("4"));
+        QVERIFY(w->background().cacheKey() != before.cacheKey());
+        QVERIFY(!w->background().isNull());
+
+        // During the run the buttons are disabled, Cancel and the bar are shown.
+        bool checkedDuringRun = false;
+        QTimer::singleShot(50, [&] {
+            checkedDuringRun = true;
+            QVERIFY(!w->Image1->isEnabled());
+            QVERIFY(!w->Image4->isEnabled());
+            QVERIFY(w->Image5->isVisible());
+            QVERIFY(w->PB1->isVisible());
+            QCOMPARE(w->Label5->caption(), QStringLiteral("The program mode   :   Installing your programs"));
+            QVERIFY(w->Label3->caption().startsWith(QLatin1String("The current file :\r")));
+        });
+        click(w->Image4);
+        QVERIFY(checkedDuringRun);
+        QVERIFY(m_prompts->boxes.isEmpty());
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(f.readAll()), QStringLiteral("s1.sh \ns2.sh /quiet\ns3.sh \n"));
+        QCOMPARE(w->Label5->caption(), QStringLiteral("The program mode   :   Installing finished"));
+        QCOMPARE(w->Label4->caption(), QStringLiteral("Remainder of programs for installing  :   0"));
+        QCOMPARE(w->Label3->caption(), QString());
+        QVERIFY(!w->PB1->isVisible());
+        QVERIFY(!w->Image5->isVisible());
+        QVERIFY(w->Image1->isEnabled() && w->Image2->isEnabled() && w->Image3->isEnabled());
+    }
+
+    void cancelByClickAndExitWhileTheProgramStillRuns()
+    {
+        const QString log = m_dir.filePath(QStringLiteral("cancel.log"));
+        QFile::remove(log);
+        QByteArray bytes = ">Cancel me\r\n";
+        for (int i = 1; i <= 3; ++i)
+            bytes += makeSetup(QStringLiteral("c%1.sh").arg(i), log, 0.4).toUtf8() + "\r\n";
+        const QString list = writeFile(QStringLiteral("cancel.SR"), bytes);
+
+        Form2 *w = Windows::show<Form2>();
+        m_prompts->files.enqueue(list);
+        click(w->Image3);
+        QTimer::singleShot(150, [&] {
+            click(w->Image5);
+            QVERIFY(w->Image1->isEnabled());
+            click(w->Image1); // Exit works at once, while c1 still runs
+            QCOMPARE(m_ended, 1);
+        });
+        click(w->Image4);
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(f.readAll()), QStringLiteral("c1.sh \n"));
+        QCOMPARE(w->Label4->caption(), QStringLiteral("Remainder of programs for installing  :   2"));
+    }
+
+    void refusedFileKeepsTheLoadedList()
+    {
+        const QString good = writeFile(QStringLiteral("good.SR"), ">Good\r\na\r\nb\r\n");
+        const QString lower = writeFile(QStringLiteral("good.sr"), ">Good\r\na\r\n");
+        const QString damaged = writeFile(QStringLiteral("damaged.SR"), "Good\r\na\r\n");
+        Form2 *w = Windows::show<Form2>();
+        m_prompts->files << good << lower << damaged;
+        click(w->Image3);
+        click(w->Image3);
+        click(w->Image3);
+        QCOMPARE(m_prompts->boxes.size(), 2);
+        QCOMPARE(m_prompts->boxes[0].text,
+                 QStringLiteral("It isn't currect file\rThe format of input file must be <SR>"));
+        QCOMPARE(m_prompts->boxes[0].title, QStringLiteral("File format"));
+        QCOMPARE(m_prompts->boxes[0].icon, MsgIcon::Critical);
+        QCOMPARE(m_prompts->boxes[1].text, QStringLiteral("It isn't currect file"));
+        QCOMPARE(w->Label1->caption(), QStringLiteral("Title of your list :    Good"));
+        QCOMPARE(Globals::LoadedListText, QStringLiteral(">Good\r\na\r\nb\r\n"));
+
+        // A cancelled dialog changes nothing either.
+        click(w->Image3);
+        QCOMPARE(m_prompts->boxes.size(), 2);
+        QCOMPARE(Globals::LoadedLineCount, QStringLiteral("3"));
+    }
+
+    void secondLoadEmptiesRemainderAndModeButNotCurrentFile()
+    {
+        const QString one = writeFile(QStringLiteral("one.SR"), ">One\r\na\r\n");
+        const QString five = writeFile(QStringLiteral("five.SR"), ">Tools\r\n1\r\n2\r\n3\r\n4\r\n5\r\n");
+        Form2 *w = Windows::show<Form2>();
+        m_prompts->files << one << five;
+        click(w->Image3);
+        w->Label3->setCaption(QStringLiteral("kept"));
+        w->Label4->setCaption(QStringLiteral("r"));
+        w->Label5->setCaption(QStringLiteral("m"));
+        click(w->Image3);
+        QCOMPARE(w->Label2->caption(), QStringLiteral("Number of programs in the list :   5"));
+        QCOMPARE(w->Label4->caption(), QString());
+        QCOMPARE(w->Label5->caption(), QString());
+        QCOMPARE(w->Label3->caption(), QStringLiteral("kept"));
+    }
+
+    void keyboardAndFrame()
+    {
+        Form2 *w = Windows::show<Form2>();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QCOMPARE(w->Image4->accessibleName(), QStringLiteral("Install"));
+        w->Image4->setFocus();
+        QTest::keyClick(w->Image4, Qt::Key_Space);
+        QCOMPARE(m_prompts->boxes.size(), 1); // Install answered from the keyboard
+        w->close();
+        QCOMPARE(m_ended, 1); // closing by the frame ends the program
+    }
+};
+
+QTEST_MAIN(TestForm2)
+#include "tst_form2.moc"

@@ -1,0 +1,68 @@
+#pragma once
+// The list file: ">" and the title on the first line, then one item per line,
+// every line ended by CR LF. Plain strings in, plain strings out; no window here.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace ListFile {
+
+enum class LoadResult {
+    RefusedName,    // the name does not end in "SR"
+    RefusedContent, // the text does not begin with ">" (or, for installing, has no line end)
+    Unreadable,     // installing only: the chosen file could not be opened or read
+    Loaded
+};
+
+struct SaveResult
+{
+    bool ok = false;
+    QString reason;  // why the write failed, e.g. "Permission denied"
+    QString message; // "The list could not be saved to <path>." CR reason
+};
+
+struct EditLoad
+{
+    LoadResult result = LoadResult::RefusedContent;
+    QStringList rows; // row 0 the title, then the items
+};
+
+struct InstallLoad
+{
+    LoadResult result = LoadResult::RefusedContent;
+    QString text;  // the whole text of the file
+    QString title;
+    int lineCount = 0; // carriage returns in text: programs + 1
+    QString error; // Unreadable: the reason
+};
+
+// Writes the list to a new file beside `path` and puts it in place only once it
+// is complete, so an existing list file is never left half-written. Nothing is
+// written when the title or an item holds a carriage return (it would split the
+// line and the list would read back differently).
+SaveResult SaveListFile(const QString &path, const QString &title, const QStringList &items);
+
+// The chosen name with ".SR" appended unless it already ends in exactly ".SR".
+QString ListFileName(const QString &chosen);
+
+// Only a name ending in exactly "SR" is taken. A file that cannot be read reads
+// as an empty text and so is refused for its content.
+EditLoad LoadListForEditing(const QString &path);
+
+// As above, but a file that cannot be read is reported as Unreadable, and a
+// text holding no carriage return at all is refused for its content: its title
+// line never ends, so neither a title nor a count can be cut from it.
+InstallLoad LoadListForInstalling(const QString &path);
+
+// Program line k (1 .. line count - 1) of a text LoadListForInstalling accepted;
+// empty when k is out of range.
+QString ListItemAt(const QString &text, int k);
+
+// The text of a list file's bytes: UTF-8 when they are valid UTF-8, otherwise
+// Windows-1252 (lists written on the original platform).
+QString DecodeListBytes(const QByteArray &bytes);
+
+// The bytes SaveListFile writes.
+QByteArray EncodeList(const QString &title, const QStringList &items);
+
+} // namespace ListFile

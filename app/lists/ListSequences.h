@@ -1,0 +1,49 @@
+#pragma once
+// The save sequence and the two load sequences of the program list, on the rows
+// that the list editor copies in and out of its list box. The answers come
+// through Prompts; `cd` is the window's common-dialog control (properties
+// Filter and FileName). A missing control counts as a cancelled dialog.
+#include <QString>
+#include <QStringList>
+
+class Prompts;
+class QObject;
+
+namespace ListSequences {
+
+enum class SaveOutcome {
+    EmptyList,  // no rows: "Empty list !"
+    NoTitle,    // the title was empty or the input box cancelled
+    Cancelled,  // the save dialog was cancelled
+    Saved,      // written; the rows are cleared
+    WriteFailed // not written; the failure was shown, the rows are kept
+};
+
+// "Save list". ListHasTitle is 0 afterwards on every path but a failed write,
+// where it is kept so that a retry writes the same list again.
+SaveOutcome saveList(QStringList &rows, Prompts &prompts, QObject *cd);
+
+enum class EditLoadOutcome { Cancelled, RefusedName, RefusedContent, Loaded };
+
+// "Load saved list". The rows are cleared as soon as a file is chosen;
+// ListHasTitle becomes 1 only when the file passes the checks.
+EditLoadOutcome loadSavedList(QStringList &rows, Prompts &prompts, QObject *cd);
+
+enum class InstallLoadOutcome { Cancelled, RefusedName, RefusedContent, Unreadable, Loaded };
+
+struct InstallLoad
+{
+    bool loaded = false;
+    InstallLoadOutcome outcome = InstallLoadOutcome::Cancelled;
+    QString title;
+    QString text;
+    int lineCount = 0; // carriage returns in text: programs + 1
+};
+
+// The main window's Load up to the choice of the file: dialog, checks and the
+// refusal messages. It leaves LoadedListText and LoadedLineCount alone: the
+// window stores text and count itself when `loaded` is true, so a refused or
+// unreadable file keeps the earlier list loaded.
+InstallLoad loadForInstalling(Prompts &prompts, QObject *cd);
+
+} // namespace ListSequences

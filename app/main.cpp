@@ -1,0 +1,16 @@
+#include "install/Form2.h"
+#include "ui/Program.h"
+#include "ui/Windows.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Setupreel"));
+    QApplication::setApplicationVersion(QStringLiteral(SETUPREEL_VERSION));
+    Program::applyWindowFont();
+
+    Windows::show<Form2>();
+    return app.exec();
+}

@@ -1,0 +1,121 @@
+#pragma once
+// The standard controls of the windows, with the members that other windows and
+// the hosted controls reach by name (Caption, AddItem).
+#include <QAbstractButton>
+#include <QLabel>
+#include <QListWidget>
+#include <QPixmap>
+#include <QWidget>
+
+class QPaintEvent;
+
+// Texts are held with "\r" between lines; this is how they are drawn.
+QString displayText(const QString &text);
+
+// A label whose Caption keeps the text exactly as set.
+class VbLabel : public QLabel
+{
+    Q_OBJECT
+    Q_PROPERTY(QString Caption READ caption WRITE setCaption)
+public:
+    explicit VbLabel(QWidget *parent = nullptr);
+    QString caption() const { return m_caption; }
+    void setCaption(const QString &text);
+
+private:
+    QString m_caption;
+};
+
+// A list box with the members other windows and the search control use:
+// AddItem by name, ListCount, ListIndex (-1 for no selection), List(i).
+// Setting ListIndex from code is a selection change like the user's.
+class VbListBox : public QListWidget
+{
+    Q_OBJECT
+public:
+    explicit VbListBox(QWidget *parent = nullptr);
+
+    Q_INVOKABLE void AddItem(const QString &text);
+    Q_INVOKABLE void RemoveItem(int index);
+    Q_INVOKABLE void Clear();
+    int ListCount() const { return count(); }
+    int ListIndex() const { return currentRow(); }
+    void setListIndex(int index);
+    QString List(int index) const;
+    void setList(int index, const QString &text);
+    QStringList rows() const;
+    void setRows(const QStringList &rows);
+
+signals:
+    // The selected row changed (by the user or by code).
+    void listIndexChanged(int index);
+    void rightButtonReleased(const QPoint &globalPos);
+
+protected:
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+};
+
+// A picture that reacts to a click, by mouse or keyboard, and carries its
+// caption as accessible name.
+class PictureButton : public QAbstractButton
+{
+    Q_OBJECT
+public:
+    PictureButton(const QString &caption, QWidget *parent = nullptr);
+    void setPicture(const QPixmap &picture);
+    QPixmap picture() const { return m_picture; }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QPixmap m_picture;
+};
+
+// A transparent click area without text (the About, Help and Minimize areas of
+// the top strip).
+class ClickArea : public QAbstractButton
+{
+    Q_OBJECT
+public:
+    ClickArea(const QString &name, QWidget *parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
+
+// A rectangle outline; takes no input.
+class Shape : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit Shape(QWidget *parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
+
+// A window whose background is a picture drawn at its top left at its own size.
+class PictureWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit PictureWindow(QWidget *parent = nullptr);
+    void setBackground(const QPixmap &picture);
+    QPixmap background() const { return m_background; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QPixmap m_background;
+};
+
+// Loads a picture of the application folder by its original name
+// ("\Top Menu2.jpg"); a null pixmap when it cannot be loaded.
+QPixmap appPicture(const QString &name);
+
+// Places a window of the given client size in twips centred on its screen.
+void centreOnScreen(QWidget *window, int widthTwips, int heightTwips);

@@ -1,0 +1,50 @@
+#include "ui/Program.h"
+
+#include "ui/WidgetPrompts.h"
+
+#include <QApplication>
+#include <QFont>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+Prompts *g_prompts = nullptr;
+std::function<void()> g_endHandler;
+}
+
+namespace Program {
+
+QString title() { return QStringLiteral("Setupreel"); }
+
+Prompts &prompts()
+{
+    static WidgetPrompts real;
+    return g_prompts ? *g_prompts : real;
+}
+
+void setPrompts(Prompts *p) { g_prompts = p; }
+
+void end()
+{
+    if (g_endHandler) {
+        g_endHandler();
+        return;
+    }
+    // At once: no closing event of any window runs, and nothing kills the
+    // installer that may still be running.
+    std::fflush(nullptr);
+    ::_exit(0);
+}
+
+void setEndHandler(std::function<void()> handler) { g_endHandler = std::move(handler); }
+
+void applyWindowFont(const QString &fallbackFamily)
+{
+    QFont font(QStringLiteral("Segoe UI"));
+    if (!fallbackFamily.isEmpty())
+        font.setFamilies({QStringLiteral("Segoe UI"), fallbackFamily});
+    font.setPointSizeF(9.75);
+    QApplication::setFont(font);
+}
+
+}

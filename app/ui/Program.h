@@ -1,0 +1,23 @@
+#pragma once
+// What every window reaches of the running program: its title, the dialog seam
+// and the way to end it.
+#include <QString>
+#include <functional>
+
+class Prompts;
+
+namespace Program {
+QString title(); // "Setupreel"
+
+Prompts &prompts();
+void setPrompts(Prompts *prompts); // not owned; nullptr restores the real dialogs
+
+// Ends the whole program at once: no further event of any window runs. A
+// running installer is left alone. Tests replace the handler.
+void end();
+void setEndHandler(std::function<void()> handler);
+
+// The program's font for its windows: Segoe UI 9.75 pt, and where the system
+// has none, the given family (the font the program registers at start).
+void applyWindowFont(const QString &fallbackFamily = QString());
+}

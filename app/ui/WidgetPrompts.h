@@ -1,0 +1,12 @@
+#pragma once
+#include "common/Prompts.h"
+
+// The real dialogs: Qt message boxes, the input box and the common-dialog
+// control's own ShowOpen and ShowSave.
+class WidgetPrompts : public Prompts
+{
+public:
+    void messageBox(const QString &text, const QString &title, MsgIcon icon) override;
+    QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override;
+    bool showFileDialog(QObject *dialog, FileDialogMode mode) override;
+};

@@ -1,0 +1,32 @@
+#include "ui/Windows.h"
+
+QHash<const QMetaObject *, QPointer<QWidget>> &Windows::registry()
+{
+    static QHash<const QMetaObject *, QPointer<QWidget>> windows;
+    return windows;
+}
+
+void Windows::unload(QWidget *window)
+{
+    if (!window)
+        return;
+    auto &windows = registry();
+    for (auto it = windows.begin(); it != windows.end();) {
+        if (it.value() == window || it.value().isNull())
+            it = windows.erase(it);
+        else
+            ++it;
+    }
+    window->hide();
+    window->deleteLater();
+}
+
+void Windows::unloadAll()
+{
+    auto windows = registry();
+    registry().clear();
+    for (const auto &window : windows) {
+        if (window)
+            delete window.data();
+    }
+}

@@ -1,0 +1,36 @@
+# The build tree is laid out as an installed copy, so the program runs from it.
+set(SETUPREEL_APP_DIR    "${CMAKE_BINARY_DIR}/setupreel")
+set(SETUPREEL_SYSTEM_DIR "${SETUPREEL_APP_DIR}/system32")
+set(SETUPREEL_FONTS_DIR  "${SETUPREEL_APP_DIR}/Fonts")
+set(SETUPREEL_INSTALL_DIR "lib/setupreel")
+file(MAKE_DIRECTORY "${SETUPREEL_SYSTEM_DIR}" "${SETUPREEL_FONTS_DIR}")
+
+# Everything the runnable folder holds; tests that start the real program or load
+# the real controls depend on it.
+add_custom_target(setupreel_runtime ALL)
+
+# A hosted control: a Qt plugin in the system folder under its own file name.
+function(setupreel_add_control target file_base file_suffix)
+    add_library(${target} MODULE ${ARGN})
+    target_link_libraries(${target} PRIVATE Qt6::Core Qt6::Gui Qt6::Widgets setupreel_control_api)
+    set_target_properties(${target} PROPERTIES
+        PREFIX "" OUTPUT_NAME "${file_base}" SUFFIX "${file_suffix}"
+        LIBRARY_OUTPUT_DIRECTORY "${SETUPREEL_SYSTEM_DIR}")
+    install(TARGETS ${target} LIBRARY DESTINATION "${SETUPREEL_INSTALL_DIR}/system32")
+    add_dependencies(setupreel_runtime ${target})
+endfunction()
+
+# One Qt Test executable per area, run headless.
+function(setupreel_add_test name)
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
+    target_compile_definitions(${name} PRIVATE
+        SETUPREEL_BUILD_APP_DIR="${SETUPREEL_APP_DIR}"
+        SETUPREEL_BUILD_SYSTEM_DIR="${SETUPREEL_SYSTEM_DIR}"
+        SETUPREEL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+    add_dependencies(${name} setupreel_runtime)
+endfunction()

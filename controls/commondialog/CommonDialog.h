@@ -1,0 +1,47 @@
+#pragma once
+#include "ControlFactory.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+// The open/save file dialog. Never visible by itself; ShowOpen and ShowSave
+// return true when a file was chosen (then in FileName), false on cancel.
+class CommonDialog : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString Filter READ filter WRITE setFilter)
+    Q_PROPERTY(QString FileName READ fileName WRITE setFileName)
+    Q_PROPERTY(QString InitDir READ initDir WRITE setInitDir)
+public:
+    explicit CommonDialog(QWidget *owner);
+
+    QString filter() const { return m_filter; }
+    void setFilter(const QString &f) { m_filter = f; }
+    QString fileName() const { return m_fileName; }
+    void setFileName(const QString &f) { m_fileName = f; }
+    QString initDir() const { return m_initDir; }
+    void setInitDir(const QString &d) { m_initDir = d; }
+
+    Q_INVOKABLE bool ShowOpen();
+    Q_INVOKABLE bool ShowSave();
+
+    // "Setupreel [*.SR]|*.SR" in the form Qt's dialog takes.
+    static QStringList qtFilters(const QString &filter);
+
+private:
+    bool show(bool save);
+    QPointer<QWidget> m_owner;
+    QString m_filter;
+    QString m_fileName;
+    QString m_initDir;
+};
+
+class CommonDialogFactory : public QObject, public ControlFactory
+{
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID ControlFactory_iid FILE "commondialog.json")
+    Q_INTERFACES(ControlFactory)
+public:
+    QObject *create(const QString &className, QWidget *parent) override;
+};

@@ -1,0 +1,334 @@
+// The run-and-wait control as the program meets it: the real ShellAndWait.ocx,
+// created by class name and called by member name.
+#include "ControlFactory.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QPluginLoader>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <cerrno>
+#include <csignal>
+#include <unistd.h>
+
+static QString readAll(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(f.readAll());
+}
+
+static void writeScript(const QString &path, const QString &body, bool executable = false)
+{
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
+    f.write(("#!/bin/sh\n" + body + "\n").toUtf8());
+    f.close();
+    QFileDevice::Permissions p = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (executable)
+        p |= QFileDevice::ExeOwner;
+    QVERIFY(f.setPermissions(p));
+}
+
+static QString q(const QString &path)
+{
+    return "'" + path + "'";
+}
+
+static int run(QObject *control, const QString &line)
+{
+    int result = -12345;
+    const bool invoked = QMetaObject::invokeMethod(control, "ShellAndWait", Qt::DirectConnection,
+                                                   Q_RETURN_ARG(int, result), Q_ARG(QString, line));
+    return invoked ? result : -12345;
+}
+
+static QString description(QObject *control)
+{
+    QString text = "<not invoked>";
+    QMetaObject::invokeMethod(control, "ErrorDescription", Q_RETURN_ARG(QString, text));
+    return text;
+}
+
+static int exitCode(QObject *control)
+{
+    int code = -12345;
+    QMetaObject::invokeMethod(control, "ExitCode", Q_RETURN_ARG(int, code));
+    return code;
+}
+
+class TestShellAndWaitControl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void factoryCreatesByClassName();
+    void returnsWhenProgramHasEnded();
+    void argumentsArriveSplit();
+    void startFailures();
+    void windowsFilesGoThroughWine();
+    void eventsFlowDuringWait();
+    void nestedCallIsRefused();
+    void childRunsInOwnSessionWithEnvironment();
+    void childOutlivesControl();
+    // Leaves the thread's event loops told to end: must stay the last test.
+    void applicationEndingLeavesProgramRunning();
+
+private:
+    QObject *newControl() { return m_factory->create("Project1.ShellAndWait", nullptr); }
+
+    QPluginLoader m_loader;
+    ControlFactory *m_factory = nullptr;
+    QTemporaryDir *m_tmp = nullptr;
+    QString m_dir;
+    QObject *m_control = nullptr;
+};
+
+void TestShellAndWaitControl::initTestCase()
+{
+    m_loader.setFileName(QStringLiteral(SETUPREEL_BUILD_SYSTEM_DIR) + "/ShellAndWait.ocx");
+    QObject *instance = m_loader.instance();
+    QVERIFY2(instance, qPrintable(m_loader.errorString()));
+    m_factory = qobject_cast<ControlFactory *>(instance);
+    QVERIFY(m_factory);
+    const QJsonObject meta = m_loader.metaData().value("MetaData").toObject();
+    QCOMPARE(meta.value("classes").toArray(), QJsonArray{"Project1.ShellAndWait"});
+    QCOMPARE(meta.value("OriginalFilename").toString(), QString("ShellAndWait.ocx"));
+}
+
+void TestShellAndWaitControl::init()
+{
+    m_tmp = new QTemporaryDir;
+    QVERIFY(m_tmp->isValid());
+    m_dir = m_tmp->path();
+    m_control = newControl();
+    QVERIFY(m_control);
+}
+
+void TestShellAndWaitControl::cleanup()
+{
+    delete m_control;
+    m_control = nullptr;
+    delete m_tmp;
+    m_tmp = nullptr;
+}
+
+void TestShellAndWaitControl::factoryCreatesByClassName()
+{
+    QObject *parent = new QObject;
+    QObject *c = m_factory->create("project1.SHELLANDWAIT", nullptr);
+    QVERIFY(c);
+    c->setParent(parent);
+    QVERIFY(c->metaObject()->indexOfMethod("ShellAndWait(QString)") >= 0);
+    delete parent;
+    QCOMPARE(m_factory->create("Project1.ShellAndWaitX", nullptr), nullptr);
+    QCOMPARE(m_factory->create("ComctlLib.ProgressBar", nullptr), nullptr);
+}
+
+void TestShellAndWaitControl::returnsWhenProgramHasEnded()
+{
+    const QString log = m_dir + "/log";
+    const QString script = m_dir + "/slow.sh";
+    writeScript(script, "sleep 0.3\necho done >> " + q(log) + "\nexit 4");
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(run(m_control, script), 0);     // started; its exit code is no error
+    QVERIFY(clock.elapsed() >= 300);
+    QCOMPARE(readAll(log), QString("done\n"));
+    QCOMPARE(exitCode(m_control), 4);
+    QCOMPARE(description(m_control), QString());
+
+    // Two in a row: the second starts only after the first has ended.
+    const QString second = m_dir + "/second.sh";
+    writeScript(second, "echo second >> " + q(log));
+    QCOMPARE(run(m_control, script), 0);
+    QCOMPARE(run(m_control, second), 0);
+    QCOMPARE(readAll(log), QString("done\ndone\nsecond\n"));
+    QCOMPARE(exitCode(m_control), 0);
+}
+
+void TestShellAndWaitControl::argumentsArriveSplit()
+{
+    const QString out = m_dir + "/args";
+    const QString setup = m_dir + "/my setup.sh";
+    writeScript(setup, "for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > " + q(out));
+    QCOMPARE(run(m_control, setup + " /S /D=a b \"c  d\" \\\"e\\\" $HOME;x `y`"), 0);
+    QCOMPARE(readAll(out), QString("[/S]\n[/D=a]\n[b]\n[c  d]\n[\"e\"]\n[$HOME;x]\n[`y`]\n"));
+
+    // Quoted, executable, with an empty argument.
+    const QString tool = m_dir + "/my tool";
+    writeScript(tool, "printf '%s|' \"$@\" > " + q(out), true);
+    QCOMPARE(run(m_control, "\"" + tool + "\" \"\" x"), 0);
+    QCOMPARE(readAll(out), QString("|x|"));
+}
+
+void TestShellAndWaitControl::startFailures()
+{
+    const QString missing = m_dir + "/no such setup.sh";
+    QCOMPARE(run(m_control, "\"" + missing + "\" /S"), 53);
+    QVERIFY2(description(m_control).contains(missing), qPrintable(description(m_control)));
+    QCOMPARE(exitCode(m_control), -1);
+
+    const QString data = m_dir + "/readme.txt";
+    writeScript(data, "exit 0");
+    QCOMPARE(run(m_control, data), 70);
+    QVERIFY(description(m_control).contains("Permission denied"));
+    QVERIFY(description(m_control).contains(data));
+
+    const QString broken = m_dir + "/broken";
+    QFile f(broken);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("\x7f" "ELF garbage");
+    f.close();
+    QVERIFY(f.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    QCOMPARE(run(m_control, broken), 70);
+    QVERIFY(description(m_control).contains(broken));
+
+    // A success clears the last error.
+    const QString ok = m_dir + "/ok.sh";
+    writeScript(ok, "exit 0");
+    QCOMPARE(run(m_control, ok), 0);
+    QCOMPARE(description(m_control), QString());
+}
+
+void TestShellAndWaitControl::windowsFilesGoThroughWine()
+{
+    const QByteArray oldPath = qgetenv("PATH");
+    auto restore = qScopeGuard([&] { qputenv("PATH", oldPath); });
+    const QString bin = m_dir + "/bin";
+    QVERIFY(QDir().mkpath(bin));
+    const QString setup = m_dir + "/Setup.MSI";
+    writeScript(setup, "");
+
+    qputenv("PATH", bin.toLocal8Bit());
+    QCOMPARE(run(m_control, setup + " /quiet"), 5);
+    QVERIFY2(description(m_control).contains("Wine"), qPrintable(description(m_control)));
+    QVERIFY(description(m_control).contains("not installed"));
+
+    // A stand-in Wine shows what a real one would be given.
+    const QString out = m_dir + "/wine.args";
+    writeScript(bin + "/wine", "printf '%s|' \"$@\" > " + q(out), true);
+    qputenv("PATH", (bin + ":" + QString::fromLocal8Bit(oldPath)).toLocal8Bit());
+    QCOMPARE(run(m_control, setup + " /quiet \"TARGET=a b\""), 0);
+    const QString z = "Z:" + QString(setup).replace('/', '\\');
+    QCOMPARE(readAll(out), "msiexec|/i|" + z + "|/quiet|TARGET=a b|");
+}
+
+void TestShellAndWaitControl::eventsFlowDuringWait()
+{
+    const QString log = m_dir + "/log";
+    const QString script = m_dir + "/slow.sh";
+    writeScript(script, "sleep 0.4\necho end >> " + q(log));
+    int ticks = 0;
+    QString seenDuringWait = "<no tick>";
+    QTimer timer;
+    timer.setInterval(50);
+    connect(&timer, &QTimer::timeout, [&] {
+        if (++ticks == 1)
+            seenDuringWait = readAll(log);
+    });
+    timer.start();
+    QCOMPARE(run(m_control, script), 0);
+    QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
+    QCOMPARE(seenDuringWait, QString());    // the program was still running
+    QCOMPARE(readAll(log), QString("end\n"));
+}
+
+void TestShellAndWaitControl::nestedCallIsRefused()
+{
+    const QString log = m_dir + "/log";
+    const QString first = m_dir + "/first.sh";
+    const QString second = m_dir + "/second.sh";
+    writeScript(first, "sleep 0.4\necho first >> " + q(log));
+    writeScript(second, "echo second >> " + q(log));
+    int nested = -1;
+    QString nestedText;
+    QTimer::singleShot(100, [&] {
+        nested = run(m_control, second);
+        nestedText = description(m_control);
+    });
+    QCOMPARE(run(m_control, first), 0);
+    QCOMPARE(nested, 10);
+    QVERIFY2(nestedText.contains("still waiting") && nestedText.contains(first), qPrintable(nestedText));
+    QCOMPARE(description(m_control), QString());
+    QTest::qWait(200);
+    QCOMPARE(readAll(log), QString("first\n"));
+}
+
+void TestShellAndWaitControl::childRunsInOwnSessionWithEnvironment()
+{
+    const QString out = m_dir + "/probe";
+    const QString script = m_dir + "/probe.sh";
+    writeScript(script,
+                "set -- $(cat /proc/$$/stat)\n"
+                "{ echo \"$1 $6\"; echo \"$SAW_PROBE\"; readlink /proc/$$/fd/0; } > " + q(out));
+    qputenv("SAW_PROBE", "probe value");
+    QCOMPARE(run(m_control, script), 0);
+    qunsetenv("SAW_PROBE");
+    const QStringList lines = readAll(out).split('\n');
+    QCOMPARE(lines.size(), 4);
+    const QStringList ids = lines.at(0).split(' ');
+    QCOMPARE(ids.size(), 2);
+    QCOMPARE(ids.at(1), ids.at(0));     // session leader of its own session
+    QVERIFY(ids.at(1).toInt() != int(::getsid(0)));
+    QCOMPARE(lines.at(1), QString("probe value"));
+    QCOMPARE(lines.at(2), QString("/dev/null"));
+}
+
+void TestShellAndWaitControl::childOutlivesControl()
+{
+    const QString mark = m_dir + "/mark";
+    const QString script = m_dir + "/late.sh";
+    writeScript(script, "sleep 0.8\necho $$ > " + q(mark));
+    QPointer<QObject> control = m_control;
+    QTimer::singleShot(100, [&] {
+        delete m_control;
+        m_control = nullptr;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    int result = -1;
+    QVERIFY(QMetaObject::invokeMethod(control.data(), "ShellAndWait", Q_RETURN_ARG(int, result),
+                                      Q_ARG(QString, script)));
+    QVERIFY(control.isNull());
+    QVERIFY2(clock.elapsed() < 600, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(result, 0);
+    QVERIFY(!QFile::exists(mark));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(mark), 5000);   // not killed
+    QTRY_VERIFY(!readAll(mark).trimmed().isEmpty());
+    const pid_t pid = readAll(mark).trimmed().toInt();
+    QVERIFY(pid > 0);
+    // Reaped after its end, though nobody waits in a call any more.
+    QTRY_VERIFY_WITH_TIMEOUT(::kill(pid, 0) == -1 && errno == ESRCH, 5000);
+}
+
+void TestShellAndWaitControl::applicationEndingLeavesProgramRunning()
+{
+    const QString mark = m_dir + "/mark";
+    const QString script = m_dir + "/late.sh";
+    writeScript(script, "sleep 0.6\necho ran >> " + q(mark));
+    QTimer::singleShot(100, [] { QCoreApplication::exit(0); });
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(run(m_control, script), 18);
+    QVERIFY(clock.elapsed() < 500);
+    QVERIFY(description(m_control).contains(script));
+    // Nothing further is started while the program ends.
+    QCOMPARE(run(m_control, script), 18);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(mark), 5000);
+    QTest::qWait(900);
+    QCOMPARE(readAll(mark), QString("ran\n"));
+}
+
+QTEST_GUILESS_MAIN(TestShellAndWaitControl)
+#include "tst_shellandwait_control.moc"

@@ -1,0 +1,354 @@
+#include "ChildWait.h"
+#include "CommandLine.h"
+#include "LaunchPlan.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace ShellAndWaitLogic;
+Q_DECLARE_METATYPE(ChildWait::Method)
+
+static void writeFile(const QString &path, const QByteArray &content, bool executable)
+{
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
+    f.write(content);
+    f.close();
+    QFileDevice::Permissions p = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (executable)
+        p |= QFileDevice::ExeOwner;
+    QVERIFY(f.setPermissions(p));
+}
+
+static double cpuSeconds()
+{
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+static bool isGone(pid_t pid)
+{
+    return ::kill(pid, 0) == -1 && errno == ESRCH;
+}
+
+static LaunchPlan shellPlan(const QString &script)
+{
+    LaunchPlan plan;
+    plan.program = plan.executable = QStringLiteral("/bin/sh");
+    plan.arguments = {QStringLiteral("-c"), script};
+    return plan;
+}
+
+class TestShellAndWaitLogic : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void splitArguments_data();
+    void splitArguments();
+    void splitCommandLine();
+    void plan();
+    void unreadableScriptIsRefused();
+    void startErrors();
+    void spawnReportsExecErrors();
+    void waitReturnsAtEndAndReaps_data() { methods(); }
+    void waitReturnsAtEndAndReaps();
+    void waitIsIdle_data() { methods(); }
+    void waitIsIdle();
+    void destroyedWaitLeavesChildRunning_data() { methods(); }
+    void destroyedWaitLeavesChildRunning();
+    void abandonEndsWait();
+
+private:
+    void methods()
+    {
+        QTest::addColumn<ChildWait::Method>("method");
+        QTest::newRow("pidfd") << ChildWait::Method::Auto;
+        QTest::newRow("thread") << ChildWait::Method::Thread;
+    }
+};
+
+void TestShellAndWaitLogic::splitArguments_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("blanks and tabs") << " /S \t /q  x " << QStringList{"/S", "/q", "x"};
+    QTest::newRow("nothing") << "   " << QStringList{};
+    QTest::newRow("quotes group") << "/D=\"C:\\Program Files\\App\" next"
+                                  << QStringList{"/D=C:\\Program Files\\App", "next"};
+    QTest::newRow("quotes inside a word") << "a\"b c\"d" << QStringList{"ab cd"};
+    QTest::newRow("empty pair") << "a \"\" b" << QStringList{"a", "", "b"};
+    QTest::newRow("backslash quote is a quote") << "say \\\"hi\\\"" << QStringList{"say", "\"hi\""};
+    QTest::newRow("backslashes stay") << "C:\\dir\\ x\\\\y" << QStringList{"C:\\dir\\", "x\\\\y"};
+    QTest::newRow("two backslashes then quote") << "\\\\\"a b\"" << QStringList{"\\a b"};
+    QTest::newRow("three backslashes then quote") << "\\\\\\\"a b" << QStringList{"\\\"a", "b"};
+    QTest::newRow("unclosed quote runs to the end") << "\"a  b" << QStringList{"a  b"};
+}
+
+void TestShellAndWaitLogic::splitArguments()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, expected);
+    QCOMPARE(ShellAndWaitLogic::splitArguments(text), expected);
+}
+
+void TestShellAndWaitLogic::splitCommandLine()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString dir = tmp.path();
+    const QString setup = dir + "/my setup.sh";
+    writeFile(setup, "exit 0\n", false);
+    QVERIFY(QDir(dir).mkdir("tools"));
+    const QString tool = dir + "/tools x.sh";
+    writeFile(tool, "exit 0\n", false);
+
+    // Unquoted path with blanks: the switch stays out of the file name.
+    CommandLine c = ShellAndWaitLogic::splitCommandLine(setup + " /S /D=a b");
+    QCOMPARE(c.program, setup);
+    QCOMPARE(c.arguments, QStringList({"/S", "/D=a", "b"}));
+
+    c = ShellAndWaitLogic::splitCommandLine("  \t" + setup + "   ");
+    QCOMPARE(c.program, setup);
+    QVERIFY(c.arguments.isEmpty());
+
+    // Quotes in the arguments of an unquoted path.
+    c = ShellAndWaitLogic::splitCommandLine(setup + " /D=\"a b\" \\\"q\\\" \"\"");
+    QCOMPARE(c.program, setup);
+    QCOMPARE(c.arguments, QStringList({"/D=a b", "\"q\"", ""}));
+
+    // A folder of the same name is no program.
+    c = ShellAndWaitLogic::splitCommandLine(tool + " -v");
+    QCOMPARE(c.program, tool);
+    QCOMPARE(c.arguments, QStringList{"-v"});
+
+    // The shortest prefix that is a file wins.
+    writeFile(dir + "/my", "exit 0\n", false);
+    c = ShellAndWaitLogic::splitCommandLine(setup + " /S");
+    QCOMPARE(c.program, dir + "/my");
+    QCOMPARE(c.arguments, QStringList({"setup.sh", "/S"}));
+
+    // Quoted: the quotes say where the program ends, whether or not it exists.
+    c = ShellAndWaitLogic::splitCommandLine(" \"" + setup + "\" \"x y\" z");
+    QCOMPARE(c.program, setup);
+    QCOMPARE(c.arguments, QStringList({"x y", "z"}));
+    c = ShellAndWaitLogic::splitCommandLine("\"" + dir + "/not here.exe\"/S");
+    QCOMPARE(c.program, dir + "/not here.exe");
+    QCOMPARE(c.arguments, QStringList{"/S"});
+    c = ShellAndWaitLogic::splitCommandLine("\"" + setup);
+    QCOMPARE(c.program, setup);
+
+    // Nothing exists: the first word is the missing file.
+    c = ShellAndWaitLogic::splitCommandLine(dir + "/gone/setup.exe /quiet \"a b\"");
+    QCOMPARE(c.program, dir + "/gone/setup.exe");
+    QCOMPARE(c.arguments, QStringList({"/quiet", "a b"}));
+
+    c = ShellAndWaitLogic::splitCommandLine(" \t ");
+    QVERIFY(c.program.isEmpty());
+    QVERIFY(c.arguments.isEmpty());
+}
+
+void TestShellAndWaitLogic::plan()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString d = tmp.path();
+    writeFile(d + "/tool", "#!/bin/sh\nexit 0\n", true);
+    writeFile(d + "/plain.sh", "exit 0\n", false);
+    writeFile(d + "/bare.sh", "exit 0\n", true);
+    writeFile(d + "/bang.sh", "#!/bin/bash\nexit 0\n", true);
+    writeFile(d + "/SETUP.EXE", "MZ", true);
+    writeFile(d + "/Pack.Msi", "x", false);
+    writeFile(d + "/run.bat", "@echo off\r\n", false);
+    writeFile(d + "/notes.txt", "x", false);
+    const QString wine = "/opt/wine/bin/wine";
+    const QString z = "Z:" + QString(d).replace('/', '\\');
+    const QStringList args{"/S", "a b"};
+    auto planFor = [&](const QString &file, const QString &winePath) {
+        return planLaunch(CommandLine{file, args}, winePath);
+    };
+
+    LaunchPlan p = planFor(d + "/tool", QString());
+    QVERIFY(p.ok());
+    QVERIFY(p.description.isEmpty());
+    QCOMPARE(p.executable, d + "/tool");
+    QCOMPARE(p.arguments, args);
+
+    p = planFor(d + "/plain.sh", QString());
+    QCOMPARE(p.executable, QString("/bin/sh"));
+    QCOMPARE(p.arguments, QStringList({d + "/plain.sh", "/S", "a b"}));
+    // An executable script without "#!" cannot be exec'd; the shell reads it.
+    QCOMPARE(planFor(d + "/bare.sh", QString()).executable, QString("/bin/sh"));
+    QCOMPARE(planFor(d + "/bang.sh", QString()).executable, d + "/bang.sh");
+
+    // Windows files go to Wine even when they carry the executable bit.
+    p = planFor(d + "/SETUP.EXE", wine);
+    QVERIFY(p.ok());
+    QCOMPARE(p.executable, wine);
+    QCOMPARE(p.arguments, QStringList({d + "/SETUP.EXE", "/S", "a b"}));
+    p = planFor(d + "/Pack.Msi", wine);
+    QCOMPARE(p.executable, wine);
+    QCOMPARE(p.arguments, QStringList({"msiexec", "/i", z + "\\Pack.Msi", "/S", "a b"}));
+    p = planFor(d + "/run.bat", wine);
+    QCOMPARE(p.executable, wine);
+    QCOMPARE(p.arguments, QStringList({"cmd", "/c", z + "\\run.bat", "/S", "a b"}));
+
+    for (const char *name : {"/SETUP.EXE", "/Pack.Msi", "/run.bat"}) {
+        p = planFor(d + name, QString());
+        QCOMPARE(p.error, 5);
+        QVERIFY2(p.description.contains("Wine") && p.description.contains("not installed"),
+                 qPrintable(p.description));
+        QVERIFY(p.description.contains(d + name));
+        QVERIFY(p.executable.isEmpty());
+    }
+
+    p = planFor(d + "/notes.txt", wine);
+    QCOMPARE(p.error, 70);
+    QVERIFY(p.description.contains("Permission denied"));
+    QVERIFY(p.description.contains(d + "/notes.txt"));
+    QVERIFY(p.description.contains("not executable"));
+
+    p = planFor(d + "/missing.exe", wine);
+    QCOMPARE(p.error, 53);
+    QVERIFY(p.description.contains("File not found"));
+    QVERIFY(p.description.contains(d + "/missing.exe"));
+
+    QCOMPARE(planFor(d, wine).error, 53);
+    QCOMPARE(planLaunch(CommandLine{}, wine).error, 5);
+    QVERIFY(!planLaunch(CommandLine{}, wine).description.isEmpty());
+}
+
+void TestShellAndWaitLogic::unreadableScriptIsRefused()
+{
+    if (::geteuid() == 0)
+        QSKIP("root reads every file");
+    QTemporaryDir tmp;
+    const QString f = tmp.path() + "/locked.sh";
+    writeFile(f, "exit 0\n", false);
+    QVERIFY(QFile::setPermissions(f, QFileDevice::WriteOwner));
+    const LaunchPlan p = planLaunch(CommandLine{f, {}}, QString());
+    QCOMPARE(p.error, 70);
+    QVERIFY(p.description.contains("cannot be read"));
+}
+
+void TestShellAndWaitLogic::startErrors()
+{
+    LaunchPlan plan;
+    plan.program = plan.executable = "/x/setup";
+    const struct { int err; int number; } cases[] = {
+        {ENOENT, 53}, {EACCES, 70}, {EPERM, 70}, {ENOEXEC, 70}, {ENOMEM, 7}, {EIO, 75}, {ECONNREFUSED, 5},
+    };
+    for (const auto &c : cases) {
+        const StartError e = startError(c.err, plan);
+        QCOMPARE(e.number, c.number);
+        QVERIFY2(e.description.contains("/x/setup"), qPrintable(e.description));
+        QVERIFY2(e.description.contains(QString::fromLocal8Bit(strerror(c.err))), qPrintable(e.description));
+    }
+}
+
+void TestShellAndWaitLogic::spawnReportsExecErrors()
+{
+    QTemporaryDir tmp;
+    pid_t pid = 0;
+    LaunchPlan plan;
+    plan.program = plan.executable = tmp.path() + "/none";
+    QCOMPARE(spawnPlan(plan, &pid), ENOENT);
+
+    writeFile(tmp.path() + "/noexec", "#!/bin/sh\n", false);
+    plan.program = plan.executable = tmp.path() + "/noexec";
+    QCOMPARE(spawnPlan(plan, &pid), EACCES);
+
+    writeFile(tmp.path() + "/badinterp", "#!/no/such/interpreter\n", true);
+    plan.program = plan.executable = tmp.path() + "/badinterp";
+    QCOMPARE(spawnPlan(plan, &pid), ENOENT);
+    QVERIFY(startError(ENOENT, plan).description.contains("interpreter"));
+
+    LaunchPlan refusedPlan;
+    refusedPlan.error = 53;
+    QCOMPARE(spawnPlan(refusedPlan, &pid), EINVAL);
+}
+
+void TestShellAndWaitLogic::waitReturnsAtEndAndReaps()
+{
+    QFETCH(ChildWait::Method, method);
+    pid_t pid = 0;
+    QCOMPARE(spawnPlan(shellPlan("sleep 0.3; exit 3"), &pid), 0);
+    // Its own session, so a terminal's Ctrl-C and hang-up do not reach it.
+    QCOMPARE(::getsid(pid), pid);
+    QVERIFY(::getsid(pid) != ::getsid(0));
+
+    bool tickedWhileRunning = false;
+    QTimer::singleShot(50, [&] { tickedWhileRunning = !isGone(pid); });
+    QElapsedTimer clock;
+    clock.start();
+    ChildWait wait(pid, method);
+    QCOMPARE(wait.usesPidfd(), method == ChildWait::Method::Auto);
+    QVERIFY(wait.wait());
+    QVERIFY(clock.elapsed() >= 250);
+    QVERIFY(tickedWhileRunning);
+    QVERIFY(wait.hasEnded());
+    QCOMPARE(wait.exitCode(), 3);
+    // Reaped: no zombie left behind.
+    errno = 0;
+    QCOMPARE(::waitpid(pid, nullptr, WNOHANG), pid_t(-1));
+    QCOMPARE(errno, ECHILD);
+
+    QCOMPARE(spawnPlan(shellPlan("kill -TERM $$"), &pid), 0);
+    ChildWait killed(pid, method);
+    QVERIFY(killed.wait());
+    QCOMPARE(killed.exitCode(), 128 + SIGTERM);
+}
+
+void TestShellAndWaitLogic::waitIsIdle()
+{
+    QFETCH(ChildWait::Method, method);
+    pid_t pid = 0;
+    QCOMPARE(spawnPlan(shellPlan("sleep 0.6"), &pid), 0);
+    const double before = cpuSeconds();
+    ChildWait wait(pid, method);
+    QVERIFY(wait.wait());
+    const double used = cpuSeconds() - before;
+    QVERIFY2(used < 0.1, qPrintable(QString("waiting used %1 s of processor time").arg(used)));
+}
+
+void TestShellAndWaitLogic::destroyedWaitLeavesChildRunning()
+{
+    QFETCH(ChildWait::Method, method);
+    QTemporaryDir tmp;
+    const QString mark = tmp.path() + "/mark";
+    pid_t pid = 0;
+    QCOMPARE(spawnPlan(shellPlan("sleep 0.4; echo ok > '" + mark + "'"), &pid), 0);
+    {
+        ChildWait wait(pid, method);
+        QTimer::singleShot(50, [&] { wait.abandon(); });
+        QVERIFY(!wait.wait());
+        QVERIFY(!wait.hasEnded());
+    }
+    QVERIFY(!isGone(pid));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(mark), 5000);
+    // Someone still reaps it.
+    QTRY_VERIFY_WITH_TIMEOUT(isGone(pid), 5000);
+}
+
+void TestShellAndWaitLogic::abandonEndsWait()
+{
+    pid_t pid = 0;
+    QCOMPARE(spawnPlan(shellPlan("sleep 0.2"), &pid), 0);
+    ChildWait wait(pid);
+    wait.abandon();
+    QVERIFY(!wait.wait());      // abandoned before: does not wait at all
+    QVERIFY(!isGone(pid));
+}
+
+QTEST_GUILESS_MAIN(TestShellAndWaitLogic)
+#include "tst_shellandwait_logic.moc"

@@ -1,0 +1,3 @@
+#!/bin/sh
+# Demo setup program: "Notepad Deluxe".
+exec sh "$(dirname "$0")/demo-install.sh" "Notepad Deluxe" 3 "$@"

@@ -1,0 +1,24 @@
+#!/bin/sh
+# Installs what the build and the tests need (Debian packages, as root), then
+# configures and builds into ./build. Sourced by run.sh and test.sh.
+set -eu
+cd "$(dirname "$0")/.."
+
+PACKAGES="cmake make g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev \
+xvfb xauth x11-utils fonts-dejavu-core"
+
+missing=""
+for p in $PACKAGES; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+    echo "Installing:$missing"
+    SUDO=""
+    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq $missing
+fi
+
+BUILD_DIR="${BUILD_DIR:-build}"
+cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$BUILD_DIR" -j"$(nproc)"

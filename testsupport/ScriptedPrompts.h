@@ -1,0 +1,35 @@
+#pragma once
+// Dialog answers given by the test, and a record of every box shown.
+#include "common/Prompts.h"
+
+#include <QList>
+#include <QQueue>
+#include <QString>
+#include <functional>
+
+class ScriptedPrompts : public Prompts
+{
+public:
+    struct Box
+    {
+        QString text;
+        QString title;
+        MsgIcon icon;
+    };
+
+    // What the next input boxes answer ("" is a cancel).
+    QQueue<QString> inputs;
+    // What the next file dialogs choose; an empty text is a cancel.
+    QQueue<QString> files;
+    // Runs while a message box is "open" (to act during a modal box).
+    std::function<void(const Box &)> onMessage;
+
+    QList<Box> boxes;
+    QStringList inputPrompts;
+    QList<FileDialogMode> dialogModes;
+    QStringList dialogFilters;
+
+    void messageBox(const QString &text, const QString &title, MsgIcon icon) override;
+    QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override;
+    bool showFileDialog(QObject *dialog, FileDialogMode mode) override;
+};
