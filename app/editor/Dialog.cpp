@@ -54,6 +54,9 @@ Dialog::Dialog()
     Text2 = new QLineEdit(this);
     Text2->setGeometry(twRect(240, 3540, 4815, 390));
     Text2->setEnabled(false);
+    // The captions must show whole in the program's font.
+    for (QRadioButton *option : {Option1, Option2})
+        option->resize(qMax(option->width(), option->sizeHint().width()), option->height());
 
     setTabOrder(OKButton, Command1);
     setTabOrder(Command1, CancelButton);
@@ -88,6 +91,7 @@ void Dialog::Form_Load()
     Option1_Click();
     // With no row selected the box starts empty and OK changes nothing.
     Text1->setText(editor && selected >= 0 ? editor->ListB->List(selected) : QString());
+    Text1->setCursorPosition(0);
     OKButton->setFocus();
 }
 

@@ -78,6 +78,10 @@ Form1::Form1()
     Command5 = button(this, QStringLiteral("Down  item"),
                       QStringLiteral("Button \" Down item\"  : For down items in the list"), 7560, 4920, 1215, 270);
 
+    // The buttons are as small as the layout gives; their captions must fit.
+    for (QPushButton *b : {Command1, Command6, Command2, Command7, Command4, Command8, Command3, Command5})
+        b->setStyleSheet(QStringLiteral("QPushButton { padding: 0px 1px; }"));
+
     ListB = new VbListBox(this);
     ListB->setGeometry(twRect(240, 2400, 8535, 2220));
 
@@ -153,6 +157,9 @@ void Form1::Form_Load()
     setBackground(appPicture(QStringLiteral("\\Top Menu2.jpg")));
     Text1->setText(QStringLiteral("Input path that you want to search in here (Double click to clear)"));
     Text2->setText(QStringLiteral("Input format that you want to search in here (Double click to clear)"));
+    // Show the prompts from their start.
+    Text1->setCursorPosition(0);
+    Text2->setCursorPosition(0);
     Command3->setEnabled(false);
     Command5->setEnabled(false);
     if (AniGif1) {
