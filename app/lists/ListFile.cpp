@@ -184,12 +184,14 @@ EditLoad LoadListForEditing(const QString &path)
         return load;
     }
     // An unreadable file is an empty text here, and so a damaged one.
-    const QString text = DecodeListBytes(readWhole(path).data);
+    const QByteArray bytes = readWhole(path).data;
+    const QString text = DecodeListBytes(bytes);
     if (!text.startsWith(u'>')) {
         load.result = LoadResult::RefusedContent;
         return load;
     }
     load.result = LoadResult::Loaded;
+    load.rows.reserve(countLineEnds(bytes));
     qsizetype start = 1;
     for (;;) {
         const qsizetype cr = text.indexOf(CR, start);
