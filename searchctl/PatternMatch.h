@@ -1,0 +1,19 @@
+#pragma once
+// Wildcard matching as the directory enumeration does it: '*' any run, '?' one
+// character, letters without regard to case, the whole pattern one expression.
+#include <QByteArray>
+#include <QString>
+
+class PatternMatch
+{
+public:
+    explicit PatternMatch(const QString &pattern);
+    // name: the entry's name as the file system holds it (UTF-8 bytes).
+    bool matches(const char *name, size_t length) const;
+
+private:
+    bool m_all = false;
+    bool m_ascii = true;
+    QByteArray m_folded; // ASCII-folded pattern when m_ascii
+    QString m_pattern;   // case-folded pattern otherwise
+};
