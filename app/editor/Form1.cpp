@@ -2,6 +2,7 @@
 
 #include "adding/Additem.h"
 #include "adding/Form3.h"
+#include "adding/Form5.h"
 #include "common/Folders.h"
 #include "common/Globals.h"
 #include "common/Prompts.h"
@@ -269,7 +270,15 @@ void Form1::Command4_Click()
 
 void Form1::Command1_Click()
 {
-    // The folder search comes with its own window.
+    if (ListB->ListCount() != 0) {
+        // Rows are there: the options window asks whether to append or replace.
+        Windows::show<Form5>();
+        setEnabled(false);
+        return;
+    }
+    Globals::ListHasTitle = 0;
+    Label4->setCaption(QStringLiteral("Please Wait...."));
+    Windows::load<Form5>()->searchIntoEditor();
 }
 
 void Form1::Command8_Click()

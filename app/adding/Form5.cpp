@@ -1,0 +1,106 @@
+#include "adding/Form5.h"
+
+#include "common/Globals.h"
+#include "common/Prompts.h"
+#include "editor/Form1.h"
+#include "ui/ControlHost.h"
+#include "ui/Program.h"
+#include "ui/Twips.h"
+#include "ui/Windows.h"
+
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QMetaClassInfo>
+#include <QPushButton>
+#include <QRadioButton>
+
+Form5::Form5()
+{
+    setWindowTitle(QStringLiteral("Form5"));
+    centreOnScreen(this, 4710, 3135);
+    Shape1 = new Shape(this);
+    Shape1->setGeometry(twRect(0, 0, 4695, 3135));
+    Label1 = new VbLabel(this);
+    Label1->setCaption(QStringLiteral("How do you want to search ?"));
+    Label1->setGeometry(twRect(120, 240, 3255, 615));
+    Shape2 = new Shape(this);
+    Shape2->setGeometry(twRect(120, 960, 4455, 1000));
+    Option1 = new QRadioButton(QStringLiteral("Add result of the search to end the current list"), this);
+    Option1->setGeometry(twRect(240, 1080, 4215, 270));
+    Option2 = new QRadioButton(QStringLiteral("Clear current list and search in new list"), this);
+    Option2->setGeometry(twRect(240, 1560, 4215, 270));
+    for (QRadioButton *option : {Option1, Option2})
+        option->resize(qMax(option->width(), option->sizeHint().width()), option->height());
+    Command2 = new QPushButton(QStringLiteral("Cancel"), this);
+    Command2->setGeometry(twRect(1200, 2400, 1095, 375));
+    Command1 = new QPushButton(QStringLiteral("Search"), this);
+    Command1->setGeometry(twRect(2520, 2400, 1095, 375));
+    setTabOrder(Command1, Option1);
+    setTabOrder(Option1, Option2);
+    setTabOrder(Option2, Command2);
+
+    QuarryBox1 = qobject_cast<QWidget *>(ControlHost::instance().create(QStringLiteral("Quarrylib.QuarryBox"), this));
+    if (QuarryBox1) {
+        QuarryBox1->setGeometry(twRect(3720, 2400, 735, 735));
+        QuarryBox1->hide();
+        QuarryBox1->setProperty("MessageSink", QVariant::fromValue<QObject *>(this));
+    }
+    connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);
+}
+
+void Form5::Form_Load()
+{
+    setBackground(appPicture(QStringLiteral("\\dialog1.jpg")));
+    Command1->setFocus();
+}
+
+void Form5::searchIntoEditor()
+{
+    Form1 *editor = Windows::find<Form1>();
+    if (!editor || !QuarryBox1)
+        return;
+    // Copies: the separator the control appends never reaches the text boxes.
+    QString path = editor->Text1->text();
+    QString pattern = editor->Text2->text();
+    const QMetaObject *mo = QuarryBox1->metaObject();
+    const int info = mo->indexOfClassInfo("DispId_0x60030000");
+    if (info < 0)
+        return;
+    QVariant total;
+    QMetaObject::invokeMethod(QuarryBox1, mo->classInfo(info).value(), Qt::DirectConnection,
+                              Q_RETURN_ARG(QVariant, total), Q_ARG(QString &, path), Q_ARG(QString &, pattern),
+                              Q_ARG(qint16 &, Globals::SearchFileCount), Q_ARG(QObject *, editor->ListB),
+                              Q_ARG(QObject *, editor->Label2));
+}
+
+void Form5::Command1_Click()
+{
+    Form1 *editor = Windows::find<Form1>();
+    if (editor && Option2->isChecked())
+        editor->ListB->Clear();
+    Globals::ListHasTitle = 0;
+    if (editor)
+        editor->Label4->setCaption(QStringLiteral("Please Wait...."));
+    searchIntoEditor();
+    hide();
+    Windows::setEnabled<Form1>(true);
+}
+
+void Form5::Command2_Click()
+{
+    hide();
+    Windows::setEnabled<Form1>(true);
+}
+
+void Form5::messageBox(const QString &text, const QString &title)
+{
+    Program::prompts().messageBox(text, title, MsgIcon::Exclamation);
+}
+
+void Form5::closeEvent(QCloseEvent *event)
+{
+    // Closing by the frame is Cancel; the window stays loaded.
+    event->accept();
+    Windows::setEnabled<Form1>(true);
+}

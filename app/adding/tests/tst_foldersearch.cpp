@@ -1,0 +1,118 @@
+// The editor's folder search driven as a user would, through the real
+// Quarrydex.ocx hosted on the search options window.
+#include "ScriptedPrompts.h"
+#include "adding/Form5.h"
+#include "common/Folders.h"
+#include "common/Globals.h"
+#include "editor/Form1.h"
+#include "ui/Program.h"
+#include "ui/Windows.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestFolderSearch : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    ScriptedPrompts m_prompts;
+
+    void touch(const QString &rel)
+    {
+        const QString p = m_dir.filePath(rel);
+        QDir().mkpath(QFileInfo(p).absolutePath());
+        QFile f(p);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+
+    Form1 *editorAt(const QString &folder, const QString &pattern)
+    {
+        Form1 *w = Windows::show<Form1>();
+        w->Text1->setText(folder);
+        w->Text2->setText(pattern);
+        return w;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
+        Program::setPrompts(&m_prompts);
+        Program::setEndHandler([] {});
+        Globals::reset();
+        touch("Setups/a.exe");
+        touch("Setups/x/b.EXE");
+        touch("Setups/c.exe");
+        touch("Other/d.exe");
+        touch("Other/e.exe");
+    }
+
+    void cleanup() { Windows::unloadAll(); }
+
+    void searchesAppendReplaceAndCancel()
+    {
+        const QString setups = m_dir.filePath("Setups");
+        Form1 *w = editorAt(setups, "*.exe");
+        Globals::ListHasTitle = 1;
+        QTest::mouseClick(w->Command1, Qt::LeftButton); // empty list: at once
+        QVERIFY(!Windows::find<Form5>()->isVisible());
+        QCOMPARE(w->ListB->rows(), QStringList({setups + "/a.exe", setups + "/c.exe", setups + "/x/b.EXE"}));
+        QCOMPARE(w->Label2->caption(), QStringLiteral("3  Item(s) found."));
+        QCOMPARE(w->Label4->caption(), QStringLiteral("Please Wait...."));
+        QCOMPARE(w->Text1->text(), setups); // the control worked on a copy
+        QCOMPARE(Globals::ListHasTitle, qint16(0));
+
+        // With rows: the options window; Cancel leaves all as it was.
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        Form5 *f = Windows::find<Form5>();
+        QVERIFY(f->isVisible());
+        QVERIFY(!w->isEnabled());
+        QVERIFY(!f->Option1->isChecked() && !f->Option2->isChecked());
+        QTest::mouseClick(f->Command2, Qt::LeftButton);
+        QVERIFY(w->isEnabled());
+        QCOMPARE(w->ListB->ListCount(), 3);
+
+        // Append: the count goes on from the earlier search.
+        w->Text1->setText(m_dir.filePath("Other"));
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        f->Option1->click();
+        QTest::mouseClick(f->Command1, Qt::LeftButton);
+        QCOMPARE(w->ListB->ListCount(), 5);
+        QCOMPARE(w->Label2->caption(), QStringLiteral("5  Item(s) found."));
+        QVERIFY(w->isEnabled());
+        QVERIFY(!f->isVisible());
+
+        // Replace: the list is emptied first, the count still goes on.
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QVERIFY(f->Option1->isChecked()); // the choice stays for the next search
+        f->Option2->click();
+        QTest::mouseClick(f->Command1, Qt::LeftButton);
+        QCOMPARE(w->ListB->rows(), QStringList({m_dir.filePath("Other/d.exe"), m_dir.filePath("Other/e.exe")}));
+        QCOMPARE(w->Label2->caption(), QStringLiteral("7  Item(s) found."));
+
+        // Closing the options window by its frame is Cancel.
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        f->close();
+        QVERIFY(w->isEnabled());
+        QCOMPARE(w->ListB->ListCount(), 2);
+        QVERIFY(m_prompts.boxes.isEmpty());
+    }
+
+    void nothingFoundKeepsTheCount()
+    {
+        Form1 *w = editorAt(m_dir.filePath("nowhere"), "*.exe");
+        w->Label2->setCaption(QStringLiteral("kept"));
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QCOMPARE(w->ListB->ListCount(), 0);
+        QCOMPARE(w->Label2->caption(), QStringLiteral("kept"));
+        QVERIFY(m_prompts.boxes.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestFolderSearch)
+#include "tst_foldersearch.moc"
