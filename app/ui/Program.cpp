@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QFontInfo>
 #include <cstdio>
 #include <unistd.h>
 
@@ -43,7 +44,10 @@ void applyWindowFont(const QString &fallbackFamily)
     QFont font(QStringLiteral("Segoe UI"));
     if (!fallbackFamily.isEmpty())
         font.setFamilies({QStringLiteral("Segoe UI"), fallbackFamily});
-    font.setPointSizeF(9.75);
+    // The layouts are measured for Segoe UI 9.75 pt; the wider fonts that stand
+    // in for it here get a smaller size so captions fit their controls.
+    const bool segoe = QFontInfo(font).family().startsWith(QLatin1String("Segoe UI"), Qt::CaseInsensitive);
+    font.setPointSizeF(segoe ? 9.75 : 8.25);
     QApplication::setFont(font);
 }
 
