@@ -1,4 +1,5 @@
 #include "install/Form2.h"
+#include "startup/Registry.h"
 #include "ui/Program.h"
 #include "ui/Windows.h"
 
@@ -10,6 +11,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Setupreel"));
     QApplication::setApplicationVersion(QStringLiteral(SETUPREEL_VERSION));
     Program::applyWindowFont();
+    Registry::populateFromSystem();
 
     Windows::show<Form2>();
     return app.exec();

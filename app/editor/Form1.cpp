@@ -9,8 +9,10 @@
 #include "editor/Dialog.h"
 #include "editor/EditorLogic.h"
 #include "editor/Form6.h"
+#include "install/Dialog2.h"
 #include "install/Form2.h"
 #include "lists/ListSequences.h"
+#include "startup/frmAbout.h"
 #include "ui/ControlHost.h"
 #include "ui/Program.h"
 #include "ui/Twips.h"
@@ -292,12 +294,14 @@ void Form1::Text2_DblClick() { Text2->clear(); }
 
 void Form1::Label6_Click()
 {
-    // The about box comes with its own window.
+    Windows::show<frmAbout>();
+    setEnabled(false);
 }
 
 void Form1::Label7_Click()
 {
-    // The help window comes with its own window.
+    Windows::show<Dialog2>();
+    setEnabled(false);
 }
 
 void Form1::Label8_Click() { setWindowState(windowState() | Qt::WindowMinimized); }

@@ -4,7 +4,9 @@
 #include "common/Globals.h"
 #include "common/Prompts.h"
 #include "editor/Form1.h"
+#include "install/Dialog1.h"
 #include "lists/ListSequences.h"
+#include "startup/frmAbout.h"
 #include "ui/ControlHost.h"
 #include "ui/Program.h"
 #include "ui/Twips.h"
@@ -136,12 +138,14 @@ void Form2::Image5_Click() { m_run->cancel(); }
 
 void Form2::Label6_Click()
 {
-    // The about box comes with its own window.
+    Windows::show<frmAbout>();
+    setEnabled(false);
 }
 
 void Form2::Label7_Click()
 {
-    // The help window comes with its own window.
+    Windows::show<Dialog1>();
+    setEnabled(false);
 }
 
 void Form2::Label8_Click() { setWindowState(windowState() | Qt::WindowMinimized); }

@@ -1,6 +1,6 @@
 // The animated picture as its window meets it: the real AnimatedGif.ocx,
 // created by class name and called by member name.
-#include "ControlFactory.h"
+#include "ControlTesting.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -86,14 +86,9 @@ void TestAnimatedGifControl::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     QVERIFY2(QFile::exists(busyGif), qPrintable(busyGif));
-    m_loader.setFileName(QStringLiteral(SETUPREEL_BUILD_SYSTEM_DIR) + "/AnimatedGif.ocx");
-    QObject *instance = m_loader.instance();
-    QVERIFY2(instance, qPrintable(m_loader.errorString()));
-    m_factory = qobject_cast<ControlFactory *>(instance);
-    QVERIFY(m_factory);
-    const QJsonObject meta = m_loader.metaData().value("MetaData").toObject();
-    QCOMPARE(meta.value("classes").toArray(), QJsonArray{"AnimatedGif.AniGif"});
-    QCOMPARE(meta.value("OriginalFilename").toString(), QString("AnimatedGif.ocx"));
+    const QString why = loadControlLibrary(m_loader, QStringLiteral(SETUPREEL_BUILD_SYSTEM_DIR "/AnimatedGif.ocx"),
+                                           QStringLiteral("AnimatedGif.AniGif"), &m_factory);
+    QVERIFY2(why.isEmpty(), qPrintable(why));
 }
 
 void TestAnimatedGifControl::init()

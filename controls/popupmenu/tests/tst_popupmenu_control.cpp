@@ -1,6 +1,6 @@
 // The item popup menu as its window meets it: the real PopupMenu.ocx, created
 // by class name and called by member name.
-#include "ControlFactory.h"
+#include "ControlTesting.h"
 
 #include <QAction>
 #include <QCursor>
@@ -94,14 +94,9 @@ private:
 
 void TestPopupMenuControl::initTestCase()
 {
-    m_loader.setFileName(QStringLiteral(SETUPREEL_BUILD_SYSTEM_DIR) + "/PopupMenu.ocx");
-    QObject *instance = m_loader.instance();
-    QVERIFY2(instance, qPrintable(m_loader.errorString()));
-    m_factory = qobject_cast<ControlFactory *>(instance);
-    QVERIFY(m_factory);
-    const QJsonObject meta = m_loader.metaData().value("MetaData").toObject();
-    QCOMPARE(meta.value("classes").toArray(), QJsonArray{"PopupMenuLib.PopupMenu"});
-    QCOMPARE(meta.value("OriginalFilename").toString(), QString("PopupMenu.ocx"));
+    const QString why = loadControlLibrary(m_loader, QStringLiteral(SETUPREEL_BUILD_SYSTEM_DIR "/PopupMenu.ocx"),
+                                           QStringLiteral("PopupMenuLib.PopupMenu"), &m_factory);
+    QVERIFY2(why.isEmpty(), qPrintable(why));
 }
 
 void TestPopupMenuControl::init()

@@ -1,6 +1,6 @@
 // The run-and-wait control as the program meets it: the real ShellAndWait.ocx,
 // created by class name and called by member name.
-#include "ControlFactory.h"
+#include "ControlTesting.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -96,14 +96,9 @@ private:
 
 void TestShellAndWaitControl::initTestCase()
 {
-    m_loader.setFileName(QStringLiteral(SETUPREEL_BUILD_SYSTEM_DIR) + "/ShellAndWait.ocx");
-    QObject *instance = m_loader.instance();
-    QVERIFY2(instance, qPrintable(m_loader.errorString()));
-    m_factory = qobject_cast<ControlFactory *>(instance);
-    QVERIFY(m_factory);
-    const QJsonObject meta = m_loader.metaData().value("MetaData").toObject();
-    QCOMPARE(meta.value("classes").toArray(), QJsonArray{"Project1.ShellAndWait"});
-    QCOMPARE(meta.value("OriginalFilename").toString(), QString("ShellAndWait.ocx"));
+    const QString why = loadControlLibrary(m_loader, QStringLiteral(SETUPREEL_BUILD_SYSTEM_DIR "/ShellAndWait.ocx"),
+                                           QStringLiteral("Project1.ShellAndWait"), &m_factory);
+    QVERIFY2(why.isEmpty(), qPrintable(why));
 }
 
 void TestShellAndWaitControl::init()

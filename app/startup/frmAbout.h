@@ -1,0 +1,53 @@
+#pragma once
+// The about box: title, version, description, the author's addresses, and the
+// buttons OK, Update (the web site) and System Info.
+#include "ui/Controls.h"
+
+#include <QUrl>
+#include <functional>
+
+class QPushButton;
+
+class frmAbout : public PictureWindow
+{
+    Q_OBJECT
+public:
+    frmAbout();
+    void Form_Load();
+
+    static QString webAddress();  // "https://setupreel.example.org"
+    static QString mailAddress(); // "support@setupreel.example.org"
+
+    // How Update opens the web site and how System Info starts the tool; tests
+    // replace them. An empty function restores the platform's own.
+    static void setOpenUrlHook(std::function<bool(const QUrl &)> hook);
+    static void setStartProgramHook(std::function<bool(const QString &)> hook);
+
+    QLabel *picIcon;
+    VbLabel *lblTitle;
+    VbLabel *lblVersion;
+    VbLabel *lblDescription;
+    QWidget *Line1[2]; // grey, then white
+    VbLabel *lblDisclaimer;
+    QPushButton *cmdOK;
+    QPushButton *Command1; // Update
+    QPushButton *cmdSysInfo;
+    Shape *Shape1;
+
+    // Starts the system information tool, or says that there is none.
+    void StartSysInfo();
+
+public slots:
+    void cmdOK_Click();
+    void Command1_Click();
+    void cmdSysInfo_Click();
+    void Form_Unload();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void unloadMe();
+    bool m_unloading = false;
+};
