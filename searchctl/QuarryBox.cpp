@@ -1,54 +1,59 @@
 #include "QuarryBox.h"
+#include "FolderScan.h"
 #include "PatternMatch.h"
+#include "QuarryDispatch.h"
 
 #include <QAtomicInt>
-#include <QMetaClassInfo>
+#include <QFile>
 #include <QMessageBox>
+#include <QMetaProperty>
 #include <QPainter>
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <dirent.h>
-#include <sys/stat.h>
-#include <vector>
 
 namespace {
 QAtomicInt g_instances;
 
 constexpr int FindFilesId = 0x60030000;
 constexpr int FindFiles2Id = 0x60030001;
+constexpr qint16 CountLimit = 32767;
 
-struct Entry
+const QString NotSupported = QStringLiteral("Object doesn't support this property or method");
+const QString NotSet = QStringLiteral("Object variable or With block variable not set");
+
+// The host's list and label, reached by member name once per level.
+struct Targets
 {
-    std::string name;
-    unsigned char type;
+    QObject *list = nullptr;
+    QMetaMethod addItem;
+    QObject *label = nullptr;
+    QMetaProperty caption;
+
+    // 0 when ready, else the error number; description set.
+    int bind(QObject *l, QObject *lab, bool wantLabel, QString *description)
+    {
+        list = l;
+        label = lab;
+        if (!list || (wantLabel && !label)) {
+            *description = NotSet;
+            return 91;
+        }
+        const QMetaObject *mo = list->metaObject();
+        const int m = mo->indexOfMethod("AddItem(QString)");
+        if (m < 0) {
+            *description = NotSupported;
+            return 438;
+        }
+        addItem = mo->method(m);
+        if (wantLabel) {
+            const int p = label->metaObject()->indexOfProperty("Caption");
+            caption = p >= 0 ? label->metaObject()->property(p) : QMetaProperty();
+            if (!caption.isWritable()) {
+                *description = NotSupported;
+                return 438;
+            }
+        }
+        return 0;
+    }
 };
-
-// Reads a whole folder at once, so no enumeration stays open across a descent.
-bool readFolder(const QByteArray &folder, std::vector<Entry> &entries, int &error)
-{
-    DIR *dir = ::opendir(folder.constData());
-    if (!dir) {
-        error = errno;
-        return false;
-    }
-    while (dirent *e = ::readdir(dir)) {
-        if (e->d_name[0] == '.' && (e->d_name[1] == 0 || (e->d_name[1] == '.' && e->d_name[2] == 0)))
-            continue;
-        entries.push_back({e->d_name, e->d_type});
-    }
-    ::closedir(dir);
-    // One order on every file system: by name.
-    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) { return a.name < b.name; });
-    return true;
-}
-
-bool endsWithSys(const std::string &name)
-{
-    return name.size() >= 4 && name.compare(name.size() - 4, 4, ".sys") == 0;
-}
-
-QString errorText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 }
 
 QuarryBox::QuarryBox(QWidget *parent) : QWidget(parent)
@@ -63,7 +68,7 @@ int QuarryBox::liveInstances() { return g_instances.loadRelaxed(); }
 
 void QuarryBox::paintEvent(QPaintEvent *)
 {
-    // The control's face: a folder with a magnifier.
+    // The face: a folder under a magnifier.
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.fillRect(rect(), QColor(0xf4, 0xf7, 0xfb));
@@ -97,14 +102,21 @@ void QuarryBox::unexpected(int number, const QString &description)
     QMessageBox::warning(window(), title, text);
 }
 
+// Reported once; every level still to come ends at once and the rows found so
+// far stay. (Reporting per level would show one box for every later folder.)
+void QuarryBox::stop(int number, const QString &description)
+{
+    m_stopped = true;
+    unexpected(number, description);
+}
+
 QVariant QuarryBox::searchLevel(int dispId, QString &path, QString &pattern, qint16 &count, QObject *list,
                                 QObject *label)
 {
     if (m_depth == 0)
         m_stopped = false;
-    QVariant total;
     if (m_stopped)
-        return total;
+        return {};
     ++m_depth;
     struct Leave
     {
@@ -114,104 +126,63 @@ QVariant QuarryBox::searchLevel(int dispId, QString &path, QString &pattern, qin
 
     if (!path.endsWith(QLatin1Char('/')))
         path += QLatin1Char('/');
-    const QByteArray folder = path.toUtf8();
 
-    std::vector<Entry> entries;
-    int err = 0;
-    if (!readFolder(folder, entries, err)) {
-        // A missing folder or one that may not be read ends its level silently.
-        if (err != ENOENT && err != ENOTDIR && err != EACCES && err != EPERM)
-            unexpected(75, errorText(err));
-        return total;
+    const FolderScan::Level level = FolderScan::read(QFile::encodeName(path), PatternMatch(pattern));
+    if (level.error) {
+        if (!FolderScan::isSilent(level.error))
+            unexpected(level.error, level.description);
+        return {};
     }
 
-    // The subfolders, all named before the first file is listed. A link is
-    // never descended, so a link pointing back up cannot loop.
-    std::vector<const Entry *> folders, files;
-    for (const Entry &e : entries) {
-        unsigned char type = e.type;
-        if (type == DT_UNKNOWN) {
-            struct stat st;
-            if (::lstat((folder + e.name.c_str()).constData(), &st) != 0) {
-                if (endsWithSys(e.name))
-                    continue;
-                if (errno == ENOENT)
-                    return total;
-                unexpected(75, errorText(errno));
-                return total;
-            }
-            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
-        }
-        if (type == DT_DIR) {
-            if (folders.size() >= 32767) {
-                unexpected(6, QStringLiteral("Overflow"));
-                return total;
-            }
-            folders.push_back(&e);
-        } else if (type == DT_LNK) {
-            struct stat st;
-            // A link to a folder is neither listed nor searched.
-            if (::stat((folder + e.name.c_str()).constData(), &st) == 0 && S_ISDIR(st.st_mode))
-                continue;
-            files.push_back(&e);
-        } else {
-            files.push_back(&e);
-        }
-    }
-
-    const PatternMatch match(pattern);
-    double sum = 0;
+    const bool full = dispId == FindFilesId;
+    double total = 0;
     bool any = false;
-    for (const Entry *e : files) {
-        if (!match.matches(e->name.data(), e->name.size()))
-            continue;
-        const QByteArray full = folder + e->name.c_str();
-        struct stat st;
-        if (::stat(full.constData(), &st) == 0)
-            sum += double(st.st_size);
-        if (count == 32767) {
-            // Reported once; the whole search ends, the rows found so far stay.
-            m_stopped = true;
-            unexpected(6, QStringLiteral("Overflow"));
-            return any ? QVariant(sum) : total;
+    Targets to;
+    for (const FolderScan::File &file : level.files) {
+        total += file.size;
+        any = true;
+        if (!to.list) {
+            QString description;
+            if (const int err = to.bind(list, label, full, &description)) {
+                stop(err, description);
+                return total;
+            }
+        }
+        if (count == CountLimit) {
+            stop(6, QStringLiteral("Overflow"));
+            return total;
         }
         ++count;
-        any = true;
-        const QString name = QString::fromUtf8(e->name.data(), qsizetype(e->name.size()));
-        if (dispId == FindFilesId) {
-            if (label)
-                label->setProperty("Caption", QString::number(count) + QStringLiteral("  Item(s) found."));
-            QMetaObject::invokeMethod(list, "AddItem", Qt::DirectConnection, Q_ARG(QString, path + name));
+        const QString name = QFile::decodeName(QByteArray::fromRawData(file.name.data(), qsizetype(file.name.size())));
+        if (full) {
+            to.caption.write(to.label, QString::number(count) + QStringLiteral("  Item(s) found."));
+            to.addItem.invoke(to.list, Qt::DirectConnection, Q_ARG(QString, path + name));
         } else {
-            QMetaObject::invokeMethod(list, "AddItem", Qt::DirectConnection, Q_ARG(QString, name));
+            to.addItem.invoke(to.list, Qt::DirectConnection, Q_ARG(QString, name));
         }
     }
 
-    // Deeper levels through the control's own interface, by dispatch id.
-    const QMetaObject *mo = metaObject();
-    const QByteArray method =
-        mo->classInfo(mo->indexOfClassInfo(QByteArray("DispId_0x") + QByteArray::number(dispId, 16)))
-            .value();
-    for (const Entry *sub : folders) {
+    // Deeper levels go through the control's own interface, by dispatch id.
+    const QMetaMethod self = quarryMethod(this, dispId);
+    for (const std::string &sub : level.folders) {
         if (m_stopped)
             break;
-        QString subPath = path + QString::fromUtf8(sub->name.data(), qsizetype(sub->name.size()))
+        QString subPath = path + QFile::decodeName(QByteArray::fromRawData(sub.data(), qsizetype(sub.size())))
                           + QLatin1Char('/');
         QVariant result;
-        if (dispId == FindFilesId)
-            QMetaObject::invokeMethod(this, method.constData(), Qt::DirectConnection, Q_RETURN_ARG(QVariant, result),
-                                      Q_ARG(QString &, subPath), Q_ARG(QString &, pattern),
-                                      Q_ARG(qint16 &, count), Q_ARG(QObject *, list), Q_ARG(QObject *, label));
+        if (full)
+            self.invoke(this, Qt::DirectConnection, Q_RETURN_ARG(QVariant, result), Q_ARG(QString &, subPath),
+                        Q_ARG(QString &, pattern), Q_ARG(qint16 &, count), Q_ARG(QObject *, list),
+                        Q_ARG(QObject *, label));
         else
-            QMetaObject::invokeMethod(this, method.constData(), Qt::DirectConnection, Q_RETURN_ARG(QVariant, result),
-                                      Q_ARG(QString &, subPath), Q_ARG(QString &, pattern),
-                                      Q_ARG(qint16 &, count), Q_ARG(QObject *, list));
+            self.invoke(this, Qt::DirectConnection, Q_RETURN_ARG(QVariant, result), Q_ARG(QString &, subPath),
+                        Q_ARG(QString &, pattern), Q_ARG(qint16 &, count), Q_ARG(QObject *, list));
         if (result.isValid()) {
-            sum += result.toDouble();
+            total += result.toDouble();
             any = true;
         }
     }
-    return any ? QVariant(sum) : total;
+    return any ? QVariant(total) : QVariant();
 }
 
 QObject *QuarrydexFactory::create(const QString &className, QWidget *parent)

@@ -1,81 +1,96 @@
-// The four self-registration entry points, over the plugin mechanism: the
-// registry is a file "controls.reg" beside the library, one "class=file" line a
-// class; the class object is the plugin's factory.
+// The four self-registration entry points, thin over the plugin mechanism.
+// The registry is "controls.reg" in the system folder (SETUPREEL_SYSTEM_DIR
+// when set, else the folder holding this library): one "class=file" line per
+// registered class. The class object is the plugin's factory.
 #include "QuarryBox.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPluginLoader>
+#include <QSaveFile>
 #include <QStringList>
+#include <algorithm>
 #include <dlfcn.h>
 
-// Defined by the plugin's metadata: the one factory instance.
+// Generated for Q_PLUGIN_METADATA: the library's one factory.
 extern "C" QObject *qt_plugin_instance();
 
 namespace {
-constexpr long S_OK = 0, S_FALSE = 1, E_FAIL = 0x80004005L, CLASS_E_CLASSNOTAVAILABLE = 0x80040111L;
-const char *const ClassName = "Quarrylib.QuarryBox";
+constexpr long S_OK = 0, S_FALSE = 1, E_FAIL = long(0x80004005), E_POINTER = long(0x80004003),
+               CLASS_E_CLASSNOTAVAILABLE = long(0x80040111);
+const QLatin1String ClassName("Quarrylib.QuarryBox");
 
-QString libraryPath()
+QString libraryFile()
 {
     Dl_info info{};
-    if (dladdr(reinterpret_cast<void *>(&libraryPath), &info) == 0 || !info.dli_fname)
+    if (::dladdr(reinterpret_cast<void *>(&libraryFile), &info) == 0 || !info.dli_fname)
         return {};
-    return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absoluteFilePath();
+    return QFileInfo(QFile::decodeName(info.dli_fname)).absoluteFilePath();
 }
 
-QString registryPath() { return QFileInfo(libraryPath()).absolutePath() + QStringLiteral("/controls.reg"); }
-
-QStringList readRegistry()
+QString registryFile()
 {
-    QFile f(registryPath());
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QString dir = qEnvironmentVariableIsEmpty("SETUPREEL_SYSTEM_DIR")
+                            ? QFileInfo(libraryFile()).absolutePath()
+                            : qEnvironmentVariable("SETUPREEL_SYSTEM_DIR");
+    return QDir(dir).filePath(QStringLiteral("controls.reg"));
+}
+
+// The registry without this library's class.
+QStringList otherLines()
+{
+    QFile f(registryFile());
+    QStringList lines;
+    if (f.open(QIODevice::ReadOnly))
+        lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QString ours = ClassName + QLatin1Char('=');
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                               [&](const QString &l) { return l.startsWith(ours, Qt::CaseInsensitive); }),
+                lines.end());
+    return lines;
 }
 
 long writeRegistry(const QStringList &lines)
 {
-    QFile f(registryPath());
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (lines.isEmpty()) {
+        QFile f(registryFile());
+        return !f.exists() || f.remove() ? S_OK : E_FAIL;
+    }
+    QSaveFile f(registryFile());
+    if (!f.open(QIODevice::WriteOnly))
         return E_FAIL;
     for (const QString &line : lines)
         f.write(line.toUtf8() + '\n');
-    return f.error() == QFile::NoError ? S_OK : E_FAIL;
-}
-
-QStringList withoutOurClass(QStringList lines)
-{
-    lines.erase(std::remove_if(lines.begin(), lines.end(),
-                               [](const QString &l) { return l.startsWith(QLatin1String(ClassName) + '='); }),
-                lines.end());
-    return lines;
+    return f.commit() ? S_OK : E_FAIL;
 }
 }
 
 extern "C" Q_DECL_EXPORT long DllRegisterServer()
 {
-    QStringList lines = withoutOurClass(readRegistry());
-    lines << QLatin1String(ClassName) + QLatin1Char('=') + libraryPath();
-    return writeRegistry(lines);
+    const QString file = libraryFile();
+    if (file.isEmpty())
+        return E_FAIL;
+    return writeRegistry(otherLines() << ClassName + QLatin1Char('=') + file);
 }
 
 extern "C" Q_DECL_EXPORT long DllUnregisterServer()
 {
-    return writeRegistry(withoutOurClass(readRegistry()));
+    return writeRegistry(otherLines());
 }
 
+// className: the class asked for; *classObject receives its ControlFactory.
 extern "C" Q_DECL_EXPORT long DllGetClassObject(const char *className, void **classObject)
 {
     if (!classObject)
-        return E_FAIL;
+        return E_POINTER;
     *classObject = nullptr;
-    if (!className || qstricmp(className, ClassName) != 0)
+    if (!className || QLatin1String(className).compare(ClassName, Qt::CaseInsensitive) != 0)
         return CLASS_E_CLASSNOTAVAILABLE;
-    *classObject = qobject_cast<ControlFactory *>(qt_plugin_instance());
+    *classObject = static_cast<void *>(qobject_cast<ControlFactory *>(qt_plugin_instance()));
     return *classObject ? S_OK : E_FAIL;
 }
 
+// S_OK while no QuarryBox lives, so the host may unload the library.
 extern "C" Q_DECL_EXPORT long DllCanUnloadNow()
 {
     return QuarryBox::liveInstances() == 0 ? S_OK : S_FALSE;

@@ -42,12 +42,6 @@ VbLabel *label(QWidget *parent, const QString &caption, int l, int t, int w, int
     return lbl;
 }
 
-ClickArea *clickArea(QWidget *parent, const QString &name, int left)
-{
-    auto *a = new ClickArea(name, parent);
-    a->setGeometry(twRect(left, 0, 495, 255));
-    return a;
-}
 
 void setIfChanged(VbLabel *label, const QString &text)
 {
@@ -103,9 +97,9 @@ Form1::Form1()
     Label4 = label(this, QString(), 240, 5280, 3495, 255);
     Label1 = label(this, QString(), 240, 5520, 6255, 255);
 
-    Label6 = clickArea(this, QStringLiteral("About"), 7440);
-    Label7 = clickArea(this, QStringLiteral("Help"), 7920);
-    Label8 = clickArea(this, QStringLiteral("Minimize"), 8280);
+    Label6 = ClickArea::onTopStrip(this, QStringLiteral("About"), 7440);
+    Label7 = ClickArea::onTopStrip(this, QStringLiteral("Help"), 7920);
+    Label8 = ClickArea::onTopStrip(this, QStringLiteral("Minimize"), 8280);
 
     ControlHost &host = ControlHost::instance();
     CD = host.create(QStringLiteral("MSComDlg.CommonDialog"), this);

@@ -30,12 +30,6 @@ VbLabel *label(QWidget *parent, int l, int t, int w, int h)
     return lbl;
 }
 
-ClickArea *clickArea(QWidget *parent, const QString &name, int left)
-{
-    auto *a = new ClickArea(name, parent);
-    a->setGeometry(twRect(left, 0, 495, 255));
-    return a;
-}
 }
 
 Form2::Form2()
@@ -61,9 +55,9 @@ Form2::Form2()
     Label3 = label(this, 720, 3120, 4815, 1335);
     Label5 = label(this, 720, 4440, 4695, 255);
 
-    Label6 = clickArea(this, QStringLiteral("About"), 7320);
-    Label7 = clickArea(this, QStringLiteral("Help"), 7800);
-    Label8 = clickArea(this, QStringLiteral("Minimize"), 8400);
+    Label6 = ClickArea::onTopStrip(this, QStringLiteral("About"), 7320);
+    Label7 = ClickArea::onTopStrip(this, QStringLiteral("Help"), 7800);
+    Label8 = ClickArea::onTopStrip(this, QStringLiteral("Minimize"), 8400);
 
     ControlHost &host = ControlHost::instance();
     PB1 = qobject_cast<QWidget *>(host.create(QStringLiteral("ComctlLib.ProgressBar"), this));

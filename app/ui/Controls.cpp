@@ -163,6 +163,13 @@ ClickArea::ClickArea(const QString &name, QWidget *parent) : QAbstractButton(par
     setCursor(Qt::PointingHandCursor);
 }
 
+ClickArea *ClickArea::onTopStrip(QWidget *parent, const QString &name, int leftTwips)
+{
+    auto *area = new ClickArea(name, parent);
+    area->setGeometry(twRect(leftTwips, 0, 495, 255));
+    return area;
+}
+
 void ClickArea::paintEvent(QPaintEvent *)
 {
     if (!hasFocus())

@@ -81,6 +81,8 @@ class ClickArea : public QAbstractButton
     Q_OBJECT
 public:
     ClickArea(const QString &name, QWidget *parent = nullptr);
+    // One of the About, Help and Minimize areas at the top of a window.
+    static ClickArea *onTopStrip(QWidget *parent, const QString &name, int leftTwips);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -1,19 +1,23 @@
-// The search control through the real Quarrydex.ocx, created by class name and
+// The search control through the real Quarrydex.ocx: created by class name,
 // called by dispatch id, on folder trees made here.
 #include "ControlFactory.h"
 #include "PatternMatch.h"
+#include "QuarryDispatch.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLibrary>
-#include <QMetaClassInfo>
+#include <QJsonArray>
 #include <QJsonObject>
+#include <QLibrary>
 #include <QPluginLoader>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <QtTest>
+#include <grp.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -27,10 +31,12 @@ public:
 class Label : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(QString Caption MEMBER caption)
+    Q_PROPERTY(QString Caption READ caption WRITE setCaption)
 public:
-    QString caption;
+    QString text;
     int writes = 0;
+    QString caption() const { return text; }
+    void setCaption(const QString &c) { text = c; ++writes; }
 };
 class Sink : public QObject
 {
@@ -39,205 +45,356 @@ public:
     QStringList boxes;
     Q_INVOKABLE void messageBox(const QString &text, const QString &title) { boxes << title + ": " + text; }
 };
+
+const char *const Ocx = SETUPREEL_BUILD_SYSTEM_DIR "/Quarrydex.ocx";
+constexpr int FindFiles = 0x60030000, FindFiles2 = 0x60030001;
 }
 
 class TestQuarrydex : public QObject
 {
     Q_OBJECT
-    QPluginLoader m_loader{QStringLiteral(SETUPREEL_BUILD_SYSTEM_DIR "/Quarrydex.ocx")};
+    QPluginLoader m_loader{QString::fromLatin1(Ocx)};
     ControlFactory *m_factory = nullptr;
     QObject *m_box = nullptr;
     Sink m_sink;
     QTemporaryDir m_dir;
 
+    QString at(const QString &rel) const { return m_dir.filePath(rel); }
+    QByteArray native(const QString &rel) const { return QFile::encodeName(at(rel)); }
+
     void touch(const QString &rel, int bytes = 1)
     {
-        const QString p = m_dir.filePath(rel);
-        QDir().mkpath(QFileInfo(p).absolutePath());
-        QFile f(p);
+        QDir().mkpath(QFileInfo(at(rel)).absolutePath());
+        QFile f(at(rel));
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(QByteArray(bytes, 'x'));
     }
 
-    QVariant call(int dispId, QString &path, const QString &pattern, qint16 &count, List &list, Label *label)
+    // The host's recipe: the method named for the dispatch id, all by reference.
+    QVariant call(int dispId, QString &path, const QString &pattern, qint16 &count, QObject *list,
+                  QObject *label = nullptr)
     {
-        const QMetaObject *mo = m_box->metaObject();
-        const QByteArray name =
-            mo->classInfo(mo->indexOfClassInfo(QByteArray("DispId_0x") + QByteArray::number(dispId, 16))).value();
+        const QMetaMethod m = quarryMethod(m_box, dispId);
         QString pat = pattern;
         QVariant result;
         bool ok;
-        if (label)
-            ok = QMetaObject::invokeMethod(m_box, name.constData(), Qt::DirectConnection, Q_RETURN_ARG(QVariant, result),
-                                           Q_ARG(QString &, path), Q_ARG(QString &, pat), Q_ARG(qint16 &, count),
-                                           Q_ARG(QObject *, &list), Q_ARG(QObject *, label));
+        if (dispId == FindFiles)
+            ok = m.invoke(m_box, Qt::DirectConnection, Q_RETURN_ARG(QVariant, result), Q_ARG(QString &, path),
+                          Q_ARG(QString &, pat), Q_ARG(qint16 &, count), Q_ARG(QObject *, list),
+                          Q_ARG(QObject *, label));
         else
-            ok = QMetaObject::invokeMethod(m_box, name.constData(), Qt::DirectConnection, Q_RETURN_ARG(QVariant, result),
-                                           Q_ARG(QString &, path), Q_ARG(QString &, pat), Q_ARG(qint16 &, count),
-                                           Q_ARG(QObject *, &list));
+            ok = m.invoke(m_box, Qt::DirectConnection, Q_RETURN_ARG(QVariant, result), Q_ARG(QString &, path),
+                          Q_ARG(QString &, pat), Q_ARG(qint16 &, count), Q_ARG(QObject *, list));
         if (!ok)
-            qWarning("call by dispatch id failed");
+            QTest::qFail("call by dispatch id failed", __FILE__, __LINE__);
+        if (pat != pattern)
+            QTest::qFail("the pattern was changed", __FILE__, __LINE__);
         return result;
+    }
+
+    QStringList bare(const QString &rel, const QString &pattern)
+    {
+        QString path = at(rel);
+        qint16 count = 0;
+        List list;
+        call(FindFiles2, path, pattern, count, &list);
+        return list.rows;
     }
 
 private slots:
     void initTestCase()
     {
+        QVERIFY(m_dir.isValid());
         m_factory = qobject_cast<ControlFactory *>(m_loader.instance());
         QVERIFY2(m_factory, qPrintable(m_loader.errorString()));
-        QCOMPARE(m_loader.metaData().value("MetaData").toObject().value("OriginalFilename").toString(),
-                 QStringLiteral("Quarrydex.ocx"));
+        const QJsonObject meta = m_loader.metaData().value("MetaData").toObject();
+        QCOMPARE(meta.value("classes").toArray(), QJsonArray({"Quarrylib.QuarryBox"}));
+        QCOMPARE(meta.value("ProductName").toString(), QStringLiteral("Quarrylib"));
+        QCOMPARE(meta.value("InternalName").toString(), QStringLiteral("Quarrydex"));
+        QCOMPARE(meta.value("OriginalFilename").toString(), QStringLiteral("Quarrydex.ocx"));
+        QCOMPARE(meta.value("FileVersion").toString(), QStringLiteral("1.00"));
+        QCOMPARE(meta.value("ProductVersion").toString(), QStringLiteral("1.00"));
+        QVERIFY(meta.value("OLESelfRegister").toBool());
+
         QVERIFY(!m_factory->create(QStringLiteral("Quarrylib.Other"), nullptr));
         m_box = m_factory->create(QStringLiteral("Quarrylib.QuarryBox"), nullptr);
-        QVERIFY(m_box);
-        m_box->setProperty("MessageSink", QVariant::fromValue<QObject *>(&m_sink));
-        QVERIFY(m_dir.isValid());
+        auto *face = qobject_cast<QWidget *>(m_box);
+        QVERIFY(face);
+        QCOMPARE(face->size(), QSize(50, 50));
+        QVERIFY(face->children().isEmpty());
+        QVERIFY(m_box->setProperty("MessageSink", QVariant::fromValue<QObject *>(&m_sink)));
+        QCOMPARE(quarryMethod(m_box, FindFiles).name(), QByteArray("FindFiles"));
+        QCOMPARE(quarryMethod(m_box, FindFiles2).name(), QByteArray("FindFiles2"));
+        QVERIFY(!quarryMethod(m_box, 0x60030002).isValid());
     }
 
     void init() { m_sink.boxes.clear(); }
 
-    void orderAndBothVariants()
+    void orderCounterCaptionAndTotal()
     {
         touch("Setups/a.exe", 10);
+        touch("Setups/B.exe", 5);
+        touch("Setups/notes.txt", 100);
+        touch("Setups/tool.exe/e.exe", 1); // a folder that matches is searched, not listed
         touch("Setups/x/b.EXE", 20);
-        touch("Setups/x/y/c.exe", 5);
-        touch("Setups/w/d.exe", 1);
-        touch("Setups/notes.txt");
-        QDir().mkpath(m_dir.filePath("Setups/tool.exe")); // a folder that matches is not listed
-        touch("Setups/tool.exe/e.exe");
-        const QString base = m_dir.filePath("Setups");
+        touch("Setups/x/y/c.exe", 3);
+        const QString base = at("Setups");
         QString path = base;
         qint16 count = 5;
         List list;
         Label label;
-        const QVariant total = call(0x60030000, path, "*.exe", count, list, &label);
+        const QVariant total = call(FindFiles, path, "*.exe", count, &list, &label);
         QCOMPARE(path, base + "/"); // the caller sees the added separator
-        QCOMPARE(list.rows, QStringList({base + "/a.exe", base + "/tool.exe/e.exe", base + "/w/d.exe",
+        // Own files first, then each subfolder's subtree complete before the next.
+        QCOMPARE(list.rows, QStringList({base + "/a.exe", base + "/B.exe", base + "/tool.exe/e.exe",
                                          base + "/x/b.EXE", base + "/x/y/c.exe"}));
         QCOMPARE(count, qint16(10));
-        QCOMPARE(label.caption, QStringLiteral("10  Item(s) found."));
-        QCOMPARE(total.toDouble(), 10.0 + 1 + 1 + 20 + 5);
+        QCOMPARE(label.text, QStringLiteral("10  Item(s) found."));
+        QCOMPARE(label.writes, 5);
+        QCOMPARE(total.typeId(), QMetaType::Double);
+        QCOMPARE(total.toDouble(), 39.0);
 
         QString again = base + "/";
-        List bare;
-        call(0x60030001, again, "*.EXE", count, bare, nullptr);
+        List names;
+        call(FindFiles2, again, "*.EXE", count, &names);
         QCOMPARE(again, base + "/"); // already ending in the separator: unchanged
-        QCOMPARE(bare.rows, QStringList({"a.exe", "e.exe", "d.exe", "b.EXE", "c.exe"}));
+        QCOMPARE(names.rows, QStringList({"a.exe", "B.exe", "e.exe", "b.EXE", "c.exe"}));
         QCOMPARE(count, qint16(15));
         QVERIFY(m_sink.boxes.isEmpty());
     }
 
-    void hiddenSpecialAndLinks()
+    void hiddenSpecialEntriesAndLinks()
     {
         touch("T/.hidden.sh");
         touch("T/.cache/in-hidden.sh");
         touch("T/real/r.sh");
-        QVERIFY(::mkfifo(QFile::encodeName(m_dir.filePath("T/pipe.sh")).constData(), 0644) == 0);
-        QVERIFY(QFile::link(m_dir.filePath("T"), m_dir.filePath("T/real/loop"))); // points back up
-        QVERIFY(QFile::link(m_dir.filePath("T/real/r.sh"), m_dir.filePath("T/alias.sh")));
-        QString path = m_dir.filePath("T");
-        qint16 count = 0;
-        List list;
-        call(0x60030001, path, "*.sh", count, list, nullptr);
-        // Hidden entries are found and searched; a special file counts as a file;
-        // a link to a file is a file; the link to a folder is not descended.
-        QCOMPARE(list.rows, QStringList({".hidden.sh", "alias.sh", "pipe.sh", "in-hidden.sh", "r.sh"}));
+        QCOMPARE(::mkfifo(native("T/pipe.sh"), 0644), 0);
+        const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        QVERIFY(size_t(native("T/sock.sh").size()) < sizeof addr.sun_path);
+        std::strcpy(addr.sun_path, native("T/sock.sh").constData());
+        QCOMPARE(::bind(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+        ::close(s);
+        QCOMPARE(::symlink(native("T").constData(), native("T/real/loop")), 0); // points back up
+        QCOMPARE(::symlink("real", native("T/dirlink.sh")), 0);                  // a folder by its target
+        QCOMPARE(::symlink("real/r.sh", native("T/alias.sh")), 0);
+        QCOMPARE(::symlink("nowhere", native("T/gone.sh")), 0);
+        // Hidden entries are found and searched, pipes and sockets count as
+        // files, a link to a file (or to nothing) is a file, a link to a folder
+        // is neither listed nor searched.
+        QCOMPARE(bare("T", "*.sh"), QStringList({".hidden.sh", "alias.sh", "gone.sh", "pipe.sh", "sock.sh",
+                                                 "in-hidden.sh", "r.sh"}));
+        QVERIFY(m_sink.boxes.isEmpty());
     }
 
-    void patternsAndEmpty()
+    void entryEndingInSysIsPassedOver()
+    {
+        // A link to itself: its kind can never be read.
+        touch("S/a.exe");
+        touch("S/sub/b.exe");
+        QCOMPARE(::symlink("pagefile.sys", native("S/pagefile.sys")), 0);
+        QCOMPARE(bare("S", "*.exe"), QStringList({"a.exe", "b.exe"}));
+        QCOMPARE(bare("S", "*.sys"), QStringList({"pagefile.sys"}));
+        QVERIFY(m_sink.boxes.isEmpty());
+
+        // The same entry in capitals ends its level with the box; the caller
+        // level goes on with its next subfolder.
+        touch("R/top.exe");
+        touch("R/1/a.exe");
+        touch("R/1/sub/b.exe");
+        touch("R/2/c.exe");
+        QCOMPARE(::symlink("PAGEFILE.SYS", native("R/1/PAGEFILE.SYS")), 0);
+        QCOMPARE(bare("R", "*.exe"), QStringList({"top.exe", "c.exe"}));
+        QCOMPARE(m_sink.boxes, QStringList({"Unexpected Error: Error: 75 - Too many levels of symbolic links"}));
+    }
+
+    void patterns()
     {
         touch("P/Setup;1.exe");
         touch("P/setup.msi");
         touch("P/readme");
-        QString path = m_dir.filePath("P");
-        qint16 count = 0;
-        List list;
-        call(0x60030001, path, "*.exe;*.msi", count, list, nullptr);
-        QVERIFY(list.rows.isEmpty()); // one expression: ';' is an ordinary character
-        call(0x60030001, path, "SETUP;?.*", count, list, nullptr);
-        QCOMPARE(list.rows, QStringList({"Setup;1.exe"}));
-        list.rows.clear();
-        call(0x60030001, path, "", count, list, nullptr);
-        QCOMPARE(list.rows.size(), 3);
+        touch("P/sub/x");
+        QCOMPARE(bare("P", "*.exe;*.msi"), QStringList()); // one expression: ';' is an ordinary character
+        QCOMPARE(bare("P", "SETUP;?.*"), QStringList({"Setup;1.exe"}));
+        QCOMPARE(bare("P", ""), QStringList({"readme", "setup.msi", "Setup;1.exe", "x"})); // every file
+        QCOMPARE(bare("P", "*.*"), bare("P", ""));
+        QCOMPARE(bare("P", "?"), QStringList({"x"}));
+        QCOMPARE(bare("P", "s*t*.M?I"), QStringList({"setup.msi"}));
+
         QVERIFY(PatternMatch("s*p.?XE").matches("setup.exe", 9));
         QVERIFY(!PatternMatch("*.ex").matches("a.exe", 5));
-        QVERIFY(PatternMatch("*é*").matches("CAFÉ.exe", strlen("CAFÉ.exe")));
+        QVERIFY(PatternMatch("a*b*c").matches("aXbYbc", 6));
+        QVERIFY(!PatternMatch("a*b*c").matches("aXbYbcd", 7));
+        QVERIFY(!PatternMatch("a?c").matches("ac", 2));
+        QVERIFY(PatternMatch("*é*").matches("CAFÉ.exe", std::strlen("CAFÉ.exe")));
+        QVERIFY(!PatternMatch("*é*").matches("CAFE.exe", 8));
     }
 
-    void missingFolderAndNothingFound()
+    void missingFolderFileAsFolderAndNothingFound()
     {
-        QString path = m_dir.filePath("does/not/exist");
-        qint16 count = 7;
-        List list;
-        Label label;
-        label.caption = "before";
-        const QVariant total = call(0x60030000, path, "*", count, list, &label);
-        QVERIFY(!total.isValid()); // empty: nothing found
-        QCOMPARE(count, qint16(7));
-        QCOMPARE(label.caption, QStringLiteral("before"));
-        QVERIFY(list.rows.isEmpty());
+        touch("N/plain.txt");
+        for (const char *rel : {"does/not/exist", "N/plain.txt", "N"}) {
+            QString path = at(rel);
+            qint16 count = 7;
+            List list;
+            Label label;
+            label.text = "before";
+            const QVariant total = call(FindFiles, path, "*.exe", count, &list, &label);
+            QVERIFY2(!total.isValid(), rel); // empty: nothing found
+            QCOMPARE(count, qint16(7));
+            QCOMPARE(label.writes, 0);
+            QVERIFY(list.rows.isEmpty());
+        }
         QVERIFY(m_sink.boxes.isEmpty());
     }
 
     void unreadableFolderEndsItsLevelSilently()
     {
-        if (::geteuid() == 0)
-            QSKIP("as root every folder may be read");
         touch("U/locked/a.exe");
+        touch("U/locked/deep/z.exe");
         touch("U/open/b.exe");
-        ::chmod(QFile::encodeName(m_dir.filePath("U/locked")).constData(), 0);
-        QString path = m_dir.filePath("U");
-        qint16 count = 0;
-        List list;
-        call(0x60030001, path, "*.exe", count, list, nullptr);
-        ::chmod(QFile::encodeName(m_dir.filePath("U/locked")).constData(), 0755);
-        QCOMPARE(list.rows, QStringList({"b.exe"}));
-        QVERIFY(m_sink.boxes.isEmpty());
+        touch("U/top.exe");
+        QCOMPARE(::chmod(native("U/locked"), 0), 0);
+        QCOMPARE(::chmod(QFile::encodeName(m_dir.path()), 0755), 0);
+        // Root reads every folder whatever its mode; the search then runs in a
+        // child that has given up root.
+        int out[2];
+        QCOMPARE(::pipe(out), 0);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(out[0]);
+            if (::geteuid() == 0
+                && (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0
+                    || ::setresuid(65534, 65534, 65534) != 0))
+                ::_exit(77);
+            QString path = at("U");
+            QString pattern = QStringLiteral("*.exe");
+            qint16 count = 0;
+            List list;
+            QVariant total;
+            quarryMethod(m_box, FindFiles2)
+                .invoke(m_box, Qt::DirectConnection, Q_RETURN_ARG(QVariant, total), Q_ARG(QString &, path),
+                        Q_ARG(QString &, pattern), Q_ARG(qint16 &, count), Q_ARG(QObject *, &list));
+            const QByteArray rows = list.rows.join('\n').toUtf8() + '|' + QByteArray::number(m_sink.boxes.size());
+            (void)!::write(out[1], rows.constData(), size_t(rows.size()));
+            ::_exit(0);
+        }
+        ::close(out[1]);
+        QByteArray got;
+        char buf[512];
+        for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;)
+            got.append(buf, n);
+        ::close(out[0]);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ::chmod(native("U/locked"), 0755);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
+            QSKIP("cannot give up root here");
+        QCOMPARE(status, 0);
+        QCOMPARE(got, QByteArray("top.exe\nb.exe|0"));
     }
 
     void overflowIsReportedOnceAndTheSearchStops()
     {
-        for (const char *f : {"O/1.exe", "O/2.exe", "O/a/3.exe", "O/b/4.exe", "O/c/5.exe"})
-            touch(f);
-        QString path = m_dir.filePath("O");
+        for (const char *f : {"O/1.exe", "O/a/2.exe", "O/a/3.exe", "O/b/4.exe", "O/c/5.exe"})
+            touch(f, 2);
+        QString path = at("O");
         qint16 count = 32766;
         List list;
-        call(0x60030001, path, "*.exe", count, list, nullptr);
-        QCOMPARE(list.rows, QStringList({"1.exe"})); // the rows found so far stay
+        Label label;
+        const QVariant total = call(FindFiles, path, "*.exe", count, &list, &label);
+        QCOMPARE(list.rows, QStringList({at("O/1.exe")})); // the rows found so far stay
         QCOMPARE(count, qint16(32767));
+        QCOMPARE(label.text, QStringLiteral("32767  Item(s) found."));
+        QCOMPARE(total.toDouble(), 4.0); // the overflowing file was sized before it was counted
         QCOMPARE(m_sink.boxes, QStringList({"Unexpected Error: Error: 6 - Overflow"}));
-        // The next search starts afresh (and stops again at once).
+
+        // A search entering at the limit stops at its first file; the next one starts afresh.
+        m_sink.boxes.clear();
+        QCOMPARE(bare("O", "*.exe").size(), 5);
+        QVERIFY(m_sink.boxes.isEmpty());
+        path = at("O/a");
+        count = 32767;
         list.rows.clear();
-        count = 0;
-        call(0x60030001, path, "*.exe", count, list, nullptr);
-        QCOMPARE(list.rows.size(), 5);
+        call(FindFiles2, path, "*.exe", count, &list);
+        QVERIFY(list.rows.isEmpty());
+        QCOMPARE(count, qint16(32767));
+        QCOMPARE(m_sink.boxes.size(), 1);
+    }
+
+    void hostObjectsWithoutTheMembers()
+    {
+        for (const char *f : {"H/1.exe", "H/a/2.exe", "H/b/3.exe"})
+            touch(f);
+        QString path = at("H");
+        qint16 count = 0;
+        QObject noList;
+        call(FindFiles2, path, "*.exe", count, &noList);
+        QCOMPARE(m_sink.boxes,
+                 QStringList({"Unexpected Error: Error: 438 - Object doesn't support this property or method"}));
+        QCOMPARE(count, qint16(0));
+        m_sink.boxes.clear();
+        List list;
+        call(FindFiles, path, "*.exe", count, &list, nullptr);
+        QCOMPARE(m_sink.boxes,
+                 QStringList({"Unexpected Error: Error: 91 - Object variable or With block variable not set"}));
+        QVERIFY(list.rows.isEmpty());
     }
 
     void registrationExports()
     {
-        QLibrary lib(QStringLiteral(SETUPREEL_BUILD_SYSTEM_DIR "/Quarrydex.ocx"));
-        QVERIFY(lib.load());
-        using Reg = long (*)();
+        QTemporaryDir system;
+        qputenv("SETUPREEL_SYSTEM_DIR", QFile::encodeName(system.path()));
+        QFile reg(system.filePath("controls.reg"));
+        QVERIFY(reg.open(QIODevice::WriteOnly));
+        reg.write("Other.Thing=/x/Other.ocx\n");
+        reg.close();
+        auto registry = [&] {
+            QFile f(system.filePath("controls.reg"));
+            return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QStringLiteral("<none>");
+        };
+
+        QLibrary lib(QString::fromLatin1(Ocx));
+        QVERIFY2(lib.load(), qPrintable(lib.errorString()));
+        using Plain = long (*)();
         using Get = long (*)(const char *, void **);
-        auto reg = reinterpret_cast<Reg>(lib.resolve("DllRegisterServer"));
-        auto unreg = reinterpret_cast<Reg>(lib.resolve("DllUnregisterServer"));
+        auto reg_ = reinterpret_cast<Plain>(lib.resolve("DllRegisterServer"));
+        auto unreg = reinterpret_cast<Plain>(lib.resolve("DllUnregisterServer"));
         auto get = reinterpret_cast<Get>(lib.resolve("DllGetClassObject"));
-        auto canUnload = reinterpret_cast<Reg>(lib.resolve("DllCanUnloadNow"));
-        QVERIFY(reg && unreg && get && canUnload);
-        QCOMPARE(reg(), 0L);
-        QFile file(QStringLiteral(SETUPREEL_BUILD_SYSTEM_DIR "/controls.reg"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll().contains("Quarrylib.QuarryBox="));
-        file.close();
+        auto canUnload = reinterpret_cast<Plain>(lib.resolve("DllCanUnloadNow"));
+        QVERIFY(reg_ && unreg && get && canUnload);
+
+        const QString ours = "Quarrylib.QuarryBox=" + QFileInfo(QString::fromLatin1(Ocx)).absoluteFilePath() + "\n";
+        QCOMPARE(reg_(), 0L);
+        QCOMPARE(reg_(), 0L); // once only, other entries kept
+        QCOMPARE(registry(), "Other.Thing=/x/Other.ocx\n" + ours);
+
         void *factory = nullptr;
         QCOMPARE(get("Quarrylib.QuarryBox", &factory), 0L);
         QCOMPARE(factory, static_cast<void *>(m_factory));
         QVERIFY(get("Other.Class", &factory) != 0);
+        QVERIFY(!factory);
+        QVERIFY(get("Quarrylib.QuarryBox", nullptr) != 0);
+
         QCOMPARE(canUnload(), 1L); // an instance is alive
+        delete m_box;
+        QCOMPARE(canUnload(), 0L);
+        m_box = m_factory->create(QStringLiteral("Quarrylib.QuarryBox"), nullptr);
+        m_box->setProperty("MessageSink", QVariant::fromValue<QObject *>(&m_sink));
+        QCOMPARE(canUnload(), 1L);
+
         QCOMPARE(unreg(), 0L);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(!file.readAll().contains("Quarrylib.QuarryBox="));
+        QCOMPARE(registry(), QStringLiteral("Other.Thing=/x/Other.ocx\n"));
+        QVERIFY(QFile::remove(system.filePath("controls.reg")));
+        QCOMPARE(reg_(), 0L);
+        QCOMPARE(registry(), ours);
+        QCOMPARE(unreg(), 0L);
+        QCOMPARE(registry(), QStringLiteral("<none>")); // nothing left: no file left
+        qunsetenv("SETUPREEL_SYSTEM_DIR");
     }
+
+    void cleanupTestCase() { delete m_box; }
 };
 
 QTEST_MAIN(TestQuarrydex)

@@ -1,0 +1,41 @@
+#pragma once
+// One level of the folder search, read whole before anything is reported, so
+// no enumeration stays open while deeper levels are searched.
+#include <QByteArray>
+#include <QString>
+#include <string>
+#include <vector>
+
+class PatternMatch;
+
+namespace FolderScan {
+
+struct File
+{
+    std::string name;
+    double size = 0; // the true size, also past 2 GiB
+};
+
+struct Level
+{
+    std::vector<std::string> folders; // subfolders to search, in order
+    std::vector<File> files;          // matching files, in order
+    int error = 0;                    // 0, or the error number that ends the level
+    QString description;
+};
+
+// folder ends in "/". Entries come in name order (letters without regard to
+// case) so every file system gives the same results. Folders are real folders
+// only: a link to a folder is neither searched nor listed, so a link pointing
+// back up cannot make a search endless. Everything else that matches is a
+// file: regular files, links to files (also links to nothing), pipes, sockets
+// and devices. An entry whose kind cannot be read ends the level, unless its
+// name ends in ".sys".
+Level read(const QByteArray &folder, const PatternMatch &match);
+
+// The error number and description for a failing call's errno. 53 and 52 end
+// a level silently: a folder that is missing or may not be read is one of them.
+int errorNumber(int err, QString *description);
+inline bool isSilent(int number) { return number == 52 || number == 53; }
+
+} // namespace FolderScan
