@@ -1,5 +1,7 @@
-#include "install/Form2.h"
+#include "startup/Form4.h"
+#include "startup/ProgramFont.h"
 #include "startup/Registry.h"
+#include "startup/WinXpStyle.h"
 #include "ui/Program.h"
 #include "ui/Windows.h"
 
@@ -7,12 +9,17 @@
 
 int main(int argc, char *argv[])
 {
+    // Before Qt takes its own options out: a restart gets exactly these.
+    WinXpStyle::rememberArguments(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Setupreel"));
     QApplication::setApplicationVersion(QStringLiteral(SETUPREEL_VERSION));
-    Program::applyWindowFont();
+
+    // The manifest first; after writing one the program restarts and ends here.
+    Form4::Form_Initialize();
+    Program::applyWindowFont(registerProgramFont());
     Registry::populateFromSystem();
 
-    Windows::show<Form2>();
+    Windows::show<Form4>();
     return app.exec();
 }

@@ -5,7 +5,7 @@ set -eu
 cd "$(dirname "$0")/.."
 
 PACKAGES="cmake make g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev \
-xvfb xauth x11-utils fonts-dejavu-core"
+xvfb xauth x11-utils xdotool fonts-dejavu-core"
 
 missing=""
 for p in $PACKAGES; do

@@ -1,0 +1,248 @@
+#include "startup/Form4.h"
+
+#include "common/Folders.h"
+#include "install/Form2.h"
+#include "startup/WinXpStyle.h"
+#include "ui/ControlHost.h"
+#include "ui/Program.h"
+#include "ui/Twips.h"
+#include "ui/Windows.h"
+
+#include <QCloseEvent>
+#include <QShowEvent>
+#include <QFile>
+#include <QMetaMethod>
+#include <QPalette>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+int g_pauseMs = -1;
+
+QTimer *timer(QObject *parent, int interval)
+{
+    auto *t = new QTimer(parent);
+    t->setInterval(interval);
+    return t;
+}
+
+// Enabling a timer that runs already keeps its interval going.
+void enable(QTimer *t)
+{
+    if (!t->isActive())
+        t->start();
+}
+
+// FindFiles2 is reached by its dispatch id, as the control publishes it.
+void findFiles2(QObject *box, QString &path, QString &pattern, qint16 &count, QObject *list)
+{
+    if (!box)
+        return;
+    const QMetaObject *meta = box->metaObject();
+    const int info = meta->indexOfClassInfo("DispId_0x60030001");
+    if (info < 0)
+        return;
+    const QByteArray name = meta->classInfo(info).value();
+    for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+        const QMetaMethod method = meta->method(i);
+        if (method.name() != name)
+            continue;
+        QVariant total;
+        method.invoke(box, Qt::DirectConnection, Q_RETURN_ARG(QVariant, total), Q_ARG(QString &, path),
+                      Q_ARG(QString &, pattern), Q_ARG(qint16 &, count), Q_ARG(QObject *, list));
+        return;
+    }
+}
+}
+
+Form4::Form4()
+{
+    setWindowTitle(QStringLiteral("Searching Reguest Files"));
+    centreOnScreen(this, 6000, 4500);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    ControlHost &host = ControlHost::instance();
+    PB1 = qobject_cast<QWidget *>(host.create(QStringLiteral("ComctlLib.ProgressBar"), this));
+    if (PB1) {
+        PB1->setGeometry(twRect(720, 1920, 1455, 255));
+        PB1->setProperty("Min", 0);
+    }
+
+    Label1 = new VbLabel(this);
+    Label1->setGeometry(twRect(720, 2280, 3255, 855));
+
+    Command1 = new QPushButton(QStringLiteral("Next"), this);
+    Command1->setGeometry(twRect(4560, 3600, 1095, 375));
+    Command1->setEnabled(false);
+    Command2 = new QPushButton(QStringLiteral("Exit"), this);
+    Command2->setGeometry(twRect(4560, 3600, 1095, 375));
+    Command2->hide();
+
+    List1 = new VbListBox(this);
+    List1->setGeometry(twRect(3720, 1920, 1935, 255));
+    List1->hide();
+
+    QuarryBox1 = host.create(QStringLiteral("Quarrylib.QuarryBox"), this);
+    if (auto *face = qobject_cast<QWidget *>(QuarryBox1.data())) {
+        face->setGeometry(twRect(2760, 3720, 735, 615));
+        face->hide();
+    }
+
+    setTabOrder(Command1, Command2);
+    setTabOrder(Command2, List1);
+    setTabOrder(List1, Label1);
+    if (PB1) {
+        setTabOrder(Label1, PB1);
+        if (auto *face = qobject_cast<QWidget *>(QuarryBox1.data()))
+            setTabOrder(PB1, face);
+    }
+
+    Timer1 = timer(this, 100);
+    Timer2 = timer(this, 100);
+    Timer3 = timer(this, 100);
+    Timer4 = timer(this, 100);
+    Timer5 = timer(this, 20);
+
+    connect(Timer1, &QTimer::timeout, this, &Form4::Timer1_Timer);
+    connect(Timer2, &QTimer::timeout, this, &Form4::Timer2_Timer);
+    connect(Timer3, &QTimer::timeout, this, &Form4::Timer3_Timer);
+    connect(Timer4, &QTimer::timeout, this, &Form4::Timer4_Timer);
+    connect(Timer5, &QTimer::timeout, this, &Form4::Timer5_Timer);
+    connect(Command1, &QPushButton::clicked, this, &Form4::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form4::Command2_Click);
+
+    m_check = std::make_unique<SupportCheck>(static_cast<CheckDisplay &>(*this), Folders::appDir(),
+                                             Folders::systemDir());
+}
+
+Form4::~Form4() = default;
+
+void Form4::Form_Initialize()
+{
+    WinXpStyle::Environment env = WinXpStyle::defaultEnvironment();
+    env.endNow = [] { Program::end(); };
+    bool restartAfterWrite = true;
+    bool forceRewrite = false;
+    WinXpStyle::EnsureStyleManifest(restartAfterWrite, forceRewrite, env);
+}
+
+void Form4::setPauseMs(int ms) { g_pauseMs = ms; }
+
+int Form4::pauseMs()
+{
+    if (g_pauseMs >= 0)
+        return g_pauseMs;
+    bool ok = false;
+    const int fromEnv = qEnvironmentVariableIntValue("SETUPREEL_PAUSE_MS", &ok);
+    return ok && fromEnv >= 0 ? fromEnv : 50;
+}
+
+void Form4::Form_Load()
+{
+    setBackground(appPicture(QStringLiteral("\\Begining.jpg")));
+    m_check->load();
+    Timer1->start();
+    Timer5->start();
+}
+
+void Form4::Timer5_Timer()
+{
+    switch (m_check->stageToStart()) {
+    case 1: enable(Timer1); break;
+    case 2: enable(Timer2); break;
+    case 3: enable(Timer3); break;
+    case 4: enable(Timer4); break;
+    default: break;
+    }
+}
+
+void Form4::Timer1_Timer() { runStage(Timer1, 1); }
+void Form4::Timer2_Timer() { runStage(Timer2, 2); }
+void Form4::Timer3_Timer() { runStage(Timer3, 3); }
+void Form4::Timer4_Timer() { runStage(Timer4, 4); }
+
+void Form4::runStage(QTimer *t, int stage)
+{
+    // Off before the stage runs: a message box of the search control would
+    // otherwise let this timer fire again inside the stage.
+    t->stop();
+    m_check->runStage(stage);
+    if (m_check->outcome() == SupportCheck::Outcome::Ready)
+        report(QStringLiteral("Form4 ready"));
+    else if (m_check->outcome() == SupportCheck::Outcome::Failed)
+        report(QStringLiteral("Form4 failed %1").arg(m_check->failedStage()));
+}
+
+void Form4::Command1_Click()
+{
+    hide();
+    Windows::show<Form2>();
+}
+
+void Form4::Command2_Click() { Program::end(); }
+
+void Form4::closeEvent(QCloseEvent *event)
+{
+    // Closing the start-up window by its frame ends the program, as "Exit".
+    event->accept();
+    Program::end();
+}
+
+void Form4::showEvent(QShowEvent *event)
+{
+    PictureWindow::showEvent(event);
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        report(QStringLiteral("Form4 shown"));
+    }
+}
+
+void Form4::search(const QString &folder, const QString &pattern, qint16 &searchTotal)
+{
+    QString path = folder;
+    QString searchStr = pattern;
+    findFiles2(QuarryBox1, path, searchStr, searchTotal, List1);
+}
+
+QStringList Form4::listedNames() const { return List1->rows(); }
+void Form4::clearList() { List1->Clear(); }
+
+void Form4::setProgressMax(int max)
+{
+    if (PB1)
+        PB1->setProperty("Max", max);
+}
+
+void Form4::setProgressValue(int value)
+{
+    if (PB1)
+        PB1->setProperty("Value", value);
+}
+
+void Form4::setStatusText(const QString &text) { Label1->setCaption(text); }
+void Form4::setNextEnabled(bool enabled) { Command1->setEnabled(enabled); }
+void Form4::setNextVisible(bool visible) { Command1->setVisible(visible); }
+void Form4::setExitVisible(bool visible) { Command2->setVisible(visible); }
+
+void Form4::pause()
+{
+    // The window does not respond during a stage; a plain sleep keeps it so.
+    const int ms = pauseMs();
+    if (ms > 0)
+        QThread::msleep(ms);
+}
+
+void Form4::report(const QString &line) const
+{
+    // For the tests that run the real program: where it stands, one line a state.
+    const QString file = qEnvironmentVariable("SETUPREEL_REPORT_FILE");
+    if (file.isEmpty())
+        return;
+    QFile f(file);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+        f.write(line.toUtf8() + '\n');
+}
