@@ -5,6 +5,7 @@
 
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QStyle>
@@ -200,12 +201,15 @@ void PictureWindow::setBackground(const QPixmap &picture)
     update();
 }
 
-void PictureWindow::paintEvent(QPaintEvent *)
+void PictureWindow::paintEvent(QPaintEvent *event)
 {
     if (m_background.isNull())
         return;
+    // Only the part asked for: an animation repaints a small area many times.
     QPainter p(this);
-    p.drawPixmap(0, 0, m_background);
+    const QRect area = event->rect() & QRect(QPoint(0, 0), m_background.deviceIndependentSize().toSize());
+    if (!area.isEmpty())
+        p.drawPixmap(area, m_background, area);
 }
 
 QPixmap appPicture(const QString &name)

@@ -11,6 +11,9 @@ bool AniGif::LoadGif(const QString &path, bool stretch)
 {
     unload();
     auto *movie = new QMovie(path, QByteArray(), this);
+    // Frames are decoded once and kept: an idle window then spends next to
+    // nothing on its animation.
+    movie->setCacheMode(QMovie::CacheAll);
     // The first frame proves the file is a picture and gives its size.
     if (!movie->isValid() || !movie->jumpToFrame(0) || movie->currentImage().isNull()) {
         delete movie;
