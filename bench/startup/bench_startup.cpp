@@ -3,6 +3,7 @@
 // their shipped length and at zero, against the time to its first window as
 // reference. The program runs headless from a copy of the build's folder and
 // reports its states into a file that this bench watches.
+#include "AppFolderCopy.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -15,22 +16,6 @@
 #include <cstdio>
 
 namespace {
-bool copyTree(const QString &from, const QString &to)
-{
-    QDirIterator it(from, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString file = it.next();
-        const QString relative = QDir(from).relativeFilePath(file);
-        if (relative.endsWith(QLatin1String(".exe.manifest")))
-            continue;
-        const QString target = to + QLatin1Char('/') + relative;
-        QDir().mkpath(QFileInfo(target).path());
-        if (!QFile::copy(file, target))
-            return false;
-        QFile::setPermissions(target, QFileInfo(file).permissions());
-    }
-    return true;
-}
 
 struct Times
 {
@@ -92,7 +77,7 @@ int main(int argc, char **argv)
 
     QTemporaryDir dir;
     const QString folder = dir.filePath(QStringLiteral("setupreel"));
-    if (!copyTree(QStringLiteral(SETUPREEL_BUILD_APP_DIR), folder)) {
+    if (!copyAppFolder(QStringLiteral(SETUPREEL_BUILD_APP_DIR), folder)) {
         std::fprintf(stderr, "cannot copy %s\n", SETUPREEL_BUILD_APP_DIR);
         return 1;
     }

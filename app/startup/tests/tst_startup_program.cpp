@@ -9,26 +9,12 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include "AppFolderCopy.h"
+
 #include <QtTest>
 #include <csignal>
 
 namespace {
-bool copyTree(const QString &from, const QString &to)
-{
-    QDirIterator it(from, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString file = it.next();
-        const QString relative = QDir(from).relativeFilePath(file);
-        if (relative.endsWith(QLatin1String(".exe.manifest")))
-            continue; // each copy starts as a first start
-        const QString target = to + QLatin1Char('/') + relative;
-        QDir().mkpath(QFileInfo(target).path());
-        if (!QFile::copy(file, target))
-            return false;
-        QFile::setPermissions(target, QFileInfo(file).permissions());
-    }
-    return true;
-}
 
 QByteArray readAll(const QString &path)
 {
@@ -92,7 +78,7 @@ class TestStartupProgram : public QObject
     QString copyOfTheProgram(const QString &name)
     {
         const QString folder = m_work.filePath(name);
-        if (!copyTree(QStringLiteral(SETUPREEL_BUILD_APP_DIR), folder))
+        if (!copyAppFolder(QStringLiteral(SETUPREEL_BUILD_APP_DIR), folder))
             return {};
         return folder;
     }
