@@ -5,7 +5,7 @@ set -eu
 cd "$(dirname "$0")/.."
 
 PACKAGES="cmake make g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev \
-xvfb xauth x11-utils xdotool fonts-dejavu-core"
+xvfb xauth x11-utils xdotool fonts-dejavu-core ccache"
 
 missing=""
 for p in $PACKAGES; do
@@ -20,5 +20,9 @@ if [ -n "$missing" ]; then
 fi
 
 BUILD_DIR="${BUILD_DIR:-build}"
-cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# ccache shares objects between build folders of the same checkout.
+export CCACHE_BASEDIR="$PWD"
+# shellcheck disable=SC2086 # CMAKE_ARGS holds several arguments
+cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER_LAUNCHER=ccache ${CMAKE_ARGS:-} >/dev/null
 cmake --build "$BUILD_DIR" -j"$(nproc)"
