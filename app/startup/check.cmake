@@ -11,6 +11,7 @@ if(BUILD_TESTING)
     set(_startup_tests ${CMAKE_CURRENT_LIST_DIR}/tests)
     setupreel_add_test(tst_winxpstyle SOURCES ${_startup_tests}/tst_winxpstyle.cpp LIBS setupreel_core)
     setupreel_add_test(tst_supportcheck SOURCES ${_startup_tests}/tst_supportcheck.cpp LIBS setupreel_core)
+    target_link_libraries(tst_supportcheck PRIVATE Qt6::Widgets) # the real search control is a widget
     setupreel_add_test(tst_form4 SOURCES ${_startup_tests}/tst_form4.cpp LIBS setupreel_gui)
     # The real program from a copy of the build's folder, in a virtual X server.
     setupreel_add_test(tst_startup_program SOURCES ${_startup_tests}/tst_startup_program.cpp LIBS Qt6::Core)
@@ -18,3 +19,5 @@ if(BUILD_TESTING)
     target_compile_definitions(tst_startup_program PRIVATE SETUPREEL_PROGRAM="$<TARGET_FILE:setupreel>")
     add_dependencies(tst_startup_program setupreel)
 endif()
+# File names and arguments that are not valid UTF-8 keep their bytes.
+target_link_libraries(setupreel_core PUBLIC setupreel_control_api)

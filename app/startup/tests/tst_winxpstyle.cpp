@@ -3,8 +3,10 @@
 #include "startup/WinXpStyle.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <unistd.h>
 
 namespace {
 const QByteArray Expected =
@@ -59,9 +61,10 @@ class TestWinXpStyle : public QObject
         e.appDir = folder;
         e.programName = QStringLiteral("setupreel");
         e.programFile = folder + QStringLiteral("/setupreel");
-        e.arguments = {QStringLiteral("-platform"), QStringLiteral("a b"), QString()};
-        e.startNewInstance = [this](const QString &program, const QStringList &args) {
-            m_events << QStringLiteral("start ") + program + QLatin1Char('|') + args.join(QLatin1Char('|'));
+        e.arguments = {QByteArray("-platform"), QByteArray("a b"), QByteArray()};
+        e.startNewInstance = [this](const QString &program, const QList<QByteArray> &args) {
+            m_events << QStringLiteral("start ") + program + QLatin1Char('|')
+                            + QString::fromLatin1(QByteArrayList(args).join('|'));
             return m_startSucceeds;
         };
         e.endNow = [this] { m_events << QStringLiteral("end"); };
@@ -117,13 +120,14 @@ private slots:
         QCOMPARE(WinXpStyle::manifestPath(e.appDir, e.programName),
                  QCoreApplication::applicationDirPath() + QStringLiteral("/tst_winxpstyle.exe.manifest"));
 
-        QByteArray a0("prog"), a1("-platform"), a2("offscreen"), a3("x y");
-        char *argv[] = {a0.data(), a1.data(), a2.data(), a3.data()};
-        WinXpStyle::rememberArguments(4, argv);
+        // The bytes as given, also those that are not UTF-8.
+        QByteArray a0("prog"), a1("-platform"), a2("offscreen"), a3("x y"), a4("caf\xe9");
+        char *argv[] = {a0.data(), a1.data(), a2.data(), a3.data(), a4.data()};
+        WinXpStyle::rememberArguments(5, argv);
         QCOMPARE(WinXpStyle::defaultEnvironment().arguments,
-                 QStringList({QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("x y")}));
+                 QList<QByteArray>({"-platform", "offscreen", "x y", "caf\xe9"}));
         WinXpStyle::rememberArguments(1, argv);
-        QCOMPARE(WinXpStyle::defaultEnvironment().arguments, QStringList());
+        QCOMPARE(WinXpStyle::defaultEnvironment().arguments, QList<QByteArray>());
     }
 
     void firstStartWritesThenRestartsWithTheSameArguments()
@@ -195,6 +199,88 @@ private slots:
         QCOMPARE(WinXpStyle::EnsureStyleManifest(restart, force, env(folder)), false);
         QVERIFY(!QFile::exists(folder + QStringLiteral("/setupreel.exe.manifest")));
         QVERIFY(m_events.isEmpty());
+    }
+
+    // A small file system of its own, filled up: the manifest cannot be
+    // written whole, so none stays behind and the program does not restart.
+    void aFullDiskLeavesNoManifestAndNeverRestarts()
+    {
+        if (::geteuid() != 0)
+            QSKIP("mounting a small tmpfs to fill up needs root");
+        const QString mountPoint = freshFolder(QStringLiteral("full"));
+        QProcess mount;
+        mount.start(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                              QStringLiteral("size=64k"), QStringLiteral("tmpfs"), mountPoint});
+        QVERIFY(mount.waitForFinished(10000));
+        if (mount.exitCode() != 0)
+            QSKIP(qPrintable(QStringLiteral("this system refuses to mount a tmpfs: ")
+                             + QString::fromLocal8Bit(mount.readAllStandardError())));
+        struct Unmount
+        {
+            QString at;
+            ~Unmount() { QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), at}); }
+        } unmount{mountPoint};
+
+        const QString path = mountPoint + QStringLiteral("/setupreel.exe.manifest");
+        const QString filler = mountPoint + QStringLiteral("/filler");
+        {
+            QFile fill(filler);
+            QVERIFY(fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            const QByteArray block(1024, 'f');
+            while (fill.write(block) == block.size()) {
+            }
+        }
+        {
+            QFile probe(mountPoint + QStringLiteral("/probe"));
+            QVERIFY(probe.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            QCOMPARE(probe.write("x", 1), qint64(-1)); // really full
+            probe.close();
+            probe.remove();
+        }
+        const QStringList before = QDir(mountPoint).entryList(QDir::Files | QDir::Hidden);
+
+        bool restart = true, force = false;
+        QCOMPARE(WinXpStyle::EnsureStyleManifest(restart, force, env(mountPoint)), false);
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden), before); // no temporary left
+        QVERIFY(m_events.isEmpty());
+
+        // A manifest present on the full disk is kept whole when a rewrite fails.
+        QVERIFY(QFile::remove(filler));
+        writeFile(path, "old version 0.9");
+        {
+            QFile fill(filler);
+            QVERIFY(fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            const QByteArray block(1024, 'f');
+            while (fill.write(block) == block.size()) {
+            }
+        }
+        bool noRestart = false, rewrite = true;
+        QCOMPARE(WinXpStyle::EnsureStyleManifest(noRestart, rewrite, env(mountPoint)), true);
+        QCOMPARE(readAll(path), QByteArray("old version 0.9"));
+        QCOMPARE(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({QStringLiteral("filler"), QStringLiteral("setupreel.exe.manifest")}));
+
+        // With room again the next start writes it whole and restarts once.
+        QVERIFY(QFile::remove(filler));
+        QVERIFY(QFile::remove(path));
+        QCOMPARE(WinXpStyle::EnsureStyleManifest(restart, force, env(mountPoint)), false);
+        QCOMPARE(readAll(path), Expected);
+        QCOMPARE(m_events.size(), 2);
+        QCOMPARE(QFileInfo(path).permissions() & QFile::ReadOther, QFile::ReadOther);
+    }
+
+    // The restart hands over bytes, not text: what is not UTF-8 arrives as it was.
+    void aNewInstanceGetsTheArgumentBytesExactly()
+    {
+        const QString out = m_dir.filePath(QStringLiteral("args.out"));
+        QVERIFY(WinXpStyle::startProgram(QStringLiteral("/bin/sh"),
+                                         {"-c", "printf '%s|' \"$@\" > \"$0\"", out.toUtf8(), "caf\xe9", "",
+                                          "two words", "\xff\xfe"}));
+        QVERIFY(QTest::qWaitFor([&] { return readAll(out).endsWith("\xff\xfe|"); }, 10000));
+        QCOMPARE(readAll(out), QByteArray("caf\xe9||two words|\xff\xfe|"));
+
+        QVERIFY(!WinXpStyle::startProgram(m_dir.filePath(QStringLiteral("no-such-program")), {}));
     }
 
     void aRestartThatCannotStartKeepsThisInstance()
