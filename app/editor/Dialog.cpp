@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <limits>
+
 namespace {
 QLabel *picture(QWidget *parent, int l, int t, int w, int h)
 {
@@ -54,6 +56,9 @@ Dialog::Dialog()
     Text2 = new QLineEdit(this);
     Text2->setGeometry(twRect(240, 3540, 4815, 390));
     Text2->setEnabled(false);
+    // A row, and a switch, come back exactly as long as they are.
+    for (QLineEdit *box : {Text1, Text2})
+        box->setMaxLength(std::numeric_limits<int>::max());
     // The captions must show whole in the program's font.
     for (QRadioButton *option : {Option1, Option2})
         option->resize(qMax(option->width(), option->sizeHint().width()), option->height());

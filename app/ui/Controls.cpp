@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
+#include <QStyledItemDelegate>
 
 QString displayText(const QString &text)
 {
@@ -32,13 +33,64 @@ void VbLabel::setCaption(const QString &text)
     setText(displayText(text));
 }
 
+namespace {
+// A row is drawn and measured from its first characters only: laying out a row
+// of a million characters on every paint and every click freezes the window.
+// The row itself stays whole in the list.
+class RowDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    // The longest path this platform has, with room to spare for a switch.
+    static constexpr int ShownChars = 4096;
+
+    QString displayText(const QVariant &value, const QLocale &locale) const override
+    {
+        if (value.userType() != QMetaType::QString)
+            return QStyledItemDelegate::displayText(value, locale);
+        const QString text = value.toString();
+        if (text.size() <= ShownChars)
+            return QStyledItemDelegate::displayText(value, locale);
+        int cut = ShownChars;
+        if (text.at(cut - 1).isHighSurrogate())
+            --cut; // never half a character
+        // The mark tells that the row goes on.
+        return QStyledItemDelegate::displayText(QVariant(text.left(cut)), locale) + QChar(0x2026);
+    }
+};
+}
+
 VbListBox::VbListBox(QWidget *parent) : QListWidget(parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSortingEnabled(false);
     setUniformItemSizes(true); // keeps tens of thousands of rows quick
-    connect(this, &QListWidget::currentRowChanged, this, &VbListBox::listIndexChanged);
+    setItemDelegate(new RowDelegate(this));
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &VbListBox::selectionMoved);
+    connect(model(), &QAbstractItemModel::rowsInserted, this, &VbListBox::rowsShifted);
+    connect(model(), &QAbstractItemModel::rowsRemoved, this, &VbListBox::rowsShifted);
+    connect(model(), &QAbstractItemModel::rowsMoved, this, &VbListBox::rowsShifted);
+    connect(model(), &QAbstractItemModel::modelReset, this, &VbListBox::rowsShifted);
+    connect(model(), &QAbstractItemModel::layoutChanged, this, &VbListBox::rowsShifted);
 }
+
+int VbListBox::highlightedRow() const
+{
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+void VbListBox::selectionMoved()
+{
+    const int row = highlightedRow();
+    if (row == m_listIndex)
+        return;
+    m_listIndex = row;
+    emit listIndexChanged(row);
+}
+
+void VbListBox::rowsShifted() { m_listIndex = highlightedRow(); }
 
 void VbListBox::AddItem(const QString &text) { addItem(text); }
 
@@ -49,7 +101,9 @@ void VbListBox::RemoveItem(int index)
     // Afterwards no row is selected, as after any removal.
     blockSignals(true);
     delete takeItem(index);
+    clearSelection();
     setCurrentRow(-1);
+    m_listIndex = -1;
     blockSignals(false);
 }
 
@@ -57,10 +111,19 @@ void VbListBox::Clear()
 {
     blockSignals(true);
     clear();
+    m_listIndex = -1;
     blockSignals(false);
 }
 
-void VbListBox::setListIndex(int index) { setCurrentRow(index); }
+void VbListBox::setListIndex(int index)
+{
+    if (index >= 0 && index < count()) {
+        setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+        return;
+    }
+    clearSelection();
+    setCurrentRow(-1);
+}
 
 QString VbListBox::List(int index) const
 {
@@ -128,17 +191,52 @@ QSize PictureButton::sizeHint() const
     return m_picture.isNull() ? QSize(tw(2250), tw(750)) : m_picture.deviceIndependentSize().toSize();
 }
 
+QPixmap PictureButton::greyedPicture() const
+{
+    const auto *window = qobject_cast<const PictureWindow *>(parentWidget());
+    const QPixmap backdrop = window ? window->background() : QPixmap();
+    const QString key = QStringLiteral("%1 %2 %3,%4").arg(m_picture.cacheKey()).arg(backdrop.cacheKey())
+                            .arg(x()).arg(y());
+    if (key == m_greyedFor && !m_greyed.isNull())
+        return m_greyed;
+
+    QImage picture = m_picture.toImage().convertToFormat(QImage::Format_ARGB32);
+    // The window picture beneath, at the picture's own pixel size.
+    QImage beneath(picture.size(), QImage::Format_ARGB32);
+    beneath.setDevicePixelRatio(picture.devicePixelRatio());
+    beneath.fill(Qt::transparent);
+    if (!backdrop.isNull()) {
+        QPainter painter(&beneath);
+        painter.drawPixmap(-pos(), backdrop);
+    }
+    for (int y = 0; y < picture.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
+        const auto *under = reinterpret_cast<const QRgb *>(beneath.constScanLine(y));
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb c = line[x], b = under[x];
+            // Lighter and without colour, as disabled controls look.
+            const int grey = 96 + qGray(c) * 6 / 10;
+            if (qAlpha(b) != 255) {
+                line[x] = qRgba(grey, grey, grey, qAlpha(c));
+                continue;
+            }
+            // How far the pixel is from its backdrop; a little is picture noise.
+            const int d = qMax(qAbs(qRed(c) - qRed(b)), qMax(qAbs(qGreen(c) - qGreen(b)), qAbs(qBlue(c) - qBlue(b))));
+            const double weight = qBound(0.0, (d - 6) / 40.0, 1.0);
+            const auto mixed = [&](int part) { return int(part + (grey - part) * weight + 0.5); };
+            line[x] = qRgba(mixed(qRed(b)), mixed(qGreen(b)), mixed(qBlue(b)), qAlpha(c));
+        }
+    }
+    m_greyed = QPixmap::fromImage(picture);
+    m_greyedFor = key;
+    return m_greyed;
+}
+
 void PictureButton::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     if (!m_picture.isNull()) {
-        QPixmap shown = m_picture;
-        if (!isEnabled()) {
-            QStyleOption opt;
-            opt.initFrom(this);
-            shown = style()->generatedIconPixmap(QIcon::Disabled, m_picture, &opt);
-        }
-        p.drawPixmap(0, 0, shown);
+        p.drawPixmap(0, 0, isEnabled() ? m_picture : greyedPicture());
     } else {
         // Without its picture the button still shows what it does.
         p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,

@@ -28,7 +28,9 @@ private:
 
 // A list box with the members other windows and the search control use:
 // AddItem by name, ListCount, ListIndex (-1 for no selection), List(i).
-// Setting ListIndex from code is a selection change like the user's.
+// ListIndex is the highlighted row, never the row that merely has the keyboard
+// focus. Setting ListIndex from code is a selection change like the user's.
+// Rows of any length are kept whole; only what fits is drawn.
 class VbListBox : public QListWidget
 {
     Q_OBJECT
@@ -39,7 +41,7 @@ public:
     Q_INVOKABLE void RemoveItem(int index);
     Q_INVOKABLE void Clear();
     int ListCount() const { return count(); }
-    int ListIndex() const { return currentRow(); }
+    int ListIndex() const { return m_listIndex; }
     void setListIndex(int index);
     QString List(int index) const;
     void setList(int index, const QString &text);
@@ -54,6 +56,15 @@ signals:
 protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    int highlightedRow() const;
+    // Follows the highlight; only a different row is a selection change.
+    void selectionMoved();
+    // Rows came or went: the index follows its row without a selection change.
+    void rowsShifted();
+
+    int m_listIndex = -1;
 };
 
 // A picture that reacts to a click, by mouse or keyboard, and carries its
@@ -71,7 +82,13 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // The disabled look: the picture greyed where it differs from the window
+    // picture beneath it, so the backdrop it was drawn on shows as it is.
+    QPixmap greyedPicture() const;
+
     QPixmap m_picture;
+    mutable QPixmap m_greyed;
+    mutable QString m_greyedFor;
 };
 
 // A transparent click area without text (the About, Help and Minimize areas of

@@ -10,11 +10,13 @@
 #include "ui/Program.h"
 #include "ui/Windows.h"
 
+#include <QClipboard>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -76,6 +78,80 @@ class TestForm1 : public QObject
         }
         QVERIFY(index >= 0);
         menu->actions().at(index)->trigger();
+    }
+
+    static QMenu *itemMenu(Form1 *w)
+    {
+        QObject *menuObject = nullptr;
+        if (w->PopupMenu)
+            QMetaObject::invokeMethod(w->PopupMenu, "menu", Qt::DirectConnection,
+                                      Q_RETURN_ARG(QObject *, menuObject));
+        return qobject_cast<QMenu *>(menuObject);
+    }
+
+    // The right button released over a row opens the item menu.
+    static QMenu *rightClickRow(Form1 *w, int row)
+    {
+        const QPoint at = w->ListB->visualItemRect(w->ListB->item(row)).center();
+        QTest::mouseClick(w->ListB->viewport(), Qt::RightButton, {}, at);
+        QMenu *menu = itemMenu(w);
+        return menu && QTest::qWaitFor([menu] { return menu->isVisible(); }) ? menu : nullptr;
+    }
+
+    // Right-clicks a row and clicks the menu entry with that caption.
+    static bool chooseByMouse(Form1 *w, int row, const QString &caption)
+    {
+        QMenu *menu = rightClickRow(w, row);
+        if (!menu)
+            return false;
+        for (QAction *action : menu->actions()) {
+            if (action->text() == caption) {
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+                return QTest::qWaitFor([menu] { return !menu->isVisible(); });
+            }
+        }
+        return false;
+    }
+
+    static void ctrlClickRow(Form1 *w, int row)
+    {
+        QTest::mouseClick(w->ListB->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          w->ListB->visualItemRect(w->ListB->item(row)).center());
+    }
+
+    // Tab from the folder box round the window until the list has the focus.
+    static bool tabIntoList(Form1 *w)
+    {
+        QTest::mouseClick(w->Text1, Qt::LeftButton);
+        for (int i = 0; i < 40 && !w->ListB->hasFocus(); ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        return w->ListB->hasFocus();
+    }
+
+    QString writeFile(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            return QString();
+        return path;
+    }
+
+    // Loads a list file by "Load saved list" and the file dialog.
+    void loadByButton(Form1 *w, const QString &path)
+    {
+        m_prompts->files.enqueue(path);
+        QTest::mouseClick(w->Command7, Qt::LeftButton);
+    }
+
+    // Saves by "Save list" (a loaded list keeps its title) and reads the file back.
+    QByteArray saveByButton(Form1 *w, const QString &name)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile::remove(path);
+        m_prompts->files.enqueue(path);
+        QTest::mouseClick(w->Command2, Qt::LeftButton);
+        return readAll(path);
     }
 
 private slots:
@@ -380,6 +456,148 @@ private slots:
         w->close();
         QVERIFY(!Windows::find<Form1>());
         QVERIFY(Windows::find<Form2>()->isVisible());
+    }
+
+    // The keyboard focus alone is no selection: the menu, the dialog and the
+    // buttons act only on the highlighted row.
+    void focusedRowIsNotTheSelectedRow()
+    {
+        Form1 *w = openEditor();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        loadByButton(w, writeFile(QStringLiteral("focus.SR"), ">Title\r\n/opt/a.sh\r\n/opt/b.sh\r\n"));
+        const QStringList loaded{"Title", "/opt/a.sh", "/opt/b.sh"};
+        QCOMPARE(w->ListB->rows(), loaded);
+
+        // The menu opened and dismissed; then Remove, Change and Send.
+        QMenu *menu = rightClickRow(w, 1);
+        QVERIFY(menu);
+        QTest::keyClick(menu, Qt::Key_Escape);
+        QTRY_VERIFY(!menu->isVisible());
+        QVERIFY(w->ListB->selectedItems().isEmpty());
+        QCOMPARE(w->ListB->ListIndex(), -1);
+        QCOMPARE(Globals::ItemClicked, qint16(0));
+        QVERIFY(chooseByMouse(w, 1, QStringLiteral("> Remove selected item")));
+        QCOMPARE(w->ListB->rows(), loaded);
+        QVERIFY(chooseByMouse(w, 2, QStringLiteral("> Change selected item      ")));
+        QVERIFY(!Windows::find<Dialog>());
+        QVERIFY(chooseByMouse(w, 0, QStringLiteral("> Send selected item to other line    ")));
+        QVERIFY(!Windows::find<Form6>() || !Windows::find<Form6>()->isVisible());
+        QVERIFY(w->isEnabled());
+        QCOMPARE(w->ListB->rows(), loaded);
+
+        // Tabbing into a list without title: nothing is selected, Down stays off.
+        w->ListB->setRows({"r0", "r1", "r2"});
+        Globals::ListHasTitle = 0;
+        QVERIFY(tabIntoList(w));
+        QCOMPARE(w->ListB->ListIndex(), -1);
+        QCOMPARE(Globals::ItemClicked, qint16(0));
+        QVERIFY(!w->Command3->isEnabled() && !w->Command5->isEnabled());
+        QTest::mouseClick(w->Command5, Qt::LeftButton);
+        QCOMPARE(w->ListB->rows(), QStringList({"r0", "r1", "r2"}));
+
+        // The arrow keys do select, and that is a selection change.
+        QTest::keyClick(w->ListB, Qt::Key_Down);
+        QCOMPARE(w->ListB->ListIndex(), w->ListB->row(w->ListB->selectedItems().value(0)));
+        QVERIFY(w->ListB->ListIndex() >= 0);
+        QCOMPARE(Globals::ItemClicked, qint16(1));
+
+        // Ctrl+click takes the highlight off: no row is selected any more.
+        selectRow(w, 2);
+        QCOMPARE(w->ListB->ListIndex(), 2);
+        ctrlClickRow(w, 2);
+        QVERIFY(w->ListB->selectedItems().isEmpty());
+        QCOMPARE(w->ListB->ListIndex(), -1);
+        QVERIFY(chooseByMouse(w, 2, QStringLiteral("> Remove selected item")));
+        QCOMPARE(w->ListB->rows(), QStringList({"r0", "r1", "r2"}));
+        QTest::mouseClick(w->Command3, Qt::LeftButton);
+        QTest::mouseClick(w->Command5, Qt::LeftButton);
+        QCOMPARE(w->ListB->rows(), QStringList({"r0", "r1", "r2"}));
+        // The switch dialog opens empty, and its OK changes no row.
+        QVERIFY(chooseByMouse(w, 0, QStringLiteral("> Change selected item      ")));
+        Dialog *d = Windows::find<Dialog>();
+        QVERIFY(d);
+        QCOMPARE(d->Text1->text(), QString());
+        QTest::mouseClick(d->OKButton, Qt::LeftButton);
+        QCOMPARE(w->ListB->rows(), QStringList({"r0", "r1", "r2"}));
+
+        // Clicking the selected row again is no new selection change.
+        selectRow(w, 1);
+        QSignalSpy changes(w->ListB, &VbListBox::listIndexChanged);
+        selectRow(w, 1);
+        QCOMPARE(changes.count(), 0);
+        selectRow(w, 0);
+        QCOMPARE(changes.count(), 1);
+    }
+
+    // A row comes back from the switch dialog and the list file whatever its
+    // length: past 32,767 characters (a text box's usual limit) and far beyond.
+    void longRowsStayWhole_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::newRow("40000") << 40000;
+        QTest::newRow("1000000") << 1000000;
+    }
+
+    void longRowsStayWhole()
+    {
+        QFETCH(int, length);
+        QString row = QStringLiteral("/opt/setups/");
+        const QString piece = QStringLiteral("dir-\u00e9\u4e2d-%1/");
+        for (int i = 0; row.size() < length - 3; ++i)
+            row += piece.arg(i % 10);
+        row.truncate(length - 3);
+        row += QStringLiteral(" /S");
+        QCOMPARE(row.size(), length);
+        const QByteArray file = ">Long\r\n" + row.toUtf8() + "\r\nshort.sh\r\n" + row.toUtf8() + "\r\n";
+
+        Form1 *w = openEditor();
+        loadByButton(w, writeFile(QStringLiteral("long.SR"), file));
+        QCOMPARE(w->ListB->ListCount(), 4);
+        QCOMPARE(w->ListB->List(1), row);
+        QCOMPARE(w->ListB->List(3), row);
+        // What is drawn of a row is bounded, not the whole row laid out.
+        QVERIFY(w->ListB->visualItemRect(w->ListB->item(1)).width() < 100000);
+
+        // Clicks and moves keep the rows whole.
+        selectRow(w, 2);
+        selectRow(w, 3);
+        selectRow(w, 1);
+        QTest::mouseClick(w->Command5, Qt::LeftButton);
+        QCOMPARE(w->ListB->ListIndex(), 2);
+        QCOMPARE(w->ListB->List(2), row);
+        QTest::mouseClick(w->Command3, Qt::LeftButton);
+        QCOMPARE(w->ListB->List(1), row);
+
+        // OK without any edit changes nothing.
+        doubleClickRow(w, 1);
+        Dialog *d = Windows::find<Dialog>();
+        QVERIFY(d);
+        QCOMPARE(d->Text1->text().size(), length);
+        QTest::mouseClick(d->OKButton, Qt::LeftButton);
+        QVERIFY(!Windows::find<Dialog>());
+        QCOMPARE(w->ListB->List(1), row);
+
+        QCOMPARE(saveByButton(w, QStringLiteral("long-saved.SR")), file);
+    }
+
+    // A long switch pasted for every row arrives whole.
+    void longSwitchForAllRows()
+    {
+        const QString sw = QStringLiteral("/D=") + QString(40000, QLatin1Char('x'));
+        Form1 *w = openEditor();
+        loadByButton(w, writeFile(QStringLiteral("sw.SR"), ">T\r\na.sh\r\nb.sh\r\n"));
+        doubleClickRow(w, 1);
+        Dialog *d = Windows::find<Dialog>();
+        QVERIFY(d);
+        QTest::mouseClick(d->Option2, Qt::LeftButton);
+        QVERIFY(d->Text2->isEnabled());
+        QGuiApplication::clipboard()->setText(sw);
+        QTest::mouseClick(d->Text2, Qt::LeftButton);
+        QTest::keyClick(d->Text2, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(d->Text2->text(), sw);
+        QTest::mouseClick(d->OKButton, Qt::LeftButton);
+        QCOMPARE(w->ListB->rows(), QStringList({"T", "a.sh " + sw, "b.sh " + sw}));
     }
 
     void doubleClickEmptiesATextBox()
