@@ -11,6 +11,15 @@ void ScriptedPrompts::messageBox(const QString &text, const QString &title, MsgI
         onMessage(box);
 }
 
+bool ScriptedPrompts::questionBox(const QString &text, const QString &title, MsgIcon icon)
+{
+    const Box box{text, title, icon};
+    questions.append(box);
+    if (onMessage)
+        onMessage(box);
+    return !answers.isEmpty() && answers.dequeue();
+}
+
 QString ScriptedPrompts::inputBox(const QString &prompt, const QString &title, const QString &)
 {
     inputPrompts.append(prompt + QLatin1Char('|') + title);

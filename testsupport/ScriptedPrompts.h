@@ -21,15 +21,19 @@ public:
     QQueue<QString> inputs;
     // What the next file dialogs choose; an empty text is a cancel.
     QQueue<QString> files;
+    // What the next Yes/No questions answer; none left answers No.
+    QQueue<bool> answers;
     // Runs while a message box is "open" (to act during a modal box).
     std::function<void(const Box &)> onMessage;
 
     QList<Box> boxes;
+    QList<Box> questions; // every Yes/No question asked, also passed to onMessage
     QStringList inputPrompts;
     QList<FileDialogMode> dialogModes;
     QStringList dialogFilters;
 
     void messageBox(const QString &text, const QString &title, MsgIcon icon) override;
+    bool questionBox(const QString &text, const QString &title, MsgIcon icon) override;
     QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override;
     bool showFileDialog(QObject *dialog, FileDialogMode mode) override;
 };

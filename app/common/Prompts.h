@@ -17,6 +17,17 @@ public:
     // An empty title stands for the program's title.
     virtual void messageBox(const QString &text, const QString &title, MsgIcon icon) = 0;
 
+    // A modal question with Yes and No buttons, No the default: true for Yes.
+    // Where a question cannot be shown the answer is No, so nothing is done
+    // that the user was not asked about.
+    virtual bool questionBox(const QString &text, const QString &title, MsgIcon icon)
+    {
+        Q_UNUSED(text);
+        Q_UNUSED(title);
+        Q_UNUSED(icon);
+        return false;
+    }
+
     // The input box: what the user typed, or an empty text when cancelled.
     virtual QString inputBox(const QString &prompt, const QString &title,
                              const QString &defaultText = QString()) = 0;

@@ -240,17 +240,14 @@ void Form1::Command6_Click()
 
 void Form1::Command2_Click()
 {
-    QStringList rows = ListB->rows();
+    ListSequences::ListBoxRows rows(ListB);
     ListSequences::saveList(rows, Program::prompts(), CD);
-    if (rows.size() != ListB->ListCount())
-        ListB->setRows(rows);
 }
 
 void Form1::Command7_Click()
 {
-    QStringList rows = ListB->rows();
-    if (ListSequences::loadSavedList(rows, Program::prompts(), CD) != ListSequences::EditLoadOutcome::Cancelled)
-        ListB->setRows(rows);
+    ListSequences::ListBoxRows rows(ListB);
+    ListSequences::loadSavedList(rows, Program::prompts(), CD);
 }
 
 void Form1::Command4_Click()

@@ -36,17 +36,20 @@ struct InstallLoad
     QString error; // Unreadable: the reason
 };
 
-// Writes the list to a new file beside `path` and puts it in place only once it
-// is complete, so an existing list file is never left half-written. Nothing is
-// written when the title or an item holds a carriage return (it would split the
-// line and the list would read back differently).
+// Writes the list and puts it in place only once it is complete, so an
+// existing list file is never left half-written; a replaced list keeps its
+// owner, group and mode, and a link to a list stays a link. Nothing is written
+// when the title or an item holds a carriage return (it would split the line
+// and the list would read back differently), nor over anything but a regular
+// file. Escaped bytes of names that are not UTF-8 are written as themselves.
 SaveResult SaveListFile(const QString &path, const QString &title, const QStringList &items);
 
 // The chosen name with ".SR" appended unless it already ends in exactly ".SR".
 QString ListFileName(const QString &chosen);
 
-// Only a name ending in exactly "SR" is taken. A file that cannot be read reads
-// as an empty text and so is refused for its content.
+// Only a name ending in exactly "SR" is taken. A file that cannot be read, and
+// anything but a regular file, reads as an empty text and so is refused for
+// its content.
 EditLoad LoadListForEditing(const QString &path);
 
 // As above, but a file that cannot be read is reported as Unreadable, and a
@@ -58,8 +61,9 @@ InstallLoad LoadListForInstalling(const QString &path);
 // empty when k is out of range.
 QString ListItemAt(const QString &text, int k);
 
-// The text of a list file's bytes: UTF-8 when they are valid UTF-8, otherwise
-// Windows-1252 (lists written on the original platform).
+// The text of a list file's bytes: UTF-8 when they are valid UTF-8; bytes
+// written on a UTF-8 system with names that are not, with those bytes kept as
+// escapes; otherwise Windows-1252 (lists written on the original platform).
 QString DecodeListBytes(const QByteArray &bytes);
 
 // The bytes SaveListFile writes.

@@ -4,8 +4,12 @@
 #include "common/Prompts.h"
 #include "lists/ListFile.h"
 
+#include "FileNameCodec.h"
+
 #include <QObject>
 #include <QVariant>
+
+#include <sys/stat.h>
 
 namespace ListSequences {
 
@@ -27,10 +31,18 @@ bool chooseFile(Prompts &prompts, QObject *cd, FileDialogMode mode)
 
 QString fileNameOf(QObject *cd) { return cd->property(FileNameProperty).toString(); }
 
+// Anything of that name, a link to nothing included.
+bool fileExists(const QString &path)
+{
+    struct stat st{};
+    return ::lstat(FileNameCodec::encodeFileName(path).constData(), &st) == 0;
+}
+
 } // namespace
 
-SaveOutcome saveList(QStringList &rows, Prompts &prompts, QObject *cd)
+SaveOutcome saveList(EditorRows &editor, Prompts &prompts, QObject *cd)
 {
+    const QStringList rows = editor.rows();
     const SaveOutcome outcome = [&] {
         if (rows.isEmpty()) {
             prompts.messageBox(QStringLiteral("There isn't any item in the list.\r"
@@ -52,6 +64,12 @@ SaveOutcome saveList(QStringList &rows, Prompts &prompts, QObject *cd)
             return SaveOutcome::Cancelled;
         cd->setProperty(FileNameProperty, ListFile::ListFileName(fileNameOf(cd)));
         const QString path = fileNameOf(cd);
+        // The dialog saw the name as typed; this is the file that is written.
+        if (fileExists(path)
+            && !prompts.questionBox(path + QStringLiteral(" already exists.\r"
+                                                          "Do you want to replace it?"),
+                                    QStringLiteral("Save List"), MsgIcon::Exclamation))
+            return SaveOutcome::Cancelled;
 
         const QStringList items = titled ? rows.mid(1) : rows;
         const ListFile::SaveResult saved = ListFile::SaveListFile(path, title, items);
@@ -59,7 +77,7 @@ SaveOutcome saveList(QStringList &rows, Prompts &prompts, QObject *cd)
             prompts.messageBox(saved.message, QStringLiteral("Save List"), MsgIcon::Critical);
             return SaveOutcome::WriteFailed;
         }
-        rows.clear();
+        editor.setRows(QStringList());
         return SaveOutcome::Saved;
     }();
 
@@ -70,11 +88,12 @@ SaveOutcome saveList(QStringList &rows, Prompts &prompts, QObject *cd)
     return outcome;
 }
 
-EditLoadOutcome loadSavedList(QStringList &rows, Prompts &prompts, QObject *cd)
+EditLoadOutcome loadSavedList(EditorRows &rows, Prompts &prompts, QObject *cd)
 {
     if (!chooseFile(prompts, cd, FileDialogMode::Open))
         return EditLoadOutcome::Cancelled;
-    rows.clear();
+    // Before any check: a refused file leaves the editor empty.
+    rows.setRows(QStringList());
 
     ListFile::EditLoad load = ListFile::LoadListForEditing(fileNameOf(cd));
     switch (load.result) {
@@ -92,7 +111,7 @@ EditLoadOutcome loadSavedList(QStringList &rows, Prompts &prompts, QObject *cd)
     }
 
     Globals::ListHasTitle = 1;
-    rows = std::move(load.rows);
+    rows.setRows(load.rows);
     prompts.messageBox(QStringLiteral("First item in the list is title of your list."),
                        QStringLiteral("Information"), MsgIcon::Information);
     return EditLoadOutcome::Loaded;

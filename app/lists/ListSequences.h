@@ -1,8 +1,8 @@
 #pragma once
 // The save sequence and the two load sequences of the program list, on the rows
-// that the list editor copies in and out of its list box. The answers come
-// through Prompts; `cd` is the window's common-dialog control (properties
-// Filter and FileName). A missing control counts as a cancelled dialog.
+// of the list editor's list box. The answers come through Prompts; `cd` is the
+// window's common-dialog control (properties Filter and FileName). A missing
+// control counts as a cancelled dialog.
 #include <QString>
 #include <QStringList>
 
@@ -11,23 +11,48 @@ class QObject;
 
 namespace ListSequences {
 
+// The rows of the editor's list box. The sequences change them at the step
+// where they change, so every box shown stands over the rows as they are then.
+class EditorRows
+{
+public:
+    virtual ~EditorRows() = default;
+    virtual QStringList rows() const = 0;
+    virtual void setRows(const QStringList &rows) = 0;
+};
+
+// The rows of any list box that has rows() and setRows().
+template <class ListBox>
+class ListBoxRows final : public EditorRows
+{
+public:
+    explicit ListBoxRows(ListBox *box) : m_box(box) {}
+    QStringList rows() const override { return m_box->rows(); }
+    void setRows(const QStringList &rows) override { m_box->setRows(rows); }
+
+private:
+    ListBox *m_box;
+};
+
 enum class SaveOutcome {
     EmptyList,  // no rows: "Empty list !"
     NoTitle,    // the title was empty or the input box cancelled
-    Cancelled,  // the save dialog was cancelled
+    Cancelled,  // the save dialog was cancelled, or replacing the file declined
     Saved,      // written; the rows are cleared
     WriteFailed // not written; the failure was shown, the rows are kept
 };
 
-// "Save list". ListHasTitle is 0 afterwards on every path but a failed write,
-// where it is kept so that a retry writes the same list again.
-SaveOutcome saveList(QStringList &rows, Prompts &prompts, QObject *cd);
+// "Save list". When the file to be written (the name after ListFileName)
+// exists, the user is asked before it is replaced. ListHasTitle is 0
+// afterwards on every path but a failed write, where it is kept so that a
+// retry writes the same list again.
+SaveOutcome saveList(EditorRows &rows, Prompts &prompts, QObject *cd);
 
 enum class EditLoadOutcome { Cancelled, RefusedName, RefusedContent, Loaded };
 
 // "Load saved list". The rows are cleared as soon as a file is chosen;
 // ListHasTitle becomes 1 only when the file passes the checks.
-EditLoadOutcome loadSavedList(QStringList &rows, Prompts &prompts, QObject *cd);
+EditLoadOutcome loadSavedList(EditorRows &rows, Prompts &prompts, QObject *cd);
 
 enum class InstallLoadOutcome { Cancelled, RefusedName, RefusedContent, Unreadable, Loaded };
 

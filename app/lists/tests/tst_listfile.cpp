@@ -166,9 +166,16 @@ void TstListFile::decoding()
     // Windows-1252 as the original platform wrote it, UTF-8 as written here.
     QCOMPARE(DecodeListBytes(">Caf\xE9 \x80\r\n"), QStringLiteral(">Café €\r\n"));
     QCOMPARE(DecodeListBytes(">Caf\xC3\xA9 \xE2\x82\xAC\r\n"), QStringLiteral(">Café €\r\n"));
-    // One invalid sequence makes the whole text Windows-1252.
-    QCOMPARE(DecodeListBytes(">\xC3\xA9\xE9"), QStringLiteral(">Ã©é"));
+    // Not valid UTF-8, but with a valid multi-byte sequence: written on a
+    // UTF-8 system, so the odd bytes are names that are not UTF-8 and are
+    // kept as escapes. Without one, the text is Windows-1252.
+    const QChar escE9(char16_t(0xDCE9));
+    QCOMPARE(DecodeListBytes(">\xC3\xA9\xE9"), QStringLiteral(">é") + escE9);
+    QCOMPARE(DecodeListBytes(">\xE2\x82\xAC \x80\xFF\r\n"),
+             QStringLiteral(">€ ") + QChar(char16_t(0xDC80)) + QChar(char16_t(0xDCFF)) + "\r\n");
     QCOMPARE(DecodeListBytes(">T\r\n\xC3"), QStringLiteral(">T\r\nÃ"));
+    QCOMPARE(DecodeListBytes(">\xC3\xC3\xE9\xA9\xE9"), QStringLiteral(">ÃÃé©é")); // no pair is valid
+    QCOMPARE(DecodeListBytes("\xEF\xBB\xBF>T\xE9\r\n"), QString(QChar(0xFEFF)) + ">T" + escE9 + "\r\n");
     QCOMPARE(DecodeListBytes("\x8A\x99\x9F\x91\x81\x8D\xA0\xFF"),
              QString::fromUtf16(u"\u0160\u2122\u0178\u2018\u0081\u008D\u00A0\u00FF"));
     QCOMPARE(DecodeListBytes(QByteArray("a\0b", 3)), QString::fromUtf16(u"a\0b", 3));

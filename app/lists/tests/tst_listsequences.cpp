@@ -28,6 +28,8 @@ public:
     struct Shown { FileDialogMode mode; QString filter; };
 
     QQueue<QString> inputs;                 // "" is a cancelled input box
+    QQueue<bool> answers;                   // Yes/No questions
+    QList<Box> questions;
     QQueue<std::optional<QString>> files;   // nullopt is a cancelled dialog
     QList<Box> boxes;
     QStringList inputPrompts, inputTitles, inputDefaults;
@@ -37,6 +39,15 @@ public:
     void messageBox(const QString &text, const QString &title, MsgIcon icon) override
     {
         boxes.append({text, title, icon});
+    }
+    bool questionBox(const QString &text, const QString &title, MsgIcon icon) override
+    {
+        questions.append({text, title, icon});
+        if (answers.isEmpty()) {
+            ++unexpected;
+            return false;
+        }
+        return answers.dequeue();
     }
     QString inputBox(const QString &prompt, const QString &title, const QString &def) override
     {
@@ -62,6 +73,30 @@ public:
         return f.has_value();
     }
 };
+
+// The editor's rows as a plain list.
+class ListRows : public EditorRows
+{
+public:
+    explicit ListRows(QStringList &rows) : m_rows(rows) {}
+    QStringList rows() const override { return m_rows; }
+    void setRows(const QStringList &rows) override { m_rows = rows; }
+
+private:
+    QStringList &m_rows;
+};
+
+SaveOutcome saveList(QStringList &rows, Prompts &prompts, QObject *cd)
+{
+    ListRows editor(rows);
+    return ListSequences::saveList(editor, prompts, cd);
+}
+
+EditLoadOutcome loadSavedList(QStringList &rows, Prompts &prompts, QObject *cd)
+{
+    ListRows editor(rows);
+    return ListSequences::loadSavedList(editor, prompts, cd);
+}
 
 QByteArray readBytes(const QString &path)
 {
@@ -101,6 +136,7 @@ private slots:
     void emptyTitleRow();
     void saveFailureKeepsRowsAndTitle_data();
     void saveFailureKeepsRowsAndTitle();
+    void replaceAsksAboutTheFileWritten();
     void loadCancelled();
     void loadRefused_data();
     void loadRefused();
@@ -125,6 +161,7 @@ void TstListSequences::init()
 void TstListSequences::cleanup()
 {
     QCOMPARE(p->unexpected, 0);
+    QVERIFY(p->answers.isEmpty());
     QVERIFY(p->inputs.isEmpty());
     QVERIFY(p->files.isEmpty());
     delete cd;
@@ -294,6 +331,57 @@ void TstListSequences::saveFailureKeepsRowsAndTitle()
     QCOMPARE(saveList(rows, *p, cd), SaveOutcome::Saved);
     QCOMPARE(readBytes(at("retry.SR")),
              QByteArray(titled ? ">T\r\nA\r\n" : ">Typed\r\nT\r\nA\r\n"));
+}
+
+void TstListSequences::replaceAsksAboutTheFileWritten()
+{
+    const QByteArray old(">Old\r\nkeep.exe\r\n");
+    const QString question = QStringLiteral(" already exists.\rDo you want to replace it?");
+    writeBytes(at("tools.SR"), old);
+    writeBytes(at("x.sr"), "not a list of ours");
+
+    // "tools" is written as tools.SR, which exists: asked, and No writes nothing.
+    QStringList rows{"T", "A"};
+    Globals::ListHasTitle = 1;
+    p->files << at("tools");
+    p->answers << false;
+    QCOMPARE(saveList(rows, *p, cd), SaveOutcome::Cancelled);
+    QCOMPARE(p->questions.size(), 1);
+    QCOMPARE(p->questions[0].text, at("tools.SR") + question);
+    QCOMPARE(p->questions[0].title, QStringLiteral("Save List"));
+    QCOMPARE(readBytes(at("tools.SR")), old);
+    QCOMPARE(rows, (QStringList{"T", "A"}));
+    QCOMPARE(Globals::ListHasTitle, qint16(0));
+    QVERIFY(p->boxes.isEmpty());
+
+    // Yes replaces it.
+    p->inputs << "New";
+    p->files << at("tools");
+    p->answers << true;
+    QCOMPARE(saveList(rows, *p, cd), SaveOutcome::Saved);
+    QCOMPARE(p->questions.size(), 2);
+    QCOMPARE(readBytes(at("tools.SR")), QByteArray(">New\r\nT\r\nA\r\n"));
+    QVERIFY(rows.isEmpty());
+
+    // "x.sr" is written as x.sr.SR: x.sr is neither asked about nor touched.
+    rows = QStringList{"B"};
+    p->inputs << "X";
+    p->files << at("x.sr");
+    QCOMPARE(saveList(rows, *p, cd), SaveOutcome::Saved);
+    QCOMPARE(p->questions.size(), 2);
+    QCOMPARE(readBytes(at("x.sr")), QByteArray("not a list of ours"));
+    QCOMPARE(readBytes(at("x.sr.SR")), QByteArray(">X\r\nB\r\n"));
+
+    // Now x.sr.SR exists: that is the file asked about.
+    rows = QStringList{"C"};
+    p->inputs << "X";
+    p->files << at("x.sr");
+    p->answers << false;
+    QCOMPARE(saveList(rows, *p, cd), SaveOutcome::Cancelled);
+    QCOMPARE(p->questions.last().text, at("x.sr.SR") + question);
+    QCOMPARE(readBytes(at("x.sr.SR")), QByteArray(">X\r\nB\r\n"));
+    QCOMPARE(rows, QStringList{"C"});
+    QCOMPARE(dirEntries(), (QStringList{"tools.SR", "x.sr", "x.sr.SR"}));
 }
 
 void TstListSequences::loadCancelled()
