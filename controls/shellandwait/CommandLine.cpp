@@ -1,6 +1,8 @@
 #include "CommandLine.h"
 
-#include <QFileInfo>
+#include "FileNameCodec.h"
+
+#include <sys/stat.h>
 
 namespace ShellAndWaitLogic {
 
@@ -57,6 +59,30 @@ QStringList splitArguments(const QString &text)
     return args;
 }
 
+bool isRegularFile(const QByteArray &path)
+{
+    struct stat st;
+    return !path.isEmpty() && ::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+QByteArray existingFile(const QString &name)
+{
+    // Encoded as the file system holds names, never through QFile::encodeName,
+    // which turns the kept bytes of a name that is not UTF-8 into U+FFFD.
+    const QByteArray bytes = FileNameCodec::encodeFileName(name);
+    if (isRegularFile(bytes))
+        return bytes;
+    QByteArray cp1252;
+    if (FileNameCodec::encodeCp1252(name, &cp1252) && cp1252 != bytes && isRegularFile(cp1252))
+        return cp1252;
+    return QByteArray();
+}
+
+QByteArray programFile(const CommandLine &command)
+{
+    return command.file.isEmpty() ? FileNameCodec::encodeFileName(command.program) : command.file;
+}
+
 CommandLine splitCommandLine(const QString &line)
 {
     CommandLine result;
@@ -70,9 +96,11 @@ CommandLine splitCommandLine(const QString &line)
         const qsizetype close = line.indexOf(QLatin1Char('"'), start + 1);
         if (close < 0) {
             result.program = line.mid(start + 1);
+            result.file = existingFile(result.program);
             return result;
         }
         result.program = line.mid(start + 1, close - start - 1);
+        result.file = existingFile(result.program);
         result.arguments = splitArguments(line.mid(close + 1));
         return result;
     }
@@ -82,8 +110,10 @@ CommandLine splitCommandLine(const QString &line)
         if (end < line.size() && !isBlank(line.at(end)))
             continue;
         const QString candidate = line.mid(start, end - start);
-        if (QFileInfo(candidate).isFile()) {
+        const QByteArray file = existingFile(candidate);
+        if (!file.isEmpty()) {
             result.program = candidate;
+            result.file = file;
             result.arguments = splitArguments(line.mid(end));
             return result;
         }

@@ -1,15 +1,18 @@
 #include "LaunchPlan.h"
 
+#include "FileNameCodec.h"
+
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 extern char **environ;
@@ -21,20 +24,47 @@ QString findWine()
     return QStandardPaths::findExecutable(QStringLiteral("wine"));
 }
 
-// Wine maps the root folder to drive Z:; cmd and msiexec read their file
-// argument as a Windows path, where a leading "/" would be taken for a switch.
-static QString winePathOf(const QString &file)
+// A relative path that begins with "-" would be read as an option by /bin/sh,
+// by Wine and by a script's interpreter (the kernel hands it the path as given).
+static QByteArray notAnOption(const QByteArray &file)
 {
-    const QString absolute = QFileInfo(file).absoluteFilePath();
-    return QStringLiteral("Z:") + QString(absolute).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    return file.startsWith('-') ? QByteArrayLiteral("./") + file : file;
 }
 
-static bool startsWithShebang(const QString &file)
+// Wine maps the root folder to drive Z:; cmd and msiexec read their file
+// argument as a Windows path, where a leading "/" would be taken for a switch.
+static QString winePathOf(const QByteArray &file)
 {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
+    QByteArray absolute = file;
+    if (!absolute.startsWith('/')) {
+        char cwd[PATH_MAX];
+        if (::getcwd(cwd, sizeof cwd))
+            absolute = QByteArray(cwd) + '/' + file;
+    }
+    const QString path = QDir::cleanPath(FileNameCodec::decodeFileName(absolute));
+    return QStringLiteral("Z:") + QString(path).replace(QLatin1Char('/'), QLatin1Char('\\'));
+}
+
+static bool startsWithShebang(const QByteArray &file)
+{
+    const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return true;    // leave it to the system to say why it cannot run
-    return f.read(2) == "#!";
+    char head[2] = {};
+    ssize_t n;
+    do {
+        n = ::read(fd, head, sizeof head);
+    } while (n < 0 && errno == EINTR);
+    ::close(fd);
+    return n == 2 && head[0] == '#' && head[1] == '!';
+}
+
+// The extension of the file's name, in lower case ("" when it has none).
+static QString suffixOf(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    return dot > slash ? path.mid(dot + 1).toLower() : QString();
 }
 
 static LaunchPlan refused(LaunchPlan plan, int number, const QString &description)
@@ -54,15 +84,22 @@ LaunchPlan planLaunch(const CommandLine &command, const QString &winePath)
         return refused(plan, InvalidCall,
                        QStringLiteral("Invalid procedure call or argument: the command line is empty"));
 
-    const QFileInfo info(command.program);
-    if (info.isDir())
+    // Every check is made on the bytes that name the file on disk.
+    const QByteArray file = programFile(command);
+    struct stat st;
+    const bool exists = ::stat(file.constData(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode))
         return refused(plan, FileNotFound,
                        QStringLiteral("File not found: %1 (it is a folder)").arg(command.program));
-    if (!info.isFile())
+    if (!exists || !S_ISREG(st.st_mode))
         return refused(plan, FileNotFound,
                        QStringLiteral("File not found: %1").arg(command.program));
+    const bool readable = ::access(file.constData(), R_OK) == 0;
+    const bool executable = ::access(file.constData(), X_OK) == 0;
+    // What is started: as text that encodeFileName turns back into these bytes.
+    const QString path = FileNameCodec::decodeFileName(notAnOption(file));
 
-    const QString suffix = info.suffix().toLower();
+    const QString suffix = suffixOf(command.program);
     const bool windowsFile = suffix == QLatin1String("exe") || suffix == QLatin1String("msi")
             || suffix == QLatin1String("bat");
     // Windows files come first: on FAT and NTFS drives every file looks executable.
@@ -72,32 +109,32 @@ LaunchPlan planLaunch(const CommandLine &command, const QString &winePath)
                            QStringLiteral("%1 is a Windows setup file: running it needs Wine, "
                                           "and Wine is not installed (no \"wine\" on the search path)")
                                    .arg(command.program));
-        if (!info.isReadable())
+        if (!readable)
             return refused(plan, PermissionDenied,
                            QStringLiteral("Permission denied: %1 cannot be read").arg(command.program));
         plan.executable = winePath;
         if (suffix == QLatin1String("exe"))
-            plan.arguments << command.program;
+            plan.arguments << path;
         else if (suffix == QLatin1String("msi"))
-            plan.arguments << QStringLiteral("msiexec") << QStringLiteral("/i") << winePathOf(command.program);
+            plan.arguments << QStringLiteral("msiexec") << QStringLiteral("/i") << winePathOf(file);
         else
-            plan.arguments << QStringLiteral("cmd") << QStringLiteral("/c") << winePathOf(command.program);
+            plan.arguments << QStringLiteral("cmd") << QStringLiteral("/c") << winePathOf(file);
         plan.arguments << command.arguments;
         return plan;
     }
 
     const bool script = suffix == QLatin1String("sh");
-    if (info.isExecutable() && !(script && !startsWithShebang(command.program))) {
-        plan.executable = command.program;
+    if (executable && !(script && !startsWithShebang(file))) {
+        plan.executable = path;
         plan.arguments = command.arguments;
         return plan;
     }
     if (script) {
-        if (!info.isReadable())
+        if (!readable)
             return refused(plan, PermissionDenied,
                            QStringLiteral("Permission denied: %1 cannot be read").arg(command.program));
         plan.executable = QStringLiteral("/bin/sh");
-        plan.arguments << command.program << command.arguments;
+        plan.arguments << path << command.arguments;
         return plan;
     }
     return refused(plan, PermissionDenied,
@@ -112,7 +149,7 @@ StartError startError(int errnum, const LaunchPlan &plan)
     const QString &exe = plan.executable;
     switch (errnum) {
     case ENOENT:
-        if (QFileInfo(exe).isFile())    // a script whose interpreter is missing
+        if (isRegularFile(FileNameCodec::encodeFileName(exe))) // a script whose interpreter is missing
             return {FileNotFound, QStringLiteral("File not found: the interpreter that %1 names (%2)")
                                           .arg(exe, why)};
         return {FileNotFound, QStringLiteral("File not found: %1 (%2)").arg(exe, why)};
@@ -142,9 +179,10 @@ int spawnPlan(const LaunchPlan &plan, pid_t *pid)
 
     std::vector<QByteArray> storage;
     storage.reserve(plan.arguments.size() + 1);
-    storage.push_back(QFile::encodeName(plan.executable));
+    // Names that are not UTF-8 go out as the bytes they came in as.
+    storage.push_back(FileNameCodec::encodeFileName(plan.executable));
     for (const QString &a : plan.arguments)
-        storage.push_back(QFile::encodeName(a));
+        storage.push_back(FileNameCodec::encodeFileName(a));
     std::vector<char *> argv;
     for (QByteArray &s : storage)
         argv.push_back(s.data());

@@ -1,6 +1,7 @@
 // The run-and-wait control as the program meets it: the real ShellAndWait.ocx,
 // created by class name and called by member name.
 #include "ControlTesting.h"
+#include "FileNameCodec.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -15,6 +16,8 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 static QString readAll(const QString &path)
@@ -35,6 +38,24 @@ static void writeScript(const QString &path, const QString &body, bool executabl
     if (executable)
         p |= QFileDevice::ExeOwner;
     QVERIFY(f.setPermissions(p));
+}
+
+// A script under a name given as bytes, which need not be UTF-8.
+static bool writeScriptBytes(const QByteArray &path, const QByteArray &body, bool executable)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, executable ? 0700 : 0600);
+    if (fd < 0)
+        return false;
+    const QByteArray text = "#!/bin/sh\n" + body + "\n";
+    const bool ok = ::write(fd, text.constData(), size_t(text.size())) == text.size();
+    ::close(fd);
+    return ok;
+}
+
+static QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 static QString q(const QString &path)
@@ -77,6 +98,8 @@ private slots:
     void argumentsArriveSplit();
     void startFailures();
     void windowsFilesGoThroughWine();
+    void namesBeginningWithDashAreNoOptions();
+    void namesThatAreNotUtf8();
     void eventsFlowDuringWait();
     void nestedCallIsRefused();
     void childRunsInOwnSessionWithEnvironment();
@@ -217,6 +240,94 @@ void TestShellAndWaitControl::windowsFilesGoThroughWine()
     QCOMPARE(run(m_control, setup + " /quiet \"TARGET=a b\""), 0);
     const QString z = "Z:" + QString(setup).replace('/', '\\');
     QCOMPARE(readAll(out), "msiexec|/i|" + z + "|/quiet|TARGET=a b|");
+}
+
+void TestShellAndWaitControl::namesBeginningWithDashAreNoOptions()
+{
+    // Relative lines, started from the folder that holds the files.
+    const QString oldDir = QDir::currentPath();
+    auto restore = qScopeGuard([&] { QDir::setCurrent(oldDir); });
+    QVERIFY(QDir::setCurrent(m_dir));
+    const QString out = m_dir + "/out";
+
+    // Read by /bin/sh (not executable), and started directly (its interpreter
+    // is handed the path as the kernel got it).
+    writeScript(m_dir + "/-setup.sh", "printf '%s|' \"$0\" \"$@\" > " + q(out));
+    QCOMPARE(run(m_control, "-setup.sh /S"), 0);
+    QCOMPARE(readAll(out), QString("./-setup.sh|/S|"));
+    QFile::remove(out);
+    writeScript(m_dir + "/--help.sh", "printf '%s|' \"$0\" \"$@\" > " + q(out), true);
+    QCOMPARE(run(m_control, "--help.sh /quiet"), 0);
+    QCOMPARE(readAll(out), QString("./--help.sh|/quiet|"));
+    QFile::remove(out);
+    writeScript(m_dir + "/-tool", "printf '%s|' \"$0\" \"$@\" > " + q(out), true);
+    QCOMPARE(run(m_control, "\"-tool\" x"), 0);
+    QCOMPARE(readAll(out), QString("./-tool|x|"));
+
+    // The Wine forms: the file is never the first thing Wine or cmd sees as a switch.
+    const QByteArray oldPath = qgetenv("PATH");
+    auto restorePath = qScopeGuard([&] { qputenv("PATH", oldPath); });
+    const QString bin = m_dir + "/bin";
+    QVERIFY(QDir().mkpath(bin));
+    const QString wineArgs = m_dir + "/wine.args";
+    writeScript(bin + "/wine", "printf '%s|' \"$@\" > " + q(wineArgs), true);
+    qputenv("PATH", (bin + ":" + QString::fromLocal8Bit(oldPath)).toLocal8Bit());
+    const QString z = "Z:" + QString(m_dir).replace('/', '\\');
+    for (const char *name : {"-Setup.exe", "-Pack.msi", "-run.bat"})
+        writeScript(m_dir + "/" + name, "");
+    QCOMPARE(run(m_control, "-Setup.exe /S"), 0);
+    QCOMPARE(readAll(wineArgs), QString("./-Setup.exe|/S|"));
+    QCOMPARE(run(m_control, "-Pack.msi /qn"), 0);
+    QCOMPARE(readAll(wineArgs), "msiexec|/i|" + z + "\\-Pack.msi|/qn|");
+    QCOMPARE(run(m_control, "-run.bat"), 0);
+    QCOMPARE(readAll(wineArgs), "cmd|/c|" + z + "\\-run.bat|");
+}
+
+void TestShellAndWaitControl::namesThatAreNotUtf8()
+{
+    const QByteArray dir = m_dir.toUtf8();
+    const QString out = m_dir + "/out";
+    const QByteArray report = "printf '%s|' \"$0\" \"$@\" > '" + out.toUtf8() + "'";
+
+    // A Latin-1 name, as a UTF-8 list or the folder search holds it: each byte
+    // that is not UTF-8 kept as U+DC00 + byte.
+    const QByteArray latin1 = dir + "/setup-\xe9t\xe9.sh";
+    QVERIFY(writeScriptBytes(latin1, report, false));
+    const QString kept = FileNameCodec::decodeFileName(latin1);
+    QCOMPARE(run(m_control, kept + " /S"), 0);
+    QCOMPARE(readBytes(out), latin1 + "|/S|");
+    QFile::remove(out);
+    QCOMPARE(run(m_control, "\"" + kept + "\""), 0);
+    QCOMPARE(readBytes(out), latin1 + "|");
+    QFile::remove(out);
+
+    // Started directly: the program's own path arrives as the same bytes.
+    const QByteArray tool = dir + "/tool-\xfc";
+    QVERIFY(writeScriptBytes(tool, report, true));
+    QCOMPARE(run(m_control, FileNameCodec::decodeFileName(tool) + " a"), 0);
+    QCOMPARE(readBytes(out), tool + "|a|");
+    QFile::remove(out);
+
+    // A list read as Windows-1252 holds "é" and "€" as characters; the files
+    // carry their Windows-1252 bytes.
+    QCOMPARE(run(m_control, m_dir + QString::fromUtf8("/setup-été.sh /D=x")), 0);
+    QCOMPARE(readBytes(out), latin1 + "|/D=x|");
+    QFile::remove(out);
+    const QByteArray euro = dir + "/price-\x80.sh";
+    QVERIFY(writeScriptBytes(euro, report, false));
+    QCOMPARE(run(m_control, "\"" + m_dir + QString::fromUtf8("/price-€.sh\" q")), 0);
+    QCOMPARE(readBytes(out), euro + "|q|");
+    QFile::remove(out);
+
+    // Where the name exists in UTF-8 too, that file is the one.
+    const QByteArray utf8 = dir + "/setup-\xc3\xa9t\xc3\xa9.sh";
+    QVERIFY(writeScriptBytes(utf8, report, false));
+    QCOMPARE(run(m_control, m_dir + QString::fromUtf8("/setup-été.sh")), 0);
+    QCOMPARE(readBytes(out), utf8 + "|");
+
+    // Missing under both: reported with the name as the line gave it.
+    QCOMPARE(run(m_control, m_dir + QString::fromUtf8("/gone-é.sh")), 53);
+    QVERIFY(description(m_control).contains(QString::fromUtf8("gone-é.sh")));
 }
 
 void TestShellAndWaitControl::eventsFlowDuringWait()

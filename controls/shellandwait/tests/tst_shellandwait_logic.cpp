@@ -1,5 +1,6 @@
 #include "ChildWait.h"
 #include "CommandLine.h"
+#include "FileNameCodec.h"
 #include "LaunchPlan.h"
 
 #include <QElapsedTimer>
@@ -11,6 +12,7 @@
 #include <cerrno>
 #include <csignal>
 #include <ctime>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -58,6 +60,7 @@ private slots:
     void splitArguments();
     void splitCommandLine();
     void plan();
+    void programFileBytes();
     void unreadableScriptIsRefused();
     void startErrors();
     void spawnReportsExecErrors();
@@ -175,7 +178,7 @@ void TestShellAndWaitLogic::plan()
     const QString z = "Z:" + QString(d).replace('/', '\\');
     const QStringList args{"/S", "a b"};
     auto planFor = [&](const QString &file, const QString &winePath) {
-        return planLaunch(CommandLine{file, args}, winePath);
+        return planLaunch(CommandLine{file, args, {}}, winePath);
     };
 
     LaunchPlan p = planFor(d + "/tool", QString());
@@ -228,6 +231,50 @@ void TestShellAndWaitLogic::plan()
     QVERIFY(!planLaunch(CommandLine{}, wine).description.isEmpty());
 }
 
+void TestShellAndWaitLogic::programFileBytes()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QByteArray dir = tmp.path().toUtf8();
+    // "my é.sh" with é as the Latin-1 byte, made as the bytes it is.
+    const QByteArray latin1 = dir + "/my \xe9.sh";
+    const int fd = ::open(latin1.constData(), O_WRONLY | O_CREAT, 0600);
+    QVERIFY(fd >= 0);
+    ::close(fd);
+
+    // The kept bytes find it, even with a blank in the name.
+    const QString kept = FileNameCodec::decodeFileName(latin1);
+    CommandLine c = ShellAndWaitLogic::splitCommandLine(kept + " /S");
+    QCOMPARE(c.program, kept);
+    QCOMPARE(c.file, latin1);
+    QCOMPARE(c.arguments, QStringList{"/S"});
+    // So do its Windows-1252 bytes, from a list read as Windows-1252.
+    const QString text = tmp.path() + QString::fromUtf8("/my é.sh");
+    c = ShellAndWaitLogic::splitCommandLine(text + " /S");
+    QCOMPARE(c.program, text);
+    QCOMPARE(c.file, latin1);
+    LaunchPlan p = planLaunch(c, QString());
+    QVERIFY(p.ok());
+    QCOMPARE(p.program, text);
+    QCOMPARE(p.executable, QString("/bin/sh"));
+    QCOMPARE(FileNameCodec::encodeFileName(p.arguments.value(0)), latin1);
+    // A name that is in neither form: the first word, as its UTF-8 bytes.
+    c = ShellAndWaitLogic::splitCommandLine(tmp.path() + QString::fromUtf8("/nö.exe /S"));
+    QCOMPARE(c.file, QByteArray());
+    QCOMPARE(planLaunch(c, QString()).error, 53);
+
+    // A relative name beginning with "-" is handed on as "./-...".
+    const QString oldDir = QDir::currentPath();
+    auto restore = qScopeGuard([&] { QDir::setCurrent(oldDir); });
+    QVERIFY(QDir::setCurrent(tmp.path()));
+    writeFile(tmp.path() + "/-x.sh", "exit 0\n", false);
+    writeFile(tmp.path() + "/-y.exe", "MZ", false);
+    p = planLaunch(ShellAndWaitLogic::splitCommandLine("-x.sh -s"), QString());
+    QCOMPARE(p.arguments, QStringList({"./-x.sh", "-s"}));
+    p = planLaunch(ShellAndWaitLogic::splitCommandLine("-y.exe"), "/usr/bin/wine");
+    QCOMPARE(p.arguments, QStringList{"./-y.exe"});
+}
+
 void TestShellAndWaitLogic::unreadableScriptIsRefused()
 {
     if (::geteuid() == 0)
@@ -236,7 +283,7 @@ void TestShellAndWaitLogic::unreadableScriptIsRefused()
     const QString f = tmp.path() + "/locked.sh";
     writeFile(f, "exit 0\n", false);
     QVERIFY(QFile::setPermissions(f, QFileDevice::WriteOwner));
-    const LaunchPlan p = planLaunch(CommandLine{f, {}}, QString());
+    const LaunchPlan p = planLaunch(CommandLine{f, {}, {}}, QString());
     QCOMPARE(p.error, 70);
     QVERIFY(p.description.contains("cannot be read"));
 }
