@@ -146,7 +146,14 @@ void Form2::Label8_Click() { setWindowState(windowState() | Qt::WindowMinimized)
 
 void Form2::closeEvent(QCloseEvent *event)
 {
-    // Closing the main window by its frame is its Exit.
+    // The frame's close is Exit only while Exit could be clicked. Exit takes no
+    // click during a run, nor while the help window or the about box holds the
+    // window disabled; closing then would end the run unseen and leave the
+    // rest of the list unstarted.
+    if (!Image1->isEnabled()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     Program::end();
 }

@@ -2,9 +2,20 @@
 
 #include "common/Globals.h"
 #include "common/Prompts.h"
+#include "lists/ListFile.h"
 
 namespace {
 const QChar CR(QLatin1Char('\r'));
+
+// The program line whose carriage return is the first one at or after from.
+// Cut by the list's own ListItemAt, so the run starts exactly the line the list
+// shows; handing it the text from here on keeps each step short on long lists.
+QString itemAt(const QString &text, qsizetype from)
+{
+    const QString rest = QString::fromRawData(text.constData() + from, text.size() - from);
+    const QString item = ListFile::ListItemAt(rest, 1);
+    return QString(item.constData(), item.size()); // a copy: rest is only borrowed
+}
 }
 
 InstallRun::InstallRun(InstallDisplay &display, Prompts &prompts, RunAndWait runAndWait)
@@ -42,7 +53,7 @@ void InstallRun::install()
     m_display.setCancelVisible(true);
     m_display.setModeText(QStringLiteral("The program mode   :   Installing your programs"));
 
-    int searchPos = 0; // 0-based here
+    qsizetype searchPos = 0; // 0-based here
     int progress = 0;
     m_display.setProgressValue(progress);
     m_display.setProgressVisible(true);
@@ -52,12 +63,8 @@ void InstallRun::install()
     if (programs >= 1) {
         Globals::InstallIndex = 1;
         while (true) {
-            const int p1 = text.indexOf(CR, searchPos);
-            const int p2 = p1 < 0 ? -1 : text.indexOf(CR, p1 + 1);
-            // The character behind each carriage return is the line feed.
-            QString item;
-            if (p1 >= 0 && p2 >= p1 + 2)
-                item = text.mid(p1 + 2, p2 - p1 - 2);
+            const qsizetype p1 = text.indexOf(CR, searchPos);
+            const QString item = itemAt(text, searchPos);
 
             m_display.setRemainderText(QStringLiteral("Remainder of programs installing :   ")
                                        + QString::number(remaining));
@@ -73,7 +80,7 @@ void InstallRun::install()
             }
 
             m_display.setProgressValue(++progress);
-            searchPos = p1 + 1;
+            searchPos = p1 < 0 ? text.size() : p1 + 1;
             --remaining;
             const int next = int(Globals::InstallIndex) + 1;
             if (next > programs)

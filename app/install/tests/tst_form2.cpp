@@ -3,14 +3,19 @@
 #include "ScriptedPrompts.h"
 #include "common/Folders.h"
 #include "common/Globals.h"
+#include "install/Dialog1.h"
 #include "install/Form2.h"
+#include "lists/ListFile.h"
+#include "startup/frmAbout.h"
 #include "ui/ControlHost.h"
 #include "ui/Program.h"
 #include "ui/Windows.h"
 
 #include <QFile>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 #include <QtTest>
 
 class TestForm2 : public QObject
@@ -43,6 +48,29 @@ class TestForm2 : public QObject
     }
 
     static void click(QWidget *w) { QTest::mouseClick(w, Qt::LeftButton); }
+
+    // A setup program that logs the path it was started by and its arguments.
+    QString makeReporter(const QString &name, const QString &log, double seconds = 0)
+    {
+        return writeFile(name,
+                         QStringLiteral("#!/bin/sh\nprintf '%s|%s\\n' \"$0\" \"$*\" >> '%1'\nsleep %2\n")
+                             .arg(log, QString::number(seconds))
+                             .toUtf8(),
+                         true);
+    }
+
+    static QString readText(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+    // The two ways a close comes from outside: the widget's and the window
+    // system's (as the window manager's close button sends it).
+    static bool closeByFrame(Form2 *w, bool throughWindow)
+    {
+        return throughWindow ? w->windowHandle()->close() : w->close();
+    }
 
 private slots:
     void initTestCase()
@@ -212,6 +240,128 @@ private slots:
         QCOMPARE(w->Label4->caption(), QString());
         QCOMPARE(w->Label5->caption(), QString());
         QCOMPARE(w->Label3->caption(), QStringLiteral("kept"));
+    }
+
+    void frameCloseDuringARunIsIgnored_data()
+    {
+        QTest::addColumn<bool>("throughWindow");
+        QTest::newRow("widget close") << false;
+        QTest::newRow("window system close") << true;
+    }
+
+    void frameCloseDuringARunIsIgnored()
+    {
+        QFETCH(bool, throughWindow);
+        const QString log = m_dir.filePath(QStringLiteral("frame.log"));
+        QFile::remove(log);
+        const QString a = makeReporter(QStringLiteral("f1.sh"), log, 0.4);
+        const QString b = makeReporter(QStringLiteral("f2.sh"), log);
+        const QString list = writeFile(QStringLiteral("frame.SR"), ">Frame\r\n" + a.toUtf8() + "\r\n"
+                                           + b.toUtf8() + "\r\n");
+        Form2 *w = Windows::show<Form2>();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        m_prompts->files.enqueue(list);
+        click(w->Image3);
+
+        // While f1 runs, Exit is disabled: the frame's close changes nothing.
+        bool closed = true, shown = false;
+        int endedDuringRun = -1;
+        QTimer::singleShot(150, [&] {
+            closed = closeByFrame(w, throughWindow);
+            shown = w->isVisible();
+            endedDuringRun = m_ended;
+        });
+        click(w->Image4);
+        QVERIFY(!closed);
+        QVERIFY(shown);
+        QCOMPARE(endedDuringRun, 0);
+        QCOMPARE(m_ended, 0);
+        QVERIFY(w->isVisible());
+        // The rest of the list was started.
+        QCOMPARE(readText(log), a + "|\n" + b + "|\n");
+        QCOMPARE(w->Label5->caption(), QStringLiteral("The program mode   :   Installing finished"));
+
+        // After Cancel, Exit is back at once, and so is the frame's close.
+        QFile::remove(log);
+        int endedAfterCancel = -1;
+        QTimer::singleShot(150, [&] {
+            click(w->Image5);
+            closed = closeByFrame(w, throughWindow);
+            endedAfterCancel = m_ended;
+        });
+        click(w->Image4);
+        QCOMPARE(endedAfterCancel, 1);
+        QVERIFY(closed);
+        QCOMPARE(readText(log), a + "|\n");
+    }
+
+    void frameCloseWhileHelpOrAboutIsOpenIsIgnored_data()
+    {
+        QTest::addColumn<bool>("about");
+        QTest::addColumn<bool>("throughWindow");
+        QTest::newRow("help, widget close") << false << false;
+        QTest::newRow("help, window system close") << false << true;
+        QTest::newRow("about, widget close") << true << false;
+        QTest::newRow("about, window system close") << true << true;
+    }
+
+    void frameCloseWhileHelpOrAboutIsOpenIsIgnored()
+    {
+        QFETCH(bool, about);
+        QFETCH(bool, throughWindow);
+        Form2 *w = Windows::show<Form2>();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        click(about ? static_cast<QWidget *>(w->Label6) : w->Label7);
+        QWidget *opened = about ? static_cast<QWidget *>(Windows::find<frmAbout>())
+                                : static_cast<QWidget *>(Windows::find<Dialog1>());
+        QVERIFY(opened && opened->isVisible());
+        QVERIFY(!w->isEnabled());
+
+        QVERIFY(!closeByFrame(w, throughWindow));
+        QCOMPARE(m_ended, 0);
+        QVERIFY(w->isVisible());
+        QVERIFY(opened->isVisible());
+
+        // Its OK gives the main window back; then the frame's close is Exit.
+        click(about ? static_cast<QWidget *>(Windows::find<frmAbout>()->cmdOK)
+                    : static_cast<QWidget *>(Windows::find<Dialog1>()->OKButton));
+        QVERIFY(w->isEnabled());
+        QVERIFY(closeByFrame(w, throughWindow));
+        QCOMPARE(m_ended, 1);
+    }
+
+    void theRunStartsTheLinesTheListShows()
+    {
+        // The first item's line ends in a carriage return alone, and what follows
+        // it lies outside the 16-bit range: it is skipped whole, as the line feed.
+        const QString log = m_dir.filePath(QStringLiteral("lines.log"));
+        QFile::remove(log);
+        const QString a = makeReporter(QStringLiteral("l1.sh"), log, 0.2);
+        const QString b = makeReporter(QStringLiteral("l2.sh"), log);
+        const QString list = writeFile(QStringLiteral("smile.SR"),
+                                       ">Smile\r" + QByteArray("\xF0\x9F\x98\x80") + a.toUtf8()
+                                           + "\r\n" + b.toUtf8() + " /S\r\n");
+        Form2 *w = Windows::show<Form2>();
+        m_prompts->files.enqueue(list);
+        click(w->Image3);
+        QCOMPARE(Globals::LoadedLineCount, QStringLiteral("3"));
+        const QString text = Globals::LoadedListText;
+        QCOMPARE(ListFile::ListItemAt(text, 1), a);
+        QCOMPARE(ListFile::ListItemAt(text, 2), b + QStringLiteral(" /S"));
+
+        QStringList shown;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] {
+            const QString current = w->Label3->caption();
+            if (!current.isEmpty() && !shown.contains(current))
+                shown << current;
+        });
+        timer.start(5);
+        click(w->Image4);
+        QVERIFY2(m_prompts->boxes.isEmpty(), m_prompts->boxes.isEmpty() ? "" : qPrintable(m_prompts->boxes[0].text));
+        // Exactly the list's lines were started, and shown as the current file.
+        QCOMPARE(readText(log), ListFile::ListItemAt(text, 1) + "|\n" + b + "|/S\n");
+        QCOMPARE(shown.first(), QStringLiteral("The current file :\r") + ListFile::ListItemAt(text, 1));
     }
 
     void keyboardAndFrame()
