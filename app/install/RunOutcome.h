@@ -1,0 +1,38 @@
+#pragma once
+// What a setup program's end means: its exit code read by the table its
+// installer type publishes. QtCore only.
+#include "InstallerType.h"
+
+#include <QString>
+
+enum class RunOutcome {
+    Succeeded,
+    RestartNeeded,     // succeeded; a restart finishes the installation
+    Cancelled,         // by the user
+    InstallInProgress, // another installation runs: try again later
+    Failed,
+    Crashed,           // ended by a signal
+    NotStarted,        // the run-and-wait control could not start it
+};
+
+struct ProgramEnd
+{
+    bool started = false;
+    int exitCode = 0;  // the full code (under Wine the Windows code)
+    int signal = 0;    // non-zero: ended by this signal
+};
+
+struct ReadOutcome
+{
+    RunOutcome outcome = RunOutcome::Failed;
+    QString meaning;   // what the code means for this type, where it is published
+};
+
+ReadOutcome readOutcome(ShellAndWaitLogic::InstallerKind kind, const ProgramEnd &end);
+
+// "succeeded", "restart-needed", … for the report's JSON.
+QString outcomeId(RunOutcome outcome);
+// "succeeded", "succeeded, restart needed", … for people.
+QString outcomeText(RunOutcome outcome);
+// Whether the outcome needs to be told at the end of a run.
+bool outcomeIsNews(RunOutcome outcome);

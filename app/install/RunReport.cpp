@@ -1,0 +1,176 @@
+#include "install/RunReport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+namespace {
+
+QString stamp(const QDateTime &t)
+{
+    return t.isValid() ? t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODateWithMs) : QString();
+}
+
+QJsonValue orNull(const QString &s)
+{
+    return s.isEmpty() ? QJsonValue() : QJsonValue(s);
+}
+
+bool saveWhole(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        if (error)
+            *error = path + QLatin1String(": ") + file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+RunReport::RunReport(const QString &folder)
+    : m_folder(folder.isEmpty() ? defaultFolder() : folder)
+{
+}
+
+QString RunReport::defaultFolder()
+{
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    // The base directory specification: a relative value is to be ignored.
+    if (state.isEmpty() || QDir::isRelativePath(state))
+        state = QDir::homePath() + QLatin1String("/.local/state");
+    return state + QLatin1String("/setupreel/runs");
+}
+
+void RunReport::begin(const QDateTime &start)
+{
+    const QString name = QLatin1String("run-") + start.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH-mm-ss-zzz'Z'"));
+    QString base = m_folder + u'/' + name;
+    // Two runs in one millisecond (scripts) must not share a report.
+    for (int n = 2; QFileInfo::exists(base + QLatin1String(".json")); ++n)
+        base = m_folder + u'/' + name + u'-' + QString::number(n);
+    m_base = base;
+}
+
+bool RunReport::write(const RunRecord &run, QString *error)
+{
+    if (m_base.isEmpty())
+        begin(run.start.isValid() ? run.start : QDateTime::currentDateTime());
+    if (!QDir().mkpath(m_folder)) {
+        if (error)
+            *error = m_folder + QLatin1String(": the folder could not be made");
+        return false;
+    }
+    if (!saveWhole(jsonPath(), toJson(run), error) || !saveWhole(textPath(), toText(run).toUtf8(), error))
+        return false;
+    prune();
+    return true;
+}
+
+void RunReport::prune() const
+{
+    QDir dir(m_folder);
+    const QStringList runs = dir.entryList({QStringLiteral("run-*.json")}, QDir::Files, QDir::Name);
+    for (qsizetype i = 0; i + KeptRuns < runs.size(); ++i) {
+        const QString base = runs.at(i).chopped(5);
+        dir.remove(base + QLatin1String(".json"));
+        dir.remove(base + QLatin1String(".txt"));
+    }
+}
+
+QByteArray RunReport::toJson(const RunRecord &run)
+{
+    QJsonArray programs;
+    for (const ProgramRecord &p : run.programs) {
+        QJsonObject o;
+        o.insert(QStringLiteral("line"), p.line);
+        o.insert(QStringLiteral("file"), orNull(p.startedFile));
+        o.insert(QStringLiteral("start"), orNull(stamp(p.start)));
+        o.insert(QStringLiteral("end"), orNull(stamp(p.end)));
+        o.insert(QStringLiteral("installerType"), p.installerType);
+        o.insert(QStringLiteral("machine"), orNull(p.machine));
+        const bool hasCode = p.programEnd.started && p.programEnd.signal == 0;
+        o.insert(QStringLiteral("exitCode"), hasCode ? QJsonValue(p.programEnd.exitCode) : QJsonValue());
+        o.insert(QStringLiteral("signal"), p.programEnd.signal ? QJsonValue(p.programEnd.signal) : QJsonValue());
+        o.insert(QStringLiteral("outcome"), outcomeId(p.outcome.outcome));
+        o.insert(QStringLiteral("meaning"), orNull(p.outcome.meaning));
+        if (p.errorNumber) {
+            o.insert(QStringLiteral("errorNumber"), p.errorNumber);
+            o.insert(QStringLiteral("errorText"), p.errorText);
+        }
+        o.insert(QStringLiteral("attempts"), p.attempts);
+        o.insert(QStringLiteral("leftBehind"), QJsonArray::fromStringList(p.leftBehind));
+        programs.append(o);
+    }
+    QJsonObject summary;
+    int succeeded = 0, restart = 0, other = 0;
+    for (const ProgramRecord &p : run.programs) {
+        if (p.outcome.outcome == RunOutcome::Succeeded)
+            ++succeeded;
+        else if (p.outcome.outcome == RunOutcome::RestartNeeded)
+            ++restart;
+        else
+            ++other;
+    }
+    summary.insert(QStringLiteral("succeeded"), succeeded);
+    summary.insert(QStringLiteral("restartNeeded"), restart);
+    summary.insert(QStringLiteral("notSucceeded"), other);
+    summary.insert(QStringLiteral("neverStarted"), qMax(0, run.programCount - int(run.programs.size())));
+
+    QJsonObject root;
+    root.insert(QStringLiteral("format"), QStringLiteral("setupreel-run/1"));
+    root.insert(QStringLiteral("listFile"), run.listFile);
+    root.insert(QStringLiteral("title"), run.title);
+    root.insert(QStringLiteral("host"), run.host);
+    root.insert(QStringLiteral("start"), stamp(run.start));
+    root.insert(QStringLiteral("end"), orNull(stamp(run.end)));
+    root.insert(QStringLiteral("finished"), run.end.isValid());
+    root.insert(QStringLiteral("cancelled"), run.cancelled);
+    root.insert(QStringLiteral("programCount"), run.programCount);
+    root.insert(QStringLiteral("summary"), summary);
+    root.insert(QStringLiteral("programs"), programs);
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+QString RunReport::toText(const RunRecord &run)
+{
+    QString t;
+    t += QStringLiteral("Setupreel install run\n");
+    t += QStringLiteral("List:     %1\n").arg(run.listFile);
+    t += QStringLiteral("Title:    %1\n").arg(run.title);
+    t += QStringLiteral("Host:     %1\n").arg(run.host);
+    t += QStringLiteral("Started:  %1\n").arg(stamp(run.start));
+    t += QStringLiteral("Ended:    %1\n").arg(run.end.isValid() ? stamp(run.end) : QStringLiteral("(still running or cut short)"));
+    if (run.cancelled)
+        t += QStringLiteral("Cancelled by the user.\n");
+    int k = 0;
+    for (const ProgramRecord &p : run.programs) {
+        ++k;
+        t += QStringLiteral("\n%1/%2  %3\n").arg(k).arg(run.programCount).arg(p.line);
+        if (!p.startedFile.isEmpty())
+            t += QStringLiteral("  file:     %1\n").arg(p.startedFile);
+        t += QStringLiteral("  type:     %1%2\n").arg(p.installerType,
+                                                     p.machine.isEmpty() ? QString() : QLatin1String(", ") + p.machine);
+        t += QStringLiteral("  time:     %1 .. %2\n").arg(stamp(p.start), stamp(p.end));
+        QString result = outcomeText(p.outcome.outcome);
+        if (p.programEnd.started && p.programEnd.signal == 0)
+            result += QStringLiteral(" (exit code %1)").arg(p.programEnd.exitCode);
+        if (!p.outcome.meaning.isEmpty())
+            result += QLatin1String(": ") + p.outcome.meaning;
+        if (p.errorNumber)
+            result += QStringLiteral(": error %1, %2").arg(p.errorNumber).arg(p.errorText);
+        t += QStringLiteral("  outcome:  %1\n").arg(result);
+        if (p.attempts > 1)
+            t += QStringLiteral("  attempts: %1\n").arg(p.attempts);
+        for (const QString &left : p.leftBehind)
+            t += QStringLiteral("  left running: %1\n").arg(left);
+    }
+    const int never = run.programCount - int(run.programs.size());
+    if (never > 0)
+        t += QStringLiteral("\n%1 program(s) never started.\n").arg(never);
+    return t;
+}

@@ -1,0 +1,70 @@
+#pragma once
+// The report of an install run: one JSON file for scripts and one text file
+// for people, named by the run's start time, rewritten whole after every
+// program so a run cut short still leaves its report up to the last program
+// that ended. QtCore only.
+#include "install/RunOutcome.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+struct ProgramRecord
+{
+    QString line;          // as the list holds it
+    QString startedFile;   // the file actually started; empty when none was
+    QDateTime start;
+    QDateTime end;
+    QString installerType; // installerKindId
+    QString machine;       // machineName, empty for none
+    ProgramEnd programEnd;
+    ReadOutcome outcome;
+    int errorNumber = 0;   // not started: the control's error
+    QString errorText;
+    int attempts = 1;      // more than 1 after "another installation in progress"
+    QStringList leftBehind; // processes still running when the wait for them was given up
+};
+
+struct RunRecord
+{
+    QString listFile;
+    QString title;
+    QString host;
+    QDateTime start;
+    QDateTime end;          // invalid while the run goes on
+    int programCount = 0;   // programs in the list
+    bool cancelled = false;
+    QList<ProgramRecord> programs; // the ones that were started or tried
+};
+
+class RunReport
+{
+public:
+    // folder: where reports are kept; empty for the default.
+    explicit RunReport(const QString &folder = QString());
+
+    // $XDG_STATE_HOME/setupreel/runs, by default ~/.local/state/setupreel/runs.
+    static QString defaultFolder();
+
+    // Picks the file names for a run starting at start; the first write
+    // creates them.
+    void begin(const QDateTime &start);
+    // Writes both files whole, each replacing the old one only when complete,
+    // then keeps only the newest runs. False and *error when it failed.
+    bool write(const RunRecord &run, QString *error = nullptr);
+
+    QString jsonPath() const { return m_base.isEmpty() ? QString() : m_base + QLatin1String(".json"); }
+    QString textPath() const { return m_base.isEmpty() ? QString() : m_base + QLatin1String(".txt"); }
+
+    static QByteArray toJson(const RunRecord &run);
+    static QString toText(const RunRecord &run);
+
+    static constexpr int KeptRuns = 100;
+
+private:
+    void prune() const;
+
+    QString m_folder;
+    QString m_base;
+};
