@@ -5,7 +5,8 @@ set -eu
 cd "$(dirname "$0")/.."
 
 PACKAGES="cmake make g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev \
-xvfb xauth x11-utils xdotool fonts-dejavu-core ccache"
+xvfb xauth x11-utils xdotool fonts-dejavu-core ccache openbox \
+wine wine64 nsis wixl gcc-mingw-w64-x86-64-win32"
 
 missing=""
 for p in $PACKAGES; do
