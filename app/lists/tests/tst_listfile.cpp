@@ -7,7 +7,13 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace ListFile;
 
@@ -26,6 +32,78 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(f.write(bytes), bytes.size());
 }
+struct stat statOf(const QString &path)
+{
+    struct stat st{};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        st.st_ino = 0;
+    return st;
+}
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+// The user nobody: another user for files, and a user without root's rights.
+bool nobody(uid_t *uid, gid_t *gid)
+{
+    const passwd *pw = ::getpwnam("nobody");
+    if (!pw)
+        return false;
+    *uid = pw->pw_uid;
+    *gid = pw->pw_gid;
+    return true;
+}
+
+struct ChildSave
+{
+    bool ran = false;
+    bool ok = false;
+    QString message;
+};
+
+// SaveListFile in a child process that has dropped root for nobody, so the
+// file modes count; an optional file-size limit makes its writes fail.
+ChildSave saveAsNobody(const QString &path, const QString &title, const QStringList &items,
+                       rlim_t sizeLimit = RLIM_INFINITY)
+{
+    ChildSave result;
+    uid_t uid;
+    gid_t gid;
+    int pipeFds[2];
+    if (!nobody(&uid, &gid) || ::pipe(pipeFds) != 0)
+        return result;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(pipeFds[0]);
+        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+            ::_exit(3);
+        if (sizeLimit != RLIM_INFINITY) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{sizeLimit, sizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        const SaveResult r = SaveListFile(path, title, items);
+        const QByteArray report = (r.ok ? "1" : "0") + r.message.toUtf8();
+        const ssize_t written = ::write(pipeFds[1], report.constData(), size_t(report.size()));
+        ::_exit(written == report.size() ? 0 : 4);
+    }
+    ::close(pipeFds[1]);
+    QByteArray report;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
+        report.append(buffer, n);
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    result.ran = WIFEXITED(status) && WEXITSTATUS(status) == 0 && !report.isEmpty();
+    result.ok = report.startsWith('1');
+    result.message = QString::fromUtf8(report.mid(1));
+    return result;
+}
+
 } // namespace
 
 class TstListFile : public QObject
@@ -47,6 +125,13 @@ private slots:
     void saveFailureNamesFileAndReason();
     void failedWriteLeavesOldFileIntact_data();
     void failedWriteLeavesOldFileIntact();
+    void replaceKeepsOwnerGroupAndMode();
+    void replaceLongNames();
+    void linkStaysALink();
+    void specialFilesAreNeitherReadNorReplaced();
+    void folderWithoutNewFiles();
+    void ownerKeptWhereAUserCannotGiveIt();
+    void escapedBytesRoundTrip();
 };
 
 void TstListFile::saveWritesLayoutAndReplaces()
@@ -293,6 +378,211 @@ void TstListFile::failedWriteLeavesOldFileIntact()
 
     QVERIFY(SaveListFile(path, QStringLiteral("New list"), items).ok); // without the limit
     QCOMPARE(LoadListForEditing(path).rows.size(), items.size() + 1);
+}
+
+void TstListFile::replaceKeepsOwnerGroupAndMode()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root, to give a file to another user");
+    uid_t uid;
+    gid_t gid;
+    QVERIFY(nobody(&uid, &gid));
+    QTemporaryDir dir;
+    const QString others = dir.filePath("others.SR");
+    const QString readOnly = dir.filePath("readonly.SR");
+    writeBytes(others, ">Theirs\r\n");
+    writeBytes(readOnly, ">Locked\r\n");
+    QCOMPARE(::chown(QFile::encodeName(others).constData(), uid, gid), 0);
+    QCOMPARE(::chmod(QFile::encodeName(others).constData(), 0640), 0);
+    QCOMPARE(::chmod(QFile::encodeName(readOnly).constData(), 0444), 0);
+
+    for (const QString &path : {others, readOnly}) {
+        const struct stat before = statOf(path);
+        const SaveResult r = SaveListFile(path, QStringLiteral("Mine"), {QStringLiteral("a.exe")});
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QCOMPARE(readBytes(path), QByteArray(">Mine\r\na.exe\r\n"));
+        const struct stat after = statOf(path);
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(after.st_gid, before.st_gid);
+        QCOMPARE(after.st_mode, before.st_mode);
+    }
+    QCOMPARE(statOf(others).st_uid, uid);
+    QCOMPARE(entriesOf(dir.path()), (QStringList{"others.SR", "readonly.SR"}));
+
+    // A new list is made as any new file is: the umask decides its mode.
+    const mode_t mask = ::umask(022);
+    const QString fresh = dir.filePath("fresh.SR");
+    QVERIFY(SaveListFile(fresh, QStringLiteral("T"), {}).ok);
+    ::umask(mask);
+    QCOMPARE(statOf(fresh).st_mode & 07777, mode_t(0644));
+}
+
+void TstListFile::replaceLongNames()
+{
+    // The longest names a folder takes: replacing such a list once failed for
+    // the length of its temporary's name.
+    QTemporaryDir dir;
+    for (int length = 249; length <= 255; ++length) {
+        const QString name = QString(length - 3, u'n') + QStringLiteral(".SR");
+        const QString path = dir.filePath(name);
+        writeBytes(path, ">Old\r\n");
+        const SaveResult r = SaveListFile(path, QStringLiteral("New %1").arg(length), {});
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QCOMPARE(readBytes(path), QStringLiteral(">New %1\r\n").arg(length).toUtf8());
+    }
+    QCOMPARE(entriesOf(dir.path()).size(), 7);
+    const SaveResult tooLong = SaveListFile(dir.filePath(QString(253, u'n') + ".SR"), "T", {});
+    QVERIFY(!tooLong.ok);
+    QCOMPARE(tooLong.reason, QStringLiteral("File name too long"));
+    QCOMPARE(entriesOf(dir.path()).size(), 7);
+}
+
+void TstListFile::linkStaysALink()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("lists"));
+    const QString real = dir.filePath("lists/real.SR");
+    const QString link = dir.filePath("link.SR");
+    writeBytes(real, ">Old\r\n");
+    QVERIFY(QFile::link("lists/real.SR", link));
+    QVERIFY(SaveListFile(link, QStringLiteral("Through"), {QStringLiteral("x")}).ok);
+    QCOMPARE(QFileInfo(link).symLinkTarget(), QFileInfo(real).absoluteFilePath());
+    QCOMPARE(readBytes(real), QByteArray(">Through\r\nx\r\n"));
+    QCOMPARE(entriesOf(dir.filePath("lists")), QStringList{"real.SR"});
+
+    // A link to nothing names no list to replace.
+    QVERIFY(QFile::link("nowhere.SR", dir.filePath("dangling.SR")));
+    QVERIFY(!SaveListFile(dir.filePath("dangling.SR"), QStringLiteral("T"), {}).ok);
+    QVERIFY(!QFile::exists(dir.filePath("nowhere.SR")));
+}
+
+void TstListFile::specialFilesAreNeitherReadNorReplaced()
+{
+    // Reading a fifo, a device or a kernel file would block or never end: a
+    // hang here ends the test.
+    ::alarm(60);
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("pipe.SR");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    const QString zero = dir.filePath("zero.SR");
+    const QString kmsg = dir.filePath("kmsg.SR");
+    QVERIFY(QFile::link("/dev/zero", zero));
+    QVERIFY(QFile::link("/proc/kmsg", kmsg));
+    for (const QString &path : {fifo, zero, kmsg}) {
+        QCOMPARE(LoadListForEditing(path).result, LoadResult::RefusedContent);
+        const InstallLoad inst = LoadListForInstalling(path);
+        QCOMPARE(inst.result, LoadResult::Unreadable);
+        QVERIFY(!inst.error.isEmpty());
+    }
+    for (const QString &path : {fifo, zero}) {
+        const SaveResult r = SaveListFile(path, QStringLiteral("T"), {});
+        QVERIFY(!r.ok);
+        QCOMPARE(r.reason, QStringLiteral("It is not a regular file."));
+    }
+    QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+    QCOMPARE(QFileInfo(zero).symLinkTarget(), QStringLiteral("/dev/zero"));
+    QVERIFY(!SaveListFile(dir.path(), QStringLiteral("T"), {}).ok); // a folder
+    ::alarm(0);
+}
+
+void TstListFile::folderWithoutNewFiles()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root, to set up files for the user nobody");
+    uid_t uid;
+    gid_t gid;
+    QVERIFY(nobody(&uid, &gid));
+    // A folder only root may add to, holding a list nobody may write.
+    QTemporaryDir dir;
+    QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    const QString path = dir.filePath("shared.SR");
+    const QByteArray old(">Old list\r\nC:\\a.exe /S\r\nC:\\b.exe\r\nC:\\c.exe\r\n");
+    writeBytes(path, old);
+    QCOMPARE(::chown(QFile::encodeName(path).constData(), uid, gid), 0);
+    QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0600), 0);
+    const ino_t inode = statOf(path).st_ino;
+
+    // Longer and shorter than the old list: both written over it.
+    for (const QStringList &items : {QStringList{"C:\\new.exe /S", "D:\\more.msi", "E:\\x.bat"},
+                                     QStringList{}}) {
+        const ChildSave r = saveAsNobody(path, QStringLiteral("New"), items);
+        QVERIFY(r.ran);
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QCOMPARE(readBytes(path), EncodeList(QStringLiteral("New"), items));
+        QCOMPARE(statOf(path).st_ino, inode);
+        QCOMPARE(statOf(path).st_uid, uid);
+        QCOMPARE(statOf(path).st_mode & 07777, mode_t(0600));
+    }
+
+    // A write that fails half-way puts the old bytes back.
+    writeBytes(path, old);
+    QStringList many;
+    for (int i = 0; i < 200; ++i)
+        many << QStringLiteral("C:\\Vendor\\setup%1.exe /S").arg(i);
+    const ChildSave cut = saveAsNobody(path, QStringLiteral("New"), many, rlim_t(old.size() + 100));
+    QVERIFY(cut.ran);
+    QVERIFY(!cut.ok);
+    QVERIFY2(cut.message.startsWith("The list could not be saved to " + path + ".\r"),
+             qPrintable(cut.message));
+    QVERIFY2(!cut.message.contains("put back"), qPrintable(cut.message));
+    QCOMPARE(readBytes(path), old);
+    QCOMPARE(entriesOf(dir.path()), QStringList{"shared.SR"});
+
+    // Neither the folder nor the file may be written: nothing changes.
+    QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0444), 0);
+    const ChildSave denied = saveAsNobody(path, QStringLiteral("New"), many);
+    QVERIFY(denied.ran);
+    QVERIFY(!denied.ok);
+    QVERIFY2(denied.message.endsWith("Permission denied"), qPrintable(denied.message));
+    QCOMPARE(readBytes(path), old);
+}
+
+void TstListFile::ownerKeptWhereAUserCannotGiveIt()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root, to set up files for the user nobody");
+    uid_t uid;
+    gid_t gid;
+    QVERIFY(nobody(&uid, &gid));
+    // nobody's folder holds root's list that anyone may write: a new file
+    // would be nobody's, so the list is written over itself and stays root's.
+    QTemporaryDir dir;
+    QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    const QString folder = dir.filePath("nobodys");
+    QVERIFY(QDir(dir.path()).mkdir("nobodys"));
+    QCOMPARE(::chown(QFile::encodeName(folder).constData(), uid, gid), 0);
+    const QString path = folder + "/roots.SR";
+    writeBytes(path, ">Root's\r\n");
+    QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0666), 0);
+
+    const ChildSave r = saveAsNobody(path, QStringLiteral("Edited"), {QStringLiteral("a.exe")});
+    QVERIFY(r.ran);
+    QVERIFY2(r.ok, qPrintable(r.message));
+    QCOMPARE(readBytes(path), QByteArray(">Edited\r\na.exe\r\n"));
+    QCOMPARE(statOf(path).st_uid, uid_t(0));
+    QCOMPARE(statOf(path).st_mode & 07777, mode_t(0666));
+    QCOMPARE(entriesOf(folder), QStringList{"roots.SR"});
+}
+
+void TstListFile::escapedBytesRoundTrip()
+{
+    // A list written on a UTF-8 system naming files whose names are Latin-1
+    // bytes: the rows keep those bytes, and saving writes them back.
+    QTemporaryDir dir;
+    const QByteArray bytes(">Caf\xC3\xA9 tools\r\n/srv/caf\xE9/setup.sh /S\r\n/srv/\xC3\xA9t\xE9.exe\r\n");
+    const QString first = dir.filePath("first.SR"), second = dir.filePath("second.SR");
+    writeBytes(first, bytes);
+    const EditLoad edit = LoadListForEditing(first);
+    QCOMPARE(edit.result, LoadResult::Loaded);
+    QCOMPARE(edit.rows.size(), 3);
+    QCOMPARE(edit.rows.at(0), QStringLiteral("Café tools"));
+    QCOMPARE(edit.rows.at(1), QStringLiteral("/srv/caf") + QChar(char16_t(0xDCE9)) + "/setup.sh /S");
+    QVERIFY(SaveListFile(second, edit.rows.first(), edit.rows.mid(1)).ok);
+    QCOMPARE(readBytes(second), bytes);
+
+    const InstallLoad inst = LoadListForInstalling(first);
+    QCOMPARE(ListItemAt(inst.text, 1), edit.rows.at(1));
+    QCOMPARE(ListItemAt(inst.text, 2), edit.rows.at(2));
 }
 
 QTEST_APPLESS_MAIN(TstListFile)
