@@ -32,6 +32,21 @@ void WidgetPrompts::messageBox(const QString &text, const QString &title, MsgIco
     box.exec();
 }
 
+bool WidgetPrompts::questionBox(const QString &text, const QString &title, MsgIcon icon)
+{
+    QMessageBox box(activeParent());
+    box.setWindowTitle(titleOr(title));
+    box.setText(displayText(text));
+    box.setIcon(icon == MsgIcon::Critical      ? QMessageBox::Critical
+                : icon == MsgIcon::Information ? QMessageBox::Information
+                : icon == MsgIcon::None        ? QMessageBox::NoIcon
+                                               : QMessageBox::Warning);
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 QString WidgetPrompts::inputBox(const QString &prompt, const QString &title, const QString &defaultText)
 {
     bool ok = false;
