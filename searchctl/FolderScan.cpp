@@ -31,24 +31,26 @@ bool endsWithSys(const char *name)
     return n >= 4 && std::memcmp(name + n - 4, ".sys", 4) == 0; // case matters
 }
 
-enum Kind { Folder, AFile, Skip, Unreadable };
+enum Kind { Folder, AFile, Skip, Gone, Unreadable };
 
+// The entry's own attributes decide (as lstat reads them); a link is looked
+// through only to tell a link to a folder. A link that cannot be followed (it
+// loops, passes through a file, points to nothing or where this user may not
+// go) is still an entry of this folder like any other file.
 Kind kindOf(int dirFd, const dirent *e)
 {
     unsigned char type = e->d_type;
     struct stat st;
     if (type == DT_UNKNOWN) {
         if (::fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            return Unreadable;
+            return errno == ENOENT ? Gone : Unreadable;
         type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
     }
     if (type == DT_DIR)
         return Folder;
     if (type != DT_LNK)
         return AFile;
-    if (::fstatat(dirFd, e->d_name, &st, 0) == 0)
-        return S_ISDIR(st.st_mode) ? Skip : AFile;
-    return errno == ENOENT ? AFile : Unreadable; // a link to nothing is still a file entry
+    return ::fstatat(dirFd, e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode) ? Skip : AFile;
 }
 }
 
@@ -96,6 +98,8 @@ Level read(const QByteArray &folder, const PatternMatch &match)
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
             continue;
         const Kind kind = kindOf(fd, e);
+        if (kind == Gone) // removed since the folder was read
+            continue;
         if (kind == Unreadable) {
             const int err = errno;
             if (endsWithSys(n)) {

@@ -24,13 +24,15 @@ struct Level
     QString description;
 };
 
-// folder ends in "/". Entries come in name order (letters without regard to
-// case) so every file system gives the same results. Folders are real folders
-// only: a link to a folder is neither searched nor listed, so a link pointing
-// back up cannot make a search endless. Everything else that matches is a
-// file: regular files, links to files (also links to nothing), pipes, sockets
-// and devices. An entry whose kind cannot be read ends the level, unless its
-// name ends in ".sys".
+// folder ends in "/"; names are the file system's bytes, whatever their
+// encoding. Entries come in name order (letters without regard to case) so
+// every file system gives the same results. Folders are real folders only: a
+// link to a folder is neither searched nor listed, so a link pointing back up
+// cannot make a search endless. Everything else that matches is a file:
+// regular files, pipes, sockets, devices and links to anything but a folder,
+// also links that cannot be followed (to nothing, looping, through a file, or
+// where this user may not go). An entry whose own attributes cannot be read
+// ends the level, unless its name ends in ".sys".
 Level read(const QByteArray &folder, const PatternMatch &match);
 
 // The error number and description for a failing call's errno. 53 and 52 end

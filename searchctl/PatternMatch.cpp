@@ -1,4 +1,5 @@
 #include "PatternMatch.h"
+#include "FileNameCodec.h"
 
 namespace {
 inline char fold(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
@@ -56,7 +57,9 @@ bool PatternMatch::matches(const char *name, size_t length) const
     if (m_ascii && asciiName)
         return wildcard(m_folded.constData(), m_folded.constData() + m_folded.size(), name, name + length,
                         fold);
-    const QString folded = QString::fromUtf8(name, qsizetype(length)).toCaseFolded();
+    // A byte that is not UTF-8 is one character of the name, as in its row.
+    const QString folded = FileNameCodec::decodeFileName(QByteArray::fromRawData(name, qsizetype(length)))
+                               .toCaseFolded();
     const QString pat = m_ascii ? QString::fromLatin1(m_folded) : m_pattern;
     return wildcard(pat.constData(), pat.constData() + pat.size(), folded.constData(),
                     folded.constData() + folded.size(), [](QChar c) { return c; });

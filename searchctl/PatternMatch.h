@@ -8,7 +8,7 @@ class PatternMatch
 {
 public:
     explicit PatternMatch(const QString &pattern);
-    // name: the entry's name as the file system holds it (UTF-8 bytes).
+    // name: the entry's name as the file system holds it (bytes, UTF-8 or not).
     bool matches(const char *name, size_t length) const;
 
 private:

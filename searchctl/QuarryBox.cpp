@@ -1,10 +1,10 @@
 #include "QuarryBox.h"
+#include "FileNameCodec.h"
 #include "FolderScan.h"
 #include "PatternMatch.h"
 #include "QuarryDispatch.h"
 
 #include <QAtomicInt>
-#include <QFile>
 #include <QMessageBox>
 #include <QMetaProperty>
 #include <QPainter>
@@ -18,6 +18,11 @@ constexpr qint16 CountLimit = 32767;
 
 const QString NotSupported = QStringLiteral("Object doesn't support this property or method");
 const QString NotSet = QStringLiteral("Object variable or With block variable not set");
+
+QString decodeName(const std::string &name)
+{
+    return FileNameCodec::decodeFileName(QByteArray::fromRawData(name.data(), qsizetype(name.size())));
+}
 
 // The host's list and label, reached by member name once per level.
 struct Targets
@@ -127,12 +132,16 @@ QVariant QuarryBox::searchLevel(int dispId, QString &path, QString &pattern, qin
     if (!path.endsWith(QLatin1Char('/')))
         path += QLatin1Char('/');
 
-    const FolderScan::Level level = FolderScan::read(QFile::encodeName(path), PatternMatch(pattern));
+    // The folder's bytes, and the text that gives them back: a name that is not
+    // valid UTF-8 keeps its bytes, so every row names the very file found.
+    const QByteArray folder = FileNameCodec::encodeFileName(path);
+    const FolderScan::Level level = FolderScan::read(folder, PatternMatch(pattern));
     if (level.error) {
         if (!FolderScan::isSilent(level.error))
             unexpected(level.error, level.description);
         return {};
     }
+    const QString shown = FileNameCodec::decodeFileName(folder);
 
     const bool full = dispId == FindFilesId;
     double total = 0;
@@ -153,10 +162,10 @@ QVariant QuarryBox::searchLevel(int dispId, QString &path, QString &pattern, qin
             return total;
         }
         ++count;
-        const QString name = QFile::decodeName(QByteArray::fromRawData(file.name.data(), qsizetype(file.name.size())));
+        const QString name = decodeName(file.name);
         if (full) {
             to.caption.write(to.label, QString::number(count) + QStringLiteral("  Item(s) found."));
-            to.addItem.invoke(to.list, Qt::DirectConnection, Q_ARG(QString, path + name));
+            to.addItem.invoke(to.list, Qt::DirectConnection, Q_ARG(QString, shown + name));
         } else {
             to.addItem.invoke(to.list, Qt::DirectConnection, Q_ARG(QString, name));
         }
@@ -167,8 +176,7 @@ QVariant QuarryBox::searchLevel(int dispId, QString &path, QString &pattern, qin
     for (const std::string &sub : level.folders) {
         if (m_stopped)
             break;
-        QString subPath = path + QFile::decodeName(QByteArray::fromRawData(sub.data(), qsizetype(sub.size())))
-                          + QLatin1Char('/');
+        QString subPath = shown + decodeName(sub) + QLatin1Char('/');
         QVariant result;
         if (full)
             self.invoke(this, Qt::DirectConnection, Q_RETURN_ARG(QVariant, result), Q_ARG(QString &, subPath),

@@ -2,8 +2,16 @@
 // search finds is given per folder and pattern; bar, label and buttons are recorded.
 #include "startup/SupportCheck.h"
 
+#include "ControlFactory.h"
+
+#include <QDir>
+#include <QFile>
 #include <QHash>
+#include <QMetaClassInfo>
+#include <QPluginLoader>
+#include <QTemporaryDir>
 #include <QtTest>
+#include <unistd.h>
 
 namespace {
 struct FakeDisplay : CheckDisplay
@@ -33,6 +41,32 @@ struct FakeDisplay : CheckDisplay
     void setNextVisible(bool v) override { nextVisible = v; }
     void setExitVisible(bool v) override { exitVisible = v; }
     void pause() override { ++pauses; }
+};
+
+// The searches done by the real Quarrydex.ocx, as the start-up window does them.
+class ControlDisplay : public QObject, public FakeDisplay
+{
+    Q_OBJECT
+public:
+    QObject *box = nullptr;
+    QStringList boxes; // the control's "Unexpected Error" boxes
+
+    Q_INVOKABLE void AddItem(const QString &name) { list << name; }
+    Q_INVOKABLE void messageBox(const QString &text, const QString &title) { boxes << title + ": " + text; }
+
+    void search(const QString &folder, const QString &pattern, qint16 &total) override
+    {
+        searches << folder + QLatin1Char('|') + pattern;
+        QString path = folder;
+        QString searchStr = pattern;
+        const QMetaObject *mo = box->metaObject();
+        const QByteArray name = mo->classInfo(mo->indexOfClassInfo("DispId_0x60030001")).value();
+        QVariant result;
+        QObject *self = this;
+        QMetaObject::invokeMethod(box, name.constData(), Qt::DirectConnection, Q_RETURN_ARG(QVariant, result),
+                                  Q_ARG(QString &, path), Q_ARG(QString &, searchStr), Q_ARG(qint16 &, total),
+                                  Q_ARG(QObject *, self));
+    }
 };
 
 const QString App = QStringLiteral("/opt/app");
@@ -193,7 +227,51 @@ private slots:
         QCOMPARE(check.stageToStart(), 3);
     }
 
+    void aLinkThatLoopsInTheApplicationFolder()
+    {
+        // A link that can never be followed is an entry like any other: the
+        // support files beside it and in the folders below are all found.
+        QPluginLoader loader(QStringLiteral(SETUPREEL_BUILD_SYSTEM_DIR "/Quarrydex.ocx"));
+        auto *factory = qobject_cast<ControlFactory *>(loader.instance());
+        QVERIFY2(factory, qPrintable(loader.errorString()));
+        QTemporaryDir root;
+        const QString app = root.filePath(QStringLiteral("app"));
+        const QString sys = app + QStringLiteral("/system32");
+        const QStringList names = SupportCheck::requiredNames();
+        auto place = [](const QString &folder, const QStringList &files) {
+            QDir().mkpath(folder);
+            for (const QString &f : files) {
+                QFile file(folder + QLatin1Char('/') + f);
+                if (!file.open(QIODevice::WriteOnly))
+                    return false;
+            }
+            return true;
+        };
+        QVERIFY(place(app, names.mid(0, 14)));
+        QVERIFY(place(sys, names.mid(14, 6)));
+        QVERIFY(place(app + QStringLiteral("/Fonts"), names.mid(20, 1)));
+        for (const char *link : {"/loop", "/self.jpg", "/system32/self.ocx", "/Fonts/loop.ttf"}) {
+            const QByteArray at = QFile::encodeName(app) + link;
+            QCOMPARE(::symlink(at.constData(), at.constData()), 0);
+        }
+
+        ControlDisplay d;
+        d.box = factory->create(QStringLiteral("Quarrylib.QuarryBox"), nullptr);
+        QVERIFY(d.box);
+        d.box->setProperty("MessageSink", QVariant::fromValue<QObject *>(&d));
+        SupportCheck check(d, app, sys);
+        check.load();
+        drive(check);
+        delete d.box;
+
+        QVERIFY2(d.boxes.isEmpty(), qPrintable(d.boxes.join('\n')));
+        QCOMPARE(d.status, SupportCheck::successText());
+        QCOMPARE(check.outcome(), SupportCheck::Outcome::Ready);
+        QVERIFY(d.nextEnabled && !d.exitVisible);
+        // Each link is listed where its name matches, as a file would be.
+        QCOMPARE(check.SearchTotal, qint16(7 + 8 + 7 + 2));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestSupportCheck)
+QTEST_MAIN(TestSupportCheck)
 #include "tst_supportcheck.moc"
