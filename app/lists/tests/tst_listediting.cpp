@@ -9,8 +9,13 @@
 #include "ui/Program.h"
 #include "ui/Windows.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -175,6 +180,46 @@ private slots:
         QCOMPARE(m_prompts->questions.size(), 2);
         QCOMPARE(readAll(at("x.sr")), QByteArray("someone else's file"));
         QCOMPARE(readAll(at("x.sr.SR")), readAll(at("mine.SR")));
+    }
+
+    void realDialogsAskAboutTheFileWritten()
+    {
+        // The real file dialog and question box: type "tools" in the dialog,
+        // the box names tools.SR, and Escape (No) writes nothing.
+        const QByteArray old(">Old\r\nold.exe\r\n");
+        writeAll(at("tools.SR"), old);
+        writeAll(at("mine.SR"), ">Mine\r\nA.exe\r\n");
+        loadThroughEditor(at("mine.SR"));
+        Program::setPrompts(nullptr);
+        QString asked;
+        bool typed = false;
+        std::function<void()> drive;
+        drive = [&] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (!w->isVisible())
+                    continue;
+                if (auto *dialog = qobject_cast<QFileDialog *>(w); dialog && !typed) {
+                    auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+                    QTest::qWait(500); // the folder is listed and the last name shown
+                    edit->clear();
+                    QTest::keyClicks(edit, QStringLiteral("tools"));
+                    QTest::keyClick(edit, Qt::Key_Return);
+                    typed = true;
+                } else if (auto *box = qobject_cast<QMessageBox *>(w)) {
+                    asked = box->windowTitle() + u'|' + box->text();
+                    QTest::keyClick(box, Qt::Key_Escape);
+                    return;
+                }
+            }
+            QTimer::singleShot(50, drive);
+        };
+        QTimer::singleShot(50, drive);
+        click(m_editor->Command2);
+        QVERIFY(typed);
+        QCOMPARE(asked, QStringLiteral("Save List|") + at("tools.SR")
+                            + QStringLiteral(" already exists.\nDo you want to replace it?"));
+        QCOMPARE(readAll(at("tools.SR")), old);
+        QCOMPARE(m_editor->ListB->rows(), (QStringList{"Mine", "A.exe"}));
     }
 
     void failedSaveKeepsTheList()

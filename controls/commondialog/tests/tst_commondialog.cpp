@@ -199,6 +199,7 @@ private slots:
         bool asked = false;
         Watchdog watchdog(60, "saving under an existing name");
         const bool chosen = show(true, [&](QFileDialog *, QLineEdit *edit) {
+            QTest::qWait(500); // the folder is listed and the last name shown
             typeSlowly(edit, QStringLiteral("x.sr"), 100);
             QTimer::singleShot(500, [&] {
                 for (QWidget *w : QApplication::topLevelWidgets()) {
