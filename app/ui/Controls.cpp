@@ -3,6 +3,7 @@
 #include "common/Folders.h"
 #include "ui/Twips.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -42,21 +43,51 @@ class RowDelegate : public QStyledItemDelegate
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    // The longest path this platform has, with room to spare for a switch.
-    static constexpr int ShownChars = 4096;
+    // What a row's width is measured from: the longest path this platform
+    // has, with room to spare for a switch.
+    static constexpr int MeasuredChars = 4096;
+
+    // The first n characters, never half of one, and a mark that the row goes on.
+    static QString head(const QString &text, int n)
+    {
+        if (n >= text.size())
+            return text;
+        if (n > 0 && text.at(n - 1).isHighSurrogate())
+            --n;
+        return text.left(n) + QChar(0x2026);
+    }
 
     QString displayText(const QVariant &value, const QLocale &locale) const override
     {
-        if (value.userType() != QMetaType::QString)
-            return QStyledItemDelegate::displayText(value, locale);
-        const QString text = value.toString();
-        if (text.size() <= ShownChars)
-            return QStyledItemDelegate::displayText(value, locale);
-        int cut = ShownChars;
-        if (text.at(cut - 1).isHighSurrogate())
-            --cut; // never half a character
-        // The mark tells that the row goes on.
-        return QStyledItemDelegate::displayText(QVariant(text.left(cut)), locale) + QChar(0x2026);
+        if (value.userType() == QMetaType::QString && value.toString().size() > MeasuredChars)
+            return QStyledItemDelegate::displayText(QVariant(head(value.toString(), MeasuredChars)), locale);
+        return QStyledItemDelegate::displayText(value, locale);
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        // Only as much as reaches the right edge of what is seen of the row.
+        const auto *view = qobject_cast<const QAbstractScrollArea *>(opt.widget);
+        const int right = view ? qMin(opt.rect.right(), view->viewport()->width()) : opt.rect.right();
+        opt.text = fitting(opt.text, right - opt.rect.left() + 1, opt.fontMetrics);
+        QStyle *style = opt.widget ? opt.widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
+    }
+
+private:
+    // A head of the text at least as wide as `width`, or the whole text.
+    static QString fitting(const QString &text, int width, const QFontMetrics &metrics)
+    {
+        int n = qMax(16, width / qMax(1, metrics.averageCharWidth()) + 8);
+        while (n < text.size()) {
+            const QString shown = head(text, n);
+            if (metrics.horizontalAdvance(shown) > width)
+                return shown;
+            n *= 2;
+        }
+        return text;
     }
 };
 }

@@ -600,6 +600,33 @@ private slots:
         QCOMPARE(w->ListB->rows(), QStringList({"T", "a.sh " + sw, "b.sh " + sw}));
     }
 
+    // A disabled picture button is its picture greyed; around the button face
+    // the window picture shows as it is, with no box.
+    void disabledPictureButtonsAreGreyedWithoutABox()
+    {
+        Form2 *main = Windows::show<Form2>();
+        const QImage enabled = main->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QTest::mouseClick(main->Label7, Qt::LeftButton); // Help disables the main window
+        QVERIFY(!main->Image2->isEnabled());
+        const QImage disabled = main->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage backdrop = main->background().toImage().convertToFormat(QImage::Format_RGB32);
+        QVERIFY(!backdrop.isNull());
+        const qreal ratio = disabled.devicePixelRatio();
+        for (PictureButton *b : {main->Image2, main->Image3, main->Image4, main->Image1}) {
+            const QRect r = b->geometry();
+            // The corners are the window picture the button was drawn on.
+            for (const QPoint &corner : {r.topLeft(), r.topRight(), r.bottomLeft(), r.bottomRight()}) {
+                const QPoint at = (QPointF(corner) * ratio).toPoint();
+                QCOMPARE(QColor(disabled.pixel(at)), QColor(backdrop.pixel(corner)));
+            }
+            // The face: blue when enabled, grey when disabled.
+            const QPoint face = (QPointF(r.left() + r.width() * 3 / 4, r.top() + r.height() * 3 / 4) * ratio).toPoint();
+            const QColor was(enabled.pixel(face)), now(disabled.pixel(face));
+            QVERIFY2(was.blue() - was.red() > 40, qPrintable(was.name()));
+            QVERIFY2(qAbs(now.red() - now.green()) <= 2 && qAbs(now.green() - now.blue()) <= 2, qPrintable(now.name()));
+        }
+    }
+
     void doubleClickEmptiesATextBox()
     {
         Form1 *w = openEditor();
