@@ -2,13 +2,29 @@
 
 #include "editor/EditorLogic.h"
 #include "editor/Form1.h"
+#include "ui/Program.h"
 #include "ui/Twips.h"
 #include "ui/Windows.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+
+namespace {
+// A one-line caption wider than its place in the program's font grows to the
+// left, up to the given edge, so it ends where it was meant to end.
+void growLeftToFit(VbLabel *label, int leftmost)
+{
+    const int needed = QFontMetrics(label->font()).horizontalAdvance(label->text()) + 2;
+    if (needed <= label->width())
+        return;
+    const QRect place = label->geometry();
+    const int left = qMax(leftmost, place.right() + 1 - needed);
+    label->setGeometry(left, place.y(), place.right() + 1 - left, place.height());
+}
+}
 
 Form6::Form6()
 {
@@ -21,9 +37,7 @@ Form6::Form6()
     Label1->setCaption(QStringLiteral("Send the selected line to line :"));
     Label1->setGeometry(twRect(720, 300, 2295, 255));
     Text3 = new QLineEdit(this);
-    QFont small = Text3->font();
-    small.setPointSizeF(8.25);
-    Text3->setFont(small);
+    Text3->setFont(Program::windowFont(8.25));
     Text3->setGeometry(twRect(3000, 240, 1215, 330));
     Text3->installEventFilter(this);
     Label2 = new VbLabel(this);
@@ -32,6 +46,9 @@ Form6::Form6()
     Label2->setGeometry(twRect(2820, 600, 1575, 255));
     Command1 = new QPushButton(QStringLiteral("Cancel"), this);
     Command1->setGeometry(twRect(840, 600, 735, 255));
+    // The prompt keeps its end at the text box, the hint clear of Cancel.
+    growLeftToFit(Label1, tw(120));
+    growLeftToFit(Label2, Command1->geometry().right() + 1 + tw(120));
     connect(Command1, &QPushButton::clicked, this, &Form6::Command1_Click);
 }
 
@@ -53,13 +70,14 @@ void Form6::Text3_KeyPress(int key)
         return;
     const double target = EditorLogic::readTargetLine(Text3->text());
     if (target > 0) {
+        // A positive target is sent, and the box emptied, even when the move
+        // itself changes nothing (no row selected, beyond the list's limit).
         if (Form1 *editor = Windows::find<Form1>()) {
             QStringList rows = editor->ListB->rows();
-            if (EditorLogic::MoveRowToLine(rows, editor->ListB->ListIndex(), target)) {
+            if (EditorLogic::MoveRowToLine(rows, editor->ListB->ListIndex(), target))
                 editor->ListB->setRows(rows);
-                Text3->clear();
-            }
         }
+        Text3->clear();
     }
     Windows::setEnabled<Form1>(true);
     hide();

@@ -78,9 +78,8 @@ frmAbout::frmAbout()
 
     lblTitle = label(this, 1050, 240, 3885, 480);
     lblVersion = label(this, 1050, 720, 3885, 225);
-    QFont versionFont = lblVersion->font();
-    versionFont.setPointSizeF(9);
-    lblVersion->setFont(versionFont);
+    // Smaller than the window's font, whichever font stands for Segoe UI.
+    lblVersion->setFont(Program::windowFont(9));
     lblDescription = label(this, 1050, 960, 4605, 1650);
     lblDescription->setCaption(
         QStringLiteral("The program can help you in installing your programs and you can install them easy "

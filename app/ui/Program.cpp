@@ -9,6 +9,9 @@
 #include <unistd.h>
 
 namespace {
+constexpr double SegoePointSize = 9.75;
+constexpr double StandInPointSize = 8.25;
+double g_fontScale = 1.0; // of the stand-in font against Segoe UI
 Prompts *g_prompts = nullptr;
 std::function<void()> g_endHandler;
 }
@@ -47,8 +50,16 @@ void applyWindowFont(const QString &fallbackFamily)
     // The layouts are measured for Segoe UI 9.75 pt; the wider fonts that stand
     // in for it here get a smaller size so captions fit their controls.
     const bool segoe = QFontInfo(font).family().startsWith(QLatin1String("Segoe UI"), Qt::CaseInsensitive);
-    font.setPointSizeF(segoe ? 9.75 : 8.25);
+    g_fontScale = segoe ? 1.0 : StandInPointSize / SegoePointSize;
+    font.setPointSizeF(SegoePointSize * g_fontScale);
     QApplication::setFont(font);
+}
+
+QFont windowFont(double segoePointSize)
+{
+    QFont font = QApplication::font();
+    font.setPointSizeF(segoePointSize * g_fontScale);
+    return font;
 }
 
 }

@@ -1,6 +1,7 @@
 #pragma once
 // What every window reaches of the running program: its title, the dialog seam
 // and the way to end it.
+#include <QFont>
 #include <QString>
 #include <functional>
 
@@ -20,4 +21,9 @@ void setEndHandler(std::function<void()> handler);
 // The program's font for its windows: Segoe UI 9.75 pt, and where the system
 // has none, the given family (the font the program registers at start).
 void applyWindowFont(const QString &fallbackFamily = QString());
+
+// The windows' font at a size the layouts give for Segoe UI; a stand-in font
+// gets the same smaller scale as the windows' own size, so a control meant
+// smaller than its window stays smaller.
+QFont windowFont(double segoePointSize);
 }

@@ -10,4 +10,9 @@ public:
     bool questionBox(const QString &text, const QString &title, MsgIcon icon) override;
     QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override;
     bool showFileDialog(QObject *dialog, FileDialogMode mode) override;
+
+    // The least width a window needs for its whole title in a window manager's
+    // title bar: the title in a bold title-bar font, and room for the frame's
+    // icon and buttons.
+    static int widthForTitle(const QString &title);
 };
