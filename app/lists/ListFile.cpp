@@ -166,16 +166,6 @@ bool writeAll(int fd, const QByteArray &bytes, off_t at)
     return true;
 }
 
-// Makes what was written to the folder's entries last, as far as it can.
-void syncFolder(const QByteArray &folder)
-{
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 QByteArray folderOf(const QByteArray &file)
 {
     const qsizetype slash = file.lastIndexOf('/');
@@ -236,7 +226,7 @@ Replace replaceByRename(const QByteArray &target, const struct stat *old, const 
         return fail(Replace::Failed);
     if (::rename(temp.constData(), target.constData()) != 0)
         return fail(Replace::Failed);
-    syncFolder(folder);
+    // After a crash the folder shows the old list or the new one, whole.
     return Replace::Done;
 }
 
