@@ -82,6 +82,7 @@ bool WidgetPrompts::questionBox(const QString &text, const QString &title, MsgIc
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
+    keepTitleWhole(box);
     return box.exec() == QMessageBox::Yes;
 }
 

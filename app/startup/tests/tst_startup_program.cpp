@@ -13,6 +13,7 @@
 
 #include <QtTest>
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -143,9 +144,13 @@ private slots:
         const QString report = m_work.filePath(QStringLiteral("first.report"));
         const QString manifest = folder + QStringLiteral("/setupreel.exe.manifest");
 
+        // A shell puts a byte that is not UTF-8 into an argument (QProcess
+        // cannot), then becomes the program.
         QProcess first;
         prepare(first, report);
-        first.start(folder + QStringLiteral("/setupreel"), {QStringLiteral("one"), QStringLiteral("two words")});
+        first.start(QStringLiteral("/bin/sh"),
+                    {QStringLiteral("-c"), QStringLiteral("exec \"$0\" one 'two words' \"$(printf 'caf\\351')\""),
+                     folder + QStringLiteral("/setupreel")});
         QVERIFY(first.waitForStarted());
         const qint64 firstPid = first.processId();
         // It writes the manifest, starts the new instance and ends before any window.
@@ -166,6 +171,7 @@ private slots:
         QVERIFY(secondPid > 0 && secondPid != firstPid);
         QByteArray commandLine = folder.toLocal8Bit() + "/setupreel";
         commandLine.append('\0').append("one").append('\0').append("two words").append('\0');
+        commandLine.append("caf\xe9").append('\0');
         QCOMPARE(readAll(QStringLiteral("/proc/%1/cmdline").arg(secondPid)), commandLine);
 
         // "Next" (4560, 3600, 1095, 375 twips): Form4 goes, the main window comes.
@@ -186,6 +192,55 @@ private slots:
         QCOMPARE(readAll(manifest), written);
         ::kill(pid_t(next.processId()), SIGTERM);
         next.waitForFinished(5000);
+    }
+
+    // The application folder on a full file system: no manifest can be
+    // written, so none stays behind and the program goes on without a restart.
+    void aFullDiskStartsWithoutRestartOrManifest()
+    {
+        if (::geteuid() != 0)
+            QSKIP("mounting a small tmpfs to fill up needs root");
+        const QString mountPoint = m_work.filePath(QStringLiteral("full-disk"));
+        QVERIFY(QDir().mkpath(mountPoint));
+        QProcess mount;
+        mount.start(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                              QStringLiteral("size=64m"), QStringLiteral("tmpfs"), mountPoint});
+        QVERIFY(mount.waitForFinished(10000));
+        if (mount.exitCode() != 0)
+            QSKIP(qPrintable(QStringLiteral("this system refuses to mount a tmpfs: ")
+                             + QString::fromLocal8Bit(mount.readAllStandardError())));
+        struct Unmount
+        {
+            QString at;
+            ~Unmount() { QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), at}); }
+        } unmount{mountPoint};
+
+        const QString folder = mountPoint + QStringLiteral("/app");
+        QVERIFY(copyAppFolder(QStringLiteral(SETUPREEL_BUILD_APP_DIR), folder));
+        {
+            QFile fill(mountPoint + QStringLiteral("/filler"));
+            QVERIFY(fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            const QByteArray block(4096, 'f');
+            while (fill.write(block) == block.size()) {
+            }
+        }
+        const QStringList before = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+
+        const QString report = m_work.filePath(QStringLiteral("full-disk.report"));
+        QProcess program;
+        prepare(program, report);
+        program.start(folder + QStringLiteral("/setupreel"), {QStringLiteral("one")});
+        QVERIFY(program.waitForStarted());
+        m_started << program.processId();
+        QVERIFY2(waitForLine(report, "Form4 ready"), readAll(report).constData());
+        QCOMPARE(program.state(), QProcess::Running); // this instance, not a restarted one
+        const QStringList found = windows(QStringLiteral("Searching Reguest Files"));
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(xdotool({QStringLiteral("getwindowpid"), found[0]}).toLongLong(), program.processId());
+        QVERIFY(!QFile::exists(folder + QStringLiteral("/setupreel.exe.manifest")));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), before);
+        ::kill(pid_t(program.processId()), SIGTERM);
+        program.waitForFinished(5000);
     }
 
     void aMissingSupportFileShowsItsErrorAndOnlyExit_data()

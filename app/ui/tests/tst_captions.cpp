@@ -289,6 +289,11 @@ private slots:
         QVERIFY2(size.width() >= leastWidthForTitle(shown),
                  qPrintable(QStringLiteral("%1 of %2 px").arg(size.width()).arg(leastWidthForTitle(shown))));
 
+        const QSize question = measureBox<QMessageBox>(
+            [&] { Program::prompts().questionBox(text, title, MsgIcon::Exclamation); }, &shown);
+        QVERIFY2(question.width() >= leastWidthForTitle(shown),
+                 qPrintable(QStringLiteral("%1 of %2 px").arg(question.width()).arg(leastWidthForTitle(shown))));
+
         const QSize input = measureBox<QInputDialog>(
             [&] { Program::prompts().inputBox(QStringLiteral("?"), title, QString()); }, &shown);
         QVERIFY2(input.width() >= leastWidthForTitle(shown),
