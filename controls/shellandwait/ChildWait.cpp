@@ -1,4 +1,5 @@
 #include "ChildWait.h"
+#include "ProcessTree.h"
 
 #include <QEventLoop>
 #include <QMetaObject>
@@ -60,6 +61,11 @@ static void startWaitingThread(pid_t pid, std::shared_ptr<ChildWait::Shared> sha
             QMetaObject::invokeMethod(shared->relay, [onEnd, status, known] { onEnd(status, known); },
                                       Qt::QueuedConnection);
     }).detach();
+}
+
+void reapInBackground(pid_t pid)
+{
+    startWaitingThread(pid, nullptr, {});
 }
 
 ChildWait::ChildWait(pid_t pid, Method method) : m_pid(pid)
@@ -130,8 +136,10 @@ void ChildWait::childEnded(int status, bool known)
         m_exitCode = -1;
     else if (WIFEXITED(status))
         m_exitCode = WEXITSTATUS(status);
-    else if (WIFSIGNALED(status))
-        m_exitCode = 128 + WTERMSIG(status);
+    else if (WIFSIGNALED(status)) {
+        m_exitSignal = WTERMSIG(status);
+        m_exitCode = 128 + m_exitSignal;
+    }
     else
         m_exitCode = -1;
     if (m_loop)

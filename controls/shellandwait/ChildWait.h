@@ -35,6 +35,8 @@ public:
     bool hasEnded() const { return m_ended; }
     // Exit status; 128 + signal number when a signal ended it; -1 when unknown.
     int exitCode() const { return m_exitCode; }
+    // The signal that ended it; 0 when it exited.
+    int exitSignal() const { return m_exitSignal; }
     bool usesPidfd() const { return m_usesPidfd; }
     pid_t pid() const { return m_pid; }
 
@@ -55,6 +57,7 @@ private:
     bool m_ended = false;
     bool m_abandoned = false;
     int m_exitCode = -1;
+    int m_exitSignal = 0;
 };
 
 } // namespace ShellAndWaitLogic

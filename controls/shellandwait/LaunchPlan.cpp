@@ -2,8 +2,12 @@
 
 #include "FileNameCodec.h"
 
+#include <QAtomicInt>
 #include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QStandardPaths>
+#include <QSysInfo>
 
 #include <cerrno>
 #include <climits>
@@ -24,6 +28,84 @@ QString findWine()
     return QStandardPaths::findExecutable(QStringLiteral("wine"));
 }
 
+QString winePrefix()
+{
+    const QString set = qEnvironmentVariable("WINEPREFIX");
+    return set.isEmpty() ? QDir::homePath() + QStringLiteral("/.wine") : set;
+}
+
+QChar rootDriveOf(const QString &prefix)
+{
+    QDir devices(prefix + QStringLiteral("/dosdevices"));
+    const QStringList names = devices.entryList(QDir::System | QDir::AllEntries | QDir::NoDotAndDotDot,
+                                                QDir::Name);
+    QChar found;
+    for (const QString &name : names) {
+        if (name.size() != 2 || name.at(1) != QLatin1Char(':') || !name.at(0).isLetter())
+            continue;
+        const QString target = QFile::symLinkTarget(devices.filePath(name));
+        if (!target.isEmpty() && QDir::cleanPath(target) == QLatin1String("/"))
+            found = name.at(0).toUpper();       // the last one: z: where it is the usual
+    }
+    return found.isNull() ? QLatin1Char('Z') : found;
+}
+
+static bool isElf32(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = f.read(5);
+    return head.size() == 5 && head.startsWith("\x7f" "ELF") && head.at(4) == 1;
+}
+
+bool wineRuns32Bit(const QString &winePath, const QString &root)
+{
+    const QDir r(root);
+    // Debian's wine32 brings the i386 loader and libraries.
+    if (QFileInfo::exists(r.filePath(QStringLiteral("usr/lib/wine/wine")))
+            || QFileInfo::exists(r.filePath(QStringLiteral("usr/lib/i386-linux-gnu/wine"))))
+        return true;
+    // A Wine of its own (under /opt, /usr/local): a 32-bit loader beside it,
+    // or the 32-bit Unix libraries in its lib folder.
+    const QString real = QFileInfo(winePath).canonicalFilePath();
+    if (real.isEmpty())
+        return false;
+    const QDir bin = QFileInfo(real).dir();
+    if (isElf32(bin.filePath(QStringLiteral("wine"))))
+        return true;
+    for (const char *lib : {"../lib/wine/i386-unix", "../lib32/wine/i386-unix",
+                            "../lib/i386-linux-gnu/wine/i386-unix"})
+        if (QFileInfo(bin.filePath(QLatin1String(lib))).isDir())
+            return true;
+    return false;
+}
+
+WineSetup findWineSetup(const QString &launcher)
+{
+    WineSetup setup;
+    setup.wine = findWine();
+    if (QFileInfo(launcher).isFile())
+        setup.launcher = launcher;
+    setup.prefix = winePrefix();
+    setup.rootDrive = rootDriveOf(setup.prefix);
+    const QString cpu = QSysInfo::currentCpuArchitecture();
+    const bool x86Host = cpu == QLatin1String("x86_64") || cpu == QLatin1String("i386");
+    setup.runsX64 = cpu == QLatin1String("x86_64");
+    setup.runsX86 = x86Host && wineRuns32Bit(setup.wine);
+    setup.runsArm64 = cpu == QLatin1String("arm64");
+    return setup;
+}
+
+QString newCodeFileName()
+{
+    static QAtomicInt count;
+    return QStringLiteral("setupreel-%1-%2-%3.code")
+            .arg(::getpid())
+            .arg(count.fetchAndAddRelaxed(1) + 1)
+            .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
+}
+
 // A relative path that begins with "-" would be read as an option by /bin/sh,
 // by Wine and by a script's interpreter (the kernel hands it the path as given).
 static QByteArray notAnOption(const QByteArray &file)
@@ -31,18 +113,40 @@ static QByteArray notAnOption(const QByteArray &file)
     return file.startsWith('-') ? QByteArrayLiteral("./") + file : file;
 }
 
-// Wine maps the root folder to drive Z:; cmd and msiexec read their file
-// argument as a Windows path, where a leading "/" would be taken for a switch.
-static QString winePathOf(const QByteArray &file)
+static QByteArray absoluteFile(const QByteArray &file)
 {
-    QByteArray absolute = file;
-    if (!absolute.startsWith('/')) {
-        char cwd[PATH_MAX];
-        if (::getcwd(cwd, sizeof cwd))
-            absolute = QByteArray(cwd) + '/' + file;
+    if (file.startsWith('/'))
+        return file;
+    char cwd[PATH_MAX];
+    return ::getcwd(cwd, sizeof cwd) ? QByteArray(cwd) + '/' + file : file;
+}
+
+// Wine maps the root folder to a drive (Z:); Windows programs read their
+// file argument as a Windows path, where a leading "/" would be a switch.
+static QString winePathOf(const QByteArray &file, QChar drive)
+{
+    const QString path = QDir::cleanPath(FileNameCodec::decodeFileName(absoluteFile(file)));
+    return QString(drive) + QLatin1Char(':') + QString(path).replace(QLatin1Char('/'), QLatin1Char('\\'));
+}
+
+// Why a Windows program of this machine type cannot run here; empty when it can.
+static QString machineRefusal(const QString &program, quint16 machine, const WineSetup &wine)
+{
+    if (machine == MachineI386 && !wine.runsX86) {
+        if (wine.runsX64)
+            return QStringLiteral("%1 is a 32-bit Windows program, and this Wine runs only 64-bit "
+                                  "programs. Install 32-bit Wine (as root: dpkg --add-architecture "
+                                  "i386 && apt-get update && apt-get install wine32:i386).")
+                    .arg(program);
+        return QStringLiteral("%1 is a 32-bit Windows program, and this computer's Wine cannot run it.")
+                .arg(program);
     }
-    const QString path = QDir::cleanPath(FileNameCodec::decodeFileName(absolute));
-    return QStringLiteral("Z:") + QString(path).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    if ((machine == MachineAmd64 && !wine.runsX64) || (machine == MachineArm64 && !wine.runsArm64)) {
+        return QStringLiteral("%1 is a Windows program for %2 processors, which Wine cannot run on "
+                              "this computer (%3). Use the setup program made for this processor.")
+                .arg(program, machineName(machine), QSysInfo::currentCpuArchitecture());
+    }
+    return QString();
 }
 
 static bool startsWithShebang(const QByteArray &file)
@@ -78,6 +182,13 @@ static LaunchPlan refused(LaunchPlan plan, int number, const QString &descriptio
 
 LaunchPlan planLaunch(const CommandLine &command, const QString &winePath)
 {
+    WineSetup wine;
+    wine.wine = winePath;
+    return planLaunch(command, wine);
+}
+
+LaunchPlan planLaunch(const CommandLine &command, const WineSetup &wine)
+{
     LaunchPlan plan;
     plan.program = command.program;
     if (command.program.isEmpty())
@@ -98,13 +209,15 @@ LaunchPlan planLaunch(const CommandLine &command, const QString &winePath)
     const bool executable = ::access(file.constData(), X_OK) == 0;
     // What is started: as text that encodeFileName turns back into these bytes.
     const QString path = FileNameCodec::decodeFileName(notAnOption(file));
+    plan.file = absoluteFile(file);
+    plan.installer = inspectInstaller(file);
 
     const QString suffix = suffixOf(command.program);
     const bool windowsFile = suffix == QLatin1String("exe") || suffix == QLatin1String("msi")
             || suffix == QLatin1String("bat");
     // Windows files come first: on FAT and NTFS drives every file looks executable.
     if (windowsFile) {
-        if (winePath.isEmpty())
+        if (wine.wine.isEmpty())
             return refused(plan, InvalidCall,
                            QStringLiteral("%1 is a Windows setup file: running it needs Wine, "
                                           "and Wine is not installed (no \"wine\" on the search path)")
@@ -112,13 +225,27 @@ LaunchPlan planLaunch(const CommandLine &command, const QString &winePath)
         if (!readable)
             return refused(plan, PermissionDenied,
                            QStringLiteral("Permission denied: %1 cannot be read").arg(command.program));
-        plan.executable = winePath;
+        // Refused before starting: Wine would end at once, with status 0.
+        const QString why = machineRefusal(command.program, plan.installer.machine, wine);
+        if (!why.isEmpty())
+            return refused(plan, MachineMismatch, why);
+        plan.executable = wine.wine;
+        plan.wine = true;
+        const bool launched = !wine.launcher.isEmpty();
+        if (launched) {
+            // The launcher reads the full exit code, which reaches Linux cut to 8 bits.
+            const QString code = newCodeFileName();
+            plan.codeFile = wine.prefix + QStringLiteral("/drive_c/windows/temp/") + code;
+            plan.arguments << wine.launcher << QStringLiteral("C:\\windows\\temp\\") + code;
+        }
         if (suffix == QLatin1String("exe"))
-            plan.arguments << path;
+            plan.arguments << (launched ? winePathOf(file, wine.rootDrive) : path);
         else if (suffix == QLatin1String("msi"))
-            plan.arguments << QStringLiteral("msiexec") << QStringLiteral("/i") << winePathOf(file);
+            plan.arguments << QStringLiteral("msiexec") << QStringLiteral("/i")
+                           << winePathOf(file, wine.rootDrive);
         else
-            plan.arguments << QStringLiteral("cmd") << QStringLiteral("/c") << winePathOf(file);
+            plan.arguments << QStringLiteral("cmd") << QStringLiteral("/c")
+                           << winePathOf(file, wine.rootDrive);
         plan.arguments << command.arguments;
         return plan;
     }

@@ -10,6 +10,8 @@
 #include <QJsonObject>
 #include <QPluginLoader>
 #include <QPointer>
+#include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -85,6 +87,51 @@ static int exitCode(QObject *control)
     return code;
 }
 
+static int intMember(QObject *control, const char *name)
+{
+    int value = -12345;
+    QMetaObject::invokeMethod(control, name, Q_RETURN_ARG(int, value));
+    return value;
+}
+
+static QString textMember(QObject *control, const char *name)
+{
+    QString value = "<not invoked>";
+    QMetaObject::invokeMethod(control, name, Q_RETURN_ARG(QString, value));
+    return value;
+}
+
+static QStringList leftBehind(QObject *control)
+{
+    QStringList value{"<not invoked>"};
+    QMetaObject::invokeMethod(control, "LeftBehind", Q_RETURN_ARG(QStringList, value));
+    return value;
+}
+
+static bool boolMember(QObject *control, const char *name)
+{
+    bool value = false;
+    QMetaObject::invokeMethod(control, name, Q_RETURN_ARG(bool, value));
+    return value;
+}
+
+// Neither running nor a zombie: ended and reaped.
+static bool isGone(pid_t pid)
+{
+    return ::kill(pid, 0) == -1 && errno == ESRCH;
+}
+
+// The launcher's arguments in a stand-in Wine's record: WineWait.exe, the
+// code file under the prefix's temp folder, then what follows.
+static QString afterLauncher(const QString &record)
+{
+    const QStringList parts = record.split('|');
+    if (parts.size() < 2 || !parts.at(0).endsWith("/WineWait.exe")
+            || !parts.at(1).startsWith("C:\\windows\\temp\\setupreel-"))
+        return "<not through the launcher: " + record + ">";
+    return QStringList(parts.mid(2)).join('|');
+}
+
 class TestShellAndWaitControl : public QObject
 {
     Q_OBJECT
@@ -104,6 +151,9 @@ private slots:
     void nestedCallIsRefused();
     void childRunsInOwnSessionWithEnvironment();
     void childOutlivesControl();
+    void waitsForWhatTheProgramStarted();
+    void signalEndsProgram();
+    void stopWaitingLeavesLeftoversRunning();
     // Leaves the thread's event loops told to end: must stay the last test.
     void applicationEndingLeavesProgramRunning();
 
@@ -239,7 +289,11 @@ void TestShellAndWaitControl::windowsFilesGoThroughWine()
     qputenv("PATH", (bin + ":" + QString::fromLocal8Bit(oldPath)).toLocal8Bit());
     QCOMPARE(run(m_control, setup + " /quiet \"TARGET=a b\""), 0);
     const QString z = "Z:" + QString(setup).replace('/', '\\');
-    QCOMPARE(readAll(out), "msiexec|/i|" + z + "|/quiet|TARGET=a b|");
+    // Through the launcher, which reads the full exit code.
+    QCOMPARE(afterLauncher(readAll(out)), "msiexec|/i|" + z + "|/quiet|TARGET=a b|");
+    // Started, but the launcher never ran: the code is Wine's own status.
+    QCOMPARE(exitCode(m_control), 0);
+    QCOMPARE(textMember(m_control, "StartedFile"), setup);
 }
 
 void TestShellAndWaitControl::namesBeginningWithDashAreNoOptions()
@@ -276,11 +330,11 @@ void TestShellAndWaitControl::namesBeginningWithDashAreNoOptions()
     for (const char *name : {"-Setup.exe", "-Pack.msi", "-run.bat"})
         writeScript(m_dir + "/" + name, "");
     QCOMPARE(run(m_control, "-Setup.exe /S"), 0);
-    QCOMPARE(readAll(wineArgs), QString("./-Setup.exe|/S|"));
+    QCOMPARE(afterLauncher(readAll(wineArgs)), z + "\\-Setup.exe|/S|");
     QCOMPARE(run(m_control, "-Pack.msi /qn"), 0);
-    QCOMPARE(readAll(wineArgs), "msiexec|/i|" + z + "\\-Pack.msi|/qn|");
+    QCOMPARE(afterLauncher(readAll(wineArgs)), "msiexec|/i|" + z + "\\-Pack.msi|/qn|");
     QCOMPARE(run(m_control, "-run.bat"), 0);
-    QCOMPARE(readAll(wineArgs), "cmd|/c|" + z + "\\-run.bat|");
+    QCOMPARE(afterLauncher(readAll(wineArgs)), "cmd|/c|" + z + "\\-run.bat|");
 }
 
 void TestShellAndWaitControl::namesThatAreNotUtf8()
@@ -416,6 +470,128 @@ void TestShellAndWaitControl::childOutlivesControl()
     QVERIFY(pid > 0);
     // Reaped after its end, though nobody waits in a call any more.
     QTRY_VERIFY_WITH_TIMEOUT(::kill(pid, 0) == -1 && errno == ESRCH, 5000);
+}
+
+void TestShellAndWaitControl::waitsForWhatTheProgramStarted()
+{
+    const QString log = m_dir + "/log";
+    const QString pids = m_dir + "/pids";
+    // A bootstrapper: starts the real installer in the background and exits.
+    // One more goes into a session of its own, one is orphaned at once.
+    const QString setup = m_dir + "/bootstrap.sh";
+    writeScript(setup,
+                "( sleep 0.6; echo installer >> " + q(log) + " ) &\n"
+                "echo $! >> " + q(pids) + "\n"
+                "setsid sh -c 'sleep 0.3; echo daemon >> " + q(log) + "' &\n"
+                "sh -c '( sleep 0.9; echo orphan >> " + q(log) + " ) & echo $! >> " + q(pids) + "'\n"
+                "echo bootstrapper >> " + q(log) + "\nsleep 0.2\nexit 0");
+    const QString next = m_dir + "/next.sh";
+    writeScript(next, "echo next >> " + q(log));
+
+    int signalled = 0;
+    bool waitingSeen = false;
+    // By name, as the host reaches the control.
+    QSignalSpy emitted(m_control, SIGNAL(waitingForLeftovers()));
+    QVERIFY(emitted.isValid());
+
+    // A child of this program that the control must leave to its owner.
+    QProcess own;
+    QTimer::singleShot(50, [&] {
+        waitingSeen = boolMember(m_control, "IsWaitingForLeftovers");
+        own.start("/bin/sh", {"-c", "sleep 0.4; exit 7"});
+    });
+    QTimer::singleShot(300, [&] {
+        if (boolMember(m_control, "IsWaitingForLeftovers"))
+            ++signalled;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(run(m_control, setup), 0);
+    QVERIFY2(clock.elapsed() >= 850, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!waitingSeen);          // the bootstrapper itself still ran at 50 ms
+    QCOMPARE(signalled, 1);         // at 300 ms only what it left behind ran
+    QCOMPARE(emitted.count(), 1);
+    QVERIFY(!boolMember(m_control, "IsWaitingForLeftovers"));
+    QCOMPARE(leftBehind(m_control), QStringList());
+    QCOMPARE(exitCode(m_control), 0);
+    QStringList lines = readAll(log).split('\n', Qt::SkipEmptyParts);
+    lines.sort();
+    QCOMPARE(lines, QStringList({"bootstrapper", "daemon", "installer", "orphan"}));
+    // Every one of them reaped: no zombie stays behind.
+    for (const QString &p : readAll(pids).split('\n', Qt::SkipEmptyParts))
+        QVERIFY2(isGone(p.toInt()), qPrintable(p));
+    // The program's own child was not taken from it.
+    if (own.state() != QProcess::NotRunning)
+        QVERIFY(own.waitForFinished(5000));
+    QCOMPARE(own.error(), QProcess::UnknownError);
+    QCOMPARE(own.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(own.exitCode(), 7);
+
+    // The next program starts only after all of it has ended.
+    QCOMPARE(run(m_control, next), 0);
+    QCOMPARE(readAll(log).split('\n', Qt::SkipEmptyParts).last(), QString("next"));
+    QCOMPARE(textMember(m_control, "StartedFile"), next);
+    QCOMPARE(textMember(m_control, "InstallerType"), QString("shell"));
+    QCOMPARE(textMember(m_control, "Machine"), QString());
+}
+
+void TestShellAndWaitControl::signalEndsProgram()
+{
+    const QString script = m_dir + "/crash.sh";
+    writeScript(script, "kill -SEGV $$");
+    QCOMPARE(run(m_control, script), 0);
+    QCOMPARE(intMember(m_control, "ExitSignal"), SIGSEGV);
+    QCOMPARE(exitCode(m_control), -1);      // it never ran to its end
+    writeScript(script, "exit 3");
+    QCOMPARE(run(m_control, script), 0);
+    QCOMPARE(intMember(m_control, "ExitSignal"), 0);
+    QCOMPARE(exitCode(m_control), 3);
+    // A refused start clears what the last program left.
+    QCOMPARE(run(m_control, m_dir + "/missing.sh"), 53);
+    QCOMPARE(exitCode(m_control), -1);
+    QCOMPARE(textMember(m_control, "StartedFile"), QString());
+}
+
+void TestShellAndWaitControl::stopWaitingLeavesLeftoversRunning()
+{
+    const QString pidFile = m_dir + "/pid";
+    const QString script = m_dir + "/leaves.sh";
+    writeScript(script, "sleep 30 &\necho $! > " + q(pidFile) + "\nsleep 0.3\nexit 2");
+    bool stoppedEarly = true;
+    bool stopped = false;
+    qint64 stoppedAt = -1;
+    QElapsedTimer clock;
+    // Pressed while the program runs: no effect, the wait goes on.
+    QTimer::singleShot(100, [&] {
+        QMetaObject::invokeMethod(m_control, "StopWaiting", Q_RETURN_ARG(bool, stoppedEarly));
+    });
+    // As Cancel does once only left-behind processes remain.
+    QTimer later;
+    later.setSingleShot(true);
+    later.setInterval(200);
+    connect(&later, &QTimer::timeout, [&] {
+        stoppedAt = clock.elapsed();
+        QMetaObject::invokeMethod(m_control, "StopWaiting", Q_RETURN_ARG(bool, stopped));
+    });
+    QVERIFY(connect(m_control, SIGNAL(waitingForLeftovers()), &later, SLOT(start())));
+    clock.start();
+    QCOMPARE(run(m_control, script), 0);
+    const qint64 returned = clock.elapsed();
+    QVERIFY(!stoppedEarly);
+    QVERIFY(stopped);
+    QVERIFY2(stoppedAt >= 300, qPrintable(QString::number(stoppedAt)));
+    QVERIFY2(returned - stoppedAt < 500, qPrintable(QString("%1 %2").arg(stoppedAt).arg(returned)));
+    QCOMPARE(exitCode(m_control), 2);
+    const pid_t pid = readAll(pidFile).trimmed().toInt();
+    QVERIFY(pid > 0);
+    QCOMPARE(leftBehind(m_control), QStringList{QString("%1 sleep").arg(pid)});
+    QVERIFY(!isGone(pid));          // left running
+    // Reaped when it ends, though nobody waits in a call any more.
+    QVERIFY(::kill(pid, SIGTERM) == 0);
+    QTRY_VERIFY_WITH_TIMEOUT(isGone(pid), 5000);
+    // The next call starts afresh.
+    QCOMPARE(run(m_control, m_dir + "/pid"), 70);
+    QCOMPARE(leftBehind(m_control), QStringList());
 }
 
 void TestShellAndWaitControl::applicationEndingLeavesProgramRunning()

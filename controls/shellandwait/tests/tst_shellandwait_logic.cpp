@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 #include "FileNameCodec.h"
 #include "LaunchPlan.h"
+#include "ProcessTree.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -38,6 +39,20 @@ static double cpuSeconds()
     return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
+// The smallest PE image that says which processor it is for.
+static QByteArray peFor(quint16 machine)
+{
+    QByteArray pe(0x40, '\0');
+    pe[0] = 'M';
+    pe[1] = 'Z';
+    pe[0x3C] = 0x40;
+    pe += QByteArray("PE\0\0", 4);
+    pe += char(machine & 0xFF);
+    pe += char(machine >> 8);
+    pe += QByteArray(18 + 240, '\0');
+    return pe;
+}
+
 static bool isGone(pid_t pid)
 {
     return ::kill(pid, 0) == -1 && errno == ESRCH;
@@ -71,6 +86,10 @@ private slots:
     void destroyedWaitLeavesChildRunning_data() { methods(); }
     void destroyedWaitLeavesChildRunning();
     void abandonEndsWait();
+    void windowsProgramsThroughLauncher();
+    void machineTheWineCannotRun();
+    void rootDriveAndThirtyTwoBitWine();
+    void processStatAndNames();
 
 private:
     void methods()
@@ -395,6 +414,163 @@ void TestShellAndWaitLogic::abandonEndsWait()
     wait.abandon();
     QVERIFY(!wait.wait());      // abandoned before: does not wait at all
     QVERIFY(!isGone(pid));
+}
+
+void TestShellAndWaitLogic::windowsProgramsThroughLauncher()
+{
+    QTemporaryDir tmp;
+    const QString d = tmp.path();
+    writeFile(d + "/setup 64.exe", peFor(MachineAmd64), false);
+    writeFile(d + "/Pack.msi", "x", false);
+    writeFile(d + "/step.bat", "exit /b 3\r\n", false);
+    WineSetup wine;
+    wine.wine = "/usr/bin/wine";
+    wine.launcher = "/opt/setupreel/system32/WineWait.exe";
+    wine.prefix = d + "/prefix";
+    wine.rootDrive = QLatin1Char('Y');
+    const QString y = "Y:" + QString(d).replace('/', '\\');
+    const QString temp = "C:\\windows\\temp\\";
+
+    LaunchPlan p = planLaunch(CommandLine{d + "/setup 64.exe", {"/S", "a b"}, {}}, wine);
+    QVERIFY(p.ok());
+    QVERIFY(p.wine);
+    QCOMPARE(p.executable, wine.wine);
+    QCOMPARE(p.arguments.size(), 5);
+    QCOMPARE(p.arguments.at(0), wine.launcher);
+    QVERIFY2(p.arguments.at(1).startsWith(temp + "setupreel-"), qPrintable(p.arguments.at(1)));
+    // The code file is the one the launcher is told, under the prefix's C: drive.
+    QCOMPARE(p.codeFile, wine.prefix + "/drive_c/windows/temp/" + p.arguments.at(1).mid(temp.size()));
+    QCOMPARE(p.arguments.mid(2), QStringList({y + "\\setup 64.exe", "/S", "a b"}));
+    QCOMPARE(p.file, (d + "/setup 64.exe").toUtf8());
+    QCOMPARE(p.installer.kind, InstallerKind::WindowsProgram);
+    QCOMPARE(p.installer.machine, quint16(MachineAmd64));
+    // Each call has a code file of its own.
+    const LaunchPlan again = planLaunch(CommandLine{d + "/setup 64.exe", {}, {}}, wine);
+    QVERIFY(again.codeFile != p.codeFile);
+
+    p = planLaunch(CommandLine{d + "/Pack.msi", {"/qn"}, {}}, wine);
+    QCOMPARE(p.arguments.mid(2), QStringList({"msiexec", "/i", y + "\\Pack.msi", "/qn"}));
+    p = planLaunch(CommandLine{d + "/step.bat", {}, {}}, wine);
+    QCOMPARE(p.arguments.mid(2), QStringList({"cmd", "/c", y + "\\step.bat"}));
+    QCOMPARE(p.installer.kind, InstallerKind::BatchFile);
+
+    // Without a launcher: Wine starts the file itself, and there is no code file.
+    wine.launcher.clear();
+    p = planLaunch(CommandLine{d + "/setup 64.exe", {"/S"}, {}}, wine);
+    QCOMPARE(p.arguments, QStringList({d + "/setup 64.exe", "/S"}));
+    QVERIFY(p.codeFile.isEmpty());
+
+    // Native programs never go near Wine.
+    writeFile(d + "/tool.sh", "exit 0\n", false);
+    p = planLaunch(CommandLine{d + "/tool.sh", {}, {}}, wine);
+    QVERIFY(!p.wine);
+    QVERIFY(p.codeFile.isEmpty());
+    QCOMPARE(p.installer.kind, InstallerKind::ShellScript);
+}
+
+void TestShellAndWaitLogic::machineTheWineCannotRun()
+{
+    QTemporaryDir tmp;
+    const QString d = tmp.path();
+    writeFile(d + "/setup32.exe", peFor(MachineI386), false);
+    writeFile(d + "/arm.exe", peFor(MachineArm64), false);
+    writeFile(d + "/setup64.exe", peFor(MachineAmd64), false);
+    WineSetup wine;
+    wine.wine = "/usr/bin/wine";
+    wine.launcher = "/x/WineWait.exe";
+    wine.prefix = d + "/prefix";
+    wine.runsX86 = false;
+
+    LaunchPlan p = planLaunch(CommandLine{d + "/setup32.exe", {"/S"}, {}}, wine);
+    QCOMPARE(p.error, 216);
+    QVERIFY(p.executable.isEmpty());
+    QVERIFY(p.codeFile.isEmpty());
+    QVERIFY2(p.description.contains(d + "/setup32.exe") && p.description.contains("32-bit")
+                     && p.description.contains("apt-get install wine32:i386"),
+             qPrintable(p.description));
+    // What was refused is still known.
+    QCOMPARE(p.installer.machine, quint16(MachineI386));
+    QCOMPARE(p.file, (d + "/setup32.exe").toUtf8());
+
+    p = planLaunch(CommandLine{d + "/arm.exe", {}, {}}, wine);
+    QCOMPARE(p.error, 216);
+    QVERIFY2(p.description.contains("ARM64"), qPrintable(p.description));
+    QVERIFY(planLaunch(CommandLine{d + "/setup64.exe", {}, {}}, wine).ok());
+
+    wine.runsX86 = true;
+    QVERIFY(planLaunch(CommandLine{d + "/setup32.exe", {}, {}}, wine).ok());
+    // The machine matters to Wine only: without Wine the older error stands.
+    wine.wine.clear();
+    QCOMPARE(planLaunch(CommandLine{d + "/setup32.exe", {}, {}}, wine).error, 5);
+}
+
+void TestShellAndWaitLogic::rootDriveAndThirtyTwoBitWine()
+{
+    QTemporaryDir tmp;
+    const QString d = tmp.path();
+    // A prefix not made yet maps "/" as Z:.
+    QCOMPARE(rootDriveOf(d + "/none"), QChar('Z'));
+    QVERIFY(QDir().mkpath(d + "/pfx/dosdevices"));
+    QVERIFY(QDir().mkpath(d + "/pfx/drive_c"));
+    QVERIFY(QFile::link("../drive_c", d + "/pfx/dosdevices/c:"));
+    QVERIFY(QFile::link("/home", d + "/pfx/dosdevices/z:"));
+    QVERIFY(QFile::link("/", d + "/pfx/dosdevices/r:"));
+    QCOMPARE(rootDriveOf(d + "/pfx"), QChar('R'));
+
+    // Debian's wine32 brings the i386 loader; without it, 64-bit only.
+    const QString root = d + "/root";
+    QVERIFY(QDir().mkpath(root + "/usr/lib/wine"));
+    writeFile(root + "/usr/lib/wine/wine64", "\x7f" "ELF\x02", true);
+    QVERIFY(!wineRuns32Bit(d + "/no/wine", root));
+    writeFile(root + "/usr/lib/wine/wine", "\x7f" "ELF\x01", true);
+    QVERIFY(wineRuns32Bit(d + "/no/wine", root));
+    QFile::remove(root + "/usr/lib/wine/wine");
+    QVERIFY(QDir().mkpath(root + "/usr/lib/i386-linux-gnu/wine"));
+    QVERIFY(wineRuns32Bit(d + "/no/wine", root));
+
+    // A Wine of its own: a 32-bit loader beside it, or its i386 Unix libraries.
+    const QString empty = d + "/empty";
+    QVERIFY(QDir().mkpath(empty));
+    QVERIFY(QDir().mkpath(d + "/opt/bin"));
+    writeFile(d + "/opt/bin/wine", "\x7f" "ELF\x02", true);
+    QVERIFY(!wineRuns32Bit(d + "/opt/bin/wine", empty));
+    writeFile(d + "/opt/bin/wine", "\x7f" "ELF\x01", true);
+    QVERIFY(wineRuns32Bit(d + "/opt/bin/wine", empty));
+    writeFile(d + "/opt/bin/wine", "\x7f" "ELF\x02", true);
+    QVERIFY(QDir().mkpath(d + "/opt/lib/wine/i386-unix"));
+    QVERIFY(wineRuns32Bit(d + "/opt/bin/wine", empty));
+}
+
+void TestShellAndWaitLogic::processStatAndNames()
+{
+    // Names as Wine shows them (argv[0] a Windows path) and as Linux does.
+    for (const char *name : {"services.exe", "EXPLORER.EXE", "winedevice.exe", "plugplay.exe",
+                             "rpcss.exe", "svchost.exe", "wineboot.exe", "winemenubuilder.exe",
+                             "conhost.exe", "wineserver", "wineserver64"})
+        QVERIFY2(isWineServiceName(name), name);
+    for (const char *name : {"setup.exe", "msiexec.exe", "second.exe", "wine64", "sh"})
+        QVERIFY2(!isWineServiceName(name), name);
+
+    pid_t pid = 0;
+    QCOMPARE(spawnPlan(shellPlan("exec sleep 5"), &pid), 0);
+    auto end = qScopeGuard([&] {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    });
+    QTRY_COMPARE(processName(pid), QString("sleep"));
+    ProcessStat st;
+    QVERIFY(readProcessStat(pid, &st));
+    QCOMPARE(st.pid, pid);
+    QCOMPARE(st.ppid, ::getpid());
+    QCOMPARE(st.session, pid);      // a session of its own
+    ProcessStat self;
+    QVERIFY(readProcessStat(::getpid(), &self));
+    QVERIFY(st.startTime >= self.startTime);
+    bool listed = false;
+    for (const ProcessStat &c : childrenOfThisProcess())
+        listed = listed || c.pid == pid;
+    QVERIFY(listed);
+    QVERIFY(!isWineServiceProcess(pid));
 }
 
 QTEST_GUILESS_MAIN(TestShellAndWaitLogic)

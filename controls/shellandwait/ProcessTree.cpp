@@ -1,0 +1,247 @@
+#include "ProcessTree.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QObject>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace ShellAndWaitLogic {
+
+bool becomeSubreaper()
+{
+    return ::prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) == 0;
+}
+
+static QByteArray readSmallFile(const QByteArray &path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return QByteArray();
+    QByteArray data;
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        data.append(buf, n);
+        if (data.size() > 65536)
+            break;
+    }
+    ::close(fd);
+    return data;
+}
+
+bool readProcessStat(pid_t pid, ProcessStat *stat)
+{
+    const QByteArray text = readSmallFile("/proc/" + QByteArray::number(pid) + "/stat");
+    // The command name may hold blanks and parentheses: the fields follow its last ')'.
+    const qsizetype close = text.lastIndexOf(')');
+    if (close < 0)
+        return false;
+    const QList<QByteArray> f = text.mid(close + 2).split(' ');
+    if (f.size() < 20 || f.at(0).isEmpty())
+        return false;
+    stat->pid = pid;
+    stat->state = f.at(0).at(0);
+    stat->ppid = pid_t(f.at(1).toInt());
+    stat->session = pid_t(f.at(3).toInt());
+    stat->startTime = f.at(19).toULongLong();
+    return true;
+}
+
+QList<ProcessStat> childrenOfThisProcess()
+{
+    QList<ProcessStat> children;
+    const pid_t self = ::getpid();
+    DIR *dir = ::opendir("/proc");
+    if (!dir)
+        return children;
+    while (const dirent *e = ::readdir(dir)) {
+        char *end = nullptr;
+        const long pid = std::strtol(e->d_name, &end, 10);
+        if (pid <= 0 || *end)
+            continue;
+        ProcessStat st;
+        if (readProcessStat(pid_t(pid), &st) && st.ppid == self)
+            children.append(st);
+    }
+    ::closedir(dir);
+    return children;
+}
+
+QString processName(pid_t pid)
+{
+    const QByteArray proc = "/proc/" + QByteArray::number(pid);
+    QByteArray argv0 = readSmallFile(proc + "/cmdline");
+    argv0.truncate(argv0.indexOf('\0') < 0 ? argv0.size() : argv0.indexOf('\0'));
+    const qsizetype cut = std::max(argv0.lastIndexOf('/'), argv0.lastIndexOf('\\'));
+    QString name = QString::fromUtf8(argv0.mid(cut + 1));
+    if (name.isEmpty())
+        name = QString::fromUtf8(readSmallFile(proc + "/comm")).trimmed();
+    return name;
+}
+
+bool isWineServiceName(const QString &name)
+{
+    static const char *const services[] = {
+        "services.exe", "explorer.exe", "winedevice.exe", "plugplay.exe", "rpcss.exe",
+        "svchost.exe", "wineboot.exe", "winemenubuilder.exe", "conhost.exe",
+    };
+    const QString lower = name.toLower();
+    for (const char *s : services)
+        if (lower == QLatin1String(s))
+            return true;
+    return lower.startsWith(QLatin1String("wineserver"));
+}
+
+bool isWineServiceProcess(pid_t pid)
+{
+    if (isWineServiceName(processName(pid)))
+        return true;
+    const QString exe = QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
+    return QFileInfo(exe).fileName().startsWith(QLatin1String("wineserver"));
+}
+
+// Reaps pid if it has ended; true when it was reaped (or is no child any more).
+static bool reapIfEnded(pid_t pid, int pidfd)
+{
+    siginfo_t info{};
+    int rc;
+    do {
+        rc = pidfd >= 0 ? ::waitid(P_PIDFD, id_t(pidfd), &info, WEXITED | WNOHANG)
+                        : ::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG);
+    } while (rc < 0 && errno == EINTR);
+    if (rc < 0 && errno == EINVAL && pidfd >= 0)    // a kernel without P_PIDFD
+        return reapIfEnded(pid, -1);
+    if (rc < 0)
+        return true;                // not ours to wait for any more
+    return info.si_pid != 0;
+}
+
+struct LeftoverWait::Watched
+{
+    pid_t pid = 0;
+    int pidfd = -1;
+    QString name;
+    QSocketNotifier *notifier = nullptr;
+
+    ~Watched()
+    {
+        // Possibly inside the notifier's own signal: it goes later.
+        if (notifier) {
+            notifier->setEnabled(false);
+            notifier->deleteLater();
+        }
+        if (pidfd >= 0)
+            ::close(pidfd);
+    }
+};
+
+LeftoverWait::LeftoverWait(const QSet<pid_t> &before, const ProcessStat &program, bool wine)
+    : m_before(before), m_program(program), m_ownSession(::getsid(0)), m_wine(wine)
+{
+}
+
+LeftoverWait::~LeftoverWait()
+{
+    for (const auto &w : m_watched)
+        reapInBackground(w->pid);
+}
+
+bool LeftoverWait::find()
+{
+    scan();
+    return !m_watched.isEmpty();
+}
+
+void LeftoverWait::scan()
+{
+    for (const ProcessStat &child : childrenOfThisProcess()) {
+        if (m_known.contains(child.pid) || m_before.contains(child.pid))
+            continue;
+        // Children the rest of this program starts stay in its session; the
+        // installation runs in a session of its own and began with the program.
+        if (child.session == m_ownSession || child.startTime < m_program.startTime)
+            continue;
+        m_known.insert(child.pid);
+        if (m_wine && isWineServiceProcess(child.pid)) {
+            // Wine's own: ends when Wine decides; nobody waits for it.
+            reapInBackground(child.pid);
+            continue;
+        }
+        auto w = std::make_shared<Watched>();
+        w->pid = child.pid;
+        w->name = processName(child.pid);
+        const long fd = ::syscall(SYS_pidfd_open, child.pid, 0);
+        if (fd < 0) {
+            // No pidfd on this system: it is reaped when it ends, not awaited.
+            reapInBackground(child.pid);
+            continue;
+        }
+        w->pidfd = int(fd);
+        ::fcntl(w->pidfd, F_SETFD, FD_CLOEXEC);
+        w->notifier = new QSocketNotifier(w->pidfd, QSocketNotifier::Read);
+        const pid_t pid = child.pid;
+        QObject::connect(w->notifier, &QSocketNotifier::activated, w->notifier,
+                         [this, pid] { ended(pid); });
+        m_watched.append(w);
+    }
+}
+
+void LeftoverWait::ended(pid_t pid)
+{
+    for (qsizetype i = 0; i < m_watched.size(); ++i) {
+        const auto w = m_watched.at(i);
+        if (w->pid != pid)
+            continue;
+        if (!reapIfEnded(pid, w->pidfd))
+            return;             // woken early; the notifier stays armed
+        m_watched.removeAt(i);
+        // Its children, if any, have just been handed to this process.
+        scan();
+        if (m_watched.isEmpty() && m_loop)
+            m_loop->quit();
+        return;
+    }
+}
+
+bool LeftoverWait::wait()
+{
+    if (m_watched.isEmpty() || m_abandoned || m_loop)
+        return m_watched.isEmpty();
+    QEventLoop loop;
+    m_loop = &loop;
+    loop.exec();
+    m_loop = nullptr;
+    return m_watched.isEmpty();
+}
+
+void LeftoverWait::abandon()
+{
+    m_abandoned = true;
+    if (m_loop)
+        m_loop->quit();
+}
+
+QStringList LeftoverWait::remaining() const
+{
+    QStringList list;
+    for (const auto &w : m_watched)
+        list << QStringLiteral("%1 %2").arg(w->pid).arg(w->name);
+    return list;
+}
+
+} // namespace ShellAndWaitLogic

@@ -1,0 +1,86 @@
+#pragma once
+// What an installation leaves running after its first program has ended.
+// This process is a child subreaper, so a setup's orphans (a bootstrapper's
+// real installer; every process Wine starts, as Wine double-forks) become
+// its children; they are told from the program's own children by their
+// session and start time, read from /proc.
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <sys/types.h>
+
+class QEventLoop;
+class QSocketNotifier;
+
+namespace ShellAndWaitLogic {
+
+struct ProcessStat
+{
+    pid_t pid = 0;
+    pid_t ppid = 0;
+    pid_t session = 0;
+    char state = '?';
+    quint64 startTime = 0;   // clock ticks after boot
+};
+
+// Makes this process the one orphaned descendants are handed to. False when
+// the system refuses.
+bool becomeSubreaper();
+
+bool readProcessStat(pid_t pid, ProcessStat *stat);
+// Every process whose parent is this process, as /proc shows them now.
+QList<ProcessStat> childrenOfThisProcess();
+// The program's file name: the last part of argv[0] (a Windows path under
+// Wine), else the kernel's command name.
+QString processName(pid_t pid);
+// Wine's own processes that outlive the programs of a prefix: its services
+// and the wine server.
+bool isWineServiceProcess(pid_t pid);
+bool isWineServiceName(const QString &name);
+
+// Reaps pid, a child of this process, whenever it ends, on a thread of its own.
+void reapInBackground(pid_t pid);
+
+// Waits, with the thread's events flowing and without polling, until every
+// process an installation left behind has ended.
+class LeftoverWait
+{
+public:
+    // before: the children this process had before the program started;
+    // program: the started program (already ended); wine: Wine's service
+    // processes and wine server are not waited for.
+    LeftoverWait(const QSet<pid_t> &before, const ProcessStat &program, bool wine);
+    // Whatever is still running is left running and reaped when it ends.
+    ~LeftoverWait();
+    LeftoverWait(const LeftoverWait &) = delete;
+    LeftoverWait &operator=(const LeftoverWait &) = delete;
+
+    // Looks for leftovers; true when there are some to wait for.
+    bool find();
+    // Runs a local event loop until none is left (true), or abandon() is
+    // called or the thread's loops are told to end (false).
+    bool wait();
+    void abandon();
+
+    // "<pid> <name>" of each leftover still awaited.
+    QStringList remaining() const;
+
+private:
+    struct Watched;
+    void scan();
+    void ended(pid_t pid);
+
+    QSet<pid_t> m_before;
+    ProcessStat m_program;
+    pid_t m_ownSession;
+    bool m_wine;
+    QSet<pid_t> m_known;                           // watched, ignored or reaped
+    QList<std::shared_ptr<Watched>> m_watched;
+    QEventLoop *m_loop = nullptr;
+    bool m_abandoned = false;
+};
+
+} // namespace ShellAndWaitLogic

@@ -1,0 +1,214 @@
+// The run-and-wait control with real Wine: real NSIS installers, made here
+// with makensis, started through the real ShellAndWait.ocx and WineWait.exe
+// in a Wine prefix of this test's own.
+#include "ControlTesting.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPluginLoader>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+static QString readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+static int run(QObject *control, const QString &line)
+{
+    int result = -12345;
+    const bool invoked = QMetaObject::invokeMethod(control, "ShellAndWait", Qt::DirectConnection,
+                                                   Q_RETURN_ARG(int, result), Q_ARG(QString, line));
+    return invoked ? result : -12345;
+}
+
+template<typename T>
+static T member(QObject *control, const char *name)
+{
+    T value{};
+    QMetaObject::invokeMethod(control, name, qReturnArg(value));
+    return value;
+}
+
+class TestShellAndWaitWine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void fullExitCodes();
+    void waitsForTheSecondInstaller();
+    void batchFileThroughCmd();
+    void thirtyTwoBitSetupIsRefused();
+
+private:
+    // Makes <name>.exe in the test folder from an NSIS script body.
+    QString makeInstaller(const QString &name, const QString &target, const QString &section);
+    QString windowsPath(const QString &path) const { return "Z:" + QString(path).replace('/', '\\'); }
+    QStringList codeFiles() const;
+
+    QPluginLoader m_loader;
+    ControlFactory *m_factory = nullptr;
+    QTemporaryDir m_prefixDir;
+    QTemporaryDir m_tmp;
+    QString m_prefix;
+    QObject *m_control = nullptr;
+};
+
+void TestShellAndWaitWine::initTestCase()
+{
+    const QString why = loadControlLibrary(m_loader, QStringLiteral(SETUPREEL_BUILD_SYSTEM_DIR "/ShellAndWait.ocx"),
+                                           QStringLiteral("Project1.ShellAndWait"), &m_factory);
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    QVERIFY2(QFile::exists(SETUPREEL_BUILD_SYSTEM_DIR "/WineWait.exe"), "WineWait.exe beside the control");
+    // Real Wine and NSIS are what this test is about: missing ones are a failure.
+    QVERIFY2(!QStandardPaths::findExecutable("wine").isEmpty(), "wine is not installed");
+    QVERIFY2(!QStandardPaths::findExecutable("makensis").isEmpty(), "makensis (nsis) is not installed");
+    QVERIFY(m_prefixDir.isValid() && m_tmp.isValid());
+
+    // A prefix of this test's own, made once: Wine's first start takes a while.
+    m_prefix = m_prefixDir.path() + "/prefix";
+    qputenv("WINEPREFIX", m_prefix.toLocal8Bit());
+    qputenv("WINEDEBUG", "-all");
+    qputenv("WINEDLLOVERRIDES", "mscoree,mshtml=");     // no Mono or Gecko questions
+    QProcess boot;
+    boot.start("wine", {"wineboot", "--init"});
+    QVERIFY(boot.waitForFinished(180000));
+    QProcess settle;
+    settle.start("wineserver", {"-w"});
+    QVERIFY(settle.waitForFinished(180000));
+    QVERIFY(QFileInfo(m_prefix + "/drive_c/windows/temp").isDir());
+
+    m_control = m_factory->create("Project1.ShellAndWait", nullptr);
+    QVERIFY(m_control);
+}
+
+void TestShellAndWaitWine::cleanupTestCase()
+{
+    delete m_control;
+    QProcess kill;
+    kill.start("wineserver", {"-k"});
+    kill.waitForFinished(30000);
+}
+
+QString TestShellAndWaitWine::makeInstaller(const QString &name, const QString &target,
+                                            const QString &section)
+{
+    const QString script = m_tmp.path() + "/" + name + ".nsi";
+    QFile f(script);
+    if (!f.open(QIODevice::WriteOnly))
+        return QString();
+    f.write(QStringLiteral("Unicode true\nTarget %1\nOutFile \"%2.exe\"\nSilentInstall silent\n"
+                           "RequestExecutionLevel user\nSection\n%3\nSectionEnd\n")
+                    .arg(target, name, section).toUtf8());
+    f.close();
+    QProcess makensis;
+    makensis.setWorkingDirectory(m_tmp.path());
+    makensis.start("makensis", {"-V1", script});
+    if (!makensis.waitForFinished(60000) || makensis.exitCode() != 0) {
+        qWarning() << makensis.readAll();
+        return QString();
+    }
+    return m_tmp.path() + "/" + name + ".exe";
+}
+
+QStringList TestShellAndWaitWine::codeFiles() const
+{
+    return QDir(m_prefix + "/drive_c/windows/temp").entryList({"setupreel-*"}, QDir::Files);
+}
+
+void TestShellAndWaitWine::fullExitCodes()
+{
+    // Linux sees these as 194, 67 and 82: the launcher reads the whole code.
+    for (const int code : {3010, 1603, 1618, 0}) {
+        const QString setup = makeInstaller(QString("exit%1").arg(code), "amd64-unicode",
+                                            QString("SetErrorLevel %1").arg(code));
+        QVERIFY(!setup.isEmpty());
+        QCOMPARE(run(m_control, setup + " /S"), 0);
+        QCOMPARE(member<int>(m_control, "ExitCode"), code);
+        QCOMPARE(member<int>(m_control, "ExitSignal"), 0);
+        QCOMPARE(member<QString>(m_control, "InstallerType"), QString("nsis"));
+        QCOMPARE(member<QString>(m_control, "Machine"), QString("x86-64"));
+        QCOMPARE(member<QString>(m_control, "StartedFile"), setup);
+        QCOMPARE(member<QStringList>(m_control, "LeftBehind"), QStringList());
+    }
+    // Each call's code file is removed once read.
+    QCOMPARE(codeFiles(), QStringList());
+}
+
+void TestShellAndWaitWine::waitsForTheSecondInstaller()
+{
+    const QString mark = m_tmp.path() + "/second.txt";
+    const QString second = makeInstaller("second", "amd64-unicode",
+                                         "Sleep 4000\nFileOpen $0 \"$EXEDIR\\second.txt\" w\n"
+                                         "FileWrite $0 \"done\"\nFileClose $0\nSetErrorLevel 5");
+    QVERIFY(!second.isEmpty());
+    // A bootstrapper: starts the real installer and exits at once.
+    const QString first = makeInstaller("first", "amd64-unicode",
+                                        "Exec '\"$EXEDIR\\second.exe\" /S'\nSetErrorLevel 0");
+    QVERIFY(!first.isEmpty());
+    const QString next = makeInstaller("next", "amd64-unicode",
+                                       "FileOpen $0 \"$EXEDIR\\next.txt\" w\n"
+                                       "FileWrite $0 \"next\"\nFileClose $0");
+    QVERIFY(!next.isEmpty());
+
+    QSignalSpy leftovers(m_control, SIGNAL(waitingForLeftovers()));
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(run(m_control, first + " /S"), 0);
+    QVERIFY2(clock.elapsed() >= 3500, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(readAll(mark), QString("done"));
+    QCOMPARE(leftovers.count(), 1);
+    QCOMPARE(member<int>(m_control, "ExitCode"), 0);     // the bootstrapper's own code
+    QCOMPARE(member<QStringList>(m_control, "LeftBehind"), QStringList());
+    // The next program starts only now.
+    QVERIFY(!QFile::exists(m_tmp.path() + "/next.txt"));
+    QCOMPARE(run(m_control, next + " /S"), 0);
+    QCOMPARE(readAll(m_tmp.path() + "/next.txt"), QString("next"));
+}
+
+void TestShellAndWaitWine::batchFileThroughCmd()
+{
+    const QString bat = m_tmp.path() + "/setup step.bat";
+    QFile f(bat);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("@echo off\r\necho %1> \"%~dp0bat-arg.txt\"\r\nexit /b 1641\r\n");
+    f.close();
+    QCOMPARE(run(m_control, bat + " hello"), 0);
+    QCOMPARE(member<int>(m_control, "ExitCode"), 1641);
+    QCOMPARE(readAll(m_tmp.path() + "/bat-arg.txt").trimmed(), QString("hello"));
+    QCOMPARE(member<QString>(m_control, "InstallerType"), QString("batch"));
+}
+
+void TestShellAndWaitWine::thirtyTwoBitSetupIsRefused()
+{
+    const QString setup = makeInstaller("setup32", "x86-unicode", "SetErrorLevel 0");
+    QVERIFY(!setup.isEmpty());
+    const bool has32BitWine = QFile::exists("/usr/lib/wine/wine")
+            || QFileInfo("/usr/lib/i386-linux-gnu/wine").isDir();
+    QElapsedTimer clock;
+    clock.start();
+    const int result = run(m_control, setup + " /S");
+    QCOMPARE(member<QString>(m_control, "Machine"), QString("x86"));
+    QCOMPARE(member<QString>(m_control, "InstallerType"), QString("nsis"));
+    if (has32BitWine) {
+        // This machine runs it: the refusal must not be taken.
+        QCOMPARE(result, 0);
+        QCOMPARE(member<int>(m_control, "ExitCode"), 0);
+        return;
+    }
+    QCOMPARE(result, 216);
+    QVERIFY(clock.elapsed() < 2000);    // refused before anything started
+    const QString text = member<QString>(m_control, "ErrorDescription");
+    QVERIFY2(text.contains(setup) && text.contains("32-bit") && text.contains("wine32:i386"),
+             qPrintable(text));
+    QCOMPARE(member<int>(m_control, "ExitCode"), -1);
+    QCOMPARE(codeFiles(), QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestShellAndWaitWine)
+#include "tst_shellandwait_wine.moc"
