@@ -9,7 +9,8 @@
 
 int main(int argc, char *argv[])
 {
-    // Before Qt takes its own options out: a restart gets exactly these.
+    // Before Qt takes its own options out and decodes the rest: a restart gets
+    // exactly these bytes.
     WinXpStyle::rememberArguments(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Setupreel"));
