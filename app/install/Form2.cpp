@@ -87,6 +87,11 @@ Form2::Form2()
 
     m_run = std::make_unique<InstallRun>(static_cast<InstallDisplay &>(*this), Program::prompts(),
                                          [this](const QString &line) { return runAndWait(line); });
+    m_run->setStopWaiting([this] { return stopWaitingOn(ShellAndWait1); });
+    // After Cancel, processes a setup left behind are not waited for: no
+    // further program starts after them.
+    if (ShellAndWait1 && ShellAndWait1->metaObject()->indexOfSignal("waitingForLeftovers()") >= 0)
+        connect(ShellAndWait1, SIGNAL(waitingForLeftovers()), this, SLOT(leftoversRemain()));
 }
 
 Form2::~Form2() = default;
@@ -121,6 +126,7 @@ void Form2::Image3_Click()
     setBackground(appPicture(QStringLiteral("\\LoadedMenu.jpg")));
     Label1->setCaption(QStringLiteral("Title of your list :    ") + load.title);
     Globals::LoadedListText = load.text;
+    m_run->setListFile(CD1 ? CD1->property("FileName").toString() : QString());
     Globals::LoadedLineCount = QString::number(load.lineCount);
     Label2->setCaption(QStringLiteral("Number of programs in the list :   ")
                        + QString::number(load.lineCount - 1));
@@ -129,6 +135,8 @@ void Form2::Image3_Click()
 void Form2::Image4_Click() { m_run->install(); }
 
 void Form2::Image5_Click() { m_run->cancel(); }
+
+void Form2::leftoversRemain() { m_run->leftoversRemain(); }
 
 void Form2::Label6_Click()
 {
@@ -187,19 +195,7 @@ void Form2::setProgressValue(int value)
         PB1->setProperty("Value", value);
 }
 
-RunError Form2::runAndWait(const QString &commandLine)
+RunResult Form2::runAndWait(const QString &commandLine)
 {
-    if (!ShellAndWait1)
-        return {429, QStringLiteral("The run-and-wait control (ShellAndWait.ocx) is not available.")};
-    int number = 0;
-    QObject *control = ShellAndWait1;
-    if (!QMetaObject::invokeMethod(control, "ShellAndWait", Qt::DirectConnection,
-                                   Q_RETURN_ARG(int, number), Q_ARG(QString, commandLine)))
-        return {438, QStringLiteral("The run-and-wait control does not support this action.")};
-    if (number == 0 || !ShellAndWait1)
-        return {};
-    QString description;
-    QMetaObject::invokeMethod(control, "ErrorDescription", Qt::DirectConnection,
-                              Q_RETURN_ARG(QString, description));
-    return {number, description};
+    return runAndWaitOn(ShellAndWait1, commandLine);
 }

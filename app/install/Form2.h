@@ -47,6 +47,9 @@ public slots:
     void Label7_Click();
     void Label8_Click();
 
+private slots:
+    void leftoversRemain();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -61,7 +64,7 @@ private:
     void setProgressMax(int max) override;
     void setProgressValue(int value) override;
 
-    RunError runAndWait(const QString &commandLine);
+    RunResult runAndWait(const QString &commandLine);
 
     std::unique_ptr<InstallRun> m_run;
 };

@@ -4,8 +4,22 @@
 #include "common/Prompts.h"
 #include "lists/ListFile.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QMetaObject>
+#include <QPointer>
+#include <QSysInfo>
+#include <QTimer>
+
 namespace {
 const QChar CR(QLatin1Char('\r'));
+
+// A program that succeeded is written to the report at once when the programs
+// since the last write took this many times as long as that write, or at least
+// ReportAlwaysAfterNs: a list of programs that end at once is not slowed down
+// by its report, a real setup always finds it written.
+constexpr qint64 ReportCostFactor = 20;
+constexpr qint64 ReportAlwaysAfterNs = 100 * 1000 * 1000;
 
 // The program line whose carriage return is the first one at or after from.
 // Cut by the list's own ListItemAt, so the run starts exactly the line the list
@@ -16,11 +30,31 @@ QString itemAt(const QString &text, qsizetype from)
     const QString item = ListFile::ListItemAt(rest, 1);
     return QString(item.constData(), item.size()); // a copy: rest is only borrowed
 }
+
+QString currentFileText(const QString &item) { return QStringLiteral("The current file :") + CR + item; }
+
+// The title line of a loaded list, without its ">".
+QString listTitle(const QString &text)
+{
+    qsizetype end = text.indexOf(CR);
+    if (end < 0)
+        end = text.size();
+    return text.mid(1, end - 1);
+}
 }
 
 InstallRun::InstallRun(InstallDisplay &display, Prompts &prompts, RunAndWait runAndWait)
     : m_display(display), m_prompts(prompts), m_runAndWait(std::move(runAndWait))
 {
+    m_clock.start();
+}
+
+InstallRun::~InstallRun() = default;
+
+void InstallRun::setRetryTiming(int intervalMs, int limitMs)
+{
+    m_retryIntervalMs = qMax(0, intervalMs);
+    m_retryLimitMs = qMax(0, limitMs);
 }
 
 void InstallRun::install()
@@ -46,8 +80,23 @@ void InstallRun::install()
         return;
     }
     m_running = true;
+    m_cancelled = false;
     // The run cuts its items from the list as it was when Install was pressed.
     const QString text = Globals::LoadedListText;
+
+    RunRecord record;
+    record.listFile = m_listFile;
+    record.title = listTitle(text);
+    record.host = QSysInfo::machineHostName();
+    record.start = QDateTime::currentDateTime();
+    record.programCount = qMax(programs, 0);
+    RunReport report(m_reportFolder);
+    report.begin(record.start);
+    m_reportText = report.textPath();
+    m_reportJson = report.jsonPath();
+    m_reportError.clear();
+    m_lastWriteAt = -1;
+    writeReport(report, record, true);
 
     m_display.setButtonsEnabled(false);
     m_display.setCancelVisible(true);
@@ -68,16 +117,11 @@ void InstallRun::install()
 
             m_display.setRemainderText(QStringLiteral("Remainder of programs installing :   ")
                                        + QString::number(remaining));
-            m_display.setCurrentFileText(QStringLiteral("The current file :") + CR + item);
+            m_display.setCurrentFileText(currentFileText(item));
 
-            const RunError error = m_runAndWait(item);
-            if (error.number != 0) {
-                m_prompts.messageBox(QString::number(error.number) + CR
-                                         + QStringLiteral("An error appears.") + CR
-                                         + QStringLiteral("Click on the button to continue.") + CR
-                                         + error.description,
-                                     QStringLiteral("Error"), MsgIcon::Exclamation);
-            }
+            record.programs << runProgram(item);
+            record.cancelled = m_cancelled;
+            writeReport(report, record, outcomeIsNews(record.programs.last().outcome.outcome));
 
             m_display.setProgressValue(++progress);
             searchPos = p1 < 0 ? text.size() : p1 + 1;
@@ -96,7 +140,84 @@ void InstallRun::install()
                                + QString::number(remaining));
     m_display.setCurrentFileText(QString());
     m_display.setProgressVisible(false);
+
+    record.cancelled = m_cancelled;
+    record.end = QDateTime::currentDateTime();
+    writeReport(report, record, true);
     m_running = false;
+    tellTheEnd(record, remaining);
+}
+
+ProgramRecord InstallRun::runProgram(const QString &item)
+{
+    ProgramRecord rec;
+    rec.line = item;
+    rec.start = QDateTime::currentDateTime();
+    QElapsedTimer busySince; // since the first "another installation is in progress"
+    while (true) {
+        const RunResult r = m_runAndWait(item);
+        if (r.number != 0) {
+            m_prompts.messageBox(QString::number(r.number) + CR
+                                     + QStringLiteral("An error appears.") + CR
+                                     + QStringLiteral("Click on the button to continue.") + CR
+                                     + r.description,
+                                 QStringLiteral("Error"), MsgIcon::Exclamation);
+        }
+        rec.end = QDateTime::currentDateTime();
+        rec.startedFile = r.startedFile;
+        rec.installerType = r.installerType.isEmpty()
+                                ? ShellAndWaitLogic::installerKindId(ShellAndWaitLogic::InstallerKind::Unknown)
+                                : r.installerType;
+        rec.machine = r.machine;
+        rec.programEnd.started = r.number == 0;
+        rec.programEnd.exitCode = r.exitCode;
+        rec.programEnd.signal = r.exitSignal;
+        rec.errorNumber = r.number;
+        rec.errorText = r.number ? r.description : QString();
+        for (const QString &left : r.leftBehind)
+            if (!rec.leftBehind.contains(left))
+                rec.leftBehind << left;
+        rec.outcome = readOutcome(installerKindFromId(rec.installerType), rec.programEnd);
+
+        if (rec.outcome.outcome != RunOutcome::InstallInProgress || m_cancelled)
+            break;
+        if (!busySince.isValid())
+            busySince.start();
+        if (busySince.elapsed() + m_retryIntervalMs > m_retryLimitMs)
+            break;
+        if (!waitBeforeRetry(item))
+            break;
+        ++rec.attempts;
+        m_display.setCurrentFileText(currentFileText(item));
+    }
+    return rec;
+}
+
+bool InstallRun::waitBeforeRetry(const QString &item)
+{
+    QElapsedTimer waited;
+    waited.start();
+    const auto show = [&] {
+        const qint64 left = qMax<qint64>(0, m_retryIntervalMs - waited.elapsed());
+        m_display.setCurrentFileText(currentFileText(item) + CR
+                                     + QStringLiteral("Another installation is in progress: trying again in %1 s")
+                                           .arg((left + 999) / 1000));
+    };
+    show();
+
+    QEventLoop loop;
+    QTimer due, tick;
+    due.setSingleShot(true);
+    due.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&due, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&tick, &QTimer::timeout, &loop, show);
+    due.start(m_retryIntervalMs);
+    tick.start(1000);
+    m_retryWait = &loop;
+    loop.exec();
+    m_retryWait = nullptr;
+    // Ended early: Cancel, or the application's loops were told to end.
+    return !m_cancelled && !due.isActive();
 }
 
 void InstallRun::cancel()
@@ -104,4 +225,115 @@ void InstallRun::cancel()
     m_display.setCancelVisible(false);
     m_display.setButtonsEnabled(true);
     Globals::InstallIndex = qint16(Globals::LoadedLineCount.toInt());
+    if (!m_running)
+        return;
+    m_cancelled = true;
+    if (m_retryWait)
+        m_retryWait->quit();
+    // Only processes an ended setup left behind are awaited: nothing further
+    // starts after them, so they are left running and the run ends now.
+    if (m_stopWaiting)
+        m_stopWaiting();
+}
+
+void InstallRun::leftoversRemain()
+{
+    if (m_running && m_cancelled && m_stopWaiting)
+        m_stopWaiting();
+}
+
+void InstallRun::writeReport(RunReport &report, const RunRecord &record, bool always)
+{
+    const qint64 since = m_clock.nsecsElapsed() - m_lastWriteAt;
+    if (!always && m_lastWriteAt >= 0 && since < ReportCostFactor * m_lastWriteCostNs && since < ReportAlwaysAfterNs)
+        return;
+    const qint64 before = m_clock.nsecsElapsed();
+    QString error;
+    m_reportError = report.write(record, &error) ? QString() : error;
+    m_lastWriteAt = m_clock.nsecsElapsed();
+    m_lastWriteCostNs = m_lastWriteAt - before;
+}
+
+void InstallRun::tellTheEnd(const RunRecord &record, int notStarted)
+{
+    QStringList lines;
+    bool failures = false;
+    for (const ProgramRecord &p : record.programs) {
+        if (!outcomeIsNews(p.outcome.outcome))
+            continue;
+        if (p.outcome.outcome != RunOutcome::RestartNeeded)
+            failures = true;
+        lines << p.line + QStringLiteral(": ") + RunReport::resultText(p);
+    }
+    // As the run has always ended: when every program succeeded, nothing is said.
+    if (lines.isEmpty())
+        return;
+    const qsizetype news = lines.size();
+    if (news > MaxNewsLines) {
+        lines.resize(MaxNewsLines);
+        lines << QStringLiteral("and %1 more").arg(news - MaxNewsLines);
+    }
+    lines.prepend(failures ? QStringLiteral("Not every program was installed:")
+                           : QStringLiteral("A restart is needed to finish installing:"));
+    if (record.cancelled && notStarted > 0)
+        lines << QStringLiteral("%1 more program(s) of the list were not started: the run was cancelled.")
+                     .arg(notStarted);
+    lines << (m_reportError.isEmpty() ? QStringLiteral("The report of this run: %1").arg(m_reportText)
+                                      : QStringLiteral("The report of this run could not be written: %1")
+                                            .arg(m_reportError));
+    m_prompts.messageBox(lines.join(CR), QStringLiteral("Installing"),
+                         failures ? MsgIcon::Exclamation : MsgIcon::Information);
+}
+
+namespace {
+// A member of the hosted control, called by name. False when the control has
+// no such member (an older ShellAndWait.ocx): what it would tell is unknown.
+template <class T>
+bool ask(QObject *control, const char *member, T &value)
+{
+    const QMetaObject *meta = control->metaObject();
+    if (meta->indexOfMethod(QMetaObject::normalizedSignature((QByteArray(member) + "()").constData())) < 0)
+        return false;
+    return QMetaObject::invokeMethod(control, member, Qt::DirectConnection,
+                                     QReturnArgument<T>(QMetaType::fromType<T>().name(), value));
+}
+}
+
+RunResult runAndWaitOn(QObject *control, const QString &commandLine)
+{
+    RunResult result;
+    if (!control) {
+        result.number = 429;
+        result.description = QStringLiteral("The run-and-wait control (ShellAndWait.ocx) is not available.");
+        return result;
+    }
+    QPointer<QObject> alive(control);
+    if (!QMetaObject::invokeMethod(control, "ShellAndWait", Qt::DirectConnection,
+                                   Q_RETURN_ARG(int, result.number), Q_ARG(QString, commandLine))) {
+        result.number = 438;
+        result.description = QStringLiteral("The run-and-wait control does not support this action.");
+        return result;
+    }
+    if (!alive) { // its window went away while the program ran
+        result.exitCode = -1;
+        return result;
+    }
+    if (result.number != 0)
+        ask(control, "ErrorDescription", result.description);
+    else if (!ask(control, "ExitCode", result.exitCode))
+        result.exitCode = -1;
+    ask(control, "ExitSignal", result.exitSignal);
+    ask(control, "StartedFile", result.startedFile);
+    ask(control, "InstallerType", result.installerType);
+    ask(control, "Machine", result.machine);
+    ask(control, "LeftBehind", result.leftBehind);
+    return result;
+}
+
+bool stopWaitingOn(QObject *control)
+{
+    bool waiting = false;
+    if (!control || !ask(control, "IsWaitingForLeftovers", waiting) || !waiting)
+        return false;
+    return QMetaObject::invokeMethod(control, "StopWaiting", Qt::DirectConnection);
 }

@@ -31,6 +31,8 @@ ReadOutcome readOutcome(InstallerKind kind, const ProgramEnd &end)
                     .arg(end.signal).arg(name ? QStringLiteral(" (SIG%1)").arg(QLatin1String(name)) : QString())};
     }
     const int code = end.exitCode;
+    if (code == -1)
+        return is(RunOutcome::Unknown, "the exit code could not be read");
     if (code == 0)
         return is(RunOutcome::Succeeded);
 
@@ -70,6 +72,18 @@ ReadOutcome readOutcome(InstallerKind kind, const ProgramEnd &end)
     return is(RunOutcome::Failed);
 }
 
+InstallerKind installerKindFromId(const QString &id)
+{
+    for (const InstallerKind kind :
+         {InstallerKind::WindowsInstaller, InstallerKind::Nsis, InstallerKind::InnoSetup, InstallerKind::WixBurn,
+          InstallerKind::InstallShield, InstallerKind::SevenZipSfx, InstallerKind::WindowsProgram,
+          InstallerKind::BatchFile, InstallerKind::ShellScript, InstallerKind::NativeProgram}) {
+        if (ShellAndWaitLogic::installerKindId(kind) == id)
+            return kind;
+    }
+    return InstallerKind::Unknown;
+}
+
 QString outcomeId(RunOutcome outcome)
 {
     switch (outcome) {
@@ -80,6 +94,7 @@ QString outcomeId(RunOutcome outcome)
     case RunOutcome::Failed: return QStringLiteral("failed");
     case RunOutcome::Crashed: return QStringLiteral("crashed");
     case RunOutcome::NotStarted: return QStringLiteral("not-started");
+    case RunOutcome::Unknown: return QStringLiteral("unknown");
     }
     return QString();
 }
@@ -94,6 +109,7 @@ QString outcomeText(RunOutcome outcome)
     case RunOutcome::Failed: return QStringLiteral("failed");
     case RunOutcome::Crashed: return QStringLiteral("crashed");
     case RunOutcome::NotStarted: return QStringLiteral("not started");
+    case RunOutcome::Unknown: return QStringLiteral("ended, result unknown");
     }
     return QString();
 }

@@ -13,12 +13,13 @@ enum class RunOutcome {
     Failed,
     Crashed,           // ended by a signal
     NotStarted,        // the run-and-wait control could not start it
+    Unknown,           // it ended, and the control could not say how
 };
 
 struct ProgramEnd
 {
     bool started = false;
-    int exitCode = 0;  // the full code (under Wine the Windows code)
+    int exitCode = 0;  // the full code (under Wine the Windows code); -1 unknown
     int signal = 0;    // non-zero: ended by this signal
 };
 
@@ -29,6 +30,9 @@ struct ReadOutcome
 };
 
 ReadOutcome readOutcome(ShellAndWaitLogic::InstallerKind kind, const ProgramEnd &end);
+
+// The kind an installerKindId names; Unknown for any other text.
+ShellAndWaitLogic::InstallerKind installerKindFromId(const QString &id);
 
 // "succeeded", "restart-needed", … for the report's JSON.
 QString outcomeId(RunOutcome outcome);

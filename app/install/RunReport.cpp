@@ -93,7 +93,7 @@ QByteArray RunReport::toJson(const RunRecord &run)
         o.insert(QStringLiteral("end"), orNull(stamp(p.end)));
         o.insert(QStringLiteral("installerType"), p.installerType);
         o.insert(QStringLiteral("machine"), orNull(p.machine));
-        const bool hasCode = p.programEnd.started && p.programEnd.signal == 0;
+        const bool hasCode = p.programEnd.started && p.programEnd.signal == 0 && p.programEnd.exitCode != -1;
         o.insert(QStringLiteral("exitCode"), hasCode ? QJsonValue(p.programEnd.exitCode) : QJsonValue());
         o.insert(QStringLiteral("signal"), p.programEnd.signal ? QJsonValue(p.programEnd.signal) : QJsonValue());
         o.insert(QStringLiteral("outcome"), outcomeId(p.outcome.outcome));
@@ -136,6 +136,18 @@ QByteArray RunReport::toJson(const RunRecord &run)
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
+QString RunReport::resultText(const ProgramRecord &p)
+{
+    QString result = outcomeText(p.outcome.outcome);
+    if (p.programEnd.started && p.programEnd.signal == 0 && p.programEnd.exitCode != -1)
+        result += QStringLiteral(" (exit code %1)").arg(p.programEnd.exitCode);
+    if (!p.outcome.meaning.isEmpty())
+        result += QLatin1String(": ") + p.outcome.meaning;
+    if (p.errorNumber)
+        result += QStringLiteral(": error %1, %2").arg(p.errorNumber).arg(p.errorText);
+    return result;
+}
+
 QString RunReport::toText(const RunRecord &run)
 {
     QString t;
@@ -156,14 +168,7 @@ QString RunReport::toText(const RunRecord &run)
         t += QStringLiteral("  type:     %1%2\n").arg(p.installerType,
                                                      p.machine.isEmpty() ? QString() : QLatin1String(", ") + p.machine);
         t += QStringLiteral("  time:     %1 .. %2\n").arg(stamp(p.start), stamp(p.end));
-        QString result = outcomeText(p.outcome.outcome);
-        if (p.programEnd.started && p.programEnd.signal == 0)
-            result += QStringLiteral(" (exit code %1)").arg(p.programEnd.exitCode);
-        if (!p.outcome.meaning.isEmpty())
-            result += QLatin1String(": ") + p.outcome.meaning;
-        if (p.errorNumber)
-            result += QStringLiteral(": error %1, %2").arg(p.errorNumber).arg(p.errorText);
-        t += QStringLiteral("  outcome:  %1\n").arg(result);
+        t += QStringLiteral("  outcome:  %1\n").arg(resultText(p));
         if (p.attempts > 1)
             t += QStringLiteral("  attempts: %1\n").arg(p.attempts);
         for (const QString &left : p.leftBehind)

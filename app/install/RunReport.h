@@ -59,6 +59,8 @@ public:
 
     static QByteArray toJson(const RunRecord &run);
     static QString toText(const RunRecord &run);
+    // How a program ended, for people: "failed (exit code 1603): a fatal error …".
+    static QString resultText(const ProgramRecord &program);
 
     static constexpr int KeptRuns = 100;
 

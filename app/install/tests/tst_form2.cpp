@@ -12,11 +12,22 @@
 #include "ui/Windows.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonArray>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
 #include <QtTest>
+
+// What the window shows when a box comes up during a run.
+struct Seen
+{
+    QString mode;
+    bool barVisible = true;
+    bool installEnabled = false;
+};
 
 class TestForm2 : public QObject
 {
@@ -78,6 +89,11 @@ private slots:
         QVERIFY(m_dir.isValid());
         Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
         Program::setEndHandler([this] { ++m_ended; });
+        // The runs' reports, and what the demo setups install, stay in here.
+        qputenv("XDG_STATE_HOME", m_dir.filePath(QStringLiteral("state")).toUtf8());
+        qputenv("SETUPREEL_DEMO_DIR", m_dir.filePath(QStringLiteral("demo")).toUtf8());
+        qputenv("WINEPREFIX", QByteArrayLiteral(SETUPREEL_TEST_WINEPREFIX));
+        qputenv("WINEDEBUG", "-all");
     }
 
     void init()
@@ -362,6 +378,94 @@ private slots:
         // Exactly the list's lines were started, and shown as the current file.
         QCOMPARE(readText(log), ListFile::ListItemAt(text, 1) + "|\n" + b + "|/S\n");
         QCOMPARE(shown.first(), QStringLiteral("The current file :\r") + ListFile::ListItemAt(text, 1));
+    }
+
+    void theRunEndsBySayingWhatWentWrong()
+    {
+        const QString log = m_dir.filePath(QStringLiteral("outcomes.log"));
+        QFile::remove(log);
+        const QString ok = makeSetup(QStringLiteral("fine.sh"), log, 0.1);
+        const QString fail = writeFile(QStringLiteral("fails.sh"), "#!/bin/sh\nexit 3\n", true);
+        const QString missing = m_dir.filePath(QStringLiteral("gone-setup.sh"));
+        const QString list = writeFile(QStringLiteral("outcomes.SR"),
+                                       ">Outcomes\r\n" + ok.toUtf8() + "\r\n" + fail.toUtf8() + " /S\r\n"
+                                           + missing.toUtf8() + "\r\n");
+        Form2 *w = Windows::show<Form2>();
+        m_prompts->files.enqueue(list);
+        QTest::mouseClick(w->Image3, Qt::LeftButton);
+        QList<Seen> seen;
+        m_prompts->onMessage = [&](const ScriptedPrompts::Box &) {
+            seen << Seen{w->Label5->caption(), w->PB1->isVisible(), w->Image4->isEnabled()};
+        };
+        QTest::mouseClick(w->Image4, Qt::LeftButton);
+
+        QCOMPARE(m_prompts->boxes.size(), 2);
+        // The missing program's four-line box, during the run.
+        QCOMPARE(m_prompts->boxes[0].title, QStringLiteral("Error"));
+        QCOMPARE(m_prompts->boxes[0].text.split(QLatin1Char('\r')).size(), 4);
+        QCOMPARE(seen[0].mode, QStringLiteral("The program mode   :   Installing your programs"));
+        // The summary, once the run has ended.
+        const ScriptedPrompts::Box &end = m_prompts->boxes[1];
+        QCOMPARE(end.title, QStringLiteral("Installing"));
+        QCOMPARE(end.icon, MsgIcon::Exclamation);
+        QCOMPARE(seen[1].mode, QStringLiteral("The program mode   :   Installing finished"));
+        QVERIFY(!seen[1].barVisible);
+        QVERIFY(seen[1].installEnabled);
+        const QStringList lines = end.text.split(QLatin1Char('\r'));
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines[1], fail + QStringLiteral(" /S: failed (exit code 3)"));
+        QVERIFY2(lines[2].startsWith(missing + QStringLiteral(": not started: error 53, ")), qPrintable(lines[2]));
+        const QString prefix = QStringLiteral("The report of this run: ");
+        QVERIFY(lines[3].startsWith(prefix));
+        const QString textReport = lines[3].mid(prefix.size());
+        QVERIFY2(textReport.startsWith(m_dir.filePath(QStringLiteral("state/setupreel/runs/"))), qPrintable(textReport));
+        QVERIFY(QFile::exists(textReport));
+
+        QFile json(w->installRun().reportJsonPath());
+        QVERIFY(json.open(QIODevice::ReadOnly));
+        const QJsonObject report = QJsonDocument::fromJson(json.readAll()).object();
+        QCOMPARE(report.value(QLatin1String("listFile")).toString(), list);
+        QCOMPARE(report.value(QLatin1String("title")).toString(), QStringLiteral("Outcomes"));
+        const QJsonArray programs = report.value(QLatin1String("programs")).toArray();
+        QCOMPARE(programs.size(), 3);
+        QCOMPARE(programs[0][QLatin1String("outcome")].toString(), QStringLiteral("succeeded"));
+        QCOMPARE(programs[1][QLatin1String("exitCode")].toInt(), 3);
+        QCOMPARE(programs[2][QLatin1String("outcome")].toString(), QStringLiteral("not-started"));
+        QCOMPARE(programs[2][QLatin1String("errorNumber")].toInt(), 53);
+    }
+
+    void theResultsDemoListEndsWithItsSummary()
+    {
+        const QString list = QStringLiteral(SETUPREEL_BUILD_APP_DIR "/examples/Demo-Results.SR");
+        QVERIFY2(QFile::exists(list), "the build writes the second demo list");
+        Form2 *w = Windows::show<Form2>();
+        m_prompts->files.enqueue(list);
+        QTest::mouseClick(w->Image3, Qt::LeftButton);
+        QVERIFY(m_prompts->boxes.isEmpty());
+        const QString text = Globals::LoadedListText;
+        const int programs = Globals::LoadedLineCount.toInt() - 1;
+        QVERIFY(programs == 2 || programs == 3);
+        QTest::mouseClick(w->Image4, Qt::LeftButton);
+
+        QCOMPARE(m_prompts->boxes.size(), 1);
+        const ScriptedPrompts::Box &end = m_prompts->boxes[0];
+        QCOMPARE(end.title, QStringLiteral("Installing"));
+        QCOMPARE(end.icon, MsgIcon::Exclamation);
+        const QStringList lines = end.text.split(QLatin1Char('\r'));
+        QCOMPARE(lines[1], ListFile::ListItemAt(text, 2) + QStringLiteral(": failed (exit code 1)"));
+        if (programs == 3) {
+            // The Windows setup that asks for a restart, under Wine.
+            const QString windows = ListFile::ListItemAt(text, 3);
+            QVERIFY(windows.endsWith(QLatin1String("restart-needed-setup.exe /S")));
+            if (w->ShellAndWait1->metaObject()->indexOfMethod("InstallerType()") >= 0)
+                QVERIFY2(lines[2].startsWith(windows + QStringLiteral(": succeeded, restart needed (exit code 3010)")),
+                         qPrintable(lines[2]));
+            else
+                qWarning("this ShellAndWait.ocx reads no installer type: %s", qPrintable(lines[2]));
+        } else {
+            qWarning("makensis was not found at build time: the demo list has no Windows setup");
+        }
+        QVERIFY(lines.last().startsWith(QLatin1String("The report of this run: ")));
     }
 
     void keyboardAndFrame()
