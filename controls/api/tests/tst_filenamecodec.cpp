@@ -32,7 +32,7 @@ private slots:
         const QByteArray bytes("caf\xc3\xa9");
         QCOMPARE(decodeFileName(bytes), QStringLiteral("caf\u00e9"));
         QVERIFY(!hasEscapedBytes(decodeFileName(bytes)));
-        QCOMPARE(decodeFileName("caf\xe9"), QString(u"caf") + QChar(char16_t(0xDCE9)));
+        QCOMPARE(decodeFileName("caf\xe9"), QStringLiteral("caf") + QChar(char16_t(0xDCE9)));
         QVERIFY(hasEscapedBytes(decodeFileName("caf\xe9")));
     }
 
