@@ -10,7 +10,6 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
@@ -123,7 +122,7 @@ void Additem::Form_Load()
     Image1->setPixmap(picture);
     Image2->setPixmap(picture);
     File1->setPath(Dir1->path());
-    Dir1->setPath(Browsing::currentFolderOf(Drive1->drive(), Drive1->roots(), QDir::currentPath()));
+    Dir1->setPath(Browsing::currentFolderOf(Drive1->drive(), Drive1->roots(), Browsing::currentFolder()));
 }
 
 void Additem::placeWindow(int topTwips, int heightTwips)

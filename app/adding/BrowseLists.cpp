@@ -6,7 +6,6 @@
 #include "ui/Program.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QStyle>
@@ -25,7 +24,7 @@ DriveListBox::DriveListBox(QWidget *parent)
 {
     for (const QString &root : m_roots)
         addItem(QDir::toNativeSeparators(root), root);
-    const QString current = Browsing::driveOf(QDir::currentPath(), m_roots);
+    const QString current = Browsing::driveOf(Browsing::currentFolder(), m_roots);
     setCurrentIndex(current.isEmpty() ? (m_roots.isEmpty() ? -1 : 0) : m_roots.indexOf(current));
     connect(this, &QComboBox::currentIndexChanged, this, &DriveListBox::Change);
 }
@@ -51,7 +50,7 @@ FolderListBox::FolderListBox(const QStringList &driveRoots, QWidget *parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item) { open(item); });
 
-    const QString cwd = QDir::currentPath();
+    const QString cwd = Browsing::currentFolder();
     const QString drive = Browsing::driveOf(cwd, m_roots);
     if (!drive.isEmpty() || m_roots.isEmpty())
         m_path = Browsing::cleanFolder(cwd);
@@ -63,7 +62,7 @@ FolderListBox::FolderListBox(const QStringList &driveRoots, QWidget *parent)
 bool FolderListBox::setPath(const QString &folder)
 {
     const QString clean = Browsing::cleanFolder(folder);
-    if (clean.isEmpty() || !QFileInfo(clean).isDir()) {
+    if (clean.isEmpty() || !Browsing::isFolder(clean)) {
         refresh();
         return false;
     }
@@ -161,7 +160,7 @@ void followDrive(DriveListBox *drives, FolderListBox *folders, const QString &ti
 {
     const QString root = drives->drive();
     if (FileSystemObject::instance().isDriveReady(root)) {
-        folders->setPath(Browsing::currentFolderOf(root, drives->roots(), QDir::currentPath()));
+        folders->setPath(Browsing::currentFolderOf(root, drives->roots(), Browsing::currentFolder()));
         return;
     }
     Program::prompts().messageBox(QStringLiteral("Drive not ready"), title, MsgIcon::Critical);

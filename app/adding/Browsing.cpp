@@ -1,26 +1,21 @@
 #include "adding/Browsing.h"
 
+#include "FileNameCodec.h"
+#include "PatternMatch.h"
+
 #include <QDir>
-#include <QFileInfo>
-#include <QRegularExpression>
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
-QRegularExpression wildcard(const QString &part)
-{
-    QString re;
-    for (const QChar c : part) {
-        if (c == QLatin1Char('*'))
-            re += QLatin1String(".*");
-        else if (c == QLatin1Char('?'))
-            re += QLatin1Char('.');
-        else
-            re += QRegularExpression::escape(QString(c));
-    }
-    return QRegularExpression(QRegularExpression::anchoredPattern(re),
-                              QRegularExpression::CaseInsensitiveOption);
-}
-
-// The parts of a pattern, each compiled once for a whole folder.
+// The parts of a pattern, each prepared once for a whole folder. Names are
+// matched by their bytes, with the search control's own matcher, so a name
+// that is not valid UTF-8 is matched like any other.
 class Matcher
 {
 public:
@@ -30,34 +25,60 @@ public:
             const QString trimmed = part.trimmed();
             if (trimmed.isEmpty())
                 continue;
-            m_full << wildcard(trimmed);
+            m_full.emplace_back(trimmed);
             // "name.*" also takes "name": an empty extension is still an extension.
             if (trimmed.endsWith(QLatin1String(".*")))
-                m_bare << wildcard(trimmed.chopped(2));
+                m_bare.emplace_back(trimmed.chopped(2));
         }
     }
 
     bool matches(const QString &fileName) const
     {
-        if (m_full.isEmpty())
+        if (m_full.empty())
             return true;
-        for (const QRegularExpression &re : m_full) {
-            if (re.match(fileName).hasMatch())
+        const QByteArray name = FileNameCodec::encodeFileName(fileName);
+        for (const PatternMatch &part : m_full) {
+            if (part.matches(name.constData(), size_t(name.size())))
                 return true;
         }
-        if (fileName.contains(QLatin1Char('.')))
+        if (name.contains('.'))
             return false;
-        for (const QRegularExpression &re : m_bare) {
-            if (re.match(fileName).hasMatch())
+        for (const PatternMatch &part : m_bare) {
+            if (part.matches(name.constData(), size_t(name.size())))
                 return true;
         }
         return false;
     }
 
 private:
-    QList<QRegularExpression> m_full;
-    QList<QRegularExpression> m_bare;
+    std::vector<PatternMatch> m_full;
+    std::vector<PatternMatch> m_bare;
 };
+
+// The visible entries of a folder of one kind, links followed, sorted by name
+// without regard to case. Read as bytes: a name that is not valid UTF-8 comes
+// back in the form that gives its bytes again, so it can still be opened.
+QStringList visibleEntries(const QString &folder, mode_t kind)
+{
+    QStringList names;
+    DIR *dir = ::opendir(FileNameCodec::encodeFileName(folder).constData());
+    if (!dir)
+        return names;
+    const int fd = ::dirfd(dir);
+    while (const dirent *e = ::readdir(dir)) {
+        if (e->d_name[0] == '.') // hidden, and "." and ".."
+            continue;
+        struct stat st;
+        if (::fstatat(fd, e->d_name, &st, 0) == 0 && (st.st_mode & S_IFMT) == kind)
+            names << FileNameCodec::decodeFileName(QByteArray(e->d_name));
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    return names;
+}
 
 bool isInside(const QString &path, const QString &root)
 {
@@ -81,7 +102,7 @@ QStringList matchingFiles(const QString &folder, const QString &pattern)
         return {};
     const Matcher matcher(pattern);
     QStringList result;
-    for (const QString &name : QDir(folder).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase)) {
+    for (const QString &name : visibleEntries(folder, S_IFREG)) {
         if (matcher.matches(name))
             result << name;
     }
@@ -97,7 +118,27 @@ QString cleanFolder(const QString &folder)
 {
     if (folder.isEmpty())
         return folder;
-    return QDir::cleanPath(QDir(folder).absolutePath());
+    if (QDir::isAbsolutePath(folder))
+        return QDir::cleanPath(folder);
+    return QDir::cleanPath(currentFolder() + QLatin1Char('/') + folder);
+}
+
+QString currentFolder()
+{
+    QByteArray bytes(4096, '\0');
+    while (!::getcwd(bytes.data(), size_t(bytes.size()))) {
+        if (errno != ERANGE)
+            return QDir::currentPath();
+        bytes.resize(bytes.size() * 2);
+    }
+    return FileNameCodec::decodeFileName(QByteArray(bytes.constData()));
+}
+
+bool isFolder(const QString &path)
+{
+    struct stat st;
+    return !path.isEmpty() && ::stat(FileNameCodec::encodeFileName(path).constData(), &st) == 0
+           && S_ISDIR(st.st_mode);
 }
 
 QString driveOf(const QString &path, const QStringList &roots)
@@ -150,8 +191,7 @@ QList<FolderEntry> folderEntries(const QString &folder, const QString &driveRoot
     }
 
     const int depth = entries.size();
-    const QDir dir(current);
-    for (const QString &name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase)) {
+    for (const QString &name : visibleEntries(current, S_IFDIR)) {
         FolderEntry sub;
         sub.path = current.endsWith(QLatin1Char('/')) ? current + name : current + QLatin1Char('/') + name;
         sub.name = name;

@@ -15,7 +15,7 @@ bool matchesPattern(const QString &fileName, const QString &pattern);
 
 // The files (not folders) of a folder that match the pattern, sorted by name
 // without regard to case. Hidden files are left out, as the platform's file
-// lists leave them out.
+// lists leave them out; names that are not valid UTF-8 are not.
 QStringList matchingFiles(const QString &folder, const QString &pattern);
 
 // A folder and a name joined with the native separator; a folder that already
@@ -45,5 +45,10 @@ QList<FolderEntry> folderEntries(const QString &folder, const QString &driveRoot
 // A folder path in the form the folder list reports it: absolute, clean,
 // without a trailing separator except for the root.
 QString cleanFolder(const QString &folder);
+
+// Paths here are texts in the form of FileNameCodec: a name that is not valid
+// UTF-8 keeps its bytes. QDir and QFileInfo would lose them.
+QString currentFolder(); // the program's current folder
+bool isFolder(const QString &path);
 
 }

@@ -1,10 +1,13 @@
 #include "common/FileSystemObject.h"
 
+#include "FileNameCodec.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
 #include <QStorageInfo>
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace {
 FileSystemObject *g_instance = nullptr;
@@ -63,10 +66,11 @@ bool FileSystemObject::isDriveReady(const QString &root) const
 
 std::optional<qint64> FileSystemObject::fileSize(const QString &path) const
 {
-    const QFileInfo info(path);
-    if (!info.isFile())
+    // By its bytes: QFileInfo cannot open a name that is not valid UTF-8.
+    struct stat st;
+    if (path.isEmpty() || ::stat(FileNameCodec::encodeFileName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
-    return info.size();
+    return qint64(st.st_size);
 }
 
 FileSystemObject &FileSystemObject::instance()

@@ -2,6 +2,7 @@
 // A small machine for the adding windows: drives A and C are folders of a
 // temporary tree, drive B has no medium. The program's current folder is
 // A/Setups.
+#include "FileNameCodec.h"
 #include "common/FileSystemObject.h"
 
 #include <QAbstractItemView>
@@ -13,6 +14,11 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
+#include <cerrno>
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class FakeDrives : public FileSystemObject
 {
@@ -26,6 +32,17 @@ public:
         return roots.contains(root) && !withoutMedium.contains(root) && QFileInfo(root).isDir();
     }
 };
+
+// Removes a tree by its bytes: QTemporaryDir cannot remove names that are not
+// valid UTF-8.
+inline void removeTree(const QString &root)
+{
+    ::nftw(QFile::encodeName(root).constData(),
+           [](const char *path, const struct stat *, int type, FTW *) {
+               return type == FTW_DP ? ::rmdir(path) : ::unlink(path);
+           },
+           16, FTW_DEPTH | FTW_PHYS);
+}
 
 class AddingTree
 {
@@ -53,6 +70,8 @@ public:
         QDir().mkpath(B);
     }
 
+    ~AddingTree() { removeTree(dir.path()); }
+
     static void file(const QString &path, qint64 bytes)
     {
         QDir().mkpath(QFileInfo(path).path());
@@ -60,6 +79,32 @@ public:
         if (!f.open(QIODevice::WriteOnly))
             qFatal("cannot write %s", qPrintable(path));
         f.resize(bytes);
+    }
+
+    // A folder and files whose names are Latin-1 bytes, as archives made on
+    // Windows leave them: under/Caf\xe9 with r\xe9sum\xe9.exe (512 bytes) and the
+    // subfolder Deeper\xff holding inner.exe. Gives the folder as the lists show it.
+    static QString latin1Folder(const QString &under)
+    {
+        const QByteArray cafe = FileNameCodec::encodeFileName(under) + "/Caf\xe9";
+        for (const QByteArray &folder : {cafe, cafe + "/Deeper\xff"}) {
+            if (::mkdir(folder.constData(), 0755) != 0 && errno != EEXIST)
+                qFatal("cannot make %s", folder.constData());
+        }
+        for (const QByteArray &file : {cafe + "/r\xe9sum\xe9.exe", cafe + "/Deeper\xff/inner.exe"}) {
+            const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd < 0 || ::ftruncate(fd, 512) != 0)
+                qFatal("cannot write %s", file.constData());
+            ::close(fd);
+        }
+        return FileNameCodec::decodeFileName(cafe);
+    }
+
+    // Whether a row or path names an existing regular file, by its bytes.
+    static bool namesAFile(const QString &path)
+    {
+        struct stat st;
+        return ::stat(FileNameCodec::encodeFileName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
     }
 
     void install(FakeDrives &drives) const

@@ -1,5 +1,6 @@
 // The adding windows' logic without a window: file sizes as shown, patterns,
 // drives and the folder list's rows, and the real file-system object.
+#include "FileNameCodec.h"
 #include "adding/Browsing.h"
 #include "adding/FileInfoText.h"
 #include "common/FileSystemObject.h"
@@ -8,6 +9,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fcntl.h>
+#include <unistd.h>
 
 class TestAddingLogic : public QObject
 {
@@ -97,6 +100,10 @@ private slots:
         QTest::newRow("dot is a dot") << "setupxexe" << "setup.exe" << false;
         QTest::newRow("empty pattern takes all") << "anything" << "" << true;
         QTest::newRow("only separators take all") << "anything" << ";" << true;
+        const QString latin1 = FileNameCodec::decodeFileName("r\xe9sum\xe9.EXE");
+        QTest::newRow("a name that is not UTF-8") << latin1 << setups << true;
+        QTest::newRow("its bytes are one letter each") << latin1 << "r?sum?.*" << true;
+        QTest::newRow("and not two") << latin1 << "r??sum?.*" << false;
     }
 
     void patterns()
@@ -208,6 +215,12 @@ private slots:
         QCOMPARE(fso.fileSize(makeFile(QStringLiteral("sized.bin"), 1234)), std::optional<qint64>(1234));
         QCOMPARE(fso.fileSize(makeFile(QStringLiteral("empty.bin"))), std::optional<qint64>(0));
         QCOMPARE(fso.fileSize(plain), std::optional<qint64>());
+        const QByteArray latin1 = QFile::encodeName(m_dir.filePath(QStringLiteral("caf"))) + "\xe9.exe";
+        const int fd = ::open(latin1.constData(), O_WRONLY | O_CREAT, 0644);
+        QVERIFY(fd >= 0 && ::ftruncate(fd, 77) == 0);
+        ::close(fd);
+        QCOMPARE(fso.fileSize(FileNameCodec::decodeFileName(latin1)), std::optional<qint64>(77));
+        QVERIFY(::unlink(latin1.constData()) == 0);
         QCOMPARE(fso.fileSize(m_dir.filePath(QStringLiteral("missing.bin"))), std::optional<qint64>());
     }
 

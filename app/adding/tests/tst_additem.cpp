@@ -331,6 +331,32 @@ private slots:
         QCOMPARE(fresh->Text1->text(), QString());
     }
 
+    void namesThatAreNotUtf8()
+    {
+        // The program started in a folder whose name is Latin-1 bytes.
+        const QString folder = AddingTree::latin1Folder(m_tree.A);
+        const QString resume = FileNameCodec::decodeFileName("r\xe9sum\xe9.exe");
+        QCOMPARE(::chdir(FileNameCodec::encodeFileName(folder).constData()), 0);
+        Additem *w = open();
+        QDir::setCurrent(m_tree.Setups);
+        QCOMPARE(w->Drive1->drive(), m_tree.A);
+        QCOMPARE(w->Dir1->path(), folder);
+        QCOMPARE(w->Dir1->currentItem()->text(0), FileNameCodec::decodeFileName("Caf\xe9"));
+        QCOMPARE(texts(w->File1), QStringList{resume});
+
+        clickFile(w, resume);
+        QCOMPARE(w->Label2->caption(), "File name :\r" + resume + "\rSize : 0" + QLocale::system().decimalPoint() + "5  KB");
+        doubleClickFile(w, resume);
+        doubleClickFolder(w->Dir1, FileNameCodec::decodeFileName("Deeper\xff"));
+        QCOMPARE(texts(w->File1), QStringList{"inner.exe"});
+        doubleClickFile(w, QStringLiteral("inner.exe"));
+        const QStringList rows = m_editor->ListB->rows();
+        QCOMPARE(rows, QStringList({folder + "/" + resume, folder + FileNameCodec::decodeFileName("/Deeper\xff/inner.exe")}));
+        for (const QString &row : rows)
+            QVERIFY2(AddingTree::namesAFile(row), qPrintable(row)); // the run starts that very file
+        QVERIFY(m_prompts->boxes.isEmpty());
+    }
+
     void missingPictureIsPassedOver()
     {
         QTemporaryDir empty;

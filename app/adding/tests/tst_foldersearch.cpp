@@ -1,5 +1,6 @@
 // The editor's folder search driven as a user would, through the real
 // Quarrydex.ocx hosted on the search options window.
+#include "AddingFixture.h"
 #include "ScriptedPrompts.h"
 #include "adding/Form5.h"
 #include "common/Folders.h"
@@ -15,6 +16,11 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class TestFolderSearch : public QObject
 {
@@ -53,6 +59,7 @@ private slots:
     }
 
     void cleanup() { Windows::unloadAll(); }
+    void cleanupTestCase() { removeTree(m_dir.path()); }
 
     void searchesAppendReplaceAndCancel()
     {
@@ -100,6 +107,54 @@ private slots:
         f->close();
         QVERIFY(w->isEnabled());
         QCOMPARE(w->ListB->ListCount(), 2);
+        QVERIFY(m_prompts.boxes.isEmpty());
+    }
+
+    void namesThatAreNotUtf8AndLinksThatLeadNowhere()
+    {
+        // Latin-1 names from an archive made on Windows, and links that
+        // cannot be followed beside them: all found, each row the very file.
+        const QByteArray top = QFile::encodeName(m_dir.filePath("Mixed"));
+        const QByteArray cafe = top + "/caf\xe9";
+        for (const QByteArray &folder : {top, cafe, cafe + "/sub\xff"})
+            QCOMPARE(::mkdir(folder.constData(), 0755), 0);
+        for (const QByteArray &file : {top + "/a.exe", cafe + "/r\xe9sum\xe9.exe", cafe + "/sub\xff/d.exe"}) {
+            const int fd = ::open(file.constData(), O_WRONLY | O_CREAT, 0644);
+            QVERIFY(fd >= 0);
+            ::close(fd);
+        }
+        QCOMPARE(::symlink("self.exe", (top + "/self.exe").constData()), 0);
+        QCOMPARE(::symlink("a.exe/x", (cafe + "/through.exe").constData()), 0);
+
+        Form1 *w = Windows::show<Form1>();
+        QTest::mouseDClick(w->Text1, Qt::LeftButton); // empties the box
+        QTest::keyClicks(w->Text1, QFile::decodeName(top));
+        QTest::mouseDClick(w->Text2, Qt::LeftButton);
+        QTest::keyClicks(w->Text2, QStringLiteral("*.exe"));
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        using FileNameCodec::decodeFileName;
+        QCOMPARE(w->ListB->rows(), QStringList({decodeFileName(top + "/a.exe"), decodeFileName(top + "/self.exe"),
+                                                decodeFileName(cafe + "/r\xe9sum\xe9.exe"),
+                                                decodeFileName(cafe + "/through.exe"),
+                                                decodeFileName(cafe + "/sub\xff/d.exe")}));
+        for (const QString &row : {w->ListB->List(0), w->ListB->List(2), w->ListB->List(4)}) {
+            struct stat st;
+            QVERIFY2(::stat(FileNameCodec::encodeFileName(row).constData(), &st) == 0, qPrintable(row));
+        }
+
+        // A row's folder pasted into the path box is searched by its bytes.
+        QGuiApplication::clipboard()->setText(decodeFileName(cafe));
+        QTest::mouseDClick(w->Text1, Qt::LeftButton);
+        QTest::keyClick(w->Text1, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(w->Text1->text(), decodeFileName(cafe));
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        Form5 *f = Windows::find<Form5>();
+        QVERIFY(f->isVisible());
+        f->Option2->click();
+        QTest::mouseClick(f->Command1, Qt::LeftButton);
+        QCOMPARE(w->ListB->rows(), QStringList({decodeFileName(cafe + "/r\xe9sum\xe9.exe"),
+                                                decodeFileName(cafe + "/through.exe"),
+                                                decodeFileName(cafe + "/sub\xff/d.exe")}));
         QVERIFY(m_prompts.boxes.isEmpty());
     }
 

@@ -159,6 +159,24 @@ private slots:
         QCOMPARE(m_editor->Text1->text(), m_tree.C);
     }
 
+    void folderNamedInLatin1IsSearched()
+    {
+        // Chosen by its name as the list shows it, searched by its bytes.
+        const QString folder = AddingTree::latin1Folder(m_tree.A);
+        Form3 *w = open();
+        doubleClickFolder(w, QDir::toNativeSeparators(m_tree.A));
+        doubleClickFolder(w, FileNameCodec::decodeFileName("Caf\xe9"));
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QCOMPARE(m_editor->Text1->text(), folder);
+        m_editor->Text2->setText(QStringLiteral("*.exe"));
+        QTest::mouseClick(m_editor->Command1, Qt::LeftButton); // "Search"
+        const QStringList rows = m_editor->ListB->rows();
+        QCOMPARE(rows.size(), 2);
+        for (const QString &row : rows)
+            QVERIFY2(AddingTree::namesAFile(row), qPrintable(row));
+        QVERIFY(m_prompts->boxes.isEmpty());
+    }
+
     void closingUnloads()
     {
         QPointer<Form3> w = open();
