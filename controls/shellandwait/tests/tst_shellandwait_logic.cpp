@@ -90,6 +90,7 @@ private slots:
     void machineTheWineCannotRun();
     void rootDriveAndThirtyTwoBitWine();
     void processStatAndNames();
+    void leftoverWaitIsIdleAndReaps();
 
 private:
     void methods()
@@ -571,6 +572,43 @@ void TestShellAndWaitLogic::processStatAndNames()
         listed = listed || c.pid == pid;
     QVERIFY(listed);
     QVERIFY(!isWineServiceProcess(pid));
+}
+
+void TestShellAndWaitLogic::leftoverWaitIsIdleAndReaps()
+{
+    QVERIFY(becomeSubreaper());
+    QTemporaryDir tmp;
+    const QString pidFile = tmp.path() + "/pid";
+    QSet<pid_t> before;
+    for (const ProcessStat &c : childrenOfThisProcess())
+        before.insert(c.pid);
+    pid_t pid = 0;
+    // Two generations left behind: the grandchild comes to us only when its parent ends.
+    QCOMPARE(spawnPlan(shellPlan("sh -c 'sleep 0.8 & echo $! > \"" + pidFile + "\"; sleep 0.3' & exit 0"), &pid), 0);
+    ProcessStat program;
+    QVERIFY(readProcessStat(pid, &program));
+    ChildWait wait(pid);
+    QVERIFY(wait.wait());
+
+    const double cpuBefore = cpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    LeftoverWait leftovers(before, program, false);
+    QVERIFY(leftovers.find());
+    QCOMPARE(leftovers.remaining().size(), 1);
+    QVERIFY(leftovers.wait());
+    QVERIFY2(clock.elapsed() >= 600, qPrintable(QString::number(clock.elapsed())));
+    const double used = cpuSeconds() - cpuBefore;
+    QVERIFY2(used < 0.1, qPrintable(QString("waiting used %1 s of processor time").arg(used)));
+    QVERIFY(leftovers.remaining().isEmpty());
+    QFile f(pidFile);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const pid_t last = pid_t(f.readAll().trimmed().toInt());
+    QVERIFY(last > 0);
+    QVERIFY(isGone(last));      // reaped, no zombie
+    // Nothing of it is found a second time.
+    LeftoverWait again(before, program, false);
+    QVERIFY(!again.find());
 }
 
 QTEST_GUILESS_MAIN(TestShellAndWaitLogic)

@@ -2,6 +2,7 @@
 // with makensis, started through the real ShellAndWait.ocx and WineWait.exe
 // in a Wine prefix of this test's own.
 #include "ControlTesting.h"
+#include "ProcessTree.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -29,7 +30,7 @@ template<typename T>
 static T member(QObject *control, const char *name)
 {
     T value{};
-    QMetaObject::invokeMethod(control, name, qReturnArg(value));
+    QMetaObject::invokeMethod(control, name, QReturnArgument<T>(QMetaType::fromType<T>().name(), value));
     return value;
 }
 
@@ -129,6 +130,12 @@ void TestShellAndWaitWine::fullExitCodes()
                                             QString("SetErrorLevel %1").arg(code));
         QVERIFY(!setup.isEmpty());
         QCOMPARE(run(m_control, setup + " /S"), 0);
+        // Returned while Wine's own processes (its server, its services) run on.
+        QStringList wines;
+        for (const ShellAndWaitLogic::ProcessStat &child : ShellAndWaitLogic::childrenOfThisProcess())
+            if (child.state != 'Z' && ShellAndWaitLogic::isWineServiceProcess(child.pid))
+                wines << ShellAndWaitLogic::processName(child.pid);
+        QVERIFY2(wines.contains("wineserver64") || wines.contains("wineserver"), qPrintable(wines.join(' ')));
         QCOMPARE(member<int>(m_control, "ExitCode"), code);
         QCOMPARE(member<int>(m_control, "ExitSignal"), 0);
         QCOMPARE(member<QString>(m_control, "InstallerType"), QString("nsis"));
