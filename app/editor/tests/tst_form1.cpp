@@ -123,8 +123,12 @@ class TestForm1 : public QObject
     static bool tabIntoList(Form1 *w)
     {
         QTest::mouseClick(w->Text1, Qt::LeftButton);
-        for (int i = 0; i < 40 && !w->ListB->hasFocus(); ++i)
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        for (int i = 0; i < 40 && !w->ListB->hasFocus(); ++i) {
+            QWidget *focused = QApplication::focusWidget();
+            if (!focused)
+                return false;
+            QTest::keyClick(focused, Qt::Key_Tab);
+        }
         return w->ListB->hasFocus();
     }
 
