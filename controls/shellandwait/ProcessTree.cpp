@@ -177,6 +177,11 @@ void LeftoverWait::scan()
         if (child.session == m_ownSession || child.startTime < m_program.startTime)
             continue;
         m_known.insert(child.pid);
+        if (child.state == 'Z') {
+            // Already ended: its own children came to this process first.
+            reapIfEnded(child.pid, -1);
+            continue;
+        }
         if (m_wine && isWineServiceProcess(child.pid)) {
             // Wine's own: ends when Wine decides; nobody waits for it.
             reapInBackground(child.pid);
