@@ -11,7 +11,9 @@
 #include "ui/Program.h"
 #include "ui/Windows.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonArray>
@@ -20,6 +22,20 @@
 #include <QTimer>
 #include <QWindow>
 #include <QtTest>
+
+// Runs an action when a signal named by its text arrives.
+class Relay : public QObject
+{
+    Q_OBJECT
+public:
+    std::function<void()> action;
+public slots:
+    void trigger()
+    {
+        if (action)
+            action();
+    }
+};
 
 // What the window shows when a box comes up during a run.
 struct Seen
@@ -35,6 +51,7 @@ class TestForm2 : public QObject
 
     QTemporaryDir m_dir;
     ScriptedPrompts *m_prompts = nullptr;
+    Relay m_relay;
     int m_ended = 0;
 
     QString writeFile(const QString &name, const QByteArray &bytes, bool executable = false)
@@ -466,6 +483,72 @@ private slots:
             qWarning("makensis was not found at build time: the demo list has no Windows setup");
         }
         QVERIFY(lines.last().startsWith(QLatin1String("The report of this run: ")));
+    }
+
+    // A setup that leaves a helper running: Cancel clicked while only the
+    // helper is awaited ends the run at once, and so does Cancel clicked while
+    // the setup itself still ran, once it ends. The helper goes on running.
+    void cancelLeavesTheHelpersOfASetupRunning_data()
+    {
+        QTest::addColumn<bool>("whileTheSetupRuns");
+        QTest::newRow("only the helper left") << false;
+        QTest::newRow("the setup still running") << true;
+    }
+
+    void cancelLeavesTheHelpersOfASetupRunning()
+    {
+        QFETCH(bool, whileTheSetupRuns);
+        const QString log = m_dir.filePath(QStringLiteral("helper.log"));
+        const QString pidFile = m_dir.filePath(QStringLiteral("helper.pid"));
+        QFile::remove(log);
+        QFile::remove(pidFile);
+        const QString boot = writeFile(QStringLiteral("bootstrap.sh"),
+                                       QStringLiteral("#!/bin/sh\nsleep 30 &\necho $! > '%1'\nsleep %2\n")
+                                           .arg(pidFile, whileTheSetupRuns ? QStringLiteral("0.6") : QStringLiteral("0"))
+                                           .toUtf8(),
+                                       true);
+        const QString after = makeReporter(QStringLiteral("after.sh"), log);
+        const QString list = writeFile(QStringLiteral("helper.SR"),
+                                       ">Helper\r\n" + boot.toUtf8() + "\r\n" + after.toUtf8() + "\r\n");
+        Form2 *w = Windows::show<Form2>();
+        m_prompts->files.enqueue(list);
+        QTest::mouseClick(w->Image3, Qt::LeftButton);
+        QVERIFY(w->ShellAndWait1->metaObject()->indexOfSignal("waitingForLeftovers()") >= 0);
+        int leftoverWaits = 0;
+        QMetaObject::Connection c;
+        if (whileTheSetupRuns) {
+            QTimer::singleShot(200, [&] { QTest::mouseClick(w->Image5, Qt::LeftButton); });
+        } else {
+            c = connect(w->ShellAndWait1, SIGNAL(waitingForLeftovers()), &m_relay, SLOT(trigger()));
+            m_relay.action = [&] {
+                ++leftoverWaits;
+                QTimer::singleShot(100, [&] { QTest::mouseClick(w->Image5, Qt::LeftButton); });
+            };
+        }
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(w->Image4, Qt::LeftButton);
+        disconnect(c);
+        m_relay.action = nullptr;
+
+        QVERIFY2(clock.elapsed() < 15000, "the helper's 30 s were not waited for");
+        if (!whileTheSetupRuns)
+            QCOMPARE(leftoverWaits, 1);
+        QVERIFY2(!QFile::exists(log), "no program starts after Cancel");
+        QCOMPARE(w->Label4->caption(), QStringLiteral("Remainder of programs for installing  :   1"));
+        QFile pid(pidFile);
+        QVERIFY(pid.open(QIODevice::ReadOnly));
+        const QString helper = QString::fromLatin1(pid.readAll().trimmed());
+        QVERIFY2(QFile::exists(QStringLiteral("/proc/") + helper), "the helper goes on running");
+        QProcess::execute(QStringLiteral("kill"), {helper});
+
+        QFile json(w->installRun().reportJsonPath());
+        QVERIFY(json.open(QIODevice::ReadOnly));
+        const QJsonObject report = QJsonDocument::fromJson(json.readAll()).object();
+        QVERIFY(report.value(QLatin1String("cancelled")).toBool());
+        const QJsonArray left = report.value(QLatin1String("programs")).toArray()[0][QLatin1String("leftBehind")].toArray();
+        QVERIFY2(!left.isEmpty(), "the report names the helper");
+        QVERIFY2(left[0].toString().contains(helper), qPrintable(left[0].toString()));
     }
 
     void keyboardAndFrame()
