@@ -150,8 +150,8 @@ struct LeftoverWait::Watched
     }
 };
 
-LeftoverWait::LeftoverWait(const QSet<pid_t> &before, const ProcessStat &program, bool wine)
-    : m_before(before), m_program(program), m_ownSession(::getsid(0)), m_wine(wine)
+LeftoverWait::LeftoverWait(const QSet<pid_t> &before, const ProcessStat &program)
+    : m_before(before), m_program(program), m_ownSession(::getsid(0))
 {
 }
 
@@ -182,7 +182,7 @@ void LeftoverWait::scan()
             reapIfEnded(child.pid, -1);
             continue;
         }
-        if (m_wine && isWineServiceProcess(child.pid)) {
+        if (isWineServiceProcess(child.pid)) {
             // Wine's own: ends when Wine decides; nobody waits for it.
             reapInBackground(child.pid);
             continue;

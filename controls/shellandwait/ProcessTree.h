@@ -50,9 +50,9 @@ class LeftoverWait
 {
 public:
     // before: the children this process had before the program started;
-    // program: the started program (already ended); wine: Wine's service
-    // processes and wine server are not waited for.
-    LeftoverWait(const QSet<pid_t> &before, const ProcessStat &program, bool wine);
+    // program: the started program (already ended). Wine's service processes
+    // and wine server are not waited for, also when a script started Wine.
+    LeftoverWait(const QSet<pid_t> &before, const ProcessStat &program);
     // Whatever is still running is left running and reaped when it ends.
     ~LeftoverWait();
     LeftoverWait(const LeftoverWait &) = delete;
@@ -76,7 +76,6 @@ private:
     QSet<pid_t> m_before;
     ProcessStat m_program;
     pid_t m_ownSession;
-    bool m_wine;
     QSet<pid_t> m_known;                           // watched, ignored or reaped
     QList<std::shared_ptr<Watched>> m_watched;
     QEventLoop *m_loop = nullptr;

@@ -203,7 +203,7 @@ int ShellAndWaitControl::ShellAndWait(const QString &commandLine)
     }
 
     // What the program started may still be installing.
-    LeftoverWait leftovers(before, program, plan.wine);
+    LeftoverWait leftovers(before, program);
     if (leftovers.find()) {
         m_leftovers = &leftovers;
         emit waitingForLeftovers();

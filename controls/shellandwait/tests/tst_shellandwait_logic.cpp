@@ -593,7 +593,7 @@ void TestShellAndWaitLogic::leftoverWaitIsIdleAndReaps()
     const double cpuBefore = cpuSeconds();
     QElapsedTimer clock;
     clock.start();
-    LeftoverWait leftovers(before, program, false);
+    LeftoverWait leftovers(before, program);
     QVERIFY(leftovers.find());
     QCOMPARE(leftovers.remaining().size(), 1);
     QVERIFY(leftovers.wait());
@@ -607,7 +607,7 @@ void TestShellAndWaitLogic::leftoverWaitIsIdleAndReaps()
     QVERIFY(last > 0);
     QVERIFY(isGone(last));      // reaped, no zombie
     // Nothing of it is found a second time.
-    LeftoverWait again(before, program, false);
+    LeftoverWait again(before, program);
     QVERIFY(!again.find());
 }
 
