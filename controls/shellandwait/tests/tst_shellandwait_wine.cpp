@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <ctime>
+
 static QString readAll(const QString &path)
 {
     QFile f(path);
@@ -166,8 +168,14 @@ void TestShellAndWaitWine::waitsForTheSecondInstaller()
     QSignalSpy leftovers(m_control, SIGNAL(waitingForLeftovers()));
     QElapsedTimer clock;
     clock.start();
+    timespec cpu0, cpu1;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu0);
     QCOMPARE(run(m_control, first + " /S"), 0);
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu1);
     QVERIFY2(clock.elapsed() >= 3500, qPrintable(QString::number(clock.elapsed())));
+    // Waiting spends no processor time of its own (no polling).
+    const double used = (cpu1.tv_sec - cpu0.tv_sec) + (cpu1.tv_nsec - cpu0.tv_nsec) / 1e9;
+    QVERIFY2(used < 0.3, qPrintable(QString("waiting used %1 s of processor time").arg(used)));
     QCOMPARE(readAll(mark), QString("done"));
     QCOMPARE(leftovers.count(), 1);
     QCOMPARE(member<int>(m_control, "ExitCode"), 0);     // the bootstrapper's own code
