@@ -126,8 +126,10 @@ private slots:
             if (processAlive(pid))
                 ::kill(pid_t(pid), SIGTERM);
         }
-        for (qint64 pid : m_started)
-            QTest::qWaitFor([pid] { return !processAlive(pid); }, 5000);
+        for (qint64 pid : m_started) {
+            if (!QTest::qWaitFor([pid] { return !processAlive(pid); }, 5000))
+                qWarning("process %lld did not end after SIGTERM", pid);
+        }
         m_started.clear();
     }
 
