@@ -18,9 +18,9 @@
 
 namespace ShellAndWaitLogic {
 
-bool becomeSubreaper()
+bool becomeSubreaper(bool on)
 {
-    return ::prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) == 0;
+    return ::prctl(PR_SET_CHILD_SUBREAPER, on ? 1 : 0, 0, 0, 0) == 0;
 }
 
 static QByteArray readSmallFile(const QByteArray &path)
@@ -62,23 +62,66 @@ bool readProcessStat(pid_t pid, ProcessStat *stat)
     return true;
 }
 
+namespace {
+
+// The kernel lists each thread's children in /proc/self/task/<tid>/children
+// (where it is built with that file): far cheaper than reading every process.
+bool childListsAvailable()
+{
+    static const bool available =
+        ::access(("/proc/self/task/" + QByteArray::number(::getpid()) + "/children").constData(), R_OK) == 0;
+    return available;
+}
+
+QList<pid_t> listedChildren()
+{
+    QList<pid_t> pids;
+    DIR *tasks = ::opendir("/proc/self/task");
+    if (!tasks)
+        return pids;
+    while (const dirent *e = ::readdir(tasks)) {
+        if (e->d_name[0] < '0' || e->d_name[0] > '9')
+            continue;
+        const QByteArray text = readSmallFile(QByteArray("/proc/self/task/") + e->d_name + "/children");
+        for (const QByteArray &word : text.split(' ')) {
+            bool ok = false;
+            const int pid = word.trimmed().toInt(&ok);
+            if (ok && pid > 0)
+                pids.append(pid_t(pid));
+        }
+    }
+    ::closedir(tasks);
+    return pids;
+}
+
+QList<pid_t> allProcesses()
+{
+    QList<pid_t> pids;
+    DIR *dir = ::opendir("/proc");
+    if (!dir)
+        return pids;
+    while (const dirent *e = ::readdir(dir)) {
+        char *end = nullptr;
+        const long pid = std::strtol(e->d_name, &end, 10);
+        if (pid > 0 && !*end)
+            pids.append(pid_t(pid));
+    }
+    ::closedir(dir);
+    return pids;
+}
+
+} // namespace
+
 QList<ProcessStat> childrenOfThisProcess()
 {
     QList<ProcessStat> children;
     const pid_t self = ::getpid();
-    DIR *dir = ::opendir("/proc");
-    if (!dir)
-        return children;
-    while (const dirent *e = ::readdir(dir)) {
-        char *end = nullptr;
-        const long pid = std::strtol(e->d_name, &end, 10);
-        if (pid <= 0 || *end)
-            continue;
+    const QList<pid_t> candidates = childListsAvailable() ? listedChildren() : allProcesses();
+    for (const pid_t pid : candidates) {
         ProcessStat st;
-        if (readProcessStat(pid_t(pid), &st) && st.ppid == self)
+        if (readProcessStat(pid, &st) && st.ppid == self)
             children.append(st);
     }
-    ::closedir(dir);
     return children;
 }
 

@@ -26,9 +26,21 @@ struct ProcessStat
     quint64 startTime = 0;   // clock ticks after boot
 };
 
-// Makes this process the one orphaned descendants are handed to. False when
-// the system refuses.
-bool becomeSubreaper();
+// Makes this process the one orphaned descendants are handed to (on) or
+// hands them to init again (off). False when the system refuses.
+bool becomeSubreaper(bool on = true);
+
+// This process is a subreaper while one lives: only during a call, so the
+// processes other parts of the program start detached (System Info) never
+// come back to it as zombies.
+class SubreaperScope
+{
+public:
+    SubreaperScope() { becomeSubreaper(true); }
+    ~SubreaperScope() { becomeSubreaper(false); }
+    SubreaperScope(const SubreaperScope &) = delete;
+    SubreaperScope &operator=(const SubreaperScope &) = delete;
+};
 
 bool readProcessStat(pid_t pid, ProcessStat *stat);
 // Every process whose parent is this process, as /proc shows them now.

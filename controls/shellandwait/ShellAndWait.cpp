@@ -28,8 +28,6 @@ static QString launcherPath()
 
 ShellAndWaitControl::ShellAndWaitControl(QObject *parent) : QObject(parent)
 {
-    // A setup's orphans come to this process, so their end can be awaited.
-    becomeSubreaper();
 }
 
 ShellAndWaitControl::~ShellAndWaitControl()
@@ -144,6 +142,9 @@ int ShellAndWaitControl::ShellAndWait(const QString &commandLine)
             ::close(fd);
     }
 
+    // A setup's orphans come to this process during the call, so their end can
+    // be awaited.
+    SubreaperScope subreaper;
     QSet<pid_t> before;
     for (const ProcessStat &child : childrenOfThisProcess())
         before.insert(child.pid);

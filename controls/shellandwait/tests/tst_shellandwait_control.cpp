@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -154,6 +155,7 @@ private slots:
     void waitsForWhatTheProgramStarted();
     void signalEndsProgram();
     void stopWaitingLeavesLeftoversRunning();
+    void detachedProgramsOutsideACallLeaveNoZombie();
     // Leaves the thread's event loops told to end: must stay the last test.
     void applicationEndingLeavesProgramRunning();
 
@@ -592,6 +594,26 @@ void TestShellAndWaitControl::stopWaitingLeavesLeftoversRunning()
     // The next call starts afresh.
     QCOMPARE(run(m_control, m_dir + "/pid"), 70);
     QCOMPARE(leftBehind(m_control), QStringList());
+}
+
+// Only during a call are orphans handed to this process: a program the rest of
+// Setupreel starts detached (System Info) ends without leaving a zombie.
+void TestShellAndWaitControl::detachedProgramsOutsideACallLeaveNoZombie()
+{
+    const QString script = m_dir + "/quick.sh";
+    writeScript(script, "exit 0");
+    QCOMPARE(run(m_control, script), 0);
+    int subreaper = -1;
+    QVERIFY(::prctl(PR_GET_CHILD_SUBREAPER, &subreaper, 0, 0, 0) == 0);
+    QCOMPARE(subreaper, 0);
+
+    const QString pidFile = m_dir + "/detached.pid";
+    qint64 launcher = 0;
+    QVERIFY(QProcess::startDetached("/bin/sh", {"-c", "echo $$ > " + q(pidFile) + "; sleep 0.2"}, m_dir, &launcher));
+    QTRY_VERIFY_WITH_TIMEOUT(!readAll(pidFile).trimmed().isEmpty(), 5000);
+    const QByteArray proc = "/proc/" + readAll(pidFile).trimmed().toLatin1() + "/stat";
+    // Gone entirely, not a zombie waiting for this process to reap it.
+    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(QString::fromLatin1(proc)), 5000);
 }
 
 void TestShellAndWaitControl::applicationEndingLeavesProgramRunning()
