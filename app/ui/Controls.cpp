@@ -106,6 +106,14 @@ VbListBox::VbListBox(QWidget *parent) : QListWidget(parent)
     connect(model(), &QAbstractItemModel::layoutChanged, this, &VbListBox::rowsShifted);
 }
 
+VbListBox::~VbListBox()
+{
+    // QListWidget's destructor clears its model after this part is gone: its
+    // signals must not reach this object's slots then.
+    QObject::disconnect(model(), nullptr, this, nullptr);
+    QObject::disconnect(selectionModel(), nullptr, this, nullptr);
+}
+
 int VbListBox::highlightedRow() const
 {
     const QModelIndexList selected = selectionModel()->selectedIndexes();

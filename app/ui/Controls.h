@@ -36,6 +36,7 @@ class VbListBox : public QListWidget
     Q_OBJECT
 public:
     explicit VbListBox(QWidget *parent = nullptr);
+    ~VbListBox() override;
 
     Q_INVOKABLE void AddItem(const QString &text);
     Q_INVOKABLE void RemoveItem(int index);
