@@ -171,6 +171,12 @@ static QString suffixOf(const QString &path)
     return dot > slash ? path.mid(dot + 1).toLower() : QString();
 }
 
+bool startsThroughWine(const QString &program)
+{
+    const QString suffix = suffixOf(program);
+    return suffix == QLatin1String("exe") || suffix == QLatin1String("msi") || suffix == QLatin1String("bat");
+}
+
 static LaunchPlan refused(LaunchPlan plan, int number, const QString &description)
 {
     plan.error = number;
@@ -213,8 +219,7 @@ LaunchPlan planLaunch(const CommandLine &command, const WineSetup &wine)
     plan.installer = inspectInstaller(file);
 
     const QString suffix = suffixOf(command.program);
-    const bool windowsFile = suffix == QLatin1String("exe") || suffix == QLatin1String("msi")
-            || suffix == QLatin1String("bat");
+    const bool windowsFile = startsThroughWine(command.program);
     // Windows files come first: on FAT and NTFS drives every file looks executable.
     if (windowsFile) {
         if (wine.wine.isEmpty())

@@ -63,6 +63,10 @@ bool wineRuns32Bit(const QString &winePath, const QString &root = QStringLiteral
 // The Wine found here, started through launcher (when it exists).
 WineSetup findWineSetup(const QString &launcher);
 
+// Whether program names a file that starts through Wine (.exe, .msi, .bat),
+// so the Wine set-up is only looked up for those.
+bool startsThroughWine(const QString &program);
+
 // A fresh name for a launcher's code file: setupreel-<pid>-<count>-<random>.code.
 QString newCodeFileName();
 

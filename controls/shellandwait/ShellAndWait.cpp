@@ -125,7 +125,8 @@ int ShellAndWaitControl::ShellAndWait(const QString &commandLine)
     m_stopped = false;
 
     const CommandLine command = splitCommandLine(commandLine);
-    const LaunchPlan plan = planLaunch(command, findWineSetup(launcherPath()));
+    const LaunchPlan plan = planLaunch(command, startsThroughWine(command.program)
+                                               ? findWineSetup(launcherPath()) : WineSetup());
     if (!plan.file.isEmpty()) {
         m_startedFile = FileNameCodec::decodeFileName(plan.file);
         m_installerType = installerKindId(plan.installer.kind);
