@@ -10,6 +10,7 @@ target_sources(setupreel_gui PRIVATE
 if(BUILD_TESTING)
     set(_startup_tests ${CMAKE_CURRENT_LIST_DIR}/tests)
     setupreel_add_test(tst_winxpstyle SOURCES ${_startup_tests}/tst_winxpstyle.cpp LIBS setupreel_core)
+    target_include_directories(tst_winxpstyle PRIVATE ${CMAKE_SOURCE_DIR}/testsupport)
     setupreel_add_test(tst_supportcheck SOURCES ${_startup_tests}/tst_supportcheck.cpp LIBS setupreel_core)
     target_link_libraries(tst_supportcheck PRIVATE Qt6::Widgets) # the real search control is a widget
     setupreel_add_test(tst_form4 SOURCES ${_startup_tests}/tst_form4.cpp LIBS setupreel_gui)
@@ -19,5 +20,3 @@ if(BUILD_TESTING)
     target_compile_definitions(tst_startup_program PRIVATE SETUPREEL_PROGRAM="$<TARGET_FILE:setupreel>")
     add_dependencies(tst_startup_program setupreel)
 endif()
-# File names and arguments that are not valid UTF-8 keep their bytes.
-target_link_libraries(setupreel_core PUBLIC setupreel_control_api)

@@ -1,6 +1,7 @@
 // The list editor and its small windows driven as a user would, with scripted
 // dialog answers and the real control libraries from the build.
 #include "ScriptedPrompts.h"
+#include "WindowTestFixture.h"
 #include "common/Folders.h"
 #include "common/Globals.h"
 #include "editor/Dialog.h"
@@ -25,7 +26,8 @@ class TestForm1 : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    ScriptedPrompts *m_prompts = nullptr;
+    WindowTestFixture m_windows;
+    ScriptedPrompts *m_prompts = nullptr; // m_windows' while a test runs
 
     Form1 *openEditor()
     {
@@ -162,22 +164,18 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
-        Program::setEndHandler([] {});
+        WindowTestFixture::setUpOnce();
     }
 
     void init()
     {
-        Globals::reset();
-        m_prompts = new ScriptedPrompts;
-        Program::setPrompts(m_prompts);
+        m_prompts = m_windows.setUp();
     }
 
     void cleanup()
     {
-        Windows::unloadAll();
-        Program::setPrompts(nullptr);
-        delete m_prompts;
+        m_windows.tearDown();
+        m_prompts = nullptr;
     }
 
     void pointOpensANewEditor()

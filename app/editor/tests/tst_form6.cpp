@@ -2,6 +2,7 @@
 // list, the item menu by keyboard), the target typed into Text3 and sent with
 // Enter.
 #include "ScriptedPrompts.h"
+#include "WindowTestFixture.h"
 #include "common/Folders.h"
 #include "common/Globals.h"
 #include "editor/Form1.h"
@@ -20,7 +21,8 @@ class TestForm6 : public QObject
 {
     Q_OBJECT
 
-    ScriptedPrompts *m_prompts = nullptr;
+    WindowTestFixture m_windows;
+    ScriptedPrompts *m_prompts = nullptr; // m_windows' while a test runs
 
     static Form1 *openEditor()
     {
@@ -73,22 +75,18 @@ class TestForm6 : public QObject
 private slots:
     void initTestCase()
     {
-        Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
-        Program::setEndHandler([] {});
+        WindowTestFixture::setUpOnce();
     }
 
     void init()
     {
-        Globals::reset();
-        m_prompts = new ScriptedPrompts;
-        Program::setPrompts(m_prompts);
+        m_prompts = m_windows.setUp();
     }
 
     void cleanup()
     {
-        Windows::unloadAll();
-        Program::setPrompts(nullptr);
-        delete m_prompts;
+        m_windows.tearDown();
+        m_prompts = nullptr;
     }
 
     // A positive target always empties the box, also when the move itself

@@ -1,6 +1,7 @@
 // The help windows opened from the main window and the list editor as a user
 // opens them, and every way of closing them.
 #include "ScriptedPrompts.h"
+#include "WindowTestFixture.h"
 #include "common/Folders.h"
 #include "common/Globals.h"
 #include "editor/Form1.h"
@@ -17,7 +18,8 @@ class TestHelpWindows : public QObject
 {
     Q_OBJECT
 
-    ScriptedPrompts *m_prompts = nullptr;
+    WindowTestFixture m_windows;
+    ScriptedPrompts *m_prompts = nullptr; // m_windows' while a test runs
 
     static void click(QWidget *w) { QTest::mouseClick(w, Qt::LeftButton); }
 
@@ -61,22 +63,18 @@ class TestHelpWindows : public QObject
 private slots:
     void initTestCase()
     {
-        Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
-        Program::setEndHandler([] {});
+        WindowTestFixture::setUpOnce();
     }
 
     void init()
     {
-        Globals::reset();
-        m_prompts = new ScriptedPrompts;
-        Program::setPrompts(m_prompts);
+        m_prompts = m_windows.setUp();
     }
 
     void cleanup()
     {
-        Windows::unloadAll();
-        Program::setPrompts(nullptr);
-        delete m_prompts;
+        m_windows.tearDown();
+        m_prompts = nullptr;
     }
 
     void mainWindowHelpOpensAsDesigned()

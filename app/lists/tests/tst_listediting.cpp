@@ -2,6 +2,7 @@
 // real clicks on its buttons, real list files, scripted answers that record
 // the editor's rows at the moment each box is shown.
 #include "ScriptedPrompts.h"
+#include "WindowTestFixture.h"
 #include "common/Folders.h"
 #include "common/Globals.h"
 #include "editor/Form1.h"
@@ -41,7 +42,8 @@ class TstListEditing : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    ScriptedPrompts *m_prompts = nullptr;
+    WindowTestFixture m_windows;
+    ScriptedPrompts *m_prompts = nullptr; // m_windows' while a test runs
     Form1 *m_editor = nullptr;
     // The rows and the title flag as they were while each box was up.
     QList<QStringList> m_rowsAtBox;
@@ -62,15 +64,12 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
-        Program::setEndHandler([] {});
+        WindowTestFixture::setUpOnce();
     }
 
     void init()
     {
-        Globals::reset();
-        m_prompts = new ScriptedPrompts;
-        Program::setPrompts(m_prompts);
+        m_prompts = m_windows.setUp();
         m_rowsAtBox.clear();
         m_titleAtBox.clear();
         Form2 *main = Windows::show<Form2>();
@@ -85,9 +84,8 @@ private slots:
 
     void cleanup()
     {
-        Windows::unloadAll();
-        Program::setPrompts(nullptr);
-        delete m_prompts;
+        m_windows.tearDown();
+        m_prompts = nullptr;
         m_editor = nullptr;
     }
 

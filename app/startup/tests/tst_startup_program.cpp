@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include "AppFolderCopy.h"
+#include "SmallFileSystem.h"
 
 #include <QtTest>
 #include <csignal>
@@ -204,28 +205,13 @@ private slots:
             QSKIP("mounting a small tmpfs to fill up needs root");
         const QString mountPoint = m_work.filePath(QStringLiteral("full-disk"));
         QVERIFY(QDir().mkpath(mountPoint));
-        QProcess mount;
-        mount.start(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                              QStringLiteral("size=64m"), QStringLiteral("tmpfs"), mountPoint});
-        QVERIFY(mount.waitForFinished(10000));
-        if (mount.exitCode() != 0)
-            QSKIP(qPrintable(QStringLiteral("this system refuses to mount a tmpfs: ")
-                             + QString::fromLocal8Bit(mount.readAllStandardError())));
-        struct Unmount
-        {
-            QString at;
-            ~Unmount() { QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), at}); }
-        } unmount{mountPoint};
+        SmallFileSystem disk(mountPoint, QStringLiteral("64m"));
+        if (!disk.isMounted())
+            QSKIP(qPrintable(disk.whyNot()));
 
         const QString folder = mountPoint + QStringLiteral("/app");
         QVERIFY(copyAppFolder(QStringLiteral(SETUPREEL_BUILD_APP_DIR), folder));
-        {
-            QFile fill(mountPoint + QStringLiteral("/filler"));
-            QVERIFY(fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-            const QByteArray block(4096, 'f');
-            while (fill.write(block) == block.size()) {
-            }
-        }
+        QVERIFY(SmallFileSystem::fillUp(mountPoint + QStringLiteral("/filler"), 4096));
         const QStringList before = QDir(folder).entryList(QDir::Files | QDir::Hidden);
 
         const QString report = m_work.filePath(QStringLiteral("full-disk.report"));

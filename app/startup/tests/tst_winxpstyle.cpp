@@ -1,6 +1,7 @@
 // The manifest routine with its folder, program and restart injected: what it
 // writes, when it restarts, and what the caller's variables hold afterwards.
 #include "startup/WinXpStyle.h"
+#include "SmallFileSystem.h"
 
 #include <QFile>
 #include <QProcess>
@@ -208,28 +209,13 @@ private slots:
         if (::geteuid() != 0)
             QSKIP("mounting a small tmpfs to fill up needs root");
         const QString mountPoint = freshFolder(QStringLiteral("full"));
-        QProcess mount;
-        mount.start(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                              QStringLiteral("size=64k"), QStringLiteral("tmpfs"), mountPoint});
-        QVERIFY(mount.waitForFinished(10000));
-        if (mount.exitCode() != 0)
-            QSKIP(qPrintable(QStringLiteral("this system refuses to mount a tmpfs: ")
-                             + QString::fromLocal8Bit(mount.readAllStandardError())));
-        struct Unmount
-        {
-            QString at;
-            ~Unmount() { QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), at}); }
-        } unmount{mountPoint};
+        SmallFileSystem disk(mountPoint, QStringLiteral("64k"));
+        if (!disk.isMounted())
+            QSKIP(qPrintable(disk.whyNot()));
 
         const QString path = mountPoint + QStringLiteral("/setupreel.exe.manifest");
         const QString filler = mountPoint + QStringLiteral("/filler");
-        {
-            QFile fill(filler);
-            QVERIFY(fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-            const QByteArray block(1024, 'f');
-            while (fill.write(block) == block.size()) {
-            }
-        }
+        QVERIFY(SmallFileSystem::fillUp(filler, 1024));
         {
             QFile probe(mountPoint + QStringLiteral("/probe"));
             QVERIFY(probe.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
@@ -248,13 +234,7 @@ private slots:
         // A manifest present on the full disk is kept whole when a rewrite fails.
         QVERIFY(QFile::remove(filler));
         writeFile(path, "old version 0.9");
-        {
-            QFile fill(filler);
-            QVERIFY(fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-            const QByteArray block(1024, 'f');
-            while (fill.write(block) == block.size()) {
-            }
-        }
+        QVERIFY(SmallFileSystem::fillUp(filler, 1024));
         bool noRestart = false, rewrite = true;
         QCOMPARE(WinXpStyle::EnsureStyleManifest(noRestart, rewrite, env(mountPoint)), true);
         QCOMPARE(readAll(path), QByteArray("old version 0.9"));

@@ -2,6 +2,7 @@
 // show whole in its control, word-wrapped where the control wraps, and a
 // message box must be wide enough for a window manager to show its title.
 #include "ScriptedPrompts.h"
+#include "WindowTestFixture.h"
 #include "adding/Additem.h"
 #include "adding/Form3.h"
 #include "adding/Form5.h"
@@ -142,7 +143,8 @@ class TestCaptions : public QObject
 {
     Q_OBJECT
 
-    ScriptedPrompts *m_prompts = nullptr;
+    WindowTestFixture m_windows;
+    ScriptedPrompts *m_prompts = nullptr; // m_windows' while a test runs
 
     template<class W> W *open()
     {
@@ -180,8 +182,7 @@ class TestCaptions : public QObject
 private slots:
     void initTestCase()
     {
-        Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
-        Program::setEndHandler([] {});
+        WindowTestFixture::setUpOnce();
         // As the program does at start: its font stands in for Segoe UI.
         const QString family = registerProgramFont();
         QVERIFY2(!family.isEmpty(), "the build's Fonts/seguibk.ttf");
@@ -191,16 +192,13 @@ private slots:
 
     void init()
     {
-        Globals::reset();
-        m_prompts = new ScriptedPrompts;
-        Program::setPrompts(m_prompts);
+        m_prompts = m_windows.setUp();
     }
 
     void cleanup()
     {
-        Windows::unloadAll();
-        Program::setPrompts(nullptr);
-        delete m_prompts;
+        m_windows.tearDown();
+        m_prompts = nullptr;
     }
 
     void startUpWindowInEachOfItsTexts()
