@@ -40,7 +40,7 @@ RunReport::RunReport(const QString &folder)
 QString RunReport::defaultFolder()
 {
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    // The base directory specification: a relative value is to be ignored.
+    // XDG: a relative value is to be ignored.
     if (state.isEmpty() || QDir::isRelativePath(state))
         state = QDir::homePath() + QLatin1String("/.local/state");
     return state + QLatin1String("/setupreel/runs");
