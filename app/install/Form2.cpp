@@ -5,6 +5,7 @@
 #include "common/Prompts.h"
 #include "editor/Form1.h"
 #include "install/Dialog1.h"
+#include "install/PacedDisplay.h"
 #include "lists/ListSequences.h"
 #include "startup/frmAbout.h"
 #include "ui/ControlHost.h"
@@ -85,7 +86,8 @@ Form2::Form2()
     connect(Label7, &QAbstractButton::clicked, this, &Form2::Label7_Click);
     connect(Label8, &QAbstractButton::clicked, this, &Form2::Label8_Click);
 
-    m_run = std::make_unique<InstallRun>(static_cast<InstallDisplay &>(*this), Program::prompts(),
+    m_paced = std::make_unique<PacedDisplay>(static_cast<InstallDisplay &>(*this));
+    m_run = std::make_unique<InstallRun>(*m_paced, Program::prompts(),
                                          [this](const QString &line) { return runAndWait(line); });
     m_run->setStopWaiting([this] { return stopWaitingOn(ShellAndWait1); });
     // After Cancel, processes a setup left behind are not waited for: no

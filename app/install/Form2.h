@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <memory>
 
+class PacedDisplay;
 class QProgressBar;
 
 class Form2 : public PictureWindow, private InstallDisplay
@@ -66,5 +67,6 @@ private:
 
     RunResult runAndWait(const QString &commandLine);
 
+    std::unique_ptr<PacedDisplay> m_paced;
     std::unique_ptr<InstallRun> m_run;
 };

@@ -88,7 +88,7 @@ void InstallRun::install()
     record.listFile = m_listFile;
     record.title = listTitle(text);
     record.host = QSysInfo::machineHostName();
-    record.start = QDateTime::currentDateTime();
+    record.start = RunReport::now();
     record.programCount = qMax(programs, 0);
     RunReport report(m_reportFolder);
     report.begin(record.start);
@@ -142,7 +142,7 @@ void InstallRun::install()
     m_display.setProgressVisible(false);
 
     record.cancelled = m_cancelled;
-    record.end = QDateTime::currentDateTime();
+    record.end = RunReport::now();
     writeReport(report, record, true);
     m_running = false;
     tellTheEnd(record, remaining);
@@ -152,7 +152,7 @@ ProgramRecord InstallRun::runProgram(const QString &item)
 {
     ProgramRecord rec;
     rec.line = item;
-    rec.start = QDateTime::currentDateTime();
+    rec.start = RunReport::now();
     QElapsedTimer busySince; // since the first "another installation is in progress"
     while (true) {
         const RunResult r = m_runAndWait(item);
@@ -163,7 +163,7 @@ ProgramRecord InstallRun::runProgram(const QString &item)
                                      + r.description,
                                  QStringLiteral("Error"), MsgIcon::Exclamation);
         }
-        rec.end = QDateTime::currentDateTime();
+        rec.end = RunReport::now();
         rec.startedFile = r.startedFile;
         rec.installerType = r.installerType.isEmpty()
                                 ? ShellAndWaitLogic::installerKindId(ShellAndWaitLogic::InstallerKind::Unknown)
@@ -292,7 +292,8 @@ template <class T>
 bool ask(QObject *control, const char *member, T &value)
 {
     const QMetaObject *meta = control->metaObject();
-    if (meta->indexOfMethod(QMetaObject::normalizedSignature((QByteArray(member) + "()").constData())) < 0)
+    // "Name()" is already in normalized form.
+    if (meta->indexOfMethod((QByteArray(member) + "()").constData()) < 0)
         return false;
     return QMetaObject::invokeMethod(control, member, Qt::DirectConnection,
                                      QReturnArgument<T>(QMetaType::fromType<T>().name(), value));

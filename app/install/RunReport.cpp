@@ -11,7 +11,9 @@ namespace {
 
 QString stamp(const QDateTime &t)
 {
-    return t.isValid() ? t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODateWithMs) : QString();
+    if (!t.isValid())
+        return QString();
+    return (t.timeSpec() == Qt::OffsetFromUTC ? t : t.toOffsetFromUtc(t.offsetFromUtc())).toString(Qt::ISODateWithMs);
 }
 
 QJsonValue orNull(const QString &s)
@@ -46,6 +48,12 @@ QString RunReport::defaultFolder()
     return state + QLatin1String("/setupreel/runs");
 }
 
+QDateTime RunReport::now()
+{
+    const QDateTime local = QDateTime::currentDateTime();
+    return local.toOffsetFromUtc(local.offsetFromUtc());
+}
+
 void RunReport::begin(const QDateTime &start)
 {
     const QString name = QLatin1String("run-") + start.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH-mm-ss-zzz'Z'"));
@@ -54,12 +62,13 @@ void RunReport::begin(const QDateTime &start)
     for (int n = 2; QFileInfo::exists(base + QLatin1String(".json")); ++n)
         base = m_folder + u'/' + name + u'-' + QString::number(n);
     m_base = base;
+    m_pruned = false;
 }
 
 bool RunReport::write(const RunRecord &run, QString *error)
 {
     if (m_base.isEmpty())
-        begin(run.start.isValid() ? run.start : QDateTime::currentDateTime());
+        begin(run.start.isValid() ? run.start : now());
     if (!QDir().mkpath(m_folder)) {
         if (error)
             *error = m_folder + QLatin1String(": the folder could not be made");
@@ -67,7 +76,11 @@ bool RunReport::write(const RunRecord &run, QString *error)
     }
     if (!saveWhole(jsonPath(), toJson(run), error) || !saveWhole(textPath(), toText(run).toUtf8(), error))
         return false;
-    prune();
+    // Once a run: its own rewrites add no files.
+    if (!m_pruned) {
+        prune();
+        m_pruned = true;
+    }
     return true;
 }
 

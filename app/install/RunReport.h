@@ -46,6 +46,9 @@ public:
 
     // $XDG_STATE_HOME/setupreel/runs, by default ~/.local/state/setupreel/runs.
     static QString defaultFolder();
+    // The local time now, kept with its offset from UTC: written many times
+    // over, it then needs no time zone lookup each time.
+    static QDateTime now();
 
     // Picks the file names for a run starting at start; the first write
     // creates them.
@@ -69,4 +72,5 @@ private:
 
     QString m_folder;
     QString m_base;
+    bool m_pruned = false;
 };

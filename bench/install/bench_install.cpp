@@ -58,7 +58,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     const int programs = argc > 1 ? atoi(argv[1]) : 200;
-    const int rounds = 5;
+    const int rounds = 9;
 
     QTemporaryDir dir;
     // The run's reports go to the bench's own folder.

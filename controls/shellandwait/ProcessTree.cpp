@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <ctime>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -60,6 +61,15 @@ bool readProcessStat(pid_t pid, ProcessStat *stat)
     stat->session = pid_t(f.at(3).toInt());
     stat->startTime = f.at(19).toULongLong();
     return true;
+}
+
+quint64 startTicksNow()
+{
+    timespec ts = {};
+    ::clock_gettime(CLOCK_BOOTTIME, &ts);
+    static const long ticks = ::sysconf(_SC_CLK_TCK);
+    const quint64 ns = quint64(ts.tv_sec) * 1000000000ull + quint64(ts.tv_nsec);
+    return ns / (1000000000ull / quint64(ticks > 0 ? ticks : 100));
 }
 
 namespace {
@@ -112,9 +122,23 @@ QList<pid_t> allProcesses()
 
 } // namespace
 
+// One call instead of a walk through /proc when this process has no child at
+// all, which is the usual case before and after a program.
+static bool hasNoChildren()
+{
+    siginfo_t info = {};
+    int rc;
+    do {
+        rc = ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT);
+    } while (rc < 0 && errno == EINTR);
+    return rc < 0 && errno == ECHILD;
+}
+
 QList<ProcessStat> childrenOfThisProcess()
 {
     QList<ProcessStat> children;
+    if (hasNoChildren())
+        return children;
     const pid_t self = ::getpid();
     const QList<pid_t> candidates = childListsAvailable() ? listedChildren() : allProcesses();
     for (const pid_t pid : candidates) {

@@ -43,6 +43,9 @@ public:
 };
 
 bool readProcessStat(pid_t pid, ProcessStat *stat);
+// Now, in the clock ticks after boot that ProcessStat::startTime counts,
+// rounded down: a process started later never shows an earlier start.
+quint64 startTicksNow();
 // Every process whose parent is this process, as /proc shows them now.
 QList<ProcessStat> childrenOfThisProcess();
 // The program's file name: the last part of argv[0] (a Windows path under

@@ -150,6 +150,9 @@ int ShellAndWaitControl::ShellAndWait(const QString &commandLine)
     for (const ProcessStat &child : childrenOfThisProcess())
         before.insert(child.pid);
 
+    // Taken before the start: what began earlier is no part of this installation.
+    ProcessStat program;
+    program.startTime = startTicksNow();
     pid_t pid = 0;
     if (const int err = spawnPlan(plan, &pid)) {
         if (!codeFile.isEmpty())
@@ -157,9 +160,7 @@ int ShellAndWaitControl::ShellAndWait(const QString &commandLine)
         const StartError e = startError(err, plan);
         return fail(e.number, e.description);
     }
-    ProcessStat program;
     program.pid = pid;
-    readProcessStat(pid, &program);     // a child not yet reaped: always there
 
     bool destroyed = false;
     m_destroyed = &destroyed;

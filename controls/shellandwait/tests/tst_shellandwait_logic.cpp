@@ -90,6 +90,7 @@ private slots:
     void machineTheWineCannotRun();
     void rootDriveAndThirtyTwoBitWine();
     void processStatAndNames();
+    void childListWithAndWithoutChildren();
     void leftoverWaitIsIdleAndReaps();
 
 private:
@@ -552,6 +553,7 @@ void TestShellAndWaitLogic::processStatAndNames()
     for (const char *name : {"setup.exe", "msiexec.exe", "second.exe", "wine64", "sh"})
         QVERIFY2(!isWineServiceName(name), name);
 
+    const quint64 ticksBefore = startTicksNow();
     pid_t pid = 0;
     QCOMPARE(spawnPlan(shellPlan("exec sleep 5"), &pid), 0);
     auto end = qScopeGuard([&] {
@@ -567,11 +569,44 @@ void TestShellAndWaitLogic::processStatAndNames()
     ProcessStat self;
     QVERIFY(readProcessStat(::getpid(), &self));
     QVERIFY(st.startTime >= self.startTime);
+    // The clock taken before the start is the one the kernel counts in.
+    QVERIFY2(st.startTime >= ticksBefore && st.startTime <= startTicksNow(),
+             qPrintable(QString("%1 <= %2").arg(ticksBefore).arg(st.startTime)));
     bool listed = false;
     for (const ProcessStat &c : childrenOfThisProcess())
         listed = listed || c.pid == pid;
     QVERIFY(listed);
     QVERIFY(!isWineServiceProcess(pid));
+}
+
+void TestShellAndWaitLogic::childListWithAndWithoutChildren()
+{
+    // In a fresh process of its own: this test's earlier children may still run.
+    const pid_t helper = ::fork();
+    QVERIFY(helper >= 0);
+    if (helper == 0) {
+        if (!childrenOfThisProcess().isEmpty())
+            ::_exit(1);
+        pid_t pid = 0;
+        if (spawnPlan(shellPlan("exec sleep 5"), &pid) != 0)
+            ::_exit(10);
+        const QList<ProcessStat> running = childrenOfThisProcess();
+        if (running.size() != 1 || running.first().pid != pid)
+            ::_exit(11);
+        // Ended but not yet reaped: still a child, still listed.
+        ::kill(pid, SIGKILL);
+        ProcessStat st;
+        for (int i = 0; i < 500 && !(readProcessStat(pid, &st) && st.state == 'Z'); ++i)
+            ::usleep(10000);
+        if (childrenOfThisProcess().size() != 1)
+            ::_exit(12);
+        ::waitpid(pid, nullptr, 0);
+        ::_exit(childrenOfThisProcess().isEmpty() ? 0 : 13);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(helper, &status, 0), helper);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
 }
 
 void TestShellAndWaitLogic::leftoverWaitIsIdleAndReaps()
