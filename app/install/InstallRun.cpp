@@ -145,6 +145,7 @@ void InstallRun::install()
     record.end = RunReport::now();
     writeReport(report, record, true);
     m_running = false;
+    m_lastRun = record;
     tellTheEnd(record, remaining);
 }
 

@@ -83,6 +83,10 @@ public:
     // The report of the last run; empty paths before the first.
     QString reportTextPath() const { return m_reportText; }
     QString reportJsonPath() const { return m_reportJson; }
+    // What the last run did, program by program (empty before the first);
+    // the report's error, empty when it was written.
+    const RunRecord &lastRun() const { return m_lastRun; }
+    QString reportError() const { return m_reportError; }
 
 private:
     ProgramRecord runProgram(const QString &item);
@@ -97,6 +101,7 @@ private:
     QString m_listFile;
     QString m_reportFolder;
     QString m_reportText, m_reportJson, m_reportError;
+    RunRecord m_lastRun;
     int m_retryIntervalMs = 10 * 1000;
     int m_retryLimitMs = 10 * 60 * 1000;
     QElapsedTimer m_clock;

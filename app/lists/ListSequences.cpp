@@ -119,11 +119,14 @@ EditLoadOutcome loadSavedList(EditorRows &rows, Prompts &prompts, QObject *cd)
 
 InstallLoad loadForInstalling(Prompts &prompts, QObject *cd)
 {
-    InstallLoad result;
     if (!chooseFile(prompts, cd, FileDialogMode::Open))
-        return result;
+        return InstallLoad();
+    return loadFileForInstalling(fileNameOf(cd), prompts);
+}
 
-    const QString path = fileNameOf(cd);
+InstallLoad loadFileForInstalling(const QString &path, Prompts &prompts)
+{
+    InstallLoad result;
     ListFile::InstallLoad load = ListFile::LoadListForInstalling(path);
     const QString title = QStringLiteral("File format");
     switch (load.result) {

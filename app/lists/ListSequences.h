@@ -71,4 +71,8 @@ struct InstallLoad
 // unreadable file keeps the earlier list loaded.
 InstallLoad loadForInstalling(Prompts &prompts, QObject *cd);
 
+// The same checks and refusal messages for a file already chosen (a list
+// named on the command line).
+InstallLoad loadFileForInstalling(const QString &path, Prompts &prompts);
+
 } // namespace ListSequences

@@ -1,0 +1,1 @@
+# --check and --write-suggested.

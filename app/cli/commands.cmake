@@ -1,0 +1,1 @@
+# --install, --inspect, --help, --version and the dispatch.
