@@ -2,6 +2,7 @@
 
 #include "common/Globals.h"
 #include "common/Prompts.h"
+#include "install/ProgramLocator.h"
 #include "lists/ListFile.h"
 
 #include <QElapsedTimer>
@@ -156,7 +157,9 @@ ProgramRecord InstallRun::runProgram(const QString &item)
     rec.start = RunReport::now();
     QElapsedTimer busySince; // since the first "another installation is in progress"
     while (true) {
-        const RunResult r = m_runAndWait(item);
+        // A list written elsewhere names its files where they were there; the
+        // line itself stays as the list holds it, for the window and the report.
+        const RunResult r = m_runAndWait(ProgramLocator::locate(item, m_listFile).commandLine);
         if (r.number != 0) {
             m_prompts.messageBox(QString::number(r.number) + CR
                                      + QStringLiteral("An error appears.") + CR
