@@ -1,1 +1,2 @@
 # --check and --write-suggested.
+target_sources(setupreel_core PRIVATE CheckCommand.cpp)

@@ -1,0 +1,42 @@
+#pragma once
+// Checking a list before it is installed: where each program line's file is
+// found, what kind of installer it is, and the silent switch a line without
+// one could be given. The copy with those switches keeps every other byte of
+// the list as it is.
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace ListCheck {
+
+struct Row
+{
+    int number = 0;     // the program line's number, 1 for the first
+    QString line;       // as the list holds it
+    QByteArray file;    // the file it resolves to, absolute; empty: not found
+    QString type;       // the installer's readable kind; empty when not found
+    QString switchText; // the line's switch as written
+    QString suggestion; // a silent switch for a line without one; empty: none
+};
+
+// The rows of a list's text as the main window's Load accepted it (lineCount:
+// its carriage returns), the files looked for as the install run does.
+QList<Row> check(const QString &text, int lineCount, const QString &listFile);
+
+// The rows as a table for the terminal, one line a row after a heading.
+QString table(const QList<Row> &rows);
+
+// The list's bytes with each row's suggestion behind its line (one blank,
+// then the switch, as the editor's switch dialog adds one); every other byte
+// stays. Empty when a row's line end is not where the rows say it is.
+QByteArray withSuggestions(const QByteArray &original, const QList<Row> &rows);
+
+// The whole of a regular file; error says why not.
+QByteArray readFile(const QString &path, QString *error);
+
+// Writes bytes as the new file `path`, which must not exist yet and is never
+// the list itself (also not under another name): made exclusively, written
+// whole and synced, or removed again. Empty when written, else the reason.
+QString writeNewFile(const QString &path, const QString &listFile, const QByteArray &bytes);
+
+} // namespace ListCheck
