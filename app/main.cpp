@@ -1,3 +1,4 @@
+#include "cli/Cli.h"
 #include "startup/Form4.h"
 #include "startup/ProgramFont.h"
 #include "startup/Registry.h"
@@ -9,6 +10,10 @@
 
 int main(int argc, char *argv[])
 {
+    // The terminal commands need no window and no display.
+    if (Cli::isCommand(argc, argv))
+        return Cli::run(argc, argv);
+
     // Before Qt takes its own options out and decodes the rest: a restart gets
     // exactly these bytes.
     WinXpStyle::rememberArguments(argc, argv);

@@ -1,1 +1,8 @@
 # --install, --inspect, --help, --version and the dispatch.
+target_sources(setupreel_core PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/Cli.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/InspectCommand.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/InstallCommand.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Terminal.cpp)
+
+add_subdirectory(tests)

@@ -1,0 +1,24 @@
+#pragma once
+// The terminal commands: --install, --inspect, --check, --help, --version.
+// They run with QtCore only, before any window or display exists.
+
+namespace Cli {
+
+// Whether argv asks for a terminal command rather than the windows. Decided
+// from argv alone, before any application object exists: Qt's own options
+// (-platform, -style, ...) and a list path alone go to the windows.
+bool isCommand(int argc, char *argv[]);
+
+// Runs the command and returns the program's exit status.
+int run(int argc, char *argv[]);
+
+// The exit statuses of --install; --inspect and --check use 0 and 2 alike.
+enum Status {
+    AllSucceeded = 0,
+    SomeNotSucceeded = 1,
+    Refused = 2,          // the list, the command line or the run-and-wait control
+    RestartNeeded = 3,    // every program succeeded, a restart finishes the work
+    Interrupted = 130,    // Ctrl-C
+};
+
+} // namespace Cli

@@ -1,0 +1,369 @@
+#include "cli/InstallCommand.h"
+
+#include "ControlFactory.h"
+#include "FileNameCodec.h"
+#include "cli/Cli.h"
+#include "cli/Terminal.h"
+#include "common/Folders.h"
+#include "common/Globals.h"
+#include "common/Prompts.h"
+#include "install/InstallRun.h"
+#include "lists/ListSequences.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPluginLoader>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+const QChar CR(QLatin1Char('\r'));
+
+// The message boxes as lines on standard error: the title, then the text.
+// Nobody is there to answer, so questions get No and input boxes nothing.
+class TerminalPrompts final : public Prompts
+{
+public:
+    explicit TerminalPrompts(Terminal &terminal) : m_terminal(terminal) {}
+
+    void messageBox(const QString &text, const QString &title, MsgIcon) override
+    {
+        QString shown = text;
+        shown.replace(CR, QLatin1Char('\n'));
+        m_terminal.errorLine((title.isEmpty() ? QStringLiteral("Setupreel") : title) + QLatin1Char('\n') + shown);
+    }
+    bool questionBox(const QString &text, const QString &title, MsgIcon icon) override
+    {
+        messageBox(text, title, icon);
+        return false;
+    }
+    QString inputBox(const QString &, const QString &, const QString &) override { return QString(); }
+    bool showFileDialog(QObject *, FileDialogMode) override { return false; }
+
+private:
+    Terminal &m_terminal;
+};
+
+// The run as lines: one per program as it starts, and on a terminal a bar
+// below them. The run's steps arrive as the window's label texts: a new
+// remainder text opens a step, the current file text names its program.
+class TerminalDisplay final : public InstallDisplay
+{
+public:
+    explicit TerminalDisplay(Terminal &terminal) : m_terminal(terminal) {}
+
+    void setButtonsEnabled(bool) override {}
+    void setCancelVisible(bool) override {}
+    void setModeText(const QString &) override {}
+    void setRemainderText(const QString &) override { m_newStep = true; }
+
+    void setCurrentFileText(const QString &text) override
+    {
+        const QStringList parts = text.split(CR);
+        if (parts.size() < 2)
+            return;
+        const int step = m_value + 1;
+        if (m_newStep) {
+            m_newStep = false;
+            m_note.clear();
+            m_terminal.line(QStringLiteral("[%1/%2] %3").arg(step).arg(m_max).arg(parts.at(1)));
+        }
+        // "Another installation is in progress: trying again in N s"
+        const QString note = parts.mid(2).join(QLatin1Char(' '));
+        if (!note.isEmpty() && m_note.isEmpty() && !m_terminal.isTerminal())
+            m_terminal.line(QStringLiteral("      ") + note);
+        m_note = note;
+        drawBar();
+    }
+
+    void setProgressVisible(bool visible) override
+    {
+        m_visible = visible;
+        drawBar();
+    }
+    void setProgressMax(int max) override
+    {
+        m_max = max;
+        drawBar();
+    }
+    void setProgressValue(int value) override
+    {
+        m_value = value;
+        drawBar();
+    }
+
+private:
+    void drawBar()
+    {
+        if (!m_terminal.isTerminal())
+            return;
+        if (!m_visible || m_max <= 0) {
+            m_terminal.setStatus(QString());
+            return;
+        }
+        constexpr int Width = 30;
+        const int filled = int(qint64(Width) * qBound(0, m_value, m_max) / m_max);
+        QString bar = QLatin1Char('[') + QString(filled, QLatin1Char('#')) + QString(Width - filled, QLatin1Char('-'))
+                      + QStringLiteral("] %1/%2").arg(m_value).arg(m_max);
+        if (!m_note.isEmpty())
+            bar += QStringLiteral("  ") + m_note;
+        m_terminal.setStatus(bar);
+    }
+
+    Terminal &m_terminal;
+    int m_max = 0;
+    int m_value = 0;
+    bool m_visible = false;
+    bool m_newStep = false;
+    QString m_note;
+};
+
+// Ctrl-C while the run goes on. The handler only writes a byte to a pipe; the
+// run's waits keep the event loop turning, so the notifier on the pipe's other
+// end reaches the run between and during programs.
+int interruptPipe[2] = {-1, -1};
+
+extern "C" void onInterrupt(int)
+{
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(interruptPipe[1], &byte, 1);
+    errno = saved;
+}
+
+class Interrupts
+{
+public:
+    Interrupts()
+    {
+        if (::pipe2(interruptPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        struct sigaction sa;
+        std::memset(&sa, 0, sizeof sa);
+        sa.sa_handler = onInterrupt;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        m_installed = ::sigaction(SIGINT, &sa, &m_old) == 0;
+        m_notifier = new QSocketNotifier(interruptPipe[0], QSocketNotifier::Read);
+    }
+    ~Interrupts()
+    {
+        if (m_installed)
+            ::sigaction(SIGINT, &m_old, nullptr);
+        delete m_notifier;
+        for (int &fd : interruptPipe) {
+            if (fd >= 0)
+                ::close(fd);
+            fd = -1;
+        }
+    }
+    Interrupts(const Interrupts &) = delete;
+    Interrupts &operator=(const Interrupts &) = delete;
+
+    QSocketNotifier *notifier() const { return m_notifier; }
+
+    // How many Ctrl-C arrived since the last call.
+    int take()
+    {
+        char buf[64];
+        int count = 0;
+        ssize_t n;
+        while ((n = ::read(interruptPipe[0], buf, sizeof buf)) > 0)
+            count += int(n);
+        return count;
+    }
+
+private:
+    struct sigaction m_old;
+    bool m_installed = false;
+    QSocketNotifier *m_notifier = nullptr;
+};
+
+QObject *createControl(QPluginLoader &loader, QString *error)
+{
+    loader.setFileName(Folders::join(Folders::systemDir(), QStringLiteral("\\ShellAndWait.ocx")));
+    loader.setLoadHints(QLibrary::PreventUnloadHint);
+    QObject *root = loader.instance();
+    auto *factory = qobject_cast<ControlFactory *>(root);
+    if (!factory) {
+        *error = root ? QStringLiteral("%1 is not a control library.").arg(loader.fileName()) : loader.errorString();
+        return nullptr;
+    }
+    QObject *control = factory->create(QStringLiteral("Project1.ShellAndWait"), nullptr);
+    if (!control)
+        *error = QStringLiteral("%1 could not create Project1.ShellAndWait.").arg(loader.fileName());
+    return control;
+}
+
+// Opens (and with truncate empties) the file --report names.
+int openReport(const QString &path, bool truncate)
+{
+    int fd;
+    do {
+        fd = ::open(FileNameCodec::encodeFileName(path).constData(),
+                    O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | (truncate ? O_TRUNC : 0), 0666);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+bool writeReportCopy(const QString &path, const QByteArray &json, QString *error)
+{
+    const int fd = openReport(path, true);
+    if (fd < 0) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    qsizetype done = 0;
+    while (done < json.size()) {
+        const ssize_t n = ::write(fd, json.constData() + done, size_t(json.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            *error = QString::fromLocal8Bit(std::strerror(n < 0 ? errno : ENOSPC));
+            ::close(fd);
+            return false;
+        }
+        done += n;
+    }
+    if (::close(fd) != 0) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+// The control's signal reaches the run, which is no QObject, through this.
+class LeftoversRelay : public QObject
+{
+    Q_OBJECT
+public:
+    explicit LeftoversRelay(InstallRun &run) : m_run(run) {}
+public slots:
+    void leftoversRemain() { m_run.leftoversRemain(); }
+
+private:
+    InstallRun &m_run;
+};
+
+} // namespace
+
+namespace InstallCommand {
+
+int run(const QString &listPath, const QString &reportTo, Terminal &terminal)
+{
+    TerminalPrompts prompts(terminal);
+    // The report names the list by its full path, as the window's dialog does.
+    const QString path = listPath.isEmpty() ? listPath : QDir::current().absoluteFilePath(listPath);
+    const ListSequences::InstallLoad load = ListSequences::loadFileForInstalling(path, prompts);
+    if (!load.loaded)
+        return Cli::Refused;
+    Globals::LoadedListText = load.text;
+    Globals::LoadedLineCount = QString::number(load.lineCount);
+
+    // Found unwritable before anything is installed, not after.
+    if (!reportTo.isEmpty()) {
+        const int fd = openReport(reportTo, false);
+        if (fd < 0) {
+            terminal.errorLine(QStringLiteral("setupreel: the report cannot be written to %1: %2")
+                                   .arg(reportTo, QString::fromLocal8Bit(std::strerror(errno))));
+            return Cli::Refused;
+        }
+        ::close(fd);
+    }
+
+    QPluginLoader loader;
+    QString error;
+    QObject *control = createControl(loader, &error);
+    if (!control) {
+        terminal.errorLine(QStringLiteral("setupreel: the run-and-wait control (ShellAndWait.ocx) could not be loaded: ")
+                           + error);
+        return Cli::Refused;
+    }
+
+    terminal.line(QStringLiteral("Installing \"%1\": %2 program(s)").arg(load.title).arg(load.lineCount - 1));
+
+    TerminalDisplay display(terminal);
+    InstallRun run(display, prompts, [control](const QString &line) { return runAndWaitOn(control, line); });
+    run.setListFile(path);
+    run.setStopWaiting([control] { return stopWaitingOn(control); });
+    // After Cancel, processes a setup left behind are not waited for: no
+    // further program starts after them.
+    LeftoversRelay relay(run);
+    if (control->metaObject()->indexOfSignal("waitingForLeftovers()") >= 0)
+        QObject::connect(control, SIGNAL(waitingForLeftovers()), &relay, SLOT(leftoversRemain()));
+
+    int interrupts = 0;
+    {
+        Interrupts ctrlC;
+        if (ctrlC.notifier()) {
+            QObject::connect(ctrlC.notifier(), &QSocketNotifier::activated, ctrlC.notifier(), [&] {
+                const int now = ctrlC.take();
+                for (int i = 0; i < now; ++i) {
+                    if (++interrupts == 1) {
+                        terminal.errorLine(QStringLiteral("Cancel: the running program goes on to its end; no further one starts.\n"
+                                                          "Ctrl-C again: stop waiting for processes it leaves behind."));
+                        run.cancel();
+                    } else if (stopWaitingOn(control)) {
+                        terminal.errorLine(QStringLiteral("No longer waiting for the processes the setup left behind."));
+                    } else {
+                        terminal.errorLine(QStringLiteral("The running program has not ended yet; the run ends when it does."));
+                    }
+                }
+            });
+        }
+        run.install();
+    }
+
+    // Install refused the list (more programs than one run can take).
+    if (run.reportJsonPath().isEmpty()) {
+        delete control;
+        return Cli::Refused;
+    }
+
+    const RunRecord &record = run.lastRun();
+    int succeeded = 0, restart = 0, failed = 0;
+    for (const ProgramRecord &p : record.programs) {
+        switch (p.outcome.outcome) {
+        case RunOutcome::Succeeded: ++succeeded; break;
+        case RunOutcome::RestartNeeded: ++restart; break;
+        default: ++failed; break;
+        }
+    }
+    const int notStarted = int(record.programCount - record.programs.size());
+    QString summary = QStringLiteral("%1 succeeded, %2 failed, %3 need a restart").arg(succeeded).arg(failed).arg(restart);
+    if (notStarted > 0)
+        summary += QStringLiteral(", %1 not started (cancelled)").arg(notStarted);
+    terminal.line(summary);
+    if (run.reportError().isEmpty())
+        terminal.line(QStringLiteral("Report: ") + run.reportTextPath());
+    else
+        terminal.errorLine(QStringLiteral("The report of this run could not be written: ") + run.reportError());
+
+    if (!reportTo.isEmpty()) {
+        QByteArray json;
+        QFile kept(run.reportJsonPath());
+        if (run.reportError().isEmpty() && kept.open(QIODevice::ReadOnly))
+            json = kept.readAll();
+        else
+            json = RunReport::toJson(record);
+        if (!writeReportCopy(reportTo, json, &error))
+            terminal.errorLine(QStringLiteral("setupreel: the report could not be written to %1: %2").arg(reportTo, error));
+    }
+    delete control;
+
+    if (interrupts > 0)
+        return Cli::Interrupted;
+    if (failed > 0)
+        return Cli::SomeNotSucceeded;
+    return restart > 0 ? Cli::RestartNeeded : Cli::AllSucceeded;
+}
+
+} // namespace InstallCommand
+
+#include "InstallCommand.moc"

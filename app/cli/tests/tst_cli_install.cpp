@@ -1,0 +1,362 @@
+// setupreel --install as a user runs it from a script: the built program, no
+// display, real setup programs, real list files, real signals.
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+struct Result
+{
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+QString program() { return QStringLiteral(SETUPREEL_BUILD_APP_DIR "/setupreel"); }
+
+// No display of any kind: the terminal commands must not need one.
+QProcessEnvironment noDisplay(const QString &stateHome)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    env.insert(QStringLiteral("XDG_STATE_HOME"), stateHome);
+    env.insert(QStringLiteral("WINEPREFIX"), QStringLiteral(SETUPREEL_TEST_WINEPREFIX));
+    env.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
+    env.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("mscoree,mshtml="));
+    return env;
+}
+
+QStringList lines(const QByteArray &bytes)
+{
+    return QString::fromUtf8(bytes).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class TestCliInstall : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_log;
+    QString m_state;
+
+    // A setup program: logs its name when it starts and when it ends.
+    QString makeSetup(const QString &name, int exitCode = 0, double seconds = 0, const QString &extra = {})
+    {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            return {};
+        f.write(QStringLiteral("#!/bin/sh\necho \"start %1\" >> '%2'\n%5sleep %3\necho \"end %1\" >> '%2'\nexit %4\n")
+                    .arg(name, m_log, QString::number(seconds))
+                    .arg(exitCode)
+                    .arg(extra)
+                    .toUtf8());
+        f.close();
+        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+        return path;
+    }
+
+    QString makeList(const QString &name, const QString &title, const QStringList &items)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            return {};
+        QByteArray text = ">" + title.toUtf8() + "\r\n";
+        for (const QString &item : items)
+            text += item.toUtf8() + "\r\n";
+        f.write(text);
+        return path;
+    }
+
+    Result run(const QStringList &args, QProcess *process = nullptr)
+    {
+        QProcess local;
+        QProcess &p = process ? *process : local;
+        p.setProcessEnvironment(noDisplay(m_state));
+        p.setWorkingDirectory(m_dir.path());
+        if (!process)
+            p.start(program(), args);
+        if (!p.waitForFinished(120000))
+            p.kill();
+        Result r;
+        r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = p.readAllStandardOutput();
+        r.err = p.readAllStandardError();
+        return r;
+    }
+
+    QStringList logged() const
+    {
+        QFile f(m_log);
+        return f.open(QIODevice::ReadOnly) ? lines(f.readAll()) : QStringList();
+    }
+
+    QStringList keptJsonReports() const
+    {
+        QDir runs(m_state + QStringLiteral("/setupreel/runs"));
+        QStringList found;
+        for (const QString &name : runs.entryList({QStringLiteral("*.json")}, QDir::Files))
+            found << runs.filePath(name);
+        return found;
+    }
+
+    // Waits until the log holds line.
+    bool waitForLog(const QString &line, int ms = 20000)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            if (logged().contains(line))
+                return true;
+            QTest::qWait(20);
+        }
+        return false;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void init()
+    {
+        QString name = QString::fromLatin1(QTest::currentTestFunction());
+        if (QTest::currentDataTag())
+            name += QLatin1Char('-') + QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-'));
+        m_log = m_dir.filePath(name + QStringLiteral(".log"));
+        m_state = m_dir.filePath(name + QStringLiteral("-state"));
+    }
+
+    // Every program succeeds: status 0, a line per program and the summary,
+    // nothing for a terminal in a pipe, and --report the same as the kept one.
+    void allSucceed()
+    {
+        const QStringList items{makeSetup(QStringLiteral("one.sh")), makeSetup(QStringLiteral("two.sh")),
+                                makeSetup(QStringLiteral("three.sh")) + QStringLiteral(" /S")};
+        makeList(QStringLiteral("tools.SR"), QStringLiteral("Tools"), items);
+        const QString reportCopy = m_dir.filePath(QStringLiteral("copy.json"));
+        // A relative list path, as typed in the list's folder.
+        const Result r = run({QStringLiteral("--install"), QStringLiteral("tools.SR"),
+                              QStringLiteral("--report=") + reportCopy});
+        QVERIFY2(r.status == 0, r.err.constData());
+        QCOMPARE(logged(), QStringList({"start one.sh", "end one.sh", "start two.sh", "end two.sh",
+                                        "start three.sh", "end three.sh"}));
+        const QStringList out = lines(r.out);
+        QVERIFY(out.contains(QStringLiteral("[1/3] ") + items[0]));
+        QVERIFY(out.contains(QStringLiteral("[2/3] ") + items[1]));
+        QVERIFY(out.contains(QStringLiteral("[3/3] ") + items[2]));
+        QVERIFY(out.contains(QStringLiteral("3 succeeded, 0 failed, 0 need a restart")));
+        QVERIFY2(r.err.isEmpty(), r.err.constData()); // a run where all went well says nothing there
+        for (const QByteArray &stream : {r.out, r.err}) {
+            QVERIFY(!stream.contains('\x1b'));
+            QVERIFY(!stream.contains('\r'));
+        }
+
+        const QStringList kept = keptJsonReports();
+        QCOMPARE(kept.size(), 1);
+        QFile keptFile(kept.first()), copyFile(reportCopy);
+        QVERIFY(keptFile.open(QIODevice::ReadOnly) && copyFile.open(QIODevice::ReadOnly));
+        const QByteArray copied = copyFile.readAll();
+        QCOMPARE(copied, keptFile.readAll());
+        QJsonParseError error;
+        const QJsonObject report = QJsonDocument::fromJson(copied, &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(report.value(QLatin1String("listFile")).toString(), m_dir.filePath(QStringLiteral("tools.SR")));
+        QCOMPARE(report.value(QLatin1String("finished")).toBool(), true);
+        const QJsonArray programs = report.value(QLatin1String("programs")).toArray();
+        QCOMPARE(programs.size(), 3);
+        QCOMPARE(programs[2].toObject().value(QLatin1String("line")).toString(), items[2]);
+        QCOMPARE(programs[2].toObject().value(QLatin1String("outcome")).toString(), QStringLiteral("succeeded"));
+        QVERIFY(out.contains(QStringLiteral("Report: ") + kept.first().chopped(5) + QStringLiteral(".txt")));
+    }
+
+    // A failing program and one that cannot be started: the run goes on,
+    // the window's messages arrive on standard error, the status is 1.
+    void someFail()
+    {
+        const QStringList items{makeSetup(QStringLiteral("good.sh")), makeSetup(QStringLiteral("bad.sh"), 3),
+                                m_dir.filePath(QStringLiteral("missing.sh")), makeSetup(QStringLiteral("last.sh"))};
+        const QString list = makeList(QStringLiteral("mixed.SR"), QStringLiteral("Mixed"), items);
+        const Result r = run({QStringLiteral("--install"), list});
+        QCOMPARE(r.status, 1);
+        QVERIFY(logged().contains(QStringLiteral("end last.sh")));
+        QVERIFY(lines(r.out).contains(QStringLiteral("2 succeeded, 2 failed, 0 need a restart")));
+        const QString err = QString::fromUtf8(r.err);
+        QVERIFY2(err.contains(QStringLiteral("Error\n")) && err.contains(QStringLiteral("An error appears.\n")
+                                                                          + QStringLiteral("Click on the button to continue.")),
+                 r.err.constData());
+        QVERIFY(err.contains(QStringLiteral("Installing\nNot every program was installed:\n")));
+        QVERIFY(err.contains(items[1] + QStringLiteral(": failed (exit code 3)")));
+        QVERIFY(!r.out.contains('\x1b') && !r.err.contains('\x1b') && !r.err.contains('\r'));
+    }
+
+    // A Windows batch file that asks for a restart (3010), through Wine:
+    // every program succeeded, a restart is needed, the status is 3.
+    void restartOnly()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("wine")).isEmpty())
+            QSKIP("Wine is not installed");
+        const QString bat = m_dir.filePath(QStringLiteral("reboot.bat"));
+        QFile f(bat);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("@echo off\r\nexit /b 3010\r\n");
+        f.close();
+        const QString list = makeList(QStringLiteral("restart.SR"), QStringLiteral("Restart"),
+                                      {makeSetup(QStringLiteral("first.sh")), bat});
+        const Result r = run({QStringLiteral("--install"), list});
+        QVERIFY2(r.status == 3, r.out + r.err);
+        QVERIFY(lines(r.out).contains(QStringLiteral("1 succeeded, 0 failed, 1 need a restart")));
+        QVERIFY(QString::fromUtf8(r.err).contains(QStringLiteral("A restart is needed to finish installing:")));
+    }
+
+    // Lists the window refuses are refused with the window's texts and
+    // status 2, and nothing is started.
+    void refusedLists_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not a list name") << "list.txt" << QByteArray(">T\r\n/bin/true\r\n")
+                                         << "File format\nIt isn't currect file\nThe format of input file must be <SR>\n";
+        QTest::newRow("no title line") << "notitle.SR" << QByteArray("/bin/true\r\n")
+                                       << "File format\nIt isn't currect file\n";
+        QTest::newRow("missing file") << "" << QByteArray() << "could not be read.";
+    }
+    void refusedLists()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, message);
+        QString path = m_dir.filePath(QStringLiteral("absent.SR"));
+        if (!name.isEmpty()) {
+            path = m_dir.filePath(name);
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        const Result r = run({QStringLiteral("--install"), path});
+        QCOMPARE(r.status, 2);
+        QVERIFY2(QString::fromUtf8(r.err).contains(message), r.err.constData());
+        QVERIFY(keptJsonReports().isEmpty());
+    }
+
+    // Without the run-and-wait control nothing can be started: said, status 2.
+    void noControl()
+    {
+        const QString list = makeList(QStringLiteral("one.SR"), QStringLiteral("One"), {makeSetup(QStringLiteral("x.sh"))});
+        QProcess p;
+        QProcessEnvironment env = noDisplay(m_state);
+        env.insert(QStringLiteral("SETUPREEL_SYSTEM_DIR"), m_dir.filePath(QStringLiteral("nowhere")));
+        p.setProcessEnvironment(env);
+        p.start(program(), {QStringLiteral("--install"), list});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 2);
+        QVERIFY(p.readAllStandardError().contains("ShellAndWait.ocx"));
+        QVERIFY(logged().isEmpty());
+    }
+
+    // Ctrl-C during program 2 of 4: program 2 runs to its end, 3 and 4 never
+    // start, the report says cancelled, the status is 130. A second Ctrl-C
+    // while program 2 still runs does not stop it either.
+    void interrupted_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::newRow("once") << 1;
+        QTest::newRow("twice") << 2;
+    }
+    void interrupted()
+    {
+        QFETCH(int, count);
+        const QStringList items{makeSetup(QStringLiteral("p1.sh")), makeSetup(QStringLiteral("p2.sh"), 0, 1.5),
+                                makeSetup(QStringLiteral("p3.sh")), makeSetup(QStringLiteral("p4.sh"))};
+        const QString list = makeList(QStringLiteral("four.SR"), QStringLiteral("Four"), items);
+        QProcess p;
+        p.setProcessEnvironment(noDisplay(m_state));
+        p.start(program(), {QStringLiteral("--install"), list});
+        QVERIFY(waitForLog(QStringLiteral("start p2.sh")));
+        for (int i = 0; i < count; ++i) {
+            QVERIFY(p.processId() > 0);
+            ::kill(pid_t(p.processId()), SIGINT);
+            QTest::qWait(100);
+        }
+        const Result r = run({}, &p);
+        QCOMPARE(r.status, 130);
+        QCOMPARE(logged(), QStringList({"start p1.sh", "end p1.sh", "start p2.sh", "end p2.sh"}));
+        QVERIFY(lines(r.out).contains(QStringLiteral("2 succeeded, 0 failed, 0 need a restart, 2 not started (cancelled)")));
+        QVERIFY(r.err.contains("Cancel: the running program goes on to its end"));
+        const QStringList kept = keptJsonReports();
+        QCOMPARE(kept.size(), 1);
+        QFile f(kept.first());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QJsonObject report = QJsonDocument::fromJson(f.readAll()).object();
+        QCOMPARE(report.value(QLatin1String("cancelled")).toBool(), true);
+        QCOMPARE(report.value(QLatin1String("summary")).toObject().value(QLatin1String("neverStarted")).toInt(), 2);
+    }
+
+    // A setup that leaves a process behind is waited for as a whole; Ctrl-C
+    // then ends the run without waiting for that process, which goes on.
+    void interruptedWhileOnlyLeftoversRun()
+    {
+        const QString pidFile = m_dir.filePath(QStringLiteral("leftover.pid"));
+        const QStringList items{makeSetup(QStringLiteral("spawner.sh"), 0, 0,
+                                          QStringLiteral("sleep 30 & echo $! > '%1'\n").arg(pidFile)),
+                                makeSetup(QStringLiteral("after.sh"))};
+        const QString list = makeList(QStringLiteral("left.SR"), QStringLiteral("Left"), items);
+        QProcess p;
+        p.setProcessEnvironment(noDisplay(m_state));
+        p.start(program(), {QStringLiteral("--install"), list});
+        QVERIFY(waitForLog(QStringLiteral("end spawner.sh")));
+        QTest::qWait(300);
+        QCOMPARE(p.state(), QProcess::Running); // waiting for the leftover
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(p.processId() > 0);
+        ::kill(pid_t(p.processId()), SIGINT);
+        const Result r = run({}, &p);
+        QVERIFY(t.elapsed() < 10000);
+        QCOMPARE(r.status, 130);
+        QVERIFY(!logged().contains(QStringLiteral("start after.sh")));
+        QFile pf(pidFile);
+        QVERIFY(pf.open(QIODevice::ReadOnly));
+        const pid_t leftover = pid_t(pf.readAll().trimmed().toInt());
+        QVERIFY(leftover > 0);
+        QCOMPARE(::kill(leftover, 0), 0); // still running: only the wait was given up
+        ::kill(leftover, SIGKILL);
+    }
+
+    // On a terminal: the bar, redrawn in place, below the program lines.
+    void progressBarOnATerminal()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
+            QSKIP("script (util-linux) is needed for a terminal");
+        const QString list = makeList(QStringLiteral("tty.SR"), QStringLiteral("Tty"),
+                                      {makeSetup(QStringLiteral("a.sh")), makeSetup(QStringLiteral("b.sh"))});
+        const QString typescript = m_dir.filePath(QStringLiteral("typescript"));
+        QProcess p;
+        p.setProcessEnvironment(noDisplay(m_state));
+        p.start(QStringLiteral("script"), {QStringLiteral("-qec"),
+                                           QStringLiteral("'%1' --install '%2'").arg(program(), list), typescript});
+        const Result r = run({}, &p);
+        QCOMPARE(r.status, 0);
+        QFile f(typescript);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray seen = f.readAll();
+        QVERIFY2(seen.contains("[###############---------------] 1/2"), seen.constData());
+        QVERIFY(seen.contains("\r\x1b[K"));
+        QVERIFY(seen.contains("2 succeeded, 0 failed, 0 need a restart"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliInstall)
+#include "tst_cli_install.moc"
