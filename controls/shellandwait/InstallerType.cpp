@@ -18,6 +18,10 @@ namespace {
 constexpr qint64 ImageScanLimit = 16 * 1024 * 1024;
 // How much of the overlay is read: every marker sits at or near its start.
 constexpr qint64 OverlayScanLimit = 256 * 1024;
+constexpr qint64 OverlayFirstRead = 64 * 1024;
+// What is read of every file at first: the headers, the section table and
+// small scripts; the rest only where the headers point.
+constexpr qint64 HeadBytes = 64 * 1024;
 
 quint16 u16(const QByteArray &b, qint64 off)
 {
@@ -123,17 +127,19 @@ InstallerKind peKind(const Source &src, quint16 *machine)
     const qint64 table = qint64(pe) + 24 + optionalSize;
     QList<Section> sections;
     qint64 imageEnd = 0;
-    for (int i = 0; i < sectionCount && i < 96; ++i) {
+    const int readable = qMin<int>(sectionCount, 96);
+    const QByteArray headers = src.at(0, table + qint64(readable) * 40);
+    for (int i = 0; i < readable; ++i) {
         const qint64 s = table + qint64(i) * 40;
-        if (s + 40 > b.size())
+        if (s + 40 > headers.size())
             break;
         Section sec;
-        sec.name = b.mid(s, 8);
+        sec.name = headers.mid(s, 8);
         const qsizetype nul = sec.name.indexOf('\0');
         if (nul >= 0)
             sec.name.truncate(nul);
-        sec.rawSize = u32(b, s + 16);
-        sec.rawOffset = u32(b, s + 20);
+        sec.rawSize = u32(headers, s + 16);
+        sec.rawOffset = u32(headers, s + 20);
         if (sec.rawSize)
             imageEnd = qMax(imageEnd, qint64(sec.rawOffset) + sec.rawSize);
         sections.append(sec);
@@ -145,23 +151,33 @@ InstallerKind peKind(const Source &src, quint16 *machine)
             return InstallerKind::WixBurn;
     }
 
-    const QByteArray overlay = imageEnd > 0 && imageEnd < src.size
-        ? src.at(imageEnd, OverlayScanLimit) : QByteArray();
-    const QByteArray &image = b; // the head holds the image up to the scan limit
-
-    if (nsisInSteps(overlay) || nsisInSteps(image))
-        return InstallerKind::Nsis;
-    if (image.contains(QByteArrayView("rDlPtS02\x87\x65\x56\x78", 12))
-        || image.contains(QByteArrayView("rDlPtS\xCD\xE6\xD7\x7B\x0B\x2A", 12))
-        || image.contains(QByteArrayView("nS5W7dT\x83\xAA\x1B\x0F\x6A", 12))
-        || hasAt(image, 0x30, "Inno")
-        || image.contains("Inno Setup Setup Data (") || overlay.contains("Inno Setup Setup Data ("))
-        return InstallerKind::InnoSetup;
-    if (image.contains(utf16("InstallShield")) || image.contains("InstallShield")
-        || overlay.contains("ISSetupStream") || overlay.contains("ISc("))
-        return InstallerKind::InstallShield;
-    if (overlay.startsWith(";!@Install@!UTF-8!") || overlay.startsWith(QByteArrayView("7z\xBC\xAF\x27\x1C", 6)))
-        return InstallerKind::SevenZipSfx;
+    // The image as far as its sections go; the payload behind it is no part
+    // of it, and searching it is what made a large setup slow to tell.
+    const QByteArray image = imageEnd > 0 ? src.at(0, qMin(imageEnd, ImageScanLimit)) : b;
+    const auto markers = [&image](const QByteArray &overlay) {
+        if (nsisInSteps(overlay) || nsisInSteps(image))
+            return InstallerKind::Nsis;
+        if (image.contains(QByteArrayView("rDlPtS02\x87\x65\x56\x78", 12))
+            || image.contains(QByteArrayView("rDlPtS\xCD\xE6\xD7\x7B\x0B\x2A", 12))
+            || image.contains(QByteArrayView("nS5W7dT\x83\xAA\x1B\x0F\x6A", 12))
+            || hasAt(image, 0x30, "Inno")
+            || image.contains("Inno Setup Setup Data (") || overlay.contains("Inno Setup Setup Data ("))
+            return InstallerKind::InnoSetup;
+        if (image.contains(utf16("InstallShield")) || image.contains("InstallShield")
+            || overlay.contains("ISSetupStream") || overlay.contains("ISc("))
+            return InstallerKind::InstallShield;
+        if (overlay.startsWith(";!@Install@!UTF-8!") || overlay.startsWith(QByteArrayView("7z\xBC\xAF\x27\x1C", 6)))
+            return InstallerKind::SevenZipSfx;
+        return InstallerKind::Unknown;
+    };
+    // The overlay's beginning first: the markers sit there in every real
+    // setup, so the rest is read only for a file that shows none.
+    const bool hasOverlay = imageEnd > 0 && imageEnd < src.size;
+    InstallerKind kind = markers(hasOverlay ? src.at(imageEnd, OverlayFirstRead) : QByteArray());
+    if (kind == InstallerKind::Unknown && hasOverlay && src.size - imageEnd > OverlayFirstRead)
+        kind = markers(src.at(imageEnd, OverlayScanLimit));
+    if (kind != InstallerKind::Unknown)
+        return kind;
     return InstallerKind::WindowsProgram;
 }
 
@@ -243,7 +259,7 @@ InstallerInfo inspectInstaller(const QByteArray &path)
     src.size = st.st_size;
     src.context = &fd;
     src.read = readFd;
-    src.head = readFd(&fd, 0, qMin<qint64>(st.st_size, ImageScanLimit));
+    src.head = readFd(&fd, 0, qMin<qint64>(st.st_size, HeadBytes));
     info = classify(src, name);
     ::close(fd);
     return info;

@@ -1,0 +1,133 @@
+// The terminal commands against the shell doing the same work, in one run:
+//  - setupreel --inspect of 1,000 setup files against head -c 65536 of the same
+//    files (target: at most 2x);
+//  - setupreel --install of 300 trivial programs against a shell loop starting
+//    the same programs (target: at most 1.2x).
+// Prints the medians of several rounds and the ratios.
+#include "CraftedSetups.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+double median(QList<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes, qint64 size = -1, bool executable = false)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        return false;
+    // Setups are large: the rest of the payload, as a hole.
+    if (size > bytes.size() && !f.resize(size))
+        return false;
+    f.close();
+    return !executable || f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+}
+
+// Milliseconds the command takes, its output thrown away; -1 when it failed.
+double timed(const QString &program, const QStringList &args, const QProcessEnvironment &env, int expect = 0)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    QElapsedTimer t;
+    t.start();
+    p.start(program, args);
+    if (!p.waitForFinished(600000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != expect)
+        return -1;
+    return t.nsecsElapsed() / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int files = argc > 1 ? std::atoi(argv[1]) : 1000;
+    const int programs = argc > 2 ? std::atoi(argv[2]) : 300;
+    const int rounds = 7;
+    const QString setupreel = QStringLiteral(SETUPREEL_BUILD_APP_DIR "/setupreel");
+
+    QTemporaryDir dir;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("XDG_STATE_HOME"), dir.filePath(QStringLiteral("state")));
+
+    // Setup files of every kind, each 2 MiB as real ones are at least.
+    using namespace CraftedSetups;
+    const QByteArray kinds[] = {
+        pe(I386, {code()}, nsisFirstHeader()),
+        innoSetup(),
+        wixBurn(),
+        sevenZipSfx(),
+        pe(Amd64, {code()}),
+        compound(msiClsid()),
+    };
+    const qint64 size = 2 * 1024 * 1024;
+    QStringList paths;
+    for (int i = 0; i < files; ++i) {
+        const QString path = dir.filePath(QStringLiteral("setup%1.exe").arg(i));
+        if (!writeFile(path, kinds[i % std::size(kinds)], size)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            return 1;
+        }
+        paths << path;
+    }
+
+    QList<double> inspectTimes, headTimes;
+    for (int r = 0; r < rounds; ++r) {
+        inspectTimes << timed(setupreel, QStringList{QStringLiteral("--inspect")} + paths, env);
+        headTimes << timed(QStringLiteral("head"), QStringList{QStringLiteral("-q"), QStringLiteral("-c"), QStringLiteral("65536")} + paths, env);
+    }
+
+    // Trivial programs, as bench_install starts them.
+    QByteArray list = ">bench\r\n";
+    QByteArray script;
+    for (int i = 0; i < programs; ++i) {
+        const QString path = dir.filePath(QStringLiteral("prog%1.sh").arg(i));
+        if (!writeFile(path, "#!/bin/sh\nexit 0\n", -1, true))
+            return 1;
+        list += path.toUtf8() + " /S\r\n";
+        script += "'" + path.toUtf8() + "' /S\n";
+    }
+    const QString listPath = dir.filePath(QStringLiteral("bench.SR"));
+    const QString scriptPath = dir.filePath(QStringLiteral("loop.sh"));
+    if (!writeFile(listPath, list) || !writeFile(scriptPath, script))
+        return 1;
+    QList<double> installTimes, shellTimes;
+    for (int r = 0; r < rounds; ++r) {
+        installTimes << timed(setupreel, {QStringLiteral("--install"), listPath}, env);
+        shellTimes << timed(QStringLiteral("/bin/sh"), {scriptPath}, env);
+    }
+
+    for (const QList<double> *times : {&inspectTimes, &headTimes, &installTimes, &shellTimes}) {
+        if (times->contains(-1)) {
+            std::fprintf(stderr, "a command failed\n");
+            return 1;
+        }
+    }
+    const double inspectMs = median(inspectTimes), headMs = median(headTimes);
+    const double installMs = median(installTimes), shellMs = median(shellTimes);
+    std::printf("terminal commands, median of %d rounds\n", rounds);
+    std::printf("  --inspect of %d files   : %8.2f ms\n", files, inspectMs);
+    std::printf("  head -c 65536 of them    : %8.2f ms\n", headMs);
+    std::printf("  ratio                    : %.2f  (target: at most 2.00)\n", inspectMs / headMs);
+    std::printf("  --install of %d programs : %8.2f ms  (%.3f ms per program)\n", programs, installMs, installMs / programs);
+    std::printf("  shell loop               : %8.2f ms  (%.3f ms per program)\n", shellMs, shellMs / programs);
+    std::printf("  ratio                    : %.2f  (target: at most 1.20)\n", installMs / shellMs);
+    return 0;
+}
