@@ -129,13 +129,14 @@ private slots:
                          "nsis.exe\r\n"
                          "E:\\Setups\\PKG.MSI /qb\r\n"
                          "tools\\script.sh\r\n"
-                         "missing.exe /S\r\n");
+                         "missing.exe /S\r\n"
+                         "evil\x1b]0;owned\x07.exe\tx\r\n");
         const Checked c = check(list);
         QCOMPARE(c.status, 1); // one file was not found
         QCOMPARE(c.err, QString());
 
         const QStringList lines = c.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 6);
+        QCOMPARE(lines.size(), 7);
         QCOMPARE(cells(lines[0]), (QStringList{"No.", "Line", "Resolves to", "Type", "Switch", "Suggested"}));
         QCOMPARE(cells(lines[1]), (QStringList{"1", "nsis.exe", path(QStringLiteral("Setups/nsis.exe")), "NSIS installer", "/S"}));
         QCOMPARE(cells(lines[2]), (QStringList{"2", "E:\\Setups\\PKG.MSI /qb", path(QStringLiteral("Setups/pkg.msi")),
@@ -144,7 +145,9 @@ private slots:
                  (QStringList{"3", "tools\\script.sh", path(QStringLiteral("Setups/tools/script.sh"))}));
         QCOMPARE(cells(lines[3]).size(), 4); // a type, no switch and none to suggest
         QCOMPARE(cells(lines[4]), (QStringList{"4", "missing.exe /S", "not found", "/S"}));
-        QCOMPARE(lines[5], QStringLiteral("3 of 4 program file(s) found."));
+        // Control characters of a line never reach the terminal.
+        QCOMPARE(cells(lines[5]), (QStringList{"5", "evil?]0;owned?.exe?x", "not found", "x"}));
+        QCOMPARE(lines[6], QStringLiteral("3 of 5 program file(s) found."));
         // The columns line up under their headings.
         const qsizetype resolves = lines[0].indexOf(QLatin1String("Resolves to"));
         for (int i = 1; i <= 4; ++i)
