@@ -6,7 +6,10 @@
 #include "ui/Program.h"
 #include "ui/Windows.h"
 
+#include "FileNameCodec.h"
+
 #include <QApplication>
+#include <QDir>
 
 int main(int argc, char *argv[])
 {
@@ -25,6 +28,15 @@ int main(int argc, char *argv[])
     Form4::Form_Initialize();
     Program::applyWindowFont(registerProgramFont());
     Registry::populateFromSystem();
+
+    // A list named on the command line (Qt has taken its own options out of
+    // argv): its name as bytes, so a name that is not UTF-8 still opens.
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] != '-') {
+            Program::setListToOpen(QDir::current().absoluteFilePath(FileNameCodec::decodeFileName(argv[i])));
+            break;
+        }
+    }
 
     Windows::show<Form4>();
     return app.exec();

@@ -120,7 +120,18 @@ void Form2::Image2_Click()
 
 void Form2::Image3_Click()
 {
-    const ListSequences::InstallLoad load = ListSequences::loadForInstalling(Program::prompts(), CD1);
+    showLoaded(ListSequences::loadForInstalling(Program::prompts(), CD1));
+}
+
+void Form2::loadListFile(const QString &path)
+{
+    if (CD1)
+        CD1->setProperty("FileName", path);
+    showLoaded(ListSequences::loadFileForInstalling(path, Program::prompts()));
+}
+
+void Form2::showLoaded(const ListSequences::InstallLoad &load)
+{
     if (!load.loaded)
         return;
     Label4->setCaption(QString());

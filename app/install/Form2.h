@@ -1,6 +1,7 @@
 #pragma once
 // The main window: Point, Load, Install, Cancel, Exit and the top-strip areas.
 #include "install/InstallRun.h"
+#include "lists/ListSequences.h"
 #include "ui/Controls.h"
 
 #include <QPointer>
@@ -38,6 +39,10 @@ public:
 
     InstallRun &installRun() { return *m_run; }
 
+    // Load for a file already chosen (named on the command line): the same
+    // checks and messages, and the dialog starts there next time.
+    void loadListFile(const QString &path);
+
 public slots:
     void Image1_Click();
     void Image2_Click();
@@ -66,6 +71,7 @@ private:
     void setProgressValue(int value) override;
 
     RunResult runAndWait(const QString &commandLine);
+    void showLoaded(const ListSequences::InstallLoad &load);
 
     std::unique_ptr<PacedDisplay> m_paced;
     std::unique_ptr<InstallRun> m_run;

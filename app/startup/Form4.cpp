@@ -180,7 +180,10 @@ void Form4::runStage(QTimer *t, int stage)
 void Form4::Command1_Click()
 {
     hide();
-    Windows::show<Form2>();
+    Form2 *main = Windows::show<Form2>();
+    const QString list = Program::takeListToOpen();
+    if (!list.isEmpty())
+        main->loadListFile(list);
 }
 
 void Form4::Command2_Click() { Program::end(); }

@@ -14,6 +14,7 @@ constexpr double StandInPointSize = 8.25;
 double g_fontScale = 1.0; // of the stand-in font against Segoe UI
 Prompts *g_prompts = nullptr;
 std::function<void()> g_endHandler;
+QString g_listToOpen;
 }
 
 namespace Program {
@@ -27,6 +28,9 @@ Prompts &prompts()
 }
 
 void setPrompts(Prompts *p) { g_prompts = p; }
+
+void setListToOpen(const QString &path) { g_listToOpen = path; }
+QString takeListToOpen() { return std::exchange(g_listToOpen, QString()); }
 
 void end()
 {

@@ -18,6 +18,11 @@ void setPrompts(Prompts *prompts); // not owned; nullptr restores the real dialo
 void end();
 void setEndHandler(std::function<void()> handler);
 
+// A list named on the command line: the main window loads it when Next first
+// shows it. take returns it once, then empty.
+void setListToOpen(const QString &path);
+QString takeListToOpen();
+
 // The program's font for its windows: Segoe UI 9.75 pt, and where the system
 // has none, the given family (the font the program registers at start).
 void applyWindowFont(const QString &fallbackFamily = QString());

@@ -1,6 +1,8 @@
 // The start-up window over folders made by each case: copies of the real
 // pictures, control libraries and font, with one thing changed at a time.
+#include "ScriptedPrompts.h"
 #include "common/Folders.h"
+#include "common/Globals.h"
 #include "install/Form2.h"
 #include "startup/Form4.h"
 #include "startup/ProgramFont.h"
@@ -155,6 +157,51 @@ private slots:
         Form2 *main = Windows::find<Form2>();
         QVERIFY(main && main->isVisible());
         QCOMPARE(m_ended, 0);
+    }
+
+    // A list named on the command line: Next shows the main window with it
+    // loaded, through Load's own checks and messages.
+    void aListNamedAtStartIsLoadedAfterNext()
+    {
+        makeInstall();
+        const QString good = m_root->filePath(QStringLiteral("Tools.SR"));
+        const QString damaged = m_root->filePath(QStringLiteral("damaged.SR"));
+        for (const auto &[path, bytes] : {std::pair{good, QByteArray(">Tools\r\na.exe\r\nb.exe /S\r\n")},
+                                          std::pair{damaged, QByteArray("Tools\r\na.exe\r\n")}}) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        }
+        ScriptedPrompts prompts;
+        Program::setPrompts(&prompts);
+        auto restore = qScopeGuard([] { Program::setPrompts(nullptr); });
+
+        for (const QString &list : {damaged, good}) {
+            Globals::reset();
+            Program::setListToOpen(list);
+            Form4 *w = Windows::show<Form4>();
+            QVERIFY(QTest::qWaitFor([w] { return w->check().outcome() != SupportCheck::Outcome::Checking; }, 20000));
+            verifyReady(w);
+            QTest::mouseClick(w->Command1, Qt::LeftButton);
+            Form2 *main = Windows::find<Form2>();
+            QVERIFY(main && main->isVisible());
+            QVERIFY(Program::takeListToOpen().isEmpty()); // taken once
+            if (list == damaged) {
+                QCOMPARE(prompts.boxes.size(), 1);
+                QCOMPARE(prompts.boxes[0].text, QStringLiteral("It isn't currect file"));
+                QCOMPARE(prompts.boxes[0].title, QStringLiteral("File format"));
+                QVERIFY(Globals::LoadedListText.isEmpty());
+                QCOMPARE(main->Label1->caption(), QString());
+            } else {
+                QCOMPARE(prompts.boxes.size(), 1); // nothing more said
+                QCOMPARE(main->Label1->caption(), QStringLiteral("Title of your list :    Tools"));
+                QCOMPARE(main->Label2->caption(), QStringLiteral("Number of programs in the list :   2"));
+                QCOMPARE(Globals::LoadedLineCount, QStringLiteral("3"));
+                // The next Load's dialog starts at the named list.
+                QCOMPARE(main->CD1->property("FileName").toString(), good);
+            }
+            Windows::unloadAll();
+        }
     }
 
     void aMissingPictureStopsAtStageOne()

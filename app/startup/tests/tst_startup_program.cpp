@@ -1,6 +1,7 @@
 // The real program, started from a copy of the build's application folder in a
 // virtual X server: the restart after writing the manifest, the check passing
-// and "Next" into the main window, and the error of a missing support file.
+// and "Next" into the main window with the list named on the command line
+// loaded, and the error of a missing support file.
 // Clicks come from outside through xdotool; the program reports where it stands
 // into SETUPREEL_REPORT_FILE.
 #include <QDir>
@@ -14,6 +15,7 @@
 
 #include <QtTest>
 #include <csignal>
+#include <cstdio>
 #include <unistd.h>
 
 namespace {
@@ -147,12 +149,32 @@ private slots:
         const QString report = m_work.filePath(QStringLiteral("first.report"));
         const QString manifest = folder + QStringLiteral("/setupreel.exe.manifest");
 
-        // A shell puts a byte that is not UTF-8 into an argument (QProcess
+        // A list named on the command line, by a relative name that is not
+        // UTF-8; its one program logs that it ran.
+        const QString log = m_work.filePath(QStringLiteral("first.log"));
+        const QString setup = m_work.filePath(QStringLiteral("logs.sh"));
+        QFile script(setup);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\necho ran >> '" + log.toUtf8() + "'\n");
+        script.close();
+        QVERIFY(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
+        QVERIFY(QDir(m_work.path()).mkpath(QStringLiteral("lists")));
+        const QByteArray listName = QFile::encodeName(m_work.path()) + "/lists/caf\xe9 list.SR";
+        {
+            const QByteArray bytes = ">Tools\r\n" + setup.toUtf8() + "\r\n";
+            FILE *f = std::fopen(listName.constData(), "wb");
+            QVERIFY(f);
+            QCOMPARE(std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f), size_t(bytes.size()));
+            std::fclose(f);
+        }
+
+        // A shell puts the byte that is not UTF-8 into an argument (QProcess
         // cannot), then becomes the program.
         QProcess first;
         prepare(first, report);
+        first.setWorkingDirectory(m_work.path());
         first.start(QStringLiteral("/bin/sh"),
-                    {QStringLiteral("-c"), QStringLiteral("exec \"$0\" one 'two words' \"$(printf 'caf\\351')\""),
+                    {QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$(printf 'lists/caf\\351 list.SR')\" 'two words'"),
                      folder + QStringLiteral("/setupreel")});
         QVERIFY(first.waitForStarted());
         const qint64 firstPid = first.processId();
@@ -173,8 +195,7 @@ private slots:
         m_started << secondPid;
         QVERIFY(secondPid > 0 && secondPid != firstPid);
         QByteArray commandLine = folder.toLocal8Bit() + "/setupreel";
-        commandLine.append('\0').append("one").append('\0').append("two words").append('\0');
-        commandLine.append("caf\xe9").append('\0');
+        commandLine.append('\0').append("lists/caf\xe9 list.SR").append('\0').append("two words").append('\0');
         QCOMPARE(readAll(QStringLiteral("/proc/%1/cmdline").arg(secondPid)), commandLine);
 
         // "Next" (4560, 3600, 1095, 375 twips): Form4 goes, the main window comes.
@@ -182,6 +203,12 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !windows(QStringLiteral("Setupreel")).isEmpty(); }, 10000));
         QVERIFY(windows(QStringLiteral("Searching Reguest Files")).isEmpty());
         QVERIFY(processAlive(secondPid));
+        // The named list is loaded, as if chosen by Load: "Install" (6600, 2760,
+        // 2250, 750 twips) starts its program.
+        const QStringList main = windows(QStringLiteral("Setupreel"));
+        QCOMPARE(main.size(), 1);
+        clickAt(main[0], 515, 209);
+        QVERIFY2(QTest::qWaitFor([&] { return readAll(log) == "ran\n"; }, 10000), readAll(report + ".out").constData());
 
         // The next start finds the manifest: no restart, this instance checks.
         const QString again = m_work.filePath(QStringLiteral("again.report"));
