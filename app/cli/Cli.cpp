@@ -74,7 +74,14 @@ bool isCommand(int argc, char *argv[])
 
 int run(int argc, char *argv[])
 {
+    // The plain event loop: a terminal command has no use for GLib's, which
+    // costs more on every wait. Unset again so the setups never see it.
+    const bool chosenByUser = qEnvironmentVariableIsSet("QT_NO_GLIB");
+    if (!chosenByUser)
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
+    if (!chosenByUser)
+        qunsetenv("QT_NO_GLIB");
     QCoreApplication::setApplicationName(QStringLiteral("setupreel"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SETUPREEL_VERSION));
     Terminal terminal;

@@ -19,8 +19,8 @@ const QChar CR(QLatin1Char('\r'));
 // since the last write took this many times as long as that write, or at least
 // ReportAlwaysAfterNs: a list of programs that end at once is not slowed down
 // by its report, a real setup always finds it written.
-constexpr qint64 ReportCostFactor = 20;
-constexpr qint64 ReportAlwaysAfterNs = 100 * 1000 * 1000;
+constexpr qint64 ReportCostFactor = 100;
+constexpr qint64 ReportAlwaysAfterNs = 1000 * 1000 * 1000;
 
 // The program line whose carriage return is the first one at or after from.
 // Cut by the list's own ListItemAt, so the run starts exactly the line the list

@@ -1,6 +1,7 @@
 #include "install/RunReport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -50,8 +51,16 @@ QString RunReport::defaultFolder()
 
 QDateTime RunReport::now()
 {
-    const QDateTime local = QDateTime::currentDateTime();
-    return local.toOffsetFromUtc(local.offsetFromUtc());
+    // The local offset needs the time zone file read again; once a minute is
+    // enough for a change of summer time to show.
+    static QElapsedTimer offsetAge;
+    static int offset = 0;
+    const QDateTime utc = QDateTime::currentDateTimeUtc();
+    if (!offsetAge.isValid() || offsetAge.elapsed() > 60 * 1000) {
+        offset = utc.toLocalTime().offsetFromUtc();
+        offsetAge.start();
+    }
+    return utc.toOffsetFromUtc(offset);
 }
 
 void RunReport::begin(const QDateTime &start)
@@ -63,6 +72,8 @@ void RunReport::begin(const QDateTime &start)
         base = m_folder + u'/' + name + u'-' + QString::number(n);
     m_base = base;
     m_pruned = false;
+    m_programJson.clear();
+    m_programText.clear();
 }
 
 bool RunReport::write(const RunRecord &run, QString *error)
@@ -74,7 +85,17 @@ bool RunReport::write(const RunRecord &run, QString *error)
             *error = m_folder + QLatin1String(": the folder could not be made");
         return false;
     }
-    if (!saveWhole(jsonPath(), toJson(run), error) || !saveWhole(textPath(), toText(run).toUtf8(), error))
+    // A program once recorded does not change: only the new ones are made.
+    if (m_programJson.size() > run.programs.size()) {
+        m_programJson.clear();
+        m_programText.clear();
+    }
+    for (qsizetype i = m_programJson.size(); i < run.programs.size(); ++i) {
+        m_programJson << programJson(run.programs.at(i));
+        m_programText += programText(run.programs.at(i), int(i + 1), run.programCount);
+    }
+    if (!saveWhole(jsonPath(), assembleJson(run, m_programJson), error)
+        || !saveWhole(textPath(), assembleText(run, m_programText).toUtf8(), error))
         return false;
     // Once a run: its own rewrites add no files.
     if (!m_pruned) {
@@ -95,30 +116,35 @@ void RunReport::prune() const
     }
 }
 
-QByteArray RunReport::toJson(const RunRecord &run)
+QByteArray RunReport::programJson(const ProgramRecord &p)
 {
-    QJsonArray programs;
-    for (const ProgramRecord &p : run.programs) {
-        QJsonObject o;
-        o.insert(QStringLiteral("line"), p.line);
-        o.insert(QStringLiteral("file"), orNull(p.startedFile));
-        o.insert(QStringLiteral("start"), orNull(stamp(p.start)));
-        o.insert(QStringLiteral("end"), orNull(stamp(p.end)));
-        o.insert(QStringLiteral("installerType"), p.installerType);
-        o.insert(QStringLiteral("machine"), orNull(p.machine));
-        const bool hasCode = p.programEnd.started && p.programEnd.signal == 0 && p.programEnd.exitCode != -1;
-        o.insert(QStringLiteral("exitCode"), hasCode ? QJsonValue(p.programEnd.exitCode) : QJsonValue());
-        o.insert(QStringLiteral("signal"), p.programEnd.signal ? QJsonValue(p.programEnd.signal) : QJsonValue());
-        o.insert(QStringLiteral("outcome"), outcomeId(p.outcome.outcome));
-        o.insert(QStringLiteral("meaning"), orNull(p.outcome.meaning));
-        if (p.errorNumber) {
-            o.insert(QStringLiteral("errorNumber"), p.errorNumber);
-            o.insert(QStringLiteral("errorText"), p.errorText);
-        }
-        o.insert(QStringLiteral("attempts"), p.attempts);
-        o.insert(QStringLiteral("leftBehind"), QJsonArray::fromStringList(p.leftBehind));
-        programs.append(o);
+    QJsonObject o;
+    o.insert(QStringLiteral("line"), p.line);
+    o.insert(QStringLiteral("file"), orNull(p.startedFile));
+    o.insert(QStringLiteral("start"), orNull(stamp(p.start)));
+    o.insert(QStringLiteral("end"), orNull(stamp(p.end)));
+    o.insert(QStringLiteral("installerType"), p.installerType);
+    o.insert(QStringLiteral("machine"), orNull(p.machine));
+    const bool hasCode = p.programEnd.started && p.programEnd.signal == 0 && p.programEnd.exitCode != -1;
+    o.insert(QStringLiteral("exitCode"), hasCode ? QJsonValue(p.programEnd.exitCode) : QJsonValue());
+    o.insert(QStringLiteral("signal"), p.programEnd.signal ? QJsonValue(p.programEnd.signal) : QJsonValue());
+    o.insert(QStringLiteral("outcome"), outcomeId(p.outcome.outcome));
+    o.insert(QStringLiteral("meaning"), orNull(p.outcome.meaning));
+    if (p.errorNumber) {
+        o.insert(QStringLiteral("errorNumber"), p.errorNumber);
+        o.insert(QStringLiteral("errorText"), p.errorText);
     }
+    o.insert(QStringLiteral("attempts"), p.attempts);
+    o.insert(QStringLiteral("leftBehind"), QJsonArray::fromStringList(p.leftBehind));
+    // Indented as an element of the root's "programs" array.
+    QByteArray text = QJsonDocument(o).toJson(QJsonDocument::Indented);
+    text.chop(1); // its last line end
+    text.replace("\n", "\n        ");
+    return "        " + text;
+}
+
+QByteArray RunReport::assembleJson(const RunRecord &run, const QList<QByteArray> &programs)
+{
     QJsonObject summary;
     int succeeded = 0, restart = 0, other = 0;
     for (const ProgramRecord &p : run.programs) {
@@ -145,8 +171,25 @@ QByteArray RunReport::toJson(const RunRecord &run)
     root.insert(QStringLiteral("cancelled"), run.cancelled);
     root.insert(QStringLiteral("programCount"), run.programCount);
     root.insert(QStringLiteral("summary"), summary);
-    root.insert(QStringLiteral("programs"), programs);
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    // The programs go in as text already made: a run's report is rewritten
+    // after every program, and only the newest needs making.
+    QByteArray json = QJsonDocument(root).toJson(QJsonDocument::Indented);
+    json.chop(2); // "}\n"
+    while (json.endsWith('\n'))
+        json.chop(1);
+    json += ",\n    \"programs\": [";
+    for (qsizetype i = 0; i < programs.size(); ++i)
+        json += (i ? ",\n" : "\n") + programs.at(i);
+    json += programs.isEmpty() ? "]\n}\n" : "\n    ]\n}\n";
+    return json;
+}
+
+QByteArray RunReport::toJson(const RunRecord &run)
+{
+    QList<QByteArray> programs;
+    for (const ProgramRecord &p : run.programs)
+        programs << programJson(p);
+    return assembleJson(run, programs);
 }
 
 QString RunReport::resultText(const ProgramRecord &p)
@@ -161,7 +204,23 @@ QString RunReport::resultText(const ProgramRecord &p)
     return result;
 }
 
-QString RunReport::toText(const RunRecord &run)
+QString RunReport::programText(const ProgramRecord &p, int number, int programCount)
+{
+    QString t = QStringLiteral("\n%1/%2  %3\n").arg(number).arg(programCount).arg(p.line);
+    if (!p.startedFile.isEmpty())
+        t += QStringLiteral("  file:     %1\n").arg(p.startedFile);
+    t += QStringLiteral("  type:     %1%2\n").arg(p.installerType,
+                                                 p.machine.isEmpty() ? QString() : QLatin1String(", ") + p.machine);
+    t += QStringLiteral("  time:     %1 .. %2\n").arg(stamp(p.start), stamp(p.end));
+    t += QStringLiteral("  outcome:  %1\n").arg(resultText(p));
+    if (p.attempts > 1)
+        t += QStringLiteral("  attempts: %1\n").arg(p.attempts);
+    for (const QString &left : p.leftBehind)
+        t += QStringLiteral("  left running: %1\n").arg(left);
+    return t;
+}
+
+QString RunReport::assembleText(const RunRecord &run, const QString &programs)
 {
     QString t;
     t += QStringLiteral("Setupreel install run\n");
@@ -172,23 +231,17 @@ QString RunReport::toText(const RunRecord &run)
     t += QStringLiteral("Ended:    %1\n").arg(run.end.isValid() ? stamp(run.end) : QStringLiteral("(still running or cut short)"));
     if (run.cancelled)
         t += QStringLiteral("Cancelled by the user.\n");
-    int k = 0;
-    for (const ProgramRecord &p : run.programs) {
-        ++k;
-        t += QStringLiteral("\n%1/%2  %3\n").arg(k).arg(run.programCount).arg(p.line);
-        if (!p.startedFile.isEmpty())
-            t += QStringLiteral("  file:     %1\n").arg(p.startedFile);
-        t += QStringLiteral("  type:     %1%2\n").arg(p.installerType,
-                                                     p.machine.isEmpty() ? QString() : QLatin1String(", ") + p.machine);
-        t += QStringLiteral("  time:     %1 .. %2\n").arg(stamp(p.start), stamp(p.end));
-        t += QStringLiteral("  outcome:  %1\n").arg(resultText(p));
-        if (p.attempts > 1)
-            t += QStringLiteral("  attempts: %1\n").arg(p.attempts);
-        for (const QString &left : p.leftBehind)
-            t += QStringLiteral("  left running: %1\n").arg(left);
-    }
+    t += programs;
     const int never = run.programCount - int(run.programs.size());
     if (never > 0)
         t += QStringLiteral("\n%1 program(s) never started.\n").arg(never);
     return t;
+}
+
+QString RunReport::toText(const RunRecord &run)
+{
+    QString programs;
+    for (qsizetype i = 0; i < run.programs.size(); ++i)
+        programs += programText(run.programs.at(i), int(i + 1), run.programCount);
+    return assembleText(run, programs);
 }

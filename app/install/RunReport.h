@@ -69,8 +69,15 @@ public:
 
 private:
     void prune() const;
+    static QByteArray programJson(const ProgramRecord &program);
+    static QByteArray assembleJson(const RunRecord &run, const QList<QByteArray> &programs);
+    static QString programText(const ProgramRecord &program, int number, int programCount);
+    static QString assembleText(const RunRecord &run, const QString &programs);
 
     QString m_folder;
     QString m_base;
     bool m_pruned = false;
+    // The programs of this run as already written.
+    QList<QByteArray> m_programJson;
+    QString m_programText;
 };
