@@ -42,8 +42,9 @@ const char Description[] =
     "\n"
     "Exit status of --install: 0 all succeeded, 1 some program did not succeed,\n"
     "2 the list was refused or unreadable, 3 all succeeded but a restart is\n"
-    "needed, 130 interrupted (Ctrl-C). --inspect and --check: 0, or 2 when a\n"
-    "file could not be read or the command line is wrong.";
+    "needed, 130 interrupted (Ctrl-C). --inspect: 0, or 2 when a file could\n"
+    "not be read. --check: 0 every program file found, 1 some not found, 2 the\n"
+    "list was refused or the copy not written. A wrong command line: 2.";
 
 int usageError(Terminal &terminal, const QString &message)
 {

@@ -138,6 +138,34 @@ private slots:
         QVERIFY(t.contains(QLatin1String("left running: 4242 helper.exe")));
         // Nothing half-written stays beside the report.
         QCOMPARE(QDir(dir.path() + QLatin1String("/runs")).entryList(QDir::Files).size(), 2);
+
+        // Written program by program, the files hold what one writing of the
+        // whole run gives, with names and texts that need escaping too.
+        ProgramRecord odd = p;
+        odd.line = QStringLiteral("C:\\Setups\\\"quoted\" caf\u00e9\tx.exe /S");
+        odd.errorNumber = 53;
+        odd.errorText = QStringLiteral("File not found:\nsecond line");
+        odd.leftBehind.clear();
+        run.end = QDateTime();
+        for (int i = 0; i < 2; ++i) {
+            run.programs << odd;
+            QVERIFY(report.write(run));
+        }
+        run.end = QDateTime::currentDateTime();
+        run.cancelled = true;
+        QVERIFY(report.write(run));
+        QFile json(report.jsonPath());
+        QVERIFY(json.open(QIODevice::ReadOnly));
+        const QByteArray written = json.readAll();
+        QJsonParseError error;
+        QJsonDocument::fromJson(written, &error);
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(written, RunReport::toJson(run));
+        text.close();
+        QVERIFY(text.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(text.readAll()), RunReport::toText(run));
+        QCOMPARE(readJson(report.jsonPath()).value(QLatin1String("programs")).toArray().at(2).toObject()
+                     .value(QLatin1String("line")).toString(), odd.line);
     }
 
     void keepsTheNewestRuns()
