@@ -1,10 +1,13 @@
 #!/usr/bin/python3
-"""Draws Setupreel's 14 window pictures into this folder.
+"""Draws Setupreel's 14 window pictures and its icon into this folder.
 
 One palette, one font (DejaVu Sans). Sizes follow the controls that show the
 pictures (15 twips = 1 px). Pictures that sit on another picture (buttons,
 icons) are drawn onto the very pixels of the background they sit on, so their
 edges blend without needing transparency.
+
+The icon (icons/: an SVG and PNGs of 16 to 256 px) is the title strip's reel
+on its navy, with the about picture's check badge.
 
 Run:  /usr/bin/python3 make_pictures.py [output-folder]
 The output is deterministic: same Pillow and FreeType give the same bytes.
@@ -456,6 +459,172 @@ def make_busy(bg):
     return out
 
 
+# ---------------------------------------------------------------- program icon
+
+ICON_ID = "org.setupreel.Setupreel"
+ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+ICON_BOX = 256  # the design grid; the SVG's view box
+
+
+def icon_layout(px):
+    """Where the icon's parts lie at px pixels, in that size's pixels.
+
+    The large sizes are the design grid scaled; the small ones are laid out on
+    whole pixels of their own with fewer parts (three reel holes, no hub dot,
+    no border light, no shadow), so they stay sharp instead of blurring."""
+    k = px / ICON_BOX
+    full = {
+        "tile": (16 * k, 16 * k, 240 * k, 240 * k), "tile_r": 44 * k,
+        "reel": (120 * k, 120 * k), "reel_r": 84 * k, "rim": 84 * k * 0.12,
+        "holes": 6, "hole_r": 84 * k * 0.22, "hole_at": 84 * k * 0.55,
+        "hub_r": 84 * k * 0.16, "dot_r": 84 * k * 0.06,
+        "badge": (186 * k, 186 * k), "badge_r": 42 * k, "ring": 8 * k, "check_w": 10.5 * k,
+        "light": 4 * k, "shadow": px >= 48,
+    }
+    if px >= 48:
+        return full
+    if px >= 32:
+        full.update(dot_r=0, light=0, tile=(1, 1, 31, 31), tile_r=6, reel=(15, 15), reel_r=11, rim=1.5,
+                    hole_r=2.4, hole_at=6.1, hub_r=1.8, badge=(24, 24), badge_r=5.5, ring=1.5, check_w=1.6)
+        return full
+    if px >= 22:
+        o = (px - 22) / 2  # 24 keeps 22's drawing, centred
+        full.update(dot_r=0, light=0, tile=(o + 1, o + 1, o + 21, o + 21), tile_r=4, reel=(o + 10, o + 10),
+                    reel_r=8, rim=1.2, holes=3, hole_r=2.1, hole_at=4.3, hub_r=1.2,
+                    badge=(o + 16.5, o + 16.5), badge_r=4, ring=1, check_w=1.3)
+        return full
+    full.update(dot_r=0, light=0, tile=(0, 0, 16, 16), tile_r=3, reel=(7, 7), reel_r=6, rim=1,
+                holes=3, hole_r=1.4, hole_at=2.9, hub_r=0, badge=(12, 12), badge_r=3.5, ring=1, check_w=1.4)
+    return full
+
+
+def icon_holes(lay):
+    cx, cy = lay["reel"]
+    n = lay["holes"]
+    for i in range(n):
+        a = math.radians(90 + i * 360 / n)
+        yield cx + math.cos(a) * lay["hole_at"], cy - math.sin(a) * lay["hole_at"]
+
+
+def icon_check(lay):
+    """The badge's check mark: the about picture's, scaled to the badge."""
+    bx, by = lay["badge"]
+    f = lay["badge_r"] / 12
+    return [(bx - 6 * f, by + 0.5 * f), (bx - 1.7 * f, by + 4.8 * f), (bx + 6 * f, by - 4.5 * f)]
+
+
+def disc(d, cx, cy, r, fill):
+    d.ellipse(S(cx - r, cy - r, cx + r, cy + r), fill=fill)
+
+
+def make_icon(px):
+    lay = icon_layout(px)
+    x0, y0, x1, y1 = lay["tile"]
+    # the tile: the title strip's navy gradient in the shape of a rounded square
+    grad = vgradient(px * SS, px * SS, NAVY2, NAVY, round(y0 * SS), round(y1 * SS)).convert("RGBA")
+    mask = Image.new("L", grad.size, 0)
+    ImageDraw.Draw(mask).rounded_rectangle(S(x0, y0, x1, y1), radius=lay["tile_r"] * SS, fill=255)
+    img = layer(px, px)
+    img.paste(grad, (0, 0), mask)
+    if lay["light"]:
+        # on a layer of its own: drawing a translucent colour replaces pixels
+        w = lay["light"]
+        light = layer(px, px)
+        ImageDraw.Draw(light).rounded_rectangle(S(x0 + w / 2, y0 + w / 2, x1 - w / 2, y1 - w / 2),
+                                                radius=(lay["tile_r"] - w / 2) * SS,
+                                                outline=(255, 255, 255, 46), width=round(w * SS))
+        img.alpha_composite(light)
+    # the reel and the badge as in the title strip and the about picture
+    art = layer(px, px)
+    a = ImageDraw.Draw(art)
+    cx, cy = lay["reel"]
+    r = lay["reel_r"]
+    disc(a, cx, cy, r, PALE)
+    disc(a, cx, cy, r - lay["rim"], BLUE)
+    for hx, hy in icon_holes(lay):
+        disc(a, hx, hy, lay["hole_r"], NAVY)
+    if lay["hub_r"]:
+        disc(a, cx, cy, lay["hub_r"], NAVY)
+    if lay["dot_r"]:
+        disc(a, cx, cy, lay["dot_r"], PALE)
+    bx, by = lay["badge"]
+    disc(a, bx, by, lay["badge_r"] + lay["ring"], WHITE)
+    disc(a, bx, by, lay["badge_r"], GREEN)
+    draw_check(a, icon_check(lay), lay["check_w"], WHITE)
+    if lay["shadow"]:
+        img.alpha_composite(shadow(art, px / 64, (0, px / 96), 110))
+    img.alpha_composite(art)
+    return down(img)
+
+
+def icon_svg():
+    """The scalable icon: the largest PNG's drawing in vector form."""
+    lay = icon_layout(ICON_BOX)
+    x0, y0, x1, y1 = lay["tile"]
+    cx, cy = lay["reel"]
+    bx, by = lay["badge"]
+    w = lay["light"]
+
+    def n(v):
+        return ("%.2f" % v).rstrip("0").rstrip(".")
+
+    def rgb(c):
+        return "#%02x%02x%02x" % c
+
+    def circle(x, y, r, fill, extra=""):
+        return '<circle cx="%s" cy="%s" r="%s" fill="%s"%s/>' % (n(x), n(y), n(r), rgb(fill), extra)
+
+    holes = "\n    ".join(circle(hx, hy, lay["hole_r"], NAVY) for hx, hy in icon_holes(lay))
+    check = " ".join("%s,%s" % (n(x), n(y)) for x, y in icon_check(lay))
+    # the gradient spans the tile's own box, from its top to its bottom
+    return """<?xml version="1.0" encoding="UTF-8"?>
+<svg xmlns="http://www.w3.org/2000/svg" width="{box}" height="{box}" viewBox="0 0 {box} {box}">
+  <title>Setupreel</title>
+  <defs>
+    <linearGradient id="tile" x1="0" y1="0" x2="0" y2="1">
+      <stop offset="0" stop-color="{navy2}"/>
+      <stop offset="1" stop-color="{navy}"/>
+    </linearGradient>
+    <filter id="shadow" x="-10%" y="-10%" width="130%" height="130%">
+      <feGaussianBlur in="SourceAlpha" stdDeviation="{blur}"/>
+      <feOffset dy="{drop}" result="blurred"/>
+      <feFlood flood-color="#0a1932" flood-opacity="0.43"/>
+      <feComposite in2="blurred" operator="in"/>
+      <feMerge><feMergeNode/><feMergeNode in="SourceGraphic"/></feMerge>
+    </filter>
+  </defs>
+  <rect x="{x0}" y="{y0}" width="{tw}" height="{th}" rx="{tr}" fill="url(#tile)"/>
+  <rect x="{lx}" y="{ly}" width="{lw}" height="{lh}" rx="{lr}" fill="none" stroke="#ffffff" stroke-opacity="0.18" stroke-width="{w}"/>
+  <g filter="url(#shadow)">
+    {rim}
+    {body}
+    {holes}
+    {hub}
+    {dot}
+    {ring}
+    {badge}
+    <polyline points="{check}" fill="none" stroke="#ffffff" stroke-width="{cw}" stroke-linecap="round" stroke-linejoin="round"/>
+  </g>
+</svg>
+""".format(box=ICON_BOX, x0=n(x0), y0=n(y0), tw=n(x1 - x0), th=n(y1 - y0), tr=n(lay["tile_r"]),
+           navy2=rgb(NAVY2), navy=rgb(NAVY), blur=n(ICON_BOX / 64), drop=n(ICON_BOX / 96),
+           lx=n(x0 + w / 2), ly=n(y0 + w / 2), lw=n(x1 - x0 - w), lh=n(y1 - y0 - w), lr=n(lay["tile_r"] - w / 2),
+           w=n(w), rim=circle(cx, cy, lay["reel_r"], PALE), body=circle(cx, cy, lay["reel_r"] - lay["rim"], BLUE),
+           holes=holes, hub=circle(cx, cy, lay["hub_r"], NAVY), dot=circle(cx, cy, lay["dot_r"], PALE),
+           ring=circle(bx, by, lay["badge_r"] + lay["ring"], WHITE), badge=circle(bx, by, lay["badge_r"], GREEN),
+           check=check, cw=n(lay["check_w"]))
+
+
+def save_icons(out):
+    folder = os.path.join(out, "icons")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, ICON_ID + ".svg"), "w", encoding="utf-8", newline="\n") as f:
+        f.write(icon_svg())
+    for px in ICON_SIZES:
+        os.makedirs(os.path.join(folder, str(px)), exist_ok=True)
+        make_icon(px).save(os.path.join(folder, str(px), ICON_ID + ".png"), "PNG", optimize=False)
+
+
 # ---------------------------------------------------------------- output
 
 def save_jpg(img, name):
@@ -486,6 +655,7 @@ def main():
     frames = make_busy(body.getpixel((300, 200)))
     frames[0].save(os.path.join(OUT, "busy.gif"), "GIF", save_all=True, append_images=frames[1:],
                    duration=80, loop=0, transparency=0, disposal=2, optimize=False)
+    save_icons(OUT)
 
 
 if __name__ == "__main__":
