@@ -34,7 +34,7 @@ QString writeSuggested(const QString &listPath, const QString &writeTo, const QS
                        const QList<ListCheck::Row> &rows)
 {
     QString error;
-    const QByteArray bytes = ListCheck::readFile(listPath, &error);
+    const QByteArray bytes = ListFile::ReadListBytes(listPath, &error);
     if (!error.isEmpty())
         return error;
     // The copy is made from the very bytes that were checked.
@@ -43,7 +43,7 @@ QString writeSuggested(const QString &listPath, const QString &writeTo, const QS
     const QByteArray copy = ListCheck::withSuggestions(bytes, rows);
     if (copy.isEmpty())
         return QStringLiteral("The list changed while it was checked.");
-    return ListCheck::writeNewFile(writeTo, listPath, copy);
+    return ListFile::WriteNewFile(writeTo, listPath, copy);
 }
 
 } // namespace

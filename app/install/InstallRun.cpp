@@ -22,16 +22,6 @@ const QChar CR(QLatin1Char('\r'));
 constexpr qint64 ReportCostFactor = 100;
 constexpr qint64 ReportAlwaysAfterNs = 1000 * 1000 * 1000;
 
-// The program line whose carriage return is the first one at or after from.
-// Cut by the list's own ListItemAt, so the run starts exactly the line the list
-// shows; handing it the text from here on keeps each step short on long lists.
-QString itemAt(const QString &text, qsizetype from)
-{
-    const QString rest = QString::fromRawData(text.constData() + from, text.size() - from);
-    const QString item = ListFile::ListItemAt(rest, 1);
-    return QString(item.constData(), item.size()); // a copy: rest is only borrowed
-}
-
 QString currentFileText(const QString &item) { return QStringLiteral("The current file :") + CR + item; }
 
 // The title line of a loaded list, without its ">".
@@ -114,7 +104,7 @@ void InstallRun::install()
         Globals::InstallIndex = 1;
         while (true) {
             const qsizetype p1 = text.indexOf(CR, searchPos);
-            const QString item = itemAt(text, searchPos);
+            const QString item = ListFile::ListItemFrom(text, searchPos);
 
             m_display.setRemainderText(QStringLiteral("Remainder of programs installing :   ")
                                        + QString::number(remaining));

@@ -6,53 +6,11 @@
 #include "install/ProgramLocator.h"
 #include "lists/ListFile.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace ListCheck {
 
 namespace {
 
 using namespace ShellAndWaitLogic;
-
-QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
-
-// Program line 1 of the text from `from` on: the list's own ListItemAt on a
-// borrowed view, so that a long list is cut in one pass.
-QString itemAt(const QString &text, qsizetype from)
-{
-    const QString rest = QString::fromRawData(text.constData() + from, text.size() - from);
-    const QString item = ListFile::ListItemAt(rest, 1);
-    return QString(item.constData(), item.size());
-}
-
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
-
-QByteArray folderOf(const QByteArray &file)
-{
-    const qsizetype slash = file.lastIndexOf('/');
-    if (slash < 0)
-        return QByteArrayLiteral(".");
-    return slash == 0 ? QByteArrayLiteral("/") : file.left(slash);
-}
 
 // A cell as the terminal gets it: a list's line or a file name may hold
 // control characters (an escape sequence), which are never passed on.
@@ -75,7 +33,7 @@ QList<Row> check(const QString &text, int lineCount, const QString &listFile)
     for (int k = 1; k < lineCount; ++k) {
         Row row;
         row.number = k;
-        row.line = itemAt(text, from);
+        row.line = ListFile::ListItemFrom(text, from);
         from = text.indexOf(QLatin1Char('\r'), from) + 1;
 
         const ProgramLocator::Location where = ProgramLocator::locate(row.line, listFile);
@@ -146,85 +104,6 @@ QByteArray withSuggestions(const QByteArray &original, const QList<Row> &rows)
     }
     out += QByteArrayView(original).sliced(from);
     return out;
-}
-
-QByteArray readFile(const QString &path, QString *error)
-{
-    const int fd = ::open(FileNameCodec::encodeFileName(path).constData(),
-                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        *error = systemError(errno);
-        return QByteArray();
-    }
-    QByteArray data;
-    struct stat st{};
-    const bool statted = ::fstat(fd, &st) == 0;
-    if (!statted || !S_ISREG(st.st_mode)) {
-        *error = statted ? QStringLiteral("It is not a regular file.") : systemError(errno);
-        ::close(fd);
-        return QByteArray();
-    }
-    data.resize(qsizetype(st.st_size) + 1);
-    qsizetype have = 0;
-    for (;;) {
-        if (have == data.size())
-            data.resize(data.size() * 2 + 4096);
-        const ssize_t n = ::read(fd, data.data() + have, size_t(data.size() - have));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            *error = systemError(errno);
-            ::close(fd);
-            return QByteArray();
-        }
-        if (n == 0)
-            break;
-        have += n;
-    }
-    ::close(fd);
-    data.truncate(have);
-    error->clear();
-    return data;
-}
-
-QString writeNewFile(const QString &path, const QString &listFile, const QByteArray &bytes)
-{
-    const QByteArray target = FileNameCodec::encodeFileName(path);
-    if (target.isEmpty())
-        return systemError(ENOENT);
-    struct stat existing{}, list{};
-    if (::lstat(target.constData(), &existing) == 0) {
-        // Through a link, or a second name of the same file, it is the list itself.
-        if (::stat(target.constData(), &existing) == 0
-            && ::stat(FileNameCodec::encodeFileName(listFile).constData(), &list) == 0
-            && existing.st_dev == list.st_dev && existing.st_ino == list.st_ino)
-            return QStringLiteral("It is the list being checked; it is never overwritten.");
-        return QStringLiteral("The file already exists; it is never overwritten.");
-    }
-    if (errno != ENOENT)
-        return systemError(errno);
-
-    const int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return systemError(errno);
-    if (!writeAll(fd, bytes) || ::fsync(fd) != 0) {
-        const int error = errno;
-        ::close(fd);
-        ::unlink(target.constData());
-        return systemError(error);
-    }
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(target.constData());
-        return systemError(error);
-    }
-    // The new name itself survives a power cut too.
-    const int folder = ::open(folderOf(target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
-    return QString();
 }
 
 } // namespace ListCheck

@@ -31,12 +31,4 @@ QString table(const QList<Row> &rows);
 // stays. Empty when a row's line end is not where the rows say it is.
 QByteArray withSuggestions(const QByteArray &original, const QList<Row> &rows);
 
-// The whole of a regular file; error says why not.
-QByteArray readFile(const QString &path, QString *error);
-
-// Writes bytes as the new file `path`, which must not exist yet and is never
-// the list itself (also not under another name): made exclusively, written
-// whole and synced, or removed again. Empty when written, else the reason.
-QString writeNewFile(const QString &path, const QString &listFile, const QByteArray &bytes);
-
 } // namespace ListCheck

@@ -475,4 +475,51 @@ QString ListItemAt(const QString &text, int k)
     return text.mid(start, end - start);
 }
 
+QString ListItemFrom(const QString &text, qsizetype from)
+{
+    const QString rest = QString::fromRawData(text.constData() + from, text.size() - from);
+    const QString item = ListItemAt(rest, 1);
+    return QString(item.constData(), item.size()); // a copy: rest is only borrowed
+}
+
+QByteArray ReadListBytes(const QString &path, QString *error)
+{
+    Bytes b = readWhole(path);
+    if (error)
+        *error = b.error;
+    return b.ok ? std::move(b.data) : QByteArray();
+}
+
+QString WriteNewFile(const QString &path, const QString &listFile, const QByteArray &bytes)
+{
+    const QByteArray target = FileNameCodec::encodeFileName(path);
+    if (target.isEmpty())
+        return systemError(ENOENT);
+    struct stat existing{}, list{};
+    if (::lstat(target.constData(), &existing) == 0) {
+        // Through a link, or a second name of the same file, it is the list itself.
+        if (::stat(target.constData(), &existing) == 0
+            && ::stat(FileNameCodec::encodeFileName(listFile).constData(), &list) == 0
+            && existing.st_dev == list.st_dev && existing.st_ino == list.st_ino)
+            return QStringLiteral("It is the list being checked; it is never overwritten.");
+        return QStringLiteral("The file already exists; it is never overwritten.");
+    }
+    if (errno != ENOENT)
+        return systemError(errno);
+
+    Fd file(::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (file.fd < 0)
+        return systemError(errno);
+    if (!writeAll(file.fd, bytes, 0) || ::fsync(file.fd) != 0 || ::close(file.release()) != 0) {
+        const int error = errno;
+        ::unlink(target.constData());
+        return systemError(error);
+    }
+    // The new name itself survives a power cut too.
+    Fd folder(::open(folderOf(target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.fd >= 0)
+        ::fsync(folder.fd);
+    return QString();
+}
+
 } // namespace ListFile

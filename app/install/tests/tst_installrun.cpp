@@ -1,6 +1,6 @@
 // The install run with real processes, started through the real run-and-wait
 // control from the build's system folder.
-#include "ControlFactory.h"
+#include "RunAndWaitControl.h"
 #include "ScriptedPrompts.h"
 #include "common/Globals.h"
 #include "install/InstallRun.h"
@@ -11,7 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPluginLoader>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -132,11 +131,9 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QPluginLoader loader(QStringLiteral(SETUPREEL_BUILD_SYSTEM_DIR "/ShellAndWait.ocx"));
-        auto *factory = qobject_cast<ControlFactory *>(loader.instance());
-        QVERIFY2(factory, qPrintable(loader.errorString()));
-        m_control = factory->create(QStringLiteral("Project1.ShellAndWait"), nullptr);
-        QVERIFY(m_control);
+        QString error;
+        m_control = loadRunAndWaitControl(&error);
+        QVERIFY2(m_control, qPrintable(error));
     }
 
     void init()

@@ -2,8 +2,8 @@
 // programs to another folder and installed through the real run-and-wait
 // control: every program runs from where it is now, and the report keeps the
 // list's own lines.
-#include "ControlFactory.h"
 #include "FileNameCodec.h"
+#include "RunAndWaitControl.h"
 #include "ScriptedPrompts.h"
 #include "common/Globals.h"
 #include "install/InstallRun.h"
@@ -14,7 +14,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPluginLoader>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -70,11 +69,9 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QPluginLoader loader(QStringLiteral(SETUPREEL_BUILD_SYSTEM_DIR "/ShellAndWait.ocx"));
-        auto *factory = qobject_cast<ControlFactory *>(loader.instance());
-        QVERIFY2(factory, qPrintable(loader.errorString()));
-        m_control = factory->create(QStringLiteral("Project1.ShellAndWait"), nullptr);
-        QVERIFY(m_control);
+        QString error;
+        m_control = loadRunAndWaitControl(&error);
+        QVERIFY2(m_control, qPrintable(error));
         m_log = m_dir.filePath(QStringLiteral("ran.log"));
         qputenv("XDG_STATE_HOME", m_dir.filePath(QStringLiteral("state")).toUtf8());
     }

@@ -1,5 +1,6 @@
 // setupreel --check and --write-suggested, driven as the command runs them:
 // real list files, real setup files of each kind, real links and a full disk.
+#include "CraftedSetups.h"
 #include "FileNameCodec.h"
 #include "ScriptedPrompts.h"
 #include "SmallFileSystem.h"
@@ -17,49 +18,14 @@
 
 namespace {
 
-void put16(QByteArray &b, int off, quint16 v)
-{
-    b[off] = char(v & 0xFF);
-    b[off + 1] = char(v >> 8);
-}
-
-void put32(QByteArray &b, int off, quint32 v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[off + i] = char((v >> (8 * i)) & 0xFF);
-}
-
-// An x86-64 program of one section whose overlay holds NSIS's first header.
+// An x86-64 program whose overlay holds NSIS's first header.
 QByteArray nsisInstaller()
 {
-    QByteArray b(512, '\0');
-    b[0] = 'M';
-    b[1] = 'Z';
-    put32(b, 0x3C, 0x80);
-    b.replace(0x80, 4, QByteArray("PE\0\0", 4));
-    put16(b, 0x84, 0x8664);
-    put16(b, 0x86, 1);
-    put16(b, 0x94, 0xE0);
-    const int section = 0x80 + 24 + 0xE0;
-    b.replace(section, 5, ".text");
-    put32(b, section + 16, 512);
-    put32(b, section + 20, 512);
-    b += QByteArray(512, '\x90');
-    QByteArray header(28, '\0');
-    header.replace(4, 16, QByteArray("\xEF\xBE\xAD\xDE" "NullsoftInst", 16));
-    return b + header;
+    return CraftedSetups::pe(CraftedSetups::Amd64, {CraftedSetups::code()}, CraftedSetups::nsisFirstHeader());
 }
 
 // A Windows Installer package: a compound file with the MSI class id.
-QByteArray msiPackage()
-{
-    QByteArray b(512 * 3, '\0');
-    b.replace(0, 8, QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
-    put16(b, 0x1E, 9);
-    put32(b, 0x30, 1);
-    b.replace(1024 + 0x50, 16, QByteArray("\x84\x10\x0C\x00\x00\x00\x00\x00\xC0\x00\x00\x00\x00\x00\x00\x46", 16));
-    return b;
-}
+QByteArray msiPackage() { return CraftedSetups::compound(CraftedSetups::msiClsid()); }
 
 void writeBytes(const QString &path, const QByteArray &bytes)
 {

@@ -1,5 +1,6 @@
 // The kind of a setup file, read from its bytes: crafted files for every kind
 // the distribution has no tool to build, real ones from makensis and wixl.
+#include "CraftedSetups.h"
 #include "InstallerType.h"
 
 #include <QDir>
@@ -15,76 +16,17 @@ using namespace ShellAndWaitLogic;
 
 namespace {
 
-void put16(QByteArray &b, int off, quint16 v)
-{
-    b[off] = char(v & 0xFF);
-    b[off + 1] = char(v >> 8);
-}
+using namespace CraftedSetups;
+using Sec = CraftedSetups::Section;
 
-void put32(QByteArray &b, int off, quint32 v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[off + i] = char((v >> (8 * i)) & 0xFF);
-}
-
-struct Sec
-{
-    QByteArray name;
-    QByteArray data;
-};
-
-// A minimal PE file: DOS header, PE header, an empty optional header of the
-// usual size, the sections each at a 512-byte boundary, then the overlay.
 QByteArray makePe(quint16 machine, const QList<Sec> &sections, const QByteArray &overlay = {})
 {
-    const int peOff = 0x80;
-    const int optSize = 0xE0;
-    const int table = peOff + 24 + optSize;
-    QByteArray b(table + 40 * int(sections.size()), '\0');
-    b[0] = 'M';
-    b[1] = 'Z';
-    put32(b, 0x3C, peOff);
-    b.replace(peOff, 4, QByteArray("PE\0\0", 4));
-    put16(b, peOff + 4, machine);
-    put16(b, peOff + 6, quint16(sections.size()));
-    put16(b, peOff + 20, optSize);
-    auto align = [&b] {
-        if (b.size() % 512)
-            b.append(QByteArray(512 - b.size() % 512, '\0'));
-    };
-    align();
-    for (int i = 0; i < sections.size(); ++i) {
-        const int s = table + 40 * i;
-        b.replace(s, qMin<int>(8, int(sections[i].name.size())), sections[i].name.left(8));
-        // Raw sizes are whole 512-byte blocks, as linkers write them.
-        const int start = int(b.size());
-        put32(b, s + 20, quint32(start));
-        b.append(sections[i].data);
-        align();
-        put32(b, s + 16, quint32(b.size() - start));
-    }
-    return b + overlay;
+    return pe(machine, sections, overlay);
 }
 
-QByteArray nsisFirstHeader()
-{
-    QByteArray h(28, '\0');
-    h.replace(4, 16, QByteArray("\xEF\xBE\xAD\xDE" "NullsoftInst", 16));
-    return h;
-}
+QByteArray makeCompound(const QByteArray &clsid) { return compound(clsid); }
 
-// A compound file whose root storage carries the given class id.
-QByteArray makeCompound(const QByteArray &clsid)
-{
-    QByteArray b(512 * 3, '\0');
-    b.replace(0, 8, QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
-    put16(b, 0x1E, 9); // 512-byte sectors
-    put32(b, 0x30, 1); // the directory starts at sector 1, file offset 1024
-    b.replace(1024 + 0x50, 16, clsid);
-    return b;
-}
-
-const QByteArray MsiClsid("\x84\x10\x0C\x00\x00\x00\x00\x00\xC0\x00\x00\x00\x00\x00\x00\x46", 16);
+const QByteArray MsiClsid = msiClsid();
 const QByteArray MspClsid("\x86\x10\x0C\x00\x00\x00\x00\x00\xC0\x00\x00\x00\x00\x00\x00\x46", 16);
 
 QString findTool(const char *name)
