@@ -27,6 +27,7 @@ int main(int argc, char *argv[])
     // The manifest first; after writing one the program restarts and ends here.
     Form4::Form_Initialize();
     Program::applyWindowFont(registerProgramFont());
+    Program::applyWindowIcon();
     Registry::populateFromSystem();
 
     // A list named on the command line (Qt has taken its own options out of

@@ -1,10 +1,13 @@
 #include "ui/Program.h"
 
+#include "common/Folders.h"
 #include "ui/WidgetPrompts.h"
 
 #include <QApplication>
 #include <QFont>
 #include <QFontInfo>
+#include <QIcon>
+#include <QPixmap>
 #include <cstdio>
 #include <unistd.h>
 
@@ -15,6 +18,7 @@ double g_fontScale = 1.0; // of the stand-in font against Segoe UI
 Prompts *g_prompts = nullptr;
 std::function<void()> g_endHandler;
 QString g_listToOpen;
+constexpr int IconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 }
 
 namespace Program {
@@ -57,6 +61,18 @@ void applyWindowFont(const QString &fallbackFamily)
     g_fontScale = segoe ? 1.0 : StandInPointSize / SegoePointSize;
     font.setPointSizeF(SegoePointSize * g_fontScale);
     QApplication::setFont(font);
+}
+
+void applyWindowIcon()
+{
+    QIcon icon;
+    for (int size : IconSizes) {
+        const QString folder = Folders::appDir() + QStringLiteral("/icons/") + QString::number(size);
+        const QPixmap pixmap(Folders::join(folder, QStringLiteral("org.setupreel.Setupreel.png")));
+        if (!pixmap.isNull())
+            icon.addPixmap(pixmap);
+    }
+    QApplication::setWindowIcon(icon); // a null icon: the system's own
 }
 
 QFont windowFont(double segoePointSize)

@@ -27,6 +27,11 @@ QString takeListToOpen();
 // has none, the given family (the font the program registers at start).
 void applyWindowFont(const QString &fallbackFamily = QString());
 
+// The program's icon for every window, in each size that the application
+// folder's icons/<n>/ holds. A size whose file is missing or unreadable is left
+// out; with none at all the windows keep the system's icon.
+void applyWindowIcon();
+
 // The windows' font at a size the layouts give for Segoe UI; a stand-in font
 // gets the same smaller scale as the windows' own size, so a control meant
 // smaller than its window stays smaller.
