@@ -1,0 +1,179 @@
+#!/bin/sh
+# Takes the screenshots of packaging/screenshots/ from the real program, driven
+# as a user drives it, in a virtual X server with openbox:
+#   main-window.png  the main window installing the second demo list
+#   run-summary.png  the main window with that run's summary box over it
+#   list-editor.png  the list editor with the first demo list loaded
+# Builds nothing: it takes the program from a build folder (default build/, as
+# scripts/setup.sh makes it). Wine runs the demo's Windows setup in a prefix of
+# its own under a temporary folder, which goes when the script ends.
+# Usage: scripts/screenshots.sh [build-folder]
+set -eu
+cd "$(dirname "$0")/.."
+root=$PWD
+
+inside=0
+if [ "${1:-}" = "--inside-xvfb" ]; then
+    inside=1
+    shift
+fi
+build=${1:-build}
+case "$build" in /*) ;; *) build="$root/$build" ;; esac
+app="$build/setupreel"
+shots="$root/packaging/screenshots"
+results_list="$app/examples/Demo-Results.SR"
+editor_list="$app/examples/Demo.SR"
+
+die() { echo "screenshots.sh: $*" >&2; exit 1; }
+
+if [ "$inside" -eq 0 ]; then
+    [ -x "$app/setupreel" ] || die "no program in $app: build it first (scripts/setup.sh)"
+    for list in "$results_list" "$editor_list"; do
+        [ -e "$list" ] || die "no demo list $list"
+    done
+    for tool in xvfb-run openbox xdotool xprop xwininfo import wine wineserver; do
+        command -v "$tool" >/dev/null 2>&1 \
+            || die "needs $tool (packages xvfb, openbox, xdotool, x11-utils, imagemagick, wine)"
+    done
+    # The rest runs inside a virtual X server of its own.
+    exec xvfb-run -a -s "-screen 0 1024x768x24" sh "$0" --inside-xvfb "$build"
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/setupreel-shots.XXXXXX")
+wm=""
+program=""
+cleanup() {
+    rc=$?
+    set +e
+    # Only what this script started: the program (by its window's process),
+    # openbox and the Wine server of the private prefix.
+    [ -n "$program" ] && kill "$program" 2>/dev/null
+    [ -n "$wm" ] && kill "$wm" 2>/dev/null
+    WINEPREFIX="$work/wine" wineserver -k 2>/dev/null
+    rm -rf "$work"
+    exit "$rc"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+# Nothing of the user's: a Wine prefix, run reports, settings and the demo's
+# installs all go under the temporary folder.
+export WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export XDG_STATE_HOME="$work/state" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
+export SETUPREEL_DEMO_DIR="$work/demo" SETUPREEL_REPORT_FILE="$work/report"
+unset QT_QPA_PLATFORM SETUPREEL_SYSTEM_DIR
+export QT_QPA_PLATFORM=xcb
+
+echo "Preparing a Wine prefix (the first time takes a while) ..."
+wine wineboot --init >/dev/null 2>&1 || die "wineboot failed"
+wineserver -w
+
+openbox >/dev/null 2>&1 &
+wm=$!
+
+# Waits until the command succeeds, at most $1 tenths of a second.
+wait_for() {
+    limit=$1
+    shift
+    n=0
+    until "$@" >/dev/null 2>&1; do
+        n=$((n + 1))
+        [ "$n" -gt "$limit" ] && return 1
+        sleep 0.1
+    done
+    return 0
+}
+wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"; }
+wait_for 100 wm_ready || die "openbox did not start"
+
+# The visible window whose title is exactly $1.
+window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
+has_window() { [ -n "$(window "$1")" ]; }
+no_window() { [ -z "$(window "$1")" ]; }
+need_window() {
+    wait_for "${2:-200}" has_window "$1" || die "no window \"$1\" appeared"
+    window "$1"
+}
+reported() { grep -qx "$1" "$work/report"; }
+
+# Clicks at a point of a window's client area, in pixels (15 twips each).
+click() {
+    xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true
+    xdotool mousemove --window "$1" "$2" "$3" click 1
+}
+
+# Chooses a file in the open dialog by typing its whole path.
+choose_file() {
+    dialog=$(need_window "Open")
+    xdotool windowactivate --sync "$dialog" >/dev/null 2>&1 || true
+    xdotool key --clearmodifiers ctrl+a
+    xdotool type --delay 15 "$1"
+    sleep 0.3
+    xdotool key Return
+    wait_for 100 no_window "Open" || die "the open dialog did not close"
+}
+
+# The window as it shows on the screen, with its frame and whatever lies over
+# it (a window's own image leaves the parts under other windows black). The
+# pointer goes aside first, so no tool tip or hover shows.
+capture() {
+    xdotool mousemove 1000 750
+    sleep "${3:-0.5}"
+    info=$(xwininfo -id "$1")
+    x=$(echo "$info" | sed -n 's/.*Absolute upper-left X: *//p')
+    y=$(echo "$info" | sed -n 's/.*Absolute upper-left Y: *//p')
+    width=$(echo "$info" | sed -n 's/.*Width: *//p')
+    height=$(echo "$info" | sed -n 's/.*Height: *//p')
+    # openbox's frame around the client: left, right, top, bottom
+    extents=$(xprop -id "$1" _NET_FRAME_EXTENTS | sed -n 's/.*= *//p' | tr -d ' ')
+    IFS=, read -r left right top bottom <<EOF2
+${extents:-0,0,0,0}
+EOF2
+    import -window root -crop "$((width + left + right))x$((height + top + bottom))+$((x - left))+$((y - top))" \
+        +repage "$work/shot.png"
+    mkdir -p "$shots"
+    mv "$work/shot.png" "$shots/$2"
+    echo "wrote packaging/screenshots/$2"
+}
+
+echo "Starting the program ..."
+: >"$work/report"
+"$app/setupreel" >"$work/program.out" 2>&1 &
+# After writing its manifest the program starts itself again: wait for the
+# instance that checks its support files.
+wait_for 600 reported "Form4 ready" || die "the start-up check did not pass: $(cat "$work/report" "$work/program.out")"
+startup=$(need_window "Searching Reguest Files")
+program=$(xdotool getwindowpid "$startup")
+click "$startup" 340 252 # Next
+
+main=$(need_window "Setupreel")
+sleep 0.5
+click "$main" 515 153 # Load
+choose_file "$results_list"
+sleep 0.5
+
+click "$main" 515 209 # Install
+# The first program of the list runs for three seconds.
+capture "$main" main-window.png 1.5
+
+# Its summary box (title "Installing") once every program has ended; the
+# Windows setup starts Wine, which takes its time.
+summary=$(need_window "Installing" 1800)
+capture "$main" run-summary.png 1
+xdotool windowactivate --sync "$summary" >/dev/null 2>&1 || true
+xdotool key Return
+wait_for 100 no_window "Installing" || die "the summary box did not close"
+
+click "$main" 515 97 # Point
+editor=$(need_window "Point To Setup Files")
+sleep 0.5
+click "$editor" 540 128 # Load saved list
+choose_file "$editor_list"
+# The editor tells that the list's first row is its title.
+told=$(need_window "Information")
+xdotool windowactivate --sync "$told" >/dev/null 2>&1 || true
+xdotool key Return
+wait_for 100 no_window "Information" || die "the editor's message did not close"
+capture "$editor" list-editor.png 1
+
+echo "Done: look at each picture before committing it."
