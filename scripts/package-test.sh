@@ -52,8 +52,16 @@ dpkg-deb -f "$deb" Depends | grep -q 'libqt6core6' || fail "Depends does not com
 [ "$(dpkg-deb -f "$deb" Homepage)" = "https://setupreel.org/" ] || fail "the homepage is \"$(dpkg-deb -f "$deb" Homepage)\""
 mkdir "$work/control"
 dpkg-deb -e "$deb" "$work/control"
+# No maintainer script may start anything. CPack adds an ldconfig call for a
+# shared object right below /usr/lib (a module beside the program); that is all
+# a script may do.
 for script in preinst postinst prerm postrm config; do
-    [ ! -e "$work/control/$script" ] || fail "the package has a $script script; it is to start nothing"
+    [ -e "$work/control/$script" ] || continue
+    if grep -v -x -E '#!/bin/sh|set -e|if \[ "\$1" = "(configure|remove)" \]; then|[[:space:]]*ldconfig|fi|' \
+            "$work/control/$script" > "$work/script-lines"; then
+        cat "$work/script-lines"
+        fail "the package's $script does more than call ldconfig"
+    fi
 done
 dpkg-deb -c "$deb" | grep ' \./usr/lib/setupreel/setupreel\.exe\.manifest$' >/dev/null || fail "the manifest is not in the package"
 mkdir "$work/content"
