@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds the Debian package from a build folder, installs it, checks what a
 # user gets (the command, the list file type, its desktop entry, a start from
-# the read-only folder without writing or restarting), installs it over itself,
+# the read-only folder without writing or restarting, a list opened as a file
+# manager opens it), installs it over itself,
 # removes and purges it and checks that nothing of it remains; lintian must find
 # no error. The machine is left as it was found.
 # Needs root, dpkg and apt-get; otherwise it says why and exits 77 (skipped).
@@ -12,7 +13,7 @@ build=$(cd "${1:-$top/build}" && pwd)
 skip() { echo "package test skipped: $*"; exit 77; }
 
 [ "$(id -u)" -eq 0 ] || skip "installing a package needs root"
-for tool in dpkg dpkg-deb apt-get cpack dpkg-shlibdeps xvfb-run xdg-mime lintian; do
+for tool in dpkg dpkg-deb apt-get cpack dpkg-shlibdeps xvfb-run xdotool xdg-mime xdg-open lintian; do
     command -v "$tool" >/dev/null 2>&1 || skip "$tool is missing (sh scripts/setup.sh installs it)"
 done
 [ -f "$build/CPackConfig.cmake" ] || skip "$build is not a configured build folder"
@@ -99,6 +100,8 @@ app=$(desktop_query default application/x-setupreel-list)
 
 xvfb-run -a -s "-screen 0 1024x768x24 -ac" \
     sh "$top/packaging/tests/start-without-writing.sh" /usr/bin/setupreel /usr/lib/setupreel || failed=1
+xvfb-run -a -s "-screen 0 1024x768x24" \
+    sh "$top/packaging/tests/open-list-from-desktop.sh" /usr/bin/setupreel || failed=1
 
 # Over itself, as an upgrade to the same version: the same files, nothing more.
 DEBIAN_FRONTEND=noninteractive dpkg -i "$deb" > "$work/upgrade.log" 2>&1 || { cat "$work/upgrade.log"; fail "installing over itself failed"; }

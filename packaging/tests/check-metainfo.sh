@@ -1,0 +1,20 @@
+#!/bin/sh
+# The AppStream metainfo validates (pedantic notes are allowed), and every
+# screenshot it names is one kept in the repository, where the site serves it.
+# Usage: check-metainfo.sh METAINFO SCREENSHOT-FOLDER
+set -eu
+metainfo=$1 shots=$2
+command -v appstreamcli >/dev/null 2>&1 || { echo "appstreamcli is missing (package appstream): not checked"; exit 77; }
+failed=0
+appstreamcli validate --no-net "$metainfo" || failed=1
+names=$(sed -n 's|.*<image>https://setupreel\.org/screenshots/\([^<]*\)</image>.*|\1|p' "$metainfo")
+[ -n "$names" ] || { echo "FAIL: no screenshot under https://setupreel.org/screenshots/"; failed=1; }
+for name in $names; do
+    if ! file -b "$shots/$name" 2>/dev/null | grep -q '^PNG image data'; then
+        echo "FAIL: screenshot $name is not a PNG in $shots"
+        failed=1
+    fi
+done
+[ "$(grep -c '<image' "$metainfo")" -eq "$(echo "$names" | wc -w)" ] \
+    || { echo "FAIL: a screenshot is not under https://setupreel.org/screenshots/"; failed=1; }
+exit "$failed"
