@@ -15,12 +15,12 @@
 namespace {
 const QChar CR(QLatin1Char('\r'));
 
-// A program that succeeded is written to the report at once when the programs
-// since the last write took this many times as long as that write, or at least
-// ReportAlwaysAfterNs: a list of programs that end at once is not slowed down
-// by its report, a real setup always finds it written.
-constexpr qint64 ReportCostFactor = 100;
-constexpr qint64 ReportAlwaysAfterNs = 1000 * 1000 * 1000;
+// The report is written after every program that ran this long, or did not
+// succeed; programs that end at once (a list of small tools) are written
+// together, at the latest after ReportAtMostAfterMs, so their report does not
+// cost more than starting them.
+constexpr qint64 ReportAfterProgramMs = 100;
+constexpr qint64 ReportAtMostAfterMs = 1000;
 
 QString currentFileText(const QString &item) { return QStringLiteral("The current file :") + CR + item; }
 
@@ -37,7 +37,6 @@ QString listTitle(const QString &text)
 InstallRun::InstallRun(InstallDisplay &display, Prompts &prompts, RunAndWait runAndWait)
     : m_display(display), m_prompts(prompts), m_runAndWait(std::move(runAndWait))
 {
-    m_clock.start();
 }
 
 InstallRun::~InstallRun() = default;
@@ -86,7 +85,7 @@ void InstallRun::install()
     m_reportText = report.textPath();
     m_reportJson = report.jsonPath();
     m_reportError.clear();
-    m_lastWriteAt = -1;
+    m_lastWrite.invalidate();
     writeReport(report, record, true);
 
     m_display.setButtonsEnabled(false);
@@ -112,7 +111,9 @@ void InstallRun::install()
 
             record.programs << runProgram(item);
             record.cancelled = m_cancelled;
-            writeReport(report, record, outcomeIsNews(record.programs.last().outcome.outcome));
+            const ProgramRecord &last = record.programs.last();
+            writeReport(report, record,
+                        outcomeIsNews(last.outcome.outcome) || last.start.msecsTo(last.end) >= ReportAfterProgramMs);
 
             m_display.setProgressValue(++progress);
             searchPos = p1 < 0 ? text.size() : p1 + 1;
@@ -238,14 +239,11 @@ void InstallRun::leftoversRemain()
 
 void InstallRun::writeReport(RunReport &report, const RunRecord &record, bool always)
 {
-    const qint64 since = m_clock.nsecsElapsed() - m_lastWriteAt;
-    if (!always && m_lastWriteAt >= 0 && since < ReportCostFactor * m_lastWriteCostNs && since < ReportAlwaysAfterNs)
+    if (!always && m_lastWrite.isValid() && m_lastWrite.elapsed() < ReportAtMostAfterMs)
         return;
-    const qint64 before = m_clock.nsecsElapsed();
     QString error;
     m_reportError = report.write(record, &error) ? QString() : error;
-    m_lastWriteAt = m_clock.nsecsElapsed();
-    m_lastWriteCostNs = m_lastWriteAt - before;
+    m_lastWrite.start();
 }
 
 void InstallRun::tellTheEnd(const RunRecord &record, int notStarted)

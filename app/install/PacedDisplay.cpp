@@ -10,11 +10,11 @@ void PacedDisplay::paced()
 {
     if (m_due.isActive())
         return;
+    // After a quiet frame at the next turn of the event loop, so that what the
+    // run sets together (remainder, file, bar) is shown together; else when
+    // the frame is over.
     const qint64 since = m_lastShown.isValid() ? m_lastShown.elapsed() : FrameMs;
-    if (since >= FrameMs)
-        flush();
-    else
-        m_due.start(int(FrameMs - since));
+    m_due.start(since >= FrameMs ? 0 : int(FrameMs - since));
 }
 
 void PacedDisplay::flush()

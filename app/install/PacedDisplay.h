@@ -1,10 +1,11 @@
 #pragma once
 // Shows the install run's per-program news (remainder, current file, bar value)
-// at most once a frame (25 a second: nobody reads a file name shown shorter): a list of programs that end at once would otherwise
-// spend more time painting the window than starting them. What arrives within
-// a frame is kept and shown when the frame is due, so any program that runs
-// longer than a frame is always on screen. Every other change first shows what
-// is kept, then itself, at once.
+// at most once a frame (25 a second: nobody reads a file name shown shorter):
+// a list of programs that end at once would otherwise spend more time painting
+// the window than starting them. What arrives is kept and shown at the next
+// turn of the event loop, or, within a frame of the last showing, when the
+// frame is over; so any program that runs longer than a frame is always on
+// screen. Every other change first shows what is kept, then itself, at once.
 #include "install/InstallRun.h"
 
 #include <QElapsedTimer>
