@@ -1,15 +1,25 @@
 #include "cli/Cli.h"
-#include "startup/Form4.h"
-#include "startup/ProgramFont.h"
-#include "startup/Registry.h"
-#include "startup/WinXpStyle.h"
-#include "ui/Program.h"
-#include "ui/Windows.h"
 
-#include "FileNameCodec.h"
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <dlfcn.h>
+#include <string>
+#include <unistd.h>
 
-#include <QApplication>
-#include <QDir>
+namespace {
+// The folder of this program's own file, links resolved: the windows' module
+// lies beside it.
+std::string programFolder()
+{
+    char path[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0)
+        return std::string();
+    const std::string file(path, size_t(n));
+    return file.substr(0, file.rfind('/'));
+}
+}
 
 int main(int argc, char *argv[])
 {
@@ -17,28 +27,13 @@ int main(int argc, char *argv[])
     if (Cli::isCommand(argc, argv))
         return Cli::run(argc, argv);
 
-    // Before Qt takes its own options out and decodes the rest: a restart gets
-    // exactly these bytes.
-    WinXpStyle::rememberArguments(argc, argv);
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Setupreel"));
-    QApplication::setApplicationVersion(QStringLiteral(SETUPREEL_VERSION));
-
-    // The manifest first; after writing one the program restarts and ends here.
-    Form4::Form_Initialize();
-    Program::applyWindowFont(registerProgramFont());
-    Program::applyWindowIcon();
-    Registry::populateFromSystem();
-
-    // A list named on the command line (Qt has taken its own options out of
-    // argv): its name as bytes, so a name that is not UTF-8 still opens.
-    for (int i = 1; i < argc; ++i) {
-        if (argv[i][0] != '-') {
-            Program::setListToOpen(QDir::current().absoluteFilePath(FileNameCodec::decodeFileName(argv[i])));
-            break;
-        }
+    const std::string module = programFolder() + "/" SETUPREEL_WINDOWS_MODULE;
+    void *windows = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    using Entry = int (*)(int, char **);
+    const auto entry = windows ? reinterpret_cast<Entry>(::dlsym(windows, "setupreelWindowsMain")) : nullptr;
+    if (!entry) {
+        std::fprintf(stderr, "setupreel: the windows cannot be loaded: %s\n", ::dlerror());
+        return 1;
     }
-
-    Windows::show<Form4>();
-    return app.exec();
+    return entry(argc, argv);
 }

@@ -10,9 +10,22 @@ file(MAKE_DIRECTORY "${SETUPREEL_SYSTEM_DIR}" "${SETUPREEL_FONTS_DIR}")
 add_custom_target(setupreel_runtime ALL)
 
 # A hosted control: a Qt plugin in the system folder under its own file name.
+# CORE_ONLY: a control that needs no window system (the terminal commands load
+# it too); it sees the widget headers only for the factory's parent type.
 function(setupreel_add_control target file_base file_suffix)
-    add_library(${target} MODULE ${ARGN})
-    target_link_libraries(${target} PRIVATE Qt6::Core Qt6::Gui Qt6::Widgets setupreel_control_api)
+    cmake_parse_arguments(C "CORE_ONLY" "" "" ${ARGN})
+    add_library(${target} MODULE ${C_UNPARSED_ARGUMENTS})
+    if(C_CORE_ONLY)
+        target_link_libraries(${target} PRIVATE Qt6::Core setupreel_control_api)
+        target_include_directories(${target} PRIVATE $<TARGET_PROPERTY:Qt6::Widgets,INTERFACE_INCLUDE_DIRECTORIES>)
+        # A widget function called by mistake fails the link, not the start.
+        # (Sanitizer and fuzzer builds resolve their own symbols at run time.)
+        if(NOT SETUPREEL_SANITIZE AND NOT SETUPREEL_FUZZ)
+            target_link_options(${target} PRIVATE -Wl,--no-undefined)
+        endif()
+    else()
+        target_link_libraries(${target} PRIVATE Qt6::Core Qt6::Gui Qt6::Widgets setupreel_control_api)
+    endif()
     set_target_properties(${target} PROPERTIES
         PREFIX "" OUTPUT_NAME "${file_base}" SUFFIX "${file_suffix}"
         LIBRARY_OUTPUT_DIRECTORY "${SETUPREEL_SYSTEM_DIR}")
