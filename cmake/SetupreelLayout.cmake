@@ -34,8 +34,20 @@ function(setupreel_add_control target file_base file_suffix)
 endfunction()
 
 # One Qt Test executable per area, run headless.
+# Labelled for `ctest -L`: "window" when it shows windows, "control" for the
+# control libraries' own tests, "core" for the rest; LABEL names another
+# ("program": it starts the real program).
 function(setupreel_add_test name)
-    cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(T "" "LABEL" "SOURCES;LIBS" ${ARGN})
+    if(NOT T_LABEL)
+        if("setupreel_gui" IN_LIST T_LIBS)
+            set(T_LABEL window)
+        elseif(CMAKE_CURRENT_SOURCE_DIR MATCHES "/(controls|searchctl)/")
+            set(T_LABEL control)
+        else()
+            set(T_LABEL core)
+        endif()
+    endif()
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
     target_compile_definitions(${name} PRIVATE
@@ -44,6 +56,6 @@ function(setupreel_add_test name)
         SETUPREEL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300 LABELS "${T_LABEL}")
     add_dependencies(${name} setupreel_runtime)
 endfunction()

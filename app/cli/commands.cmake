@@ -5,4 +5,6 @@ target_sources(setupreel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/InstallCommand.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Terminal.cpp)
 
-add_subdirectory(tests)
+if(BUILD_TESTING)
+    add_subdirectory(tests)
+endif()

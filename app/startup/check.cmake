@@ -15,7 +15,7 @@ if(BUILD_TESTING)
     target_link_libraries(tst_supportcheck PRIVATE Qt6::Widgets) # the real search control is a widget
     setupreel_add_test(tst_form4 SOURCES ${_startup_tests}/tst_form4.cpp LIBS setupreel_gui setupreel_testsupport)
     # The real program from a copy of the build's folder, in a virtual X server.
-    setupreel_add_test(tst_startup_program SOURCES ${_startup_tests}/tst_startup_program.cpp LIBS Qt6::Core)
+    setupreel_add_test(tst_startup_program SOURCES ${_startup_tests}/tst_startup_program.cpp LIBS Qt6::Core LABEL program)
     target_include_directories(tst_startup_program PRIVATE ${CMAKE_SOURCE_DIR}/testsupport)
     target_compile_definitions(tst_startup_program PRIVATE SETUPREEL_PROGRAM="$<TARGET_FILE:setupreel>")
     add_dependencies(tst_startup_program setupreel)
