@@ -1,7 +1,6 @@
 // The add-item dialog driven as a user would, over a temporary folder tree with
 // one drive that has no medium.
-#include "AddingFixture.h"
-#include "ScriptedPrompts.h"
+#include "AddingWindows.h"
 #include "adding/Additem.h"
 #include "adding/BrowseLists.h"
 #include "common/Folders.h"
@@ -17,15 +16,10 @@
 #include <QRadioButton>
 #include <QScreen>
 
-class TestAdditem : public QObject
+class TestAdditem : public QObject, protected AddingWindows
 {
     Q_OBJECT
 
-    AddingTree m_tree;
-    FakeDrives m_drives;
-    QString m_startDir;
-    ScriptedPrompts *m_prompts = nullptr;
-    Form1 *m_editor = nullptr;
 
     Additem *open()
     {
@@ -76,32 +70,10 @@ class TestAdditem : public QObject
     int screenTop(QWidget *w) const { return w->screen()->geometry().top(); }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_tree.dir.isValid());
-        Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
-        m_startDir = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_tree.Setups));
-    }
-
-    void cleanupTestCase() { QDir::setCurrent(m_startDir); }
-
-    void init()
-    {
-        Globals::reset();
-        m_tree.install(m_drives);
-        m_prompts = new ScriptedPrompts;
-        Program::setPrompts(m_prompts);
-        m_editor = Windows::show<Form1>();
-    }
-
-    void cleanup()
-    {
-        Windows::unloadAll();
-        Program::setPrompts(nullptr);
-        FileSystemObject::setInstance(nullptr);
-        delete m_prompts;
-    }
+    void initTestCase() { QVERIFY(setUpOnce()); }
+    void cleanupTestCase() { tearDownOnce(); }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void opensInBrowseMode()
     {

@@ -1,7 +1,6 @@
 // The search path chooser driven as a user would, over a temporary folder tree
 // with one drive that has no medium.
-#include "AddingFixture.h"
-#include "ScriptedPrompts.h"
+#include "AddingWindows.h"
 #include "adding/BrowseLists.h"
 #include "adding/Form3.h"
 #include "common/Folders.h"
@@ -14,15 +13,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-class TestForm3 : public QObject
+class TestForm3 : public QObject, protected AddingWindows
 {
     Q_OBJECT
 
-    AddingTree m_tree;
-    FakeDrives m_drives;
-    QString m_startDir;
-    ScriptedPrompts *m_prompts = nullptr;
-    Form1 *m_editor = nullptr;
 
     Form3 *open()
     {
@@ -43,32 +37,10 @@ class TestForm3 : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_tree.dir.isValid());
-        Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
-        m_startDir = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_tree.Setups));
-    }
-
-    void cleanupTestCase() { QDir::setCurrent(m_startDir); }
-
-    void init()
-    {
-        Globals::reset();
-        m_tree.install(m_drives);
-        m_prompts = new ScriptedPrompts;
-        Program::setPrompts(m_prompts);
-        m_editor = Windows::show<Form1>();
-    }
-
-    void cleanup()
-    {
-        Windows::unloadAll();
-        Program::setPrompts(nullptr);
-        FileSystemObject::setInstance(nullptr);
-        delete m_prompts;
-    }
+    void initTestCase() { QVERIFY(setUpOnce()); }
+    void cleanupTestCase() { tearDownOnce(); }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void opensAtTheCurrentFolder()
     {
