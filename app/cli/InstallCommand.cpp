@@ -7,6 +7,7 @@
 #include "common/Folders.h"
 #include "common/Globals.h"
 #include "common/Prompts.h"
+#include "common/WriteAll.h"
 #include "install/InstallRun.h"
 #include "lists/ListSequences.h"
 
@@ -219,17 +220,10 @@ bool writeReportCopy(const QString &path, const QByteArray &json, QString *error
         *error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
-    qsizetype done = 0;
-    while (done < json.size()) {
-        const ssize_t n = ::write(fd, json.constData() + done, size_t(json.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            *error = QString::fromLocal8Bit(std::strerror(n < 0 ? errno : ENOSPC));
-            ::close(fd);
-            return false;
-        }
-        done += n;
+    if (!writeAll(fd, json)) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        ::close(fd);
+        return false;
     }
     if (::close(fd) != 0) {
         *error = QString::fromLocal8Bit(std::strerror(errno));
@@ -327,18 +321,11 @@ int run(const QString &listPath, const QString &reportTo, Terminal &terminal)
     }
 
     const RunRecord &record = run.lastRun();
-    int succeeded = 0, restart = 0, failed = 0;
-    for (const ProgramRecord &p : record.programs) {
-        switch (p.outcome.outcome) {
-        case RunOutcome::Succeeded: ++succeeded; break;
-        case RunOutcome::RestartNeeded: ++restart; break;
-        default: ++failed; break;
-        }
-    }
-    const int notStarted = int(record.programCount - record.programs.size());
-    QString summary = QStringLiteral("%1 succeeded, %2 failed, %3 need a restart").arg(succeeded).arg(failed).arg(restart);
-    if (notStarted > 0)
-        summary += QStringLiteral(", %1 not started (cancelled)").arg(notStarted);
+    const RunTally counts = tally(record);
+    QString summary = QStringLiteral("%1 succeeded, %2 failed, %3 need a restart")
+                              .arg(counts.succeeded).arg(counts.notSucceeded).arg(counts.restartNeeded);
+    if (counts.neverStarted > 0)
+        summary += QStringLiteral(", %1 not started (cancelled)").arg(counts.neverStarted);
     terminal.line(summary);
     if (run.reportError().isEmpty())
         terminal.line(QStringLiteral("Report: ") + run.reportTextPath());
@@ -359,9 +346,9 @@ int run(const QString &listPath, const QString &reportTo, Terminal &terminal)
 
     if (interrupts > 0)
         return Cli::Interrupted;
-    if (failed > 0)
+    if (counts.notSucceeded > 0)
         return Cli::SomeNotSucceeded;
-    return restart > 0 ? Cli::RestartNeeded : Cli::AllSucceeded;
+    return counts.restartNeeded > 0 ? Cli::RestartNeeded : Cli::AllSucceeded;
 }
 
 } // namespace InstallCommand

@@ -1,29 +1,15 @@
 #include "cli/Terminal.h"
 
 #include "FileNameCodec.h"
+#include "common/WriteAll.h"
 
 #include <QStringList>
 
 #include <cerrno>
 #include <unistd.h>
 
-namespace {
-void writeAll(int fd, const QByteArray &bytes)
-{
-    const char *p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return; // a closed pipe: the rest is not wanted
-        p += n;
-        left -= n;
-    }
-}
-}
-
+// What cannot be written (a pipe its reader closed) is not wanted: writes are
+// not checked.
 Terminal::Terminal() : m_tty(::isatty(STDOUT_FILENO) == 1) {}
 
 QByteArray Terminal::printable(const QString &text)

@@ -35,6 +35,21 @@ bool saveWhole(const QString &path, const QByteArray &bytes, QString *error)
 
 } // namespace
 
+RunTally tally(const RunRecord &run)
+{
+    RunTally t;
+    for (const ProgramRecord &p : run.programs) {
+        if (p.outcome.outcome == RunOutcome::Succeeded)
+            ++t.succeeded;
+        else if (p.outcome.outcome == RunOutcome::RestartNeeded)
+            ++t.restartNeeded;
+        else
+            ++t.notSucceeded;
+    }
+    t.neverStarted = qMax(0, run.programCount - int(run.programs.size()));
+    return t;
+}
+
 RunReport::RunReport(const QString &folder)
     : m_folder(folder.isEmpty() ? defaultFolder() : folder)
 {
@@ -145,20 +160,12 @@ QByteArray RunReport::programJson(const ProgramRecord &p)
 
 QByteArray RunReport::assembleJson(const RunRecord &run, const QList<QByteArray> &programs)
 {
+    const RunTally counts = tally(run);
     QJsonObject summary;
-    int succeeded = 0, restart = 0, other = 0;
-    for (const ProgramRecord &p : run.programs) {
-        if (p.outcome.outcome == RunOutcome::Succeeded)
-            ++succeeded;
-        else if (p.outcome.outcome == RunOutcome::RestartNeeded)
-            ++restart;
-        else
-            ++other;
-    }
-    summary.insert(QStringLiteral("succeeded"), succeeded);
-    summary.insert(QStringLiteral("restartNeeded"), restart);
-    summary.insert(QStringLiteral("notSucceeded"), other);
-    summary.insert(QStringLiteral("neverStarted"), qMax(0, run.programCount - int(run.programs.size())));
+    summary.insert(QStringLiteral("succeeded"), counts.succeeded);
+    summary.insert(QStringLiteral("restartNeeded"), counts.restartNeeded);
+    summary.insert(QStringLiteral("notSucceeded"), counts.notSucceeded);
+    summary.insert(QStringLiteral("neverStarted"), counts.neverStarted);
 
     QJsonObject root;
     root.insert(QStringLiteral("format"), QStringLiteral("setupreel-run/1"));

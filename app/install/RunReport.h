@@ -38,6 +38,16 @@ struct RunRecord
     QList<ProgramRecord> programs; // the ones that were started or tried
 };
 
+// How the programs of a run ended, counted as the report's summary counts them.
+struct RunTally
+{
+    int succeeded = 0;
+    int restartNeeded = 0;
+    int notSucceeded = 0; // failed, crashed, cancelled, not started
+    int neverStarted = 0; // the list's programs the run did not reach
+};
+RunTally tally(const RunRecord &run);
+
 class RunReport
 {
 public:
