@@ -4,6 +4,7 @@
 //  - setupreel --install of 300 trivial programs against a shell loop starting
 //    the same programs (target: at most 1.2x).
 // Prints the medians of several rounds and the ratios.
+#include "BenchSupport.h"
 #include "CraftedSetups.h"
 
 #include <QCoreApplication>
@@ -17,24 +18,6 @@
 #include <cstdlib>
 
 namespace {
-
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes, qint64 size = -1, bool executable = false)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        return false;
-    // Setups are large: the rest of the payload, as a hole.
-    if (size > bytes.size() && !f.resize(size))
-        return false;
-    f.close();
-    return !executable || f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
-}
 
 // Milliseconds the command takes, its output thrown away; -1 when it failed.
 double timed(const QString &program, const QStringList &args, const QProcessEnvironment &env, int expect = 0)
@@ -81,7 +64,7 @@ int main(int argc, char **argv)
     QStringList paths;
     for (int i = 0; i < files; ++i) {
         const QString path = dir.filePath(QStringLiteral("setup%1.exe").arg(i));
-        if (!writeFile(path, kinds[i % std::size(kinds)], size)) {
+        if (!writeFile(path, kinds[i % std::size(kinds)], false, size)) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
             return 1;
         }
@@ -99,7 +82,7 @@ int main(int argc, char **argv)
     QByteArray script;
     for (int i = 0; i < programs; ++i) {
         const QString path = dir.filePath(QStringLiteral("prog%1.sh").arg(i));
-        if (!writeFile(path, "#!/bin/sh\nexit 0\n", -1, true))
+        if (!writeFile(path, "#!/bin/sh\nexit 0\n", true))
             return 1;
         list += path.toUtf8() + " /S\r\n";
         script += "'" + path.toUtf8() + "' /S\n";

@@ -3,6 +3,7 @@
 // written) against a shell loop that starts the same programs, measured in the
 // same run. Prints the ratio (target: at most 1.5). Run it with
 // QT_QPA_PLATFORM=offscreen, or under a display.
+#include "BenchSupport.h"
 #include "common/Folders.h"
 #include "common/Prompts.h"
 #include "install/Form2.h"
@@ -38,20 +39,6 @@ struct BenchPrompts : Prompts
     }
 };
 
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes, bool executable = false)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        return false;
-    f.close();
-    return !executable || f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
-}
 }
 
 int main(int argc, char **argv)

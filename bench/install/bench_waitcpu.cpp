@@ -4,6 +4,7 @@
 // Prints each figure in percent of one core (target: at most 0.5 over idle).
 // Run it with QT_QPA_PLATFORM=offscreen, or under a display. Argument: the
 // seconds each measurement lasts (default 30).
+#include "BenchSupport.h"
 #include "common/Folders.h"
 #include "install/Form2.h"
 #include "install/InstallRun.h"
@@ -45,15 +46,6 @@ Use measure(F &&work)
     const double before = processorSeconds();
     work();
     return {t.nsecsElapsed() / 1e9, processorSeconds() - before};
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes, bool executable = false)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        return false;
-    f.close();
-    return !executable || f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
 }
 
 // A 64-bit NSIS installer that waits the given milliseconds; empty when

@@ -2,6 +2,7 @@
 // generated tree (2,041 folders, 40,000 files, 6,000 matches), against
 // `find DIR -iname PATTERN` on the same tree in the same run. Prints both
 // medians and the ratio (target: at most 1.5).
+#include "BenchSupport.h"
 #include "ControlFactory.h"
 #include "QuarryDispatch.h"
 
@@ -35,11 +36,6 @@ public:
     using QLabel::QLabel;
 };
 
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 }
 
 int main(int argc, char **argv)

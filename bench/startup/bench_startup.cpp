@@ -3,6 +3,7 @@
 // their shipped length and at zero, against the time to its first window as
 // reference. The program runs headless from a copy of the build's folder and
 // reports its states into a file that this bench watches.
+#include "BenchSupport.h"
 #include "AppFolderCopy.h"
 #include <QCoreApplication>
 #include <QDir>
@@ -63,11 +64,6 @@ Times runOnce(const QString &folder, const QString &report, int pauseMs)
     return t;
 }
 
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.isEmpty() ? -1 : v[v.size() / 2];
-}
 }
 
 int main(int argc, char **argv)
