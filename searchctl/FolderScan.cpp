@@ -56,24 +56,24 @@ Kind kindOf(int dirFd, const dirent *e)
 
 int errorNumber(int err, QString *description)
 {
-    int number = 75;
+    int number = RunTimeError::PathFileAccess;
     switch (err) {
     case ENOENT:
     case ENOTDIR:
     case EACCES:
     case EPERM:
-        number = 53;
+        number = RunTimeError::FileNotFound;
         break;
     case ENAMETOOLONG:
     case EILSEQ:
-        number = 52;
+        number = RunTimeError::BadFileName;
         break;
     case EMFILE:
     case ENFILE:
-        number = 67;
+        number = RunTimeError::TooManyFiles;
         break;
     case ENOMEM:
-        number = 7;
+        number = RunTimeError::OutOfMemory;
         break;
     default:
         break;
@@ -113,7 +113,7 @@ Level read(const QByteArray &folder, const PatternMatch &match)
         }
         if (kind == Folder) {
             if (level.folders.size() >= 32767) {
-                level.error = 6;
+                level.error = RunTimeError::Overflow;
                 level.description = QStringLiteral("Overflow");
                 break;
             }

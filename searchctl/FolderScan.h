@@ -1,6 +1,8 @@
 #pragma once
 // One level of the folder search, read whole before anything is reported, so
 // no enumeration stays open while deeper levels are searched.
+#include "ControlContract.h"
+
 #include <QByteArray>
 #include <QString>
 #include <string>
@@ -35,9 +37,13 @@ struct Level
 // ends the level, unless its name ends in ".sys".
 Level read(const QByteArray &folder, const PatternMatch &match);
 
-// The error number and description for a failing call's errno. 53 and 52 end
-// a level silently: a folder that is missing or may not be read is one of them.
+// The error number and description for a failing call's errno. FileNotFound
+// and BadFileName end a level silently: a folder that is missing or may not
+// be read is one of them.
 int errorNumber(int err, QString *description);
-inline bool isSilent(int number) { return number == 52 || number == 53; }
+inline bool isSilent(int number)
+{
+    return number == RunTimeError::BadFileName || number == RunTimeError::FileNotFound;
+}
 
 } // namespace FolderScan

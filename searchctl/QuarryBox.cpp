@@ -1,8 +1,8 @@
 #include "QuarryBox.h"
+#include "ControlContract.h"
 #include "FileNameCodec.h"
 #include "FolderScan.h"
 #include "PatternMatch.h"
-#include "QuarryDispatch.h"
 
 #include <QAtomicInt>
 #include <QMessageBox>
@@ -12,8 +12,6 @@
 namespace {
 QAtomicInt g_instances;
 
-constexpr int FindFilesId = 0x60030000;
-constexpr int FindFiles2Id = 0x60030001;
 constexpr qint16 CountLimit = 32767;
 
 const QString NotSupported = QStringLiteral("Object doesn't support this property or method");
@@ -24,40 +22,68 @@ QString decodeName(const std::string &name)
     return FileNameCodec::decodeFileName(QByteArray::fromRawData(name.data(), qsizetype(name.size())));
 }
 
-// The host's list and label, reached by member name once per level.
-struct Targets
+// The host's list and label, reached by member name once per level, when the
+// level has a file to add.
+class Targets
 {
-    QObject *list = nullptr;
-    QMetaMethod addItem;
-    QObject *label = nullptr;
-    QMetaProperty caption;
+public:
+    Targets(QObject *list, QObject *label, bool full) : m_list(list), m_label(label), m_full(full) {}
 
-    // 0 when ready, else the error number; description set.
-    int bind(QObject *l, QObject *lab, bool wantLabel, QString *description)
+    // Counts one found file, shows the count and adds the row: the full path
+    // for FindFiles, the bare name for FindFiles2. 0, or the error number that
+    // ends the search with description set.
+    int add(const QString &folder, const QString &name, qint16 &count, QString *description)
     {
-        list = l;
-        label = lab;
-        if (!list || (wantLabel && !label)) {
-            *description = NotSet;
-            return 91;
+        if (!m_bound) {
+            if (const int err = bind(description))
+                return err;
+            m_bound = true;
         }
-        const QMetaObject *mo = list->metaObject();
+        if (count == CountLimit) {
+            *description = QStringLiteral("Overflow");
+            return RunTimeError::Overflow;
+        }
+        ++count;
+        if (m_full) {
+            m_caption.write(m_label, QString::number(count) + QStringLiteral("  Item(s) found."));
+            m_addItem.invoke(m_list, Qt::DirectConnection, Q_ARG(QString, folder + name));
+        } else {
+            m_addItem.invoke(m_list, Qt::DirectConnection, Q_ARG(QString, name));
+        }
+        return RunTimeError::None;
+    }
+
+private:
+    int bind(QString *description)
+    {
+        if (!m_list || (m_full && !m_label)) {
+            *description = NotSet;
+            return RunTimeError::ObjectNotSet;
+        }
+        const QMetaObject *mo = m_list->metaObject();
         const int m = mo->indexOfMethod("AddItem(QString)");
         if (m < 0) {
             *description = NotSupported;
-            return 438;
+            return RunTimeError::NotSupported;
         }
-        addItem = mo->method(m);
-        if (wantLabel) {
-            const int p = label->metaObject()->indexOfProperty("Caption");
-            caption = p >= 0 ? label->metaObject()->property(p) : QMetaProperty();
-            if (!caption.isWritable()) {
+        m_addItem = mo->method(m);
+        if (m_full) {
+            const int p = m_label->metaObject()->indexOfProperty("Caption");
+            m_caption = p >= 0 ? m_label->metaObject()->property(p) : QMetaProperty();
+            if (!m_caption.isWritable()) {
                 *description = NotSupported;
-                return 438;
+                return RunTimeError::NotSupported;
             }
         }
-        return 0;
+        return RunTimeError::None;
     }
+
+    QObject *m_list;
+    QObject *m_label;
+    bool m_full;
+    bool m_bound = false;
+    QMetaMethod m_addItem;
+    QMetaProperty m_caption;
 };
 }
 
@@ -89,12 +115,12 @@ void QuarryBox::paintEvent(QPaintEvent *)
 QVariant QuarryBox::FindFiles(QString &path, QString &SearchStr, qint16 &FileCount, QObject *ListBox,
                               QObject *LabelCount)
 {
-    return searchLevel(FindFilesId, path, SearchStr, FileCount, ListBox, LabelCount);
+    return searchLevel(DispId::FindFiles, path, SearchStr, FileCount, ListBox, LabelCount);
 }
 
 QVariant QuarryBox::FindFiles2(QString &path, QString &SearchStr, qint16 &FileCount, QObject *ListBox)
 {
-    return searchLevel(FindFiles2Id, path, SearchStr, FileCount, ListBox, nullptr);
+    return searchLevel(DispId::FindFiles2, path, SearchStr, FileCount, ListBox, nullptr);
 }
 
 void QuarryBox::unexpected(int number, const QString &description)
@@ -143,54 +169,38 @@ QVariant QuarryBox::searchLevel(int dispId, QString &path, QString &pattern, qin
     }
     const QString shown = FileNameCodec::decodeFileName(folder);
 
-    const bool full = dispId == FindFilesId;
     double total = 0;
-    bool any = false;
-    Targets to;
+    Targets to(list, label, dispId == DispId::FindFiles);
     for (const FolderScan::File &file : level.files) {
         total += file.size;
-        any = true;
-        if (!to.list) {
-            QString description;
-            if (const int err = to.bind(list, label, full, &description)) {
-                stop(err, description);
-                return total;
-            }
-        }
-        if (count == CountLimit) {
-            stop(6, QStringLiteral("Overflow"));
+        QString description;
+        if (const int err = to.add(shown, decodeName(file.name), count, &description)) {
+            stop(err, description);
             return total;
         }
-        ++count;
-        const QString name = decodeName(file.name);
-        if (full) {
-            to.caption.write(to.label, QString::number(count) + QStringLiteral("  Item(s) found."));
-            to.addItem.invoke(to.list, Qt::DirectConnection, Q_ARG(QString, shown + name));
-        } else {
-            to.addItem.invoke(to.list, Qt::DirectConnection, Q_ARG(QString, name));
-        }
     }
+    const bool deeper = searchFolders(dispId, shown, level.folders, pattern, count, list, label, &total);
+    return (deeper || !level.files.empty()) ? QVariant(total) : QVariant();
+}
 
-    // Deeper levels go through the control's own interface, by dispatch id.
-    const QMetaMethod self = quarryMethod(this, dispId);
-    for (const std::string &sub : level.folders) {
+// Deeper levels go through the control's own interface, by dispatch id. True
+// when any of them found a file; their sizes are added to *total.
+bool QuarryBox::searchFolders(int dispId, const QString &folder, const std::vector<std::string> &subfolders,
+                              QString &pattern, qint16 &count, QObject *list, QObject *label, double *total)
+{
+    bool any = false;
+    for (const std::string &sub : subfolders) {
         if (m_stopped)
             break;
-        QString subPath = shown + decodeName(sub) + QLatin1Char('/');
+        QString subPath = folder + decodeName(sub) + QLatin1Char('/');
         QVariant result;
-        if (full)
-            self.invoke(this, Qt::DirectConnection, Q_RETURN_ARG(QVariant, result), Q_ARG(QString &, subPath),
-                        Q_ARG(QString &, pattern), Q_ARG(qint16 &, count), Q_ARG(QObject *, list),
-                        Q_ARG(QObject *, label));
-        else
-            self.invoke(this, Qt::DirectConnection, Q_RETURN_ARG(QVariant, result), Q_ARG(QString &, subPath),
-                        Q_ARG(QString &, pattern), Q_ARG(qint16 &, count), Q_ARG(QObject *, list));
+        callFindFiles(this, dispId, subPath, pattern, count, list, label, &result);
         if (result.isValid()) {
-            total += result.toDouble();
+            *total += result.toDouble();
             any = true;
         }
     }
-    return any ? QVariant(total) : QVariant();
+    return any;
 }
 
 QObject *QuarrydexFactory::create(const QString &className, QWidget *parent)

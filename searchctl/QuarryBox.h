@@ -1,13 +1,15 @@
 #pragma once
 // The folder search control of the Quarrydex library, class name
 // "Quarrylib.QuarryBox". Hosts create it through the library's factory, keep
-// it hidden and call FindFiles / FindFiles2 late-bound by dispatch id: see
-// QuarryDispatch.h for the calling recipe.
+// it hidden and call FindFiles / FindFiles2 late-bound by dispatch id, through
+// callFindFiles (ControlContract.h); the ids below are DispId's.
 #include "ControlFactory.h"
 
 #include <QPointer>
 #include <QVariant>
 #include <QWidget>
+#include <string>
+#include <vector>
 
 class QuarryBox : public QWidget
 {
@@ -40,6 +42,8 @@ protected:
 private:
     QVariant searchLevel(int dispId, QString &path, QString &pattern, qint16 &count, QObject *list,
                          QObject *label);
+    bool searchFolders(int dispId, const QString &folder, const std::vector<std::string> &subfolders,
+                       QString &pattern, qint16 &count, QObject *list, QObject *label, double *total);
     void unexpected(int number, const QString &description);
     void stop(int number, const QString &description);
 

@@ -1,9 +1,9 @@
 // The search control through the real Quarrydex.ocx: created by class name,
 // called by dispatch id, on folder trees made here.
+#include "ControlContract.h"
 #include "ControlFactory.h"
 #include "FileNameCodec.h"
 #include "PatternMatch.h"
-#include "QuarryDispatch.h"
 
 #include <QDir>
 #include <QFile>
@@ -51,7 +51,8 @@ public:
 };
 
 const char *const Ocx = SETUPREEL_BUILD_SYSTEM_DIR "/Quarrydex.ocx";
-constexpr int FindFiles = 0x60030000, FindFiles2 = 0x60030001;
+using DispId::FindFiles;
+using DispId::FindFiles2;
 }
 
 class TestQuarrydex : public QObject
@@ -74,22 +75,13 @@ class TestQuarrydex : public QObject
         f.write(QByteArray(bytes, 'x'));
     }
 
-    // The host's recipe: the method named for the dispatch id, all by reference.
+    // As the host calls: the method named for the dispatch id, all by reference.
     QVariant call(int dispId, QString &path, const QString &pattern, qint16 &count, QObject *list,
                   QObject *label = nullptr)
     {
-        const QMetaMethod m = quarryMethod(m_box, dispId);
         QString pat = pattern;
         QVariant result;
-        bool ok;
-        if (dispId == FindFiles)
-            ok = m.invoke(m_box, Qt::DirectConnection, Q_RETURN_ARG(QVariant, result), Q_ARG(QString &, path),
-                          Q_ARG(QString &, pat), Q_ARG(qint16 &, count), Q_ARG(QObject *, list),
-                          Q_ARG(QObject *, label));
-        else
-            ok = m.invoke(m_box, Qt::DirectConnection, Q_RETURN_ARG(QVariant, result), Q_ARG(QString &, path),
-                          Q_ARG(QString &, pat), Q_ARG(qint16 &, count), Q_ARG(QObject *, list));
-        if (!ok)
+        if (!callFindFiles(m_box, dispId, path, pat, count, list, label, &result))
             QTest::qFail("call by dispatch id failed", __FILE__, __LINE__);
         if (pat != pattern)
             QTest::qFail("the pattern was changed", __FILE__, __LINE__);
@@ -149,14 +141,15 @@ private slots:
         QVERIFY(m_dir.isValid());
         m_factory = qobject_cast<ControlFactory *>(m_loader.instance());
         QVERIFY2(m_factory, qPrintable(m_loader.errorString()));
-        const QJsonObject meta = m_loader.metaData().value("MetaData").toObject();
-        QCOMPARE(meta.value("classes").toArray(), QJsonArray({"Quarrylib.QuarryBox"}));
-        QCOMPARE(meta.value("ProductName").toString(), QStringLiteral("Quarrylib"));
-        QCOMPARE(meta.value("InternalName").toString(), QStringLiteral("Quarrydex"));
-        QCOMPARE(meta.value("OriginalFilename").toString(), QStringLiteral("Quarrydex.ocx"));
-        QCOMPARE(meta.value("FileVersion").toString(), QStringLiteral("1.00"));
-        QCOMPARE(meta.value("ProductVersion").toString(), QStringLiteral("1.00"));
-        QVERIFY(meta.value("OLESelfRegister").toBool());
+        const QJsonObject meta = m_loader.metaData().value(PluginMeta::Root).toObject();
+        QCOMPARE(meta.value(PluginMeta::Classes).toArray(), QJsonArray({"Quarrylib.QuarryBox"}));
+        QCOMPARE(meta.value(PluginMeta::ProductName).toString(), QStringLiteral("Quarrylib"));
+        QCOMPARE(meta.value(PluginMeta::InternalName).toString(), QStringLiteral("Quarrydex"));
+        QCOMPARE(meta.value(PluginMeta::OriginalFilename).toString(), QStringLiteral("Quarrydex.ocx"));
+        QCOMPARE(meta.value(PluginMeta::FileVersion).toString(), QStringLiteral("1.00"));
+        QCOMPARE(meta.value(PluginMeta::ProductVersion).toString(), QStringLiteral("1.00"));
+        QCOMPARE(meta.value(PluginMeta::NumericVersion).toString(), QStringLiteral("1.0.0.0"));
+        QVERIFY(meta.value(PluginMeta::OLESelfRegister).toBool());
 
         QVERIFY(!m_factory->create(QStringLiteral("Quarrylib.Other"), nullptr));
         m_box = m_factory->create(QStringLiteral("Quarrylib.QuarryBox"), nullptr);
@@ -165,9 +158,17 @@ private slots:
         QCOMPARE(face->size(), QSize(50, 50));
         QVERIFY(face->children().isEmpty());
         QVERIFY(m_box->setProperty("MessageSink", QVariant::fromValue<QObject *>(&m_sink)));
-        QCOMPARE(quarryMethod(m_box, FindFiles).name(), QByteArray("FindFiles"));
-        QCOMPARE(quarryMethod(m_box, FindFiles2).name(), QByteArray("FindFiles2"));
-        QVERIFY(!quarryMethod(m_box, 0x60030002).isValid());
+        QCOMPARE(dispatchMethod(m_box, FindFiles).name(), QByteArray("FindFiles"));
+        QCOMPARE(dispatchMethod(m_box, FindFiles2).name(), QByteArray("FindFiles2"));
+        QVERIFY(!dispatchMethod(m_box, 0x60030002).isValid());
+        // A caller whose control is missing or publishes no such id calls nothing.
+        QString path = m_dir.path(), pattern = QStringLiteral("*");
+        qint16 count = 0;
+        QObject plain;
+        QVERIFY(!callFindFiles(nullptr, FindFiles2, path, pattern, count, &plain, nullptr));
+        QVERIFY(!callFindFiles(&plain, FindFiles2, path, pattern, count, &plain, nullptr));
+        QVERIFY(!callFindFiles(m_box, 0x60030002, path, pattern, count, &plain, nullptr));
+        QCOMPARE(path, m_dir.path());
     }
 
     void init() { m_sink.boxes.clear(); }
