@@ -46,7 +46,7 @@ void acceptedTextsCount(const QByteArray &bytes)
 {
     const QString path = scratch() + QStringLiteral("/in.SR");
     writeBytes(path, bytes);
-    const ListFile::InstallLoad install = ListFile::LoadListForInstalling(path);
+    const ListFile::InstallText install = ListFile::LoadListForInstalling(path);
     const ListFile::EditLoad edit = ListFile::LoadListForEditing(path);
     if (install.result != ListFile::LoadResult::Loaded)
         return;

@@ -431,9 +431,9 @@ EditLoad LoadListForEditing(const QString &path)
     return load;
 }
 
-InstallLoad LoadListForInstalling(const QString &path)
+InstallText LoadListForInstalling(const QString &path)
 {
-    InstallLoad load;
+    InstallText load;
     if (!hasListName(path)) {
         load.result = LoadResult::RefusedName;
         return load;

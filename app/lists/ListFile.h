@@ -27,7 +27,8 @@ struct EditLoad
     QStringList rows; // row 0 the title, then the items
 };
 
-struct InstallLoad
+// A list file as read for installing: its text, or why it was refused.
+struct InstallText
 {
     LoadResult result = LoadResult::RefusedContent;
     QString text;  // the whole text of the file
@@ -55,7 +56,7 @@ EditLoad LoadListForEditing(const QString &path);
 // As above, but a file that cannot be read is reported as Unreadable, and a
 // text holding no carriage return at all is refused for its content: its title
 // line never ends, so neither a title nor a count can be cut from it.
-InstallLoad LoadListForInstalling(const QString &path);
+InstallText LoadListForInstalling(const QString &path);
 
 // Program line k (1 .. line count - 1) of a text LoadListForInstalling accepted;
 // empty when k is out of range.

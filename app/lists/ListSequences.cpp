@@ -127,7 +127,7 @@ InstallLoad loadForInstalling(Prompts &prompts, QObject *cd)
 InstallLoad loadFileForInstalling(const QString &path, Prompts &prompts)
 {
     InstallLoad result;
-    ListFile::InstallLoad load = ListFile::LoadListForInstalling(path);
+    ListFile::InstallText load = ListFile::LoadListForInstalling(path);
     const QString title = QStringLiteral("File format");
     switch (load.result) {
     case ListFile::LoadResult::RefusedName:

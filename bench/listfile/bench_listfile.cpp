@@ -88,7 +88,7 @@ int main()
         loadEdit.push_back(timeNs([&] { edit = ListFile::LoadListForEditing(listPath); }));
         ok &= edit.rows.size() == Lines && edit.rows.mid(1) == items;
         sink += edit.rows.size();
-        ListFile::InstallLoad inst;
+        ListFile::InstallText inst;
         loadInstall.push_back(timeNs([&] { inst = ListFile::LoadListForInstalling(listPath); }));
         ok &= inst.lineCount == Lines && inst.title == title;
         sink += inst.text.size();

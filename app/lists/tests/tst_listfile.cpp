@@ -212,7 +212,7 @@ void TstListFile::oddFiles()
     QTEST(edit.result, "editResult");
     QTEST(edit.rows, "rows");
 
-    const InstallLoad inst = LoadListForInstalling(path);
+    const InstallText inst = LoadListForInstalling(path);
     QTEST(inst.result, "installResult");
     QTEST(inst.title, "title");
     QTEST(inst.lineCount, "lineCount");
@@ -240,7 +240,7 @@ void TstListFile::namesAndUnreadableFiles()
     QVERIFY(QDir(m_dir.path()).mkdir("folder.SR"));
     for (const char *name : {"missing.SR", "folder.SR"}) {
         QCOMPARE(LoadListForEditing(at(name)).result, LoadResult::RefusedContent);
-        const InstallLoad inst = LoadListForInstalling(at(name));
+        const InstallText inst = LoadListForInstalling(at(name));
         QCOMPARE(inst.result, LoadResult::Unreadable);
         QVERIFY(!inst.error.isEmpty());
     }
@@ -300,7 +300,7 @@ void TstListFile::roundTripIsByteForByte()
     QVERIFY(SaveListFile(second, edit.rows.first(), edit.rows.mid(1)).ok);
     QCOMPARE(readBytes(second), readBytes(first));
 
-    const InstallLoad inst = LoadListForInstalling(first);
+    const InstallText inst = LoadListForInstalling(first);
     QCOMPARE(inst.title, title);
     QCOMPARE(inst.lineCount, int(items.size()) + 1);
     for (int k = 1; k < inst.lineCount; ++k)
@@ -470,7 +470,7 @@ void TstListFile::specialFilesAreNeitherReadNorReplaced()
     QVERIFY(QFile::link("/proc/kmsg", kmsg));
     for (const QString &path : {fifo, zero, kmsg}) {
         QCOMPARE(LoadListForEditing(path).result, LoadResult::RefusedContent);
-        const InstallLoad inst = LoadListForInstalling(path);
+        const InstallText inst = LoadListForInstalling(path);
         QCOMPARE(inst.result, LoadResult::Unreadable);
         QVERIFY(!inst.error.isEmpty());
     }
@@ -580,7 +580,7 @@ void TstListFile::escapedBytesRoundTrip()
     QVERIFY(SaveListFile(second, edit.rows.first(), edit.rows.mid(1)).ok);
     QCOMPARE(readBytes(second), bytes);
 
-    const InstallLoad inst = LoadListForInstalling(first);
+    const InstallText inst = LoadListForInstalling(first);
     QCOMPARE(ListItemAt(inst.text, 1), edit.rows.at(1));
     QCOMPARE(ListItemAt(inst.text, 2), edit.rows.at(2));
 }
