@@ -63,7 +63,7 @@ struct Source
     }
 };
 
-struct Section
+struct PeSection
 {
     QByteArray name;
     quint32 rawSize = 0;
@@ -130,7 +130,7 @@ InstallerKind peKind(const Source &src, quint16 *machine)
     const quint16 sectionCount = u16(b, pe + 6);
     const quint16 optionalSize = u16(b, pe + 20);
     const qint64 table = qint64(pe) + 24 + optionalSize;
-    QList<Section> sections;
+    QList<PeSection> sections;
     qint64 imageEnd = 0;
     const int readable = qMin<int>(sectionCount, 96);
     const QByteArray headers = src.at(0, table + qint64(readable) * 40);
@@ -138,7 +138,7 @@ InstallerKind peKind(const Source &src, quint16 *machine)
         const qint64 s = table + qint64(i) * 40;
         if (s + 40 > headers.size())
             break;
-        Section sec;
+        PeSection sec;
         sec.name = headers.mid(s, 8);
         const qsizetype nul = sec.name.indexOf('\0');
         if (nul >= 0)
@@ -150,7 +150,7 @@ InstallerKind peKind(const Source &src, quint16 *machine)
         sections.append(sec);
     }
 
-    for (const Section &sec : sections) {
+    for (const PeSection &sec : sections) {
         // The Burn engine's own section; its data begins with the magic 0x00F14300.
         if (sec.name == ".wixburn" && u32(src.at(sec.rawOffset, 4), 0) == 0x00F14300)
             return InstallerKind::WixBurn;

@@ -193,12 +193,78 @@ LaunchPlan planLaunch(const CommandLine &command, const QString &winePath)
     return planLaunch(command, wine);
 }
 
+static LaunchPlan unreadable(const LaunchPlan &plan)
+{
+    return refused(plan, RunTimeError::PermissionDenied,
+                   QStringLiteral("Permission denied: %1 cannot be read").arg(plan.program));
+}
+
+// A Windows setup file starts through Wine, and through the launcher when
+// there is one. path: the file as it is started directly.
+static LaunchPlan planThroughWine(LaunchPlan plan, const CommandLine &command, const QByteArray &file,
+                                  const QString &path, const WineSetup &wine)
+{
+    if (wine.wine.isEmpty())
+        return refused(plan, RunTimeError::InvalidCall,
+                       QStringLiteral("%1 is a Windows setup file: running it needs Wine, "
+                                      "and Wine is not installed (no \"wine\" on the search path)")
+                               .arg(command.program));
+    if (::access(file.constData(), R_OK) != 0)
+        return unreadable(plan);
+    // Refused before starting: Wine would end at once, with status 0.
+    const QString why = machineRefusal(command.program, plan.installer.machine, wine);
+    if (!why.isEmpty())
+        return refused(plan, RunTimeError::MachineMismatch, why);
+    plan.executable = wine.wine;
+    plan.wine = true;
+    const bool launched = !wine.launcher.isEmpty();
+    if (launched) {
+        // The launcher reads the full exit code, which reaches Linux cut to 8 bits.
+        const QString code = newCodeFileName();
+        plan.codeFile = wine.prefix + QStringLiteral("/drive_c/windows/temp/") + code;
+        plan.arguments << wine.launcher << QStringLiteral("C:\\windows\\temp\\") + code;
+    }
+    const QString suffix = suffixOf(command.program);
+    if (suffix == QLatin1String("exe"))
+        plan.arguments << (launched ? winePathOf(file, wine.rootDrive) : path);
+    else if (suffix == QLatin1String("msi"))
+        plan.arguments << QStringLiteral("msiexec") << QStringLiteral("/i") << winePathOf(file, wine.rootDrive);
+    else
+        plan.arguments << QStringLiteral("cmd") << QStringLiteral("/c") << winePathOf(file, wine.rootDrive);
+    plan.arguments << command.arguments;
+    return plan;
+}
+
+// Any other file starts itself when it may be run; a .sh script without a
+// "#!" line or without the right to run goes to /bin/sh.
+static LaunchPlan planNative(LaunchPlan plan, const CommandLine &command, const QByteArray &file,
+                             const QString &path)
+{
+    const bool script = suffixOf(command.program) == QLatin1String("sh");
+    if (::access(file.constData(), X_OK) == 0 && !(script && !startsWithShebang(file))) {
+        plan.executable = path;
+        plan.arguments = command.arguments;
+        return plan;
+    }
+    if (script) {
+        if (::access(file.constData(), R_OK) != 0)
+            return unreadable(plan);
+        plan.executable = QStringLiteral("/bin/sh");
+        plan.arguments << path << command.arguments;
+        return plan;
+    }
+    return refused(plan, RunTimeError::PermissionDenied,
+                   QStringLiteral("Permission denied: %1 is not executable, and it is neither a "
+                                  ".sh script nor a Windows setup file (.exe, .msi, .bat)")
+                           .arg(command.program));
+}
+
 LaunchPlan planLaunch(const CommandLine &command, const WineSetup &wine)
 {
     LaunchPlan plan;
     plan.program = command.program;
     if (command.program.isEmpty())
-        return refused(plan, InvalidCall,
+        return refused(plan, RunTimeError::InvalidCall,
                        QStringLiteral("Invalid procedure call or argument: the command line is empty"));
 
     // Every check is made on the bytes that name the file on disk.
@@ -206,73 +272,20 @@ LaunchPlan planLaunch(const CommandLine &command, const WineSetup &wine)
     struct stat st;
     const bool exists = ::stat(file.constData(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode))
-        return refused(plan, FileNotFound,
+        return refused(plan, RunTimeError::FileNotFound,
                        QStringLiteral("File not found: %1 (it is a folder)").arg(command.program));
     if (!exists || !S_ISREG(st.st_mode))
-        return refused(plan, FileNotFound,
+        return refused(plan, RunTimeError::FileNotFound,
                        QStringLiteral("File not found: %1").arg(command.program));
-    const bool readable = ::access(file.constData(), R_OK) == 0;
-    const bool executable = ::access(file.constData(), X_OK) == 0;
     // What is started: as text that encodeFileName turns back into these bytes.
     const QString path = FileNameCodec::decodeFileName(notAnOption(file));
     plan.file = absoluteFile(file);
     plan.installer = inspectInstaller(file);
 
-    const QString suffix = suffixOf(command.program);
-    const bool windowsFile = startsThroughWine(command.program);
     // Windows files come first: on FAT and NTFS drives every file looks executable.
-    if (windowsFile) {
-        if (wine.wine.isEmpty())
-            return refused(plan, InvalidCall,
-                           QStringLiteral("%1 is a Windows setup file: running it needs Wine, "
-                                          "and Wine is not installed (no \"wine\" on the search path)")
-                                   .arg(command.program));
-        if (!readable)
-            return refused(plan, PermissionDenied,
-                           QStringLiteral("Permission denied: %1 cannot be read").arg(command.program));
-        // Refused before starting: Wine would end at once, with status 0.
-        const QString why = machineRefusal(command.program, plan.installer.machine, wine);
-        if (!why.isEmpty())
-            return refused(plan, MachineMismatch, why);
-        plan.executable = wine.wine;
-        plan.wine = true;
-        const bool launched = !wine.launcher.isEmpty();
-        if (launched) {
-            // The launcher reads the full exit code, which reaches Linux cut to 8 bits.
-            const QString code = newCodeFileName();
-            plan.codeFile = wine.prefix + QStringLiteral("/drive_c/windows/temp/") + code;
-            plan.arguments << wine.launcher << QStringLiteral("C:\\windows\\temp\\") + code;
-        }
-        if (suffix == QLatin1String("exe"))
-            plan.arguments << (launched ? winePathOf(file, wine.rootDrive) : path);
-        else if (suffix == QLatin1String("msi"))
-            plan.arguments << QStringLiteral("msiexec") << QStringLiteral("/i")
-                           << winePathOf(file, wine.rootDrive);
-        else
-            plan.arguments << QStringLiteral("cmd") << QStringLiteral("/c")
-                           << winePathOf(file, wine.rootDrive);
-        plan.arguments << command.arguments;
-        return plan;
-    }
-
-    const bool script = suffix == QLatin1String("sh");
-    if (executable && !(script && !startsWithShebang(file))) {
-        plan.executable = path;
-        plan.arguments = command.arguments;
-        return plan;
-    }
-    if (script) {
-        if (!readable)
-            return refused(plan, PermissionDenied,
-                           QStringLiteral("Permission denied: %1 cannot be read").arg(command.program));
-        plan.executable = QStringLiteral("/bin/sh");
-        plan.arguments << path << command.arguments;
-        return plan;
-    }
-    return refused(plan, PermissionDenied,
-                   QStringLiteral("Permission denied: %1 is not executable, and it is neither a "
-                                  ".sh script nor a Windows setup file (.exe, .msi, .bat)")
-                           .arg(command.program));
+    if (startsThroughWine(command.program))
+        return planThroughWine(plan, command, file, path, wine);
+    return planNative(plan, command, file, path);
 }
 
 StartError startError(int errnum, const LaunchPlan &plan)
@@ -282,25 +295,26 @@ StartError startError(int errnum, const LaunchPlan &plan)
     switch (errnum) {
     case ENOENT:
         if (isRegularFile(FileNameCodec::encodeFileName(exe))) // a script whose interpreter is missing
-            return {FileNotFound, QStringLiteral("File not found: the interpreter that %1 names (%2)")
+            return {RunTimeError::FileNotFound, QStringLiteral("File not found: the interpreter that %1 names (%2)")
                                           .arg(exe, why)};
-        return {FileNotFound, QStringLiteral("File not found: %1 (%2)").arg(exe, why)};
+        return {RunTimeError::FileNotFound, QStringLiteral("File not found: %1 (%2)").arg(exe, why)};
     case EACCES:
     case EPERM:
     case ENOEXEC:
     case ETXTBSY:
-        return {PermissionDenied, QStringLiteral("Permission denied: %1 cannot be started (%2)").arg(exe, why)};
+        return {RunTimeError::PermissionDenied,
+                QStringLiteral("Permission denied: %1 cannot be started (%2)").arg(exe, why)};
     case ENOMEM:
     case EAGAIN:
-        return {OutOfMemory, QStringLiteral("Out of memory: %1 cannot be started (%2)").arg(exe, why)};
+        return {RunTimeError::OutOfMemory, QStringLiteral("Out of memory: %1 cannot be started (%2)").arg(exe, why)};
     case ENOTDIR:
     case EISDIR:
     case ELOOP:
     case ENAMETOOLONG:
     case EIO:
-        return {FileAccessError, QStringLiteral("Path/File access error: %1 (%2)").arg(exe, why)};
+        return {RunTimeError::PathFileAccess, QStringLiteral("Path/File access error: %1 (%2)").arg(exe, why)};
     default:
-        return {InvalidCall, QStringLiteral("%1 cannot be started (%2)").arg(exe, why)};
+        return {RunTimeError::InvalidCall, QStringLiteral("%1 cannot be started (%2)").arg(exe, why)};
     }
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// How a program file is started on this platform, and the error numbers and
-// texts a start that cannot happen is reported with.
+// How a program file is started on this platform, and the error numbers
+// (RunTimeError) and texts a start that cannot happen is reported with.
 #include "CommandLine.h"
+#include "ControlContract.h"
 #include "InstallerType.h"
 
 #include <QString>
@@ -11,21 +12,9 @@
 
 namespace ShellAndWaitLogic {
 
-enum ErrorNumber {
-    NoError = 0,
-    InvalidCall = 5,        // also: a Windows setup file and no Wine
-    OutOfMemory = 7,
-    StillWaiting = 10,      // a call while another one still waits
-    Interrupted = 18,       // the program is ending
-    FileNotFound = 53,
-    PermissionDenied = 70,
-    FileAccessError = 75,
-    MachineMismatch = 216,  // a Windows program this Wine cannot run
-};
-
 struct LaunchPlan
 {
-    int error = NoError;
+    int error = RunTimeError::None;
     QString description;    // empty when error is 0
     QString program;        // the file the command line names
     QString executable;     // what is started; also argv[0]
@@ -35,7 +24,7 @@ struct LaunchPlan
     bool wine = false;      // started through Wine
     QString codeFile;       // where the launcher leaves the exit code; empty: none
 
-    bool ok() const { return error == NoError; }
+    bool ok() const { return error == RunTimeError::None; }
 };
 
 // The Wine that Windows setup files are started with, and what it can run.

@@ -7,6 +7,7 @@
 #include "ProcessTree.h"
 
 #include <QFileInfo>
+#include <QSet>
 #include <QWidget>
 
 #include <cerrno>
@@ -86,33 +87,65 @@ bool ShellAndWaitControl::readCodeFile(const QString &path, int *code, int *star
     return ok;
 }
 
+// The Windows error numbers WineWait.exe reports as "start-error N".
+enum WindowsError {
+    WinFileNotFound = 2,
+    WinPathNotFound = 3,
+    WinAccessDenied = 5,
+    WinBadExeFormat = 193,
+    WinMachineTypeMismatch = 216,
+};
+
 // The error for a Windows error number the launcher could not start a program with.
 static StartError windowsStartError(int error, const QString &program)
 {
     const QString why = QStringLiteral("Windows error %1").arg(error);
     switch (error) {
-    case 2:     // ERROR_FILE_NOT_FOUND
-    case 3:     // ERROR_PATH_NOT_FOUND
-        return {FileNotFound, QStringLiteral("File not found: %1 (%2)").arg(program, why)};
-    case 5:     // ERROR_ACCESS_DENIED
-        return {PermissionDenied, QStringLiteral("Permission denied: %1 cannot be started (%2)")
-                                          .arg(program, why)};
-    case 193:   // ERROR_BAD_EXE_FORMAT
-    case 216:   // ERROR_EXE_MACHINE_TYPE_MISMATCH
-        return {MachineMismatch, QStringLiteral("%1 is not a program Wine can run (%2)").arg(program, why)};
+    case WinFileNotFound:
+    case WinPathNotFound:
+        return {RunTimeError::FileNotFound, QStringLiteral("File not found: %1 (%2)").arg(program, why)};
+    case WinAccessDenied:
+        return {RunTimeError::PermissionDenied, QStringLiteral("Permission denied: %1 cannot be started (%2)")
+                                                        .arg(program, why)};
+    case WinBadExeFormat:
+    case WinMachineTypeMismatch:
+        return {RunTimeError::MachineMismatch,
+                QStringLiteral("%1 is not a program Wine can run (%2)").arg(program, why)};
     default:
-        return {InvalidCall, QStringLiteral("%1 cannot be started under Wine (%2)").arg(program, why)};
+        return {RunTimeError::InvalidCall,
+                QStringLiteral("%1 cannot be started under Wine (%2)").arg(program, why)};
     }
+}
+
+// Taken by name before the start, so that no older file is read as this
+// program's result. Its bytes; empty when the plan has no code file.
+static QByteArray reserveCodeFile(const QString &path)
+{
+    const QByteArray name = FileNameCodec::encodeFileName(path);
+    if (!name.isEmpty()) {
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    return name;
+}
+
+static QSet<pid_t> childPids()
+{
+    QSet<pid_t> pids;
+    for (const ProcessStat &child : childrenOfThisProcess())
+        pids.insert(child.pid);
+    return pids;
 }
 
 int ShellAndWaitControl::ShellAndWait(const QString &commandLine)
 {
     // A call from an event handled during a wait: one program at a time.
     if (m_destroyed)
-        return fail(StillWaiting,
+        return fail(RunTimeError::StillWaiting,
                     QStringLiteral("This program is still waiting for %1 to end").arg(m_waitingFor));
     if (m_ending)
-        return fail(Interrupted,
+        return fail(RunTimeError::Interrupted,
                     QStringLiteral("User interrupt occurred: Setupreel is ending, %1 was not started")
                             .arg(commandLine));
 
@@ -134,21 +167,17 @@ int ShellAndWaitControl::ShellAndWait(const QString &commandLine)
     }
     if (!plan.ok())
         return fail(plan.error, plan.description);
+    return run(plan);
+}
 
-    // Taken by name now, so that no older file is read as this program's result.
-    const QByteArray codeFile = FileNameCodec::encodeFileName(plan.codeFile);
-    if (!codeFile.isEmpty()) {
-        const int fd = ::open(codeFile.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0)
-            ::close(fd);
-    }
+int ShellAndWaitControl::run(const LaunchPlan &plan)
+{
+    const QByteArray codeFile = reserveCodeFile(plan.codeFile);
 
     // A setup's orphans come to this process during the call, so their end can
     // be awaited.
     SubreaperScope subreaper;
-    QSet<pid_t> before;
-    for (const ProcessStat &child : childrenOfThisProcess())
-        before.insert(child.pid);
+    const QSet<pid_t> before = childPids();
 
     // Taken before the start: what began earlier is no part of this installation.
     ProcessStat program;
@@ -162,74 +191,88 @@ int ShellAndWaitControl::ShellAndWait(const QString &commandLine)
     }
     program.pid = pid;
 
+    // Set by the destructor: from then on nothing of this object is touched.
     bool destroyed = false;
     m_destroyed = &destroyed;
     m_waitingFor = plan.program;
-    bool ended;
-    {
-        ChildWait wait(pid);
-        m_wait = &wait;
-        ended = wait.wait();
-        if (destroyed)
-            return NoError;     // this object is gone
-        m_wait = nullptr;
-        if (ended) {
-            m_exitCode = wait.exitSignal() ? -1 : wait.exitCode();
-            m_exitSignal = wait.exitSignal();
-        }
-    }
-    if (!ended) {
-        // The application is ending (its loops were told to exit): the program
-        // keeps running, and no further one is started.
-        m_destroyed = nullptr;
-        m_ending = true;
-        return fail(Interrupted,
-                    QStringLiteral("User interrupt occurred: Setupreel is ending while %1 runs; "
-                                   "it goes on running on its own")
-                            .arg(plan.program));
-    }
+    const bool ended = waitForProgram(pid, destroyed);
+    if (destroyed)
+        return RunTimeError::None;
+    if (!ended)
+        return interrupted(QStringLiteral("User interrupt occurred: Setupreel is ending while %1 runs; "
+                                          "it goes on running on its own")
+                                   .arg(plan.program));
 
-    int result = NoError;
-    if (!codeFile.isEmpty()) {
-        int startErr = 0;
-        int code = 0;
-        if (readCodeFile(plan.codeFile, &code, &startErr)) {
-            if (startErr) {
-                const StartError e = windowsStartError(startErr, plan.program);
-                m_exitCode = -1;
-                result = fail(e.number, e.description);
-            } else {
-                m_exitCode = code;
-            }
-        }
-        // No code file: the launcher did not run; Wine's own status stands.
-    }
+    // No code file: the launcher did not run; Wine's own status stands.
+    const int result = codeFile.isEmpty() ? RunTimeError::None : readLauncherResult(plan);
 
     // What the program started may still be installing.
-    LeftoverWait leftovers(before, program);
-    if (leftovers.find()) {
-        m_leftovers = &leftovers;
-        emit waitingForLeftovers();
-        const bool done = !destroyed && leftovers.wait();
-        if (destroyed)
-            return result;
-        m_leftovers = nullptr;
-        if (!done) {
-            m_leftBehind = leftovers.remaining();
-            if (!m_stopped) {
-                m_destroyed = nullptr;
-                m_ending = true;
-                return fail(Interrupted,
-                            QStringLiteral("User interrupt occurred: Setupreel is ending while "
-                                           "processes %1 started still run; they go on running on their own")
-                                    .arg(plan.program));
-            }
-        }
-    }
+    const bool settled = waitForLeftovers(before, program, destroyed);
+    if (destroyed)
+        return result;
+    if (!settled)
+        return interrupted(QStringLiteral("User interrupt occurred: Setupreel is ending while "
+                                          "processes %1 started still run; they go on running on their own")
+                                   .arg(plan.program));
     m_destroyed = nullptr;
-    if (result == NoError)
+    if (result == RunTimeError::None)
         m_errorDescription.clear();
     return result;
+}
+
+bool ShellAndWaitControl::waitForProgram(pid_t pid, const bool &destroyed)
+{
+    ChildWait wait(pid);
+    m_wait = &wait;
+    const bool ended = wait.wait();
+    if (destroyed)
+        return ended;
+    m_wait = nullptr;
+    if (ended) {
+        m_exitCode = wait.exitSignal() ? -1 : wait.exitCode();
+        m_exitSignal = wait.exitSignal();
+    }
+    return ended;
+}
+
+int ShellAndWaitControl::readLauncherResult(const LaunchPlan &plan)
+{
+    int startErr = 0;
+    int code = 0;
+    if (!readCodeFile(plan.codeFile, &code, &startErr))
+        return RunTimeError::None;
+    if (!startErr) {
+        m_exitCode = code;
+        return RunTimeError::None;
+    }
+    const StartError e = windowsStartError(startErr, plan.program);
+    m_exitCode = -1;
+    return fail(e.number, e.description);
+}
+
+bool ShellAndWaitControl::waitForLeftovers(const QSet<pid_t> &before, const ProcessStat &program,
+                                           const bool &destroyed)
+{
+    LeftoverWait leftovers(before, program);
+    if (!leftovers.find())
+        return true;
+    m_leftovers = &leftovers;
+    emit waitingForLeftovers();
+    const bool done = !destroyed && leftovers.wait();
+    if (destroyed)
+        return done;
+    m_leftovers = nullptr;
+    if (done)
+        return true;
+    m_leftBehind = leftovers.remaining();
+    return m_stopped;
+}
+
+int ShellAndWaitControl::interrupted(const QString &description)
+{
+    m_destroyed = nullptr;
+    m_ending = true;
+    return fail(RunTimeError::Interrupted, description);
 }
 
 QObject *ShellAndWaitFactory::create(const QString &className, QWidget *parent)

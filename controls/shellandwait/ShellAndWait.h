@@ -8,8 +8,16 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QtCore/qcontainerfwd.h>
 
-namespace ShellAndWaitLogic { class ChildWait; class LeftoverWait; }
+#include <sys/types.h>
+
+namespace ShellAndWaitLogic {
+class ChildWait;
+class LeftoverWait;
+struct LaunchPlan;
+struct ProcessStat;
+}
 
 // C++ forbids a member named like its class, so the class carries a suffix;
 // the host knows it only by "Project1.ShellAndWait" and its member names.
@@ -55,6 +63,23 @@ signals:
 
 private:
     int fail(int number, const QString &description);
+    // Starts a plan that can run and waits for the installation to end.
+    int run(const ShellAndWaitLogic::LaunchPlan &plan);
+    // Waits for the started program itself and keeps its exit code and
+    // signal. False when the application is ending first. Nothing of this
+    // object is touched once destroyed is set.
+    bool waitForProgram(pid_t pid, const bool &destroyed);
+    // The launcher's report: the Windows program's full exit code, or the
+    // error it could not start it with. 0 when it left no report.
+    int readLauncherResult(const ShellAndWaitLogic::LaunchPlan &plan);
+    // Waits for the processes the program left behind. False when the
+    // application is ending first; true when none is left, or StopWaiting()
+    // gave them up (m_leftBehind names them).
+    bool waitForLeftovers(const QSet<pid_t> &before, const ShellAndWaitLogic::ProcessStat &program,
+                          const bool &destroyed);
+    // The application is ending while this call waits: what runs goes on on
+    // its own, and no further program is started.
+    int interrupted(const QString &description);
     // Reads and removes the launcher's code file; false when it left none.
     bool readCodeFile(const QString &path, int *code, int *startError);
 

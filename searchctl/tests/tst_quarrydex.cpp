@@ -2,6 +2,7 @@
 // called by dispatch id, on folder trees made here.
 #include "ControlContract.h"
 #include "ControlFactory.h"
+#include "ControlTesting.h"
 #include "FileNameCodec.h"
 #include "PatternMatch.h"
 
@@ -16,12 +17,9 @@
 #include <QtTest>
 #include <fcntl.h>
 #include <ftw.h>
-#include <functional>
-#include <grp.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -95,38 +93,6 @@ class TestQuarrydex : public QObject
         List list;
         call(FindFiles2, path, pattern, count, &list);
         return list.rows;
-    }
-
-    // Runs search in a child that has given up root (root reads every folder
-    // whatever its mode) and hands back what it returned; empty when this
-    // machine cannot give up root.
-    QByteArray unprivileged(const std::function<QByteArray()> &search)
-    {
-        int out[2];
-        if (::pipe(out) != 0)
-            return "pipe failed";
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::close(out[0]);
-            if (::geteuid() == 0
-                && (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0
-                    || ::setresuid(65534, 65534, 65534) != 0))
-                ::_exit(77);
-            const QByteArray got = search();
-            (void)!::write(out[1], got.constData(), size_t(got.size()));
-            ::_exit(0);
-        }
-        ::close(out[1]);
-        QByteArray got;
-        char buf[512];
-        for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;)
-            got.append(buf, n);
-        ::close(out[0]);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
-            return {};
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? got : QByteArray("child failed");
     }
 
     // The rows of a bare search as one text, and the number of boxes shown.
@@ -300,7 +266,7 @@ private slots:
         touch("U/top.exe");
         QCOMPARE(::chmod(native("U/locked"), 0), 0);
         QCOMPARE(::chmod(QFile::encodeName(m_dir.path()), 0755), 0);
-        const QByteArray got = unprivileged([this] { return bareAndBoxes("U", "*.exe"); });
+        const QByteArray got = runUnprivileged([this] { return bareAndBoxes("U", "*.exe"); });
         ::chmod(native("U/locked"), 0755);
         if (got.isEmpty())
             QSKIP("cannot give up root here");
@@ -348,7 +314,7 @@ private slots:
         QCOMPARE(::symlink("private/inner", native("M/denied-folder.exe")), 0);
         QCOMPARE(::chmod(native("M/private"), 0), 0);
         QCOMPARE(::chmod(QFile::encodeName(m_dir.path()), 0755), 0);
-        const QByteArray got = unprivileged([this] { return bareAndBoxes("M", "*.exe"); });
+        const QByteArray got = runUnprivileged([this] { return bareAndBoxes("M", "*.exe"); });
         ::chmod(native("M/private"), 0755);
         if (got.isEmpty())
             QSKIP("cannot give up root here");

@@ -245,13 +245,13 @@ void TestShellAndWaitControl::argumentsArriveSplit()
 void TestShellAndWaitControl::startFailures()
 {
     const QString missing = m_dir + "/no such setup.sh";
-    QCOMPARE(run(m_control, "\"" + missing + "\" /S"), 53);
+    QCOMPARE(run(m_control, "\"" + missing + "\" /S"), RunTimeError::FileNotFound);
     QVERIFY2(description(m_control).contains(missing), qPrintable(description(m_control)));
     QCOMPARE(exitCode(m_control), -1);
 
     const QString data = m_dir + "/readme.txt";
     writeScript(data, "exit 0");
-    QCOMPARE(run(m_control, data), 70);
+    QCOMPARE(run(m_control, data), RunTimeError::PermissionDenied);
     QVERIFY(description(m_control).contains("Permission denied"));
     QVERIFY(description(m_control).contains(data));
 
@@ -261,7 +261,7 @@ void TestShellAndWaitControl::startFailures()
     f.write("\x7f" "ELF garbage");
     f.close();
     QVERIFY(f.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    QCOMPARE(run(m_control, broken), 70);
+    QCOMPARE(run(m_control, broken), RunTimeError::PermissionDenied);
     QVERIFY(description(m_control).contains(broken));
 
     // A success clears the last error.
@@ -281,7 +281,7 @@ void TestShellAndWaitControl::windowsFilesGoThroughWine()
     writeScript(setup, "");
 
     qputenv("PATH", bin.toLocal8Bit());
-    QCOMPARE(run(m_control, setup + " /quiet"), 5);
+    QCOMPARE(run(m_control, setup + " /quiet"), RunTimeError::InvalidCall);
     QVERIFY2(description(m_control).contains("Wine"), qPrintable(description(m_control)));
     QVERIFY(description(m_control).contains("not installed"));
 
@@ -382,7 +382,7 @@ void TestShellAndWaitControl::namesThatAreNotUtf8()
     QCOMPARE(readBytes(out), utf8 + "|");
 
     // Missing under both: reported with the name as the line gave it.
-    QCOMPARE(run(m_control, m_dir + QString::fromUtf8("/gone-é.sh")), 53);
+    QCOMPARE(run(m_control, m_dir + QString::fromUtf8("/gone-é.sh")), RunTimeError::FileNotFound);
     QVERIFY(description(m_control).contains(QString::fromUtf8("gone-é.sh")));
 }
 
@@ -420,7 +420,7 @@ void TestShellAndWaitControl::nestedCallIsRefused()
         nestedText = description(m_control);
     });
     QCOMPARE(run(m_control, first), 0);
-    QCOMPARE(nested, 10);
+    QCOMPARE(nested, RunTimeError::StillWaiting);
     QVERIFY2(nestedText.contains("still waiting") && nestedText.contains(first), qPrintable(nestedText));
     QCOMPARE(description(m_control), QString());
     QTest::qWait(200);
@@ -549,7 +549,7 @@ void TestShellAndWaitControl::signalEndsProgram()
     QCOMPARE(intMember(m_control, "ExitSignal"), 0);
     QCOMPARE(exitCode(m_control), 3);
     // A refused start clears what the last program left.
-    QCOMPARE(run(m_control, m_dir + "/missing.sh"), 53);
+    QCOMPARE(run(m_control, m_dir + "/missing.sh"), RunTimeError::FileNotFound);
     QCOMPARE(exitCode(m_control), -1);
     QCOMPARE(textMember(m_control, "StartedFile"), QString());
 }
@@ -592,7 +592,7 @@ void TestShellAndWaitControl::stopWaitingLeavesLeftoversRunning()
     QVERIFY(::kill(pid, SIGTERM) == 0);
     QTRY_VERIFY_WITH_TIMEOUT(isGone(pid), 5000);
     // The next call starts afresh.
-    QCOMPARE(run(m_control, m_dir + "/pid"), 70);
+    QCOMPARE(run(m_control, m_dir + "/pid"), RunTimeError::PermissionDenied);
     QCOMPARE(leftBehind(m_control), QStringList());
 }
 
@@ -624,11 +624,11 @@ void TestShellAndWaitControl::applicationEndingLeavesProgramRunning()
     QTimer::singleShot(100, [] { QCoreApplication::exit(0); });
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(run(m_control, script), 18);
+    QCOMPARE(run(m_control, script), RunTimeError::Interrupted);
     QVERIFY(clock.elapsed() < 500);
     QVERIFY(description(m_control).contains(script));
     // Nothing further is started while the program ends.
-    QCOMPARE(run(m_control, script), 18);
+    QCOMPARE(run(m_control, script), RunTimeError::Interrupted);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(mark), 5000);
     QTest::qWait(900);
     QCOMPARE(readAll(mark), QString("ran\n"));

@@ -1,5 +1,6 @@
 #include "ChildWait.h"
 #include "CommandLine.h"
+#include "ControlTesting.h"
 #include "FileNameCodec.h"
 #include "LaunchPlan.h"
 #include "ProcessTree.h"
@@ -76,7 +77,7 @@ private slots:
     void splitCommandLine();
     void plan();
     void programFileBytes();
-    void unreadableScriptIsRefused();
+    void unreadableFilesAreRefused();
     void startErrors();
     void spawnReportsExecErrors();
     void waitReturnsAtEndAndReaps_data() { methods(); }
@@ -229,7 +230,7 @@ void TestShellAndWaitLogic::plan()
 
     for (const char *name : {"/SETUP.EXE", "/Pack.Msi", "/run.bat"}) {
         p = planFor(d + name, QString());
-        QCOMPARE(p.error, 5);
+        QCOMPARE(p.error, RunTimeError::InvalidCall);
         QVERIFY2(p.description.contains("Wine") && p.description.contains("not installed"),
                  qPrintable(p.description));
         QVERIFY(p.description.contains(d + name));
@@ -237,18 +238,18 @@ void TestShellAndWaitLogic::plan()
     }
 
     p = planFor(d + "/notes.txt", wine);
-    QCOMPARE(p.error, 70);
+    QCOMPARE(p.error, RunTimeError::PermissionDenied);
     QVERIFY(p.description.contains("Permission denied"));
     QVERIFY(p.description.contains(d + "/notes.txt"));
     QVERIFY(p.description.contains("not executable"));
 
     p = planFor(d + "/missing.exe", wine);
-    QCOMPARE(p.error, 53);
+    QCOMPARE(p.error, RunTimeError::FileNotFound);
     QVERIFY(p.description.contains("File not found"));
     QVERIFY(p.description.contains(d + "/missing.exe"));
 
-    QCOMPARE(planFor(d, wine).error, 53);
-    QCOMPARE(planLaunch(CommandLine{}, wine).error, 5);
+    QCOMPARE(planFor(d, wine).error, RunTimeError::FileNotFound);
+    QCOMPARE(planLaunch(CommandLine{}, wine).error, RunTimeError::InvalidCall);
     QVERIFY(!planLaunch(CommandLine{}, wine).description.isEmpty());
 }
 
@@ -282,7 +283,7 @@ void TestShellAndWaitLogic::programFileBytes()
     // A name that is in neither form: the first word, as its UTF-8 bytes.
     c = ShellAndWaitLogic::splitCommandLine(tmp.path() + QString::fromUtf8("/nö.exe /S"));
     QCOMPARE(c.file, QByteArray());
-    QCOMPARE(planLaunch(c, QString()).error, 53);
+    QCOMPARE(planLaunch(c, QString()).error, RunTimeError::FileNotFound);
 
     // A relative name beginning with "-" is handed on as "./-...".
     const QString oldDir = QDir::currentPath();
@@ -296,17 +297,38 @@ void TestShellAndWaitLogic::programFileBytes()
     QCOMPARE(p.arguments, QStringList{"./-y.exe"});
 }
 
-void TestShellAndWaitLogic::unreadableScriptIsRefused()
+void TestShellAndWaitLogic::unreadableFilesAreRefused()
 {
-    if (::geteuid() == 0)
-        QSKIP("root reads every file");
     QTemporaryDir tmp;
-    const QString f = tmp.path() + "/locked.sh";
-    writeFile(f, "exit 0\n", false);
-    QVERIFY(QFile::setPermissions(f, QFileDevice::WriteOwner));
-    const LaunchPlan p = planLaunch(CommandLine{f, {}, {}}, QString());
-    QCOMPARE(p.error, 70);
-    QVERIFY(p.description.contains("cannot be read"));
+    QVERIFY(QFile::setPermissions(tmp.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                      | QFileDevice::ExeOwner | QFileDevice::ReadOther
+                                                      | QFileDevice::ExeOther));
+    const QString script = tmp.path() + "/locked.sh";
+    const QString setup = tmp.path() + "/locked.exe";
+    writeFile(script, "exit 0\n", false);
+    writeFile(setup, "MZ", false);
+    for (const QString &f : {script, setup})
+        QVERIFY(QFile::setPermissions(f, QFileDevice::WriteOwner));
+    // Each as "<error> <description>", planned by a user who may not read them.
+    const QByteArray got = runUnprivileged([&] {
+        QByteArray out;
+        for (const QString &f : {script, setup}) {
+            const LaunchPlan p = planLaunch(CommandLine{f, {}, {}}, QStringLiteral("/usr/bin/wine"));
+            out += QByteArray::number(p.error) + ' ' + p.description.toUtf8() + '\n';
+        }
+        return out;
+    });
+    if (got.isEmpty())
+        QSKIP("this machine cannot give up root");
+    const QList<QByteArray> lines = got.trimmed().split('\n');
+    QCOMPARE(lines.size(), 2);
+    for (const QByteArray &line : lines) {
+        QVERIFY2(line.startsWith(QByteArray::number(RunTimeError::PermissionDenied) + " Permission denied: "),
+                 line.constData());
+        QVERIFY2(line.endsWith("cannot be read"), line.constData());
+    }
+    QVERIFY(lines[0].contains(script.toUtf8()));
+    QVERIFY(lines[1].contains(setup.toUtf8()));
 }
 
 void TestShellAndWaitLogic::startErrors()
@@ -314,7 +336,13 @@ void TestShellAndWaitLogic::startErrors()
     LaunchPlan plan;
     plan.program = plan.executable = "/x/setup";
     const struct { int err; int number; } cases[] = {
-        {ENOENT, 53}, {EACCES, 70}, {EPERM, 70}, {ENOEXEC, 70}, {ENOMEM, 7}, {EIO, 75}, {ECONNREFUSED, 5},
+        {ENOENT, RunTimeError::FileNotFound},
+        {EACCES, RunTimeError::PermissionDenied},
+        {EPERM, RunTimeError::PermissionDenied},
+        {ENOEXEC, RunTimeError::PermissionDenied},
+        {ENOMEM, RunTimeError::OutOfMemory},
+        {EIO, RunTimeError::PathFileAccess},
+        {ECONNREFUSED, RunTimeError::InvalidCall},
     };
     for (const auto &c : cases) {
         const StartError e = startError(c.err, plan);
@@ -342,7 +370,7 @@ void TestShellAndWaitLogic::spawnReportsExecErrors()
     QVERIFY(startError(ENOENT, plan).description.contains("interpreter"));
 
     LaunchPlan refusedPlan;
-    refusedPlan.error = 53;
+    refusedPlan.error = RunTimeError::FileNotFound;
     QCOMPARE(spawnPlan(refusedPlan, &pid), EINVAL);
 }
 
@@ -484,7 +512,7 @@ void TestShellAndWaitLogic::machineTheWineCannotRun()
     wine.runsX86 = false;
 
     LaunchPlan p = planLaunch(CommandLine{d + "/setup32.exe", {"/S"}, {}}, wine);
-    QCOMPARE(p.error, 216);
+    QCOMPARE(p.error, RunTimeError::MachineMismatch);
     QVERIFY(p.executable.isEmpty());
     QVERIFY(p.codeFile.isEmpty());
     QVERIFY2(p.description.contains(d + "/setup32.exe") && p.description.contains("32-bit")
@@ -495,7 +523,7 @@ void TestShellAndWaitLogic::machineTheWineCannotRun()
     QCOMPARE(p.file, (d + "/setup32.exe").toUtf8());
 
     p = planLaunch(CommandLine{d + "/arm.exe", {}, {}}, wine);
-    QCOMPARE(p.error, 216);
+    QCOMPARE(p.error, RunTimeError::MachineMismatch);
     QVERIFY2(p.description.contains("ARM64"), qPrintable(p.description));
     QVERIFY(planLaunch(CommandLine{d + "/setup64.exe", {}, {}}, wine).ok());
 
@@ -503,7 +531,7 @@ void TestShellAndWaitLogic::machineTheWineCannotRun()
     QVERIFY(planLaunch(CommandLine{d + "/setup32.exe", {}, {}}, wine).ok());
     // The machine matters to Wine only: without Wine the older error stands.
     wine.wine.clear();
-    QCOMPARE(planLaunch(CommandLine{d + "/setup32.exe", {}, {}}, wine).error, 5);
+    QCOMPARE(planLaunch(CommandLine{d + "/setup32.exe", {}, {}}, wine).error, RunTimeError::InvalidCall);
 }
 
 void TestShellAndWaitLogic::rootDriveAndThirtyTwoBitWine()

@@ -216,7 +216,7 @@ void TestShellAndWaitWine::thirtyTwoBitSetupIsRefused()
         QCOMPARE(member<int>(m_control, "ExitCode"), 0);
         return;
     }
-    QCOMPARE(result, 216);
+    QCOMPARE(result, RunTimeError::MachineMismatch);
     QVERIFY(clock.elapsed() < 2000);    // refused before anything started
     const QString text = member<QString>(m_control, "ErrorDescription");
     QVERIFY2(text.contains(setup) && text.contains("32-bit") && text.contains("wine32:i386"),
