@@ -1,5 +1,6 @@
 #include "ui/ControlHost.h"
 
+#include "ControlContract.h"
 #include "ControlFactory.h"
 #include "common/Folders.h"
 
@@ -29,12 +30,12 @@ void ControlHost::scan()
     QDir dir(m_systemDir);
     const QStringList files = dir.entryList(QDir::Files, QDir::Name);
     for (const QString &name : files) {
-        if (!name.endsWith(QLatin1String(".ocx"), Qt::CaseInsensitive))
+        if (!name.endsWith(PluginMeta::LibrarySuffix, Qt::CaseInsensitive))
             continue;
         const QString path = dir.filePath(name);
         QPluginLoader probe(path);
-        const QJsonObject meta = probe.metaData().value(QLatin1String("MetaData")).toObject();
-        const QJsonArray classes = meta.value(QLatin1String("classes")).toArray();
+        const QJsonObject meta = probe.metaData().value(PluginMeta::Root).toObject();
+        const QJsonArray classes = meta.value(PluginMeta::Classes).toArray();
         for (const auto &cls : classes) {
             const QString key = cls.toString().toLower();
             if (!key.isEmpty() && !m_fileOfClass.contains(key))
