@@ -1,5 +1,6 @@
 #include "install/InstallRun.h"
 
+#include "ControlContract.h"
 #include "common/Globals.h"
 #include "common/Prompts.h"
 #include "install/ProgramLocator.h"
@@ -49,26 +50,9 @@ void InstallRun::setRetryTiming(int intervalMs, int limitMs)
 
 void InstallRun::install()
 {
-    if (Globals::LoadedListText.isEmpty()) {
-        m_prompts.messageBox(QStringLiteral("You didn't load any list. !"),
-                             QStringLiteral("Installing"), MsgIcon::Exclamation);
-        return;
-    }
-    // After Cancel the buttons are back while the current program still runs;
-    // a second run must not start inside the first.
-    if (m_running) {
-        m_prompts.messageBox(QStringLiteral("The cancelled run is still waiting for its current program to end.")
-                                 + CR + QStringLiteral("Click Install again when it has ended."),
-                             QStringLiteral("Installing"), MsgIcon::Information);
-        return;
-    }
     const int programs = Globals::LoadedLineCount.toInt() - 1;
-    if (programs > MaxPrograms) {
-        m_prompts.messageBox(QStringLiteral("This list holds %1 programs.").arg(programs) + CR
-                                 + QStringLiteral("One run can install at most %1.").arg(MaxPrograms),
-                             QStringLiteral("Installing"), MsgIcon::Exclamation);
+    if (!mayStart(programs))
         return;
-    }
     m_running = true;
     m_cancelled = false;
     // The run cuts its items from the list as it was when Install was pressed.
@@ -88,50 +72,9 @@ void InstallRun::install()
     m_lastWrite.invalidate();
     writeReport(report, record, true);
 
-    m_display.setButtonsEnabled(false);
-    m_display.setCancelVisible(true);
-    m_display.setModeText(QStringLiteral("The program mode   :   Installing your programs"));
-
-    qsizetype searchPos = 0; // 0-based here
-    int progress = 0;
-    m_display.setProgressValue(progress);
-    m_display.setProgressVisible(true);
-    m_display.setProgressMax(qMax(programs, 0));
-    int remaining = programs;
-
-    if (programs >= 1) {
-        Globals::InstallIndex = 1;
-        while (true) {
-            const qsizetype p1 = text.indexOf(CR, searchPos);
-            const QString item = ListFile::ListItemFrom(text, searchPos);
-
-            m_display.setRemainderText(QStringLiteral("Remainder of programs installing :   ")
-                                       + QString::number(remaining));
-            m_display.setCurrentFileText(currentFileText(item));
-
-            record.programs << runProgram(item);
-            record.cancelled = m_cancelled;
-            const ProgramRecord &last = record.programs.last();
-            writeReport(report, record,
-                        outcomeIsNews(last.outcome.outcome) || last.start.msecsTo(last.end) >= ReportAfterProgramMs);
-
-            m_display.setProgressValue(++progress);
-            searchPos = p1 < 0 ? text.size() : p1 + 1;
-            --remaining;
-            const int next = int(Globals::InstallIndex) + 1;
-            if (next > programs)
-                break;
-            Globals::InstallIndex = qint16(next);
-        }
-    }
-
-    m_display.setModeText(QStringLiteral("The program mode   :   Installing finished"));
-    m_display.setCancelVisible(false);
-    m_display.setButtonsEnabled(true);
-    m_display.setRemainderText(QStringLiteral("Remainder of programs for installing  :   ")
-                               + QString::number(remaining));
-    m_display.setCurrentFileText(QString());
-    m_display.setProgressVisible(false);
+    showRunning(programs);
+    const int remaining = runPrograms(text, programs, record, report);
+    showFinished(remaining);
 
     record.cancelled = m_cancelled;
     record.end = RunReport::now();
@@ -139,6 +82,84 @@ void InstallRun::install()
     m_running = false;
     m_lastRun = record;
     tellTheEnd(record, remaining);
+}
+
+bool InstallRun::mayStart(int programs)
+{
+    if (Globals::LoadedListText.isEmpty()) {
+        m_prompts.messageBox(QStringLiteral("You didn't load any list. !"),
+                             QStringLiteral("Installing"), MsgIcon::Exclamation);
+        return false;
+    }
+    // After Cancel the buttons are back while the current program still runs;
+    // a second run must not start inside the first.
+    if (m_running) {
+        m_prompts.messageBox(QStringLiteral("The cancelled run is still waiting for its current program to end.")
+                                 + CR + QStringLiteral("Click Install again when it has ended."),
+                             QStringLiteral("Installing"), MsgIcon::Information);
+        return false;
+    }
+    if (programs > MaxPrograms) {
+        m_prompts.messageBox(QStringLiteral("This list holds %1 programs.").arg(programs) + CR
+                                 + QStringLiteral("One run can install at most %1.").arg(MaxPrograms),
+                             QStringLiteral("Installing"), MsgIcon::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+int InstallRun::runPrograms(const QString &text, int programs, RunRecord &record, RunReport &report)
+{
+    int remaining = programs;
+    if (programs < 1)
+        return remaining;
+    qsizetype searchPos = 0; // 0-based here
+    int progress = 0;
+    Globals::InstallIndex = 1;
+    while (true) {
+        const qsizetype p1 = text.indexOf(CR, searchPos);
+        const QString item = ListFile::ListItemFrom(text, searchPos);
+
+        m_display.setRemainderText(QStringLiteral("Remainder of programs installing :   ")
+                                   + QString::number(remaining));
+        m_display.setCurrentFileText(currentFileText(item));
+
+        record.programs << runProgram(item);
+        record.cancelled = m_cancelled;
+        const ProgramRecord &last = record.programs.last();
+        writeReport(report, record,
+                    outcomeIsNews(last.outcome.outcome) || last.start.msecsTo(last.end) >= ReportAfterProgramMs);
+
+        m_display.setProgressValue(++progress);
+        searchPos = p1 < 0 ? text.size() : p1 + 1;
+        --remaining;
+        // Cancel sets InstallIndex past the last program.
+        const int next = int(Globals::InstallIndex) + 1;
+        if (next > programs)
+            return remaining;
+        Globals::InstallIndex = qint16(next);
+    }
+}
+
+void InstallRun::showRunning(int programs)
+{
+    m_display.setButtonsEnabled(false);
+    m_display.setCancelVisible(true);
+    m_display.setModeText(QStringLiteral("The program mode   :   Installing your programs"));
+    m_display.setProgressValue(0);
+    m_display.setProgressVisible(true);
+    m_display.setProgressMax(qMax(programs, 0));
+}
+
+void InstallRun::showFinished(int remaining)
+{
+    m_display.setModeText(QStringLiteral("The program mode   :   Installing finished"));
+    m_display.setCancelVisible(false);
+    m_display.setButtonsEnabled(true);
+    m_display.setRemainderText(QStringLiteral("Remainder of programs for installing  :   ")
+                               + QString::number(remaining));
+    m_display.setCurrentFileText(QString());
+    m_display.setProgressVisible(false);
 }
 
 ProgramRecord InstallRun::runProgram(const QString &item)
@@ -296,14 +317,14 @@ RunResult runAndWaitOn(QObject *control, const QString &commandLine)
 {
     RunResult result;
     if (!control) {
-        result.number = 429;
+        result.number = RunTimeError::CantCreateObject;
         result.description = QStringLiteral("The run-and-wait control (ShellAndWait.ocx) is not available.");
         return result;
     }
     QPointer<QObject> alive(control);
     if (!QMetaObject::invokeMethod(control, "ShellAndWait", Qt::DirectConnection,
                                    Q_RETURN_ARG(int, result.number), Q_ARG(QString, commandLine))) {
-        result.number = 438;
+        result.number = RunTimeError::NotSupported;
         result.description = QStringLiteral("The run-and-wait control does not support this action.");
         return result;
     }

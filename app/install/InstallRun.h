@@ -89,6 +89,13 @@ public:
     QString reportError() const { return m_reportError; }
 
 private:
+    // Says why a run cannot start now; false then.
+    bool mayStart(int programs);
+    // The list's programs one after another, until the last or Cancel; how
+    // many were not started.
+    int runPrograms(const QString &text, int programs, RunRecord &record, RunReport &report);
+    void showRunning(int programs);
+    void showFinished(int remaining);
     ProgramRecord runProgram(const QString &item);
     bool waitBeforeRetry(const QString &item);
     void writeReport(RunReport &report, const RunRecord &record, bool always);
