@@ -4,7 +4,7 @@
 // resolves to, its installer type, its switch and a suggested silent switch.
 #include <QString>
 
-class QTextStream;
+class Terminal;
 
 namespace CheckCommand {
 
@@ -12,6 +12,6 @@ namespace CheckCommand {
 // empty for none. Returns 0 when every program line resolves to a file, 1
 // when some line's file was not found, 2 when the list was refused or could
 // not be read, or the copy could not be written.
-int run(const QString &listPath, const QString &writeTo, QTextStream &out, QTextStream &err);
+int run(const QString &listPath, const QString &writeTo, Terminal &terminal);
 
 } // namespace CheckCommand

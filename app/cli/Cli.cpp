@@ -1,23 +1,15 @@
 #include "cli/Cli.h"
 
 #include "FileNameCodec.h"
+#include "cli/CheckCommand.h"
 #include "cli/InspectCommand.h"
 #include "cli/InstallCommand.h"
 #include "cli/Terminal.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QTextStream>
 
-#include <cstdio>
 #include <cstring>
-
-// --check comes with its own sources; until they are in the tree, --check
-// says it is not available.
-#if __has_include("cli/CheckCommand.h")
-#include "cli/CheckCommand.h"
-#define SETUPREEL_HAS_CHECK 1
-#endif
 
 namespace {
 
@@ -51,6 +43,84 @@ int usageError(Terminal &terminal, const QString &message)
     terminal.errorLine(QStringLiteral("setupreel: ") + message + QLatin1Char('\n')
                        + QStringLiteral("Try 'setupreel --help' for more."));
     return Cli::Refused;
+}
+
+// The options of the terminal commands, added to the parser as they are made.
+struct Options
+{
+    explicit Options(QCommandLineParser &parser);
+
+    QCommandLineOption help, version, install, report, inspect, json, check, writeSuggested;
+};
+
+Options::Options(QCommandLineParser &parser)
+    : help(parser.addHelpOption()), version(parser.addVersionOption()),
+      install(QStringLiteral("install"), QStringLiteral("Installs the programs of the list file, one after another."),
+              QStringLiteral("LIST.SR")),
+      report(QStringLiteral("report"), QStringLiteral("With --install: also writes the run's JSON report to FILE."),
+             QStringLiteral("FILE")),
+      inspect(QStringLiteral("inspect"), QStringLiteral("Tells the installer type of each FILE.")),
+      json(QStringLiteral("json"), QStringLiteral("With --inspect: JSON for scripts.")),
+      check(QStringLiteral("check"), QStringLiteral("Checks the programs of the list file without starting them."),
+            QStringLiteral("LIST.SR")),
+      writeSuggested(QStringLiteral("write-suggested"),
+                     QStringLiteral("With --check: writes the list with the suggested switches to NEW.SR."),
+                     QStringLiteral("NEW.SR"))
+{
+    parser.setApplicationDescription(QString::fromLatin1(Description));
+    parser.addOptions({install, report, inspect, json, check, writeSuggested});
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("With --inspect: the files to inspect."),
+                                 QStringLiteral("[FILE...]"));
+}
+
+// The arguments as bytes: a file name that is not UTF-8 stays itself.
+QStringList argumentsOf(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << FileNameCodec::decodeFileName(QByteArray(argv[i]));
+    return arguments;
+}
+
+void printHelp(const QCommandLineParser &parser, Terminal &terminal)
+{
+    // Usage names the program as it is typed, not by its full path.
+    QString text = parser.helpText().trimmed();
+    const qsizetype options = text.indexOf(QLatin1String(" [options]"));
+    if (text.startsWith(QLatin1String("Usage: ")) && options > 0)
+        text.replace(7, options - 7, QStringLiteral("setupreel"));
+    terminal.lines(text);
+}
+
+// What is wrong with the command line, empty when nothing is.
+QString misuseOf(const QCommandLineParser &parser, const Options &o)
+{
+    const int commands = int(parser.isSet(o.install)) + int(parser.isSet(o.inspect)) + int(parser.isSet(o.check));
+    if (commands == 0)
+        return QStringLiteral("give one of --install, --inspect or --check.");
+    if (commands > 1)
+        return QStringLiteral("give only one of --install, --inspect or --check.");
+    if (parser.isSet(o.report) && !parser.isSet(o.install))
+        return QStringLiteral("--report goes with --install.");
+    if (parser.isSet(o.json) && !parser.isSet(o.inspect))
+        return QStringLiteral("--json goes with --inspect.");
+    if (parser.isSet(o.writeSuggested) && !parser.isSet(o.check))
+        return QStringLiteral("--write-suggested goes with --check.");
+    const QStringList files = parser.positionalArguments();
+    if (parser.isSet(o.inspect) && files.isEmpty())
+        return QStringLiteral("--inspect needs at least one FILE.");
+    if (!parser.isSet(o.inspect) && !files.isEmpty())
+        return QStringLiteral("unexpected argument: %1").arg(files.first());
+    return QString();
+}
+
+int runCommand(const QCommandLineParser &parser, const Options &o, Terminal &terminal)
+{
+    if (parser.isSet(o.inspect))
+        return InspectCommand::run(parser.positionalArguments(), parser.isSet(o.json), terminal);
+    if (parser.isSet(o.install))
+        return InstallCommand::run(parser.value(o.install), parser.value(o.report), terminal);
+    return CheckCommand::run(parser.value(o.check), parser.value(o.writeSuggested), terminal);
 }
 
 } // namespace
@@ -87,82 +157,22 @@ int run(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(SETUPREEL_VERSION));
     Terminal terminal;
 
-    // The arguments as bytes: a file name that is not UTF-8 stays itself.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << FileNameCodec::decodeFileName(QByteArray(argv[i]));
-
     QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromLatin1(Description));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption install(QStringLiteral("install"),
-                                     QStringLiteral("Installs the programs of the list file, one after another."),
-                                     QStringLiteral("LIST.SR"));
-    const QCommandLineOption report(QStringLiteral("report"),
-                                    QStringLiteral("With --install: also writes the run's JSON report to FILE."),
-                                    QStringLiteral("FILE"));
-    const QCommandLineOption inspect(QStringLiteral("inspect"),
-                                     QStringLiteral("Tells the installer type of each FILE."));
-    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("With --inspect: JSON for scripts."));
-    const QCommandLineOption check(QStringLiteral("check"),
-                                   QStringLiteral("Checks the programs of the list file without starting them."),
-                                   QStringLiteral("LIST.SR"));
-    const QCommandLineOption writeSuggested(QStringLiteral("write-suggested"),
-                                            QStringLiteral("With --check: writes the list with the suggested "
-                                                           "switches to NEW.SR."),
-                                            QStringLiteral("NEW.SR"));
-    parser.addOptions({install, report, inspect, json, check, writeSuggested});
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("With --inspect: the files to inspect."),
-                                 QStringLiteral("[FILE...]"));
-
-    if (!parser.parse(arguments))
+    const Options options(parser);
+    if (!parser.parse(argumentsOf(argc, argv)))
         return usageError(terminal, parser.errorText());
-    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
-        // Usage names the program as it is typed, not by its full path.
-        QString text = parser.helpText().trimmed();
-        const qsizetype options = text.indexOf(QLatin1String(" [options]"));
-        if (text.startsWith(QLatin1String("Usage: ")) && options > 0)
-            text.replace(7, options - 7, QStringLiteral("setupreel"));
-        terminal.lines(text);
+    if (parser.isSet(options.help) || parser.isSet(QStringLiteral("help-all"))) {
+        printHelp(parser, terminal);
         return AllSucceeded;
     }
-    if (parser.isSet(version)) {
+    if (parser.isSet(options.version)) {
         terminal.line(QStringLiteral("setupreel ") + QStringLiteral(SETUPREEL_VERSION));
         return AllSucceeded;
     }
-
-    const int commands = int(parser.isSet(install)) + int(parser.isSet(inspect)) + int(parser.isSet(check));
-    if (commands == 0)
-        return usageError(terminal, QStringLiteral("give one of --install, --inspect or --check."));
-    if (commands > 1)
-        return usageError(terminal, QStringLiteral("give only one of --install, --inspect or --check."));
-    if (parser.isSet(report) && !parser.isSet(install))
-        return usageError(terminal, QStringLiteral("--report goes with --install."));
-    if (parser.isSet(json) && !parser.isSet(inspect))
-        return usageError(terminal, QStringLiteral("--json goes with --inspect."));
-    if (parser.isSet(writeSuggested) && !parser.isSet(check))
-        return usageError(terminal, QStringLiteral("--write-suggested goes with --check."));
-    const QStringList files = parser.positionalArguments();
-
-    if (parser.isSet(inspect)) {
-        if (files.isEmpty())
-            return usageError(terminal, QStringLiteral("--inspect needs at least one FILE."));
-        return InspectCommand::run(files, parser.isSet(json), terminal);
-    }
-    if (!files.isEmpty())
-        return usageError(terminal, QStringLiteral("unexpected argument: %1").arg(files.first()));
-    if (parser.isSet(install))
-        return InstallCommand::run(parser.value(install), parser.value(report), terminal);
-
-#ifdef SETUPREEL_HAS_CHECK
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    return CheckCommand::run(parser.value(check), parser.value(writeSuggested), out, err);
-#else
-    terminal.errorLine(QStringLiteral("setupreel: --check is not available in this build."));
-    return Refused;
-#endif
+    const QString misuse = misuseOf(parser, options);
+    if (!misuse.isEmpty())
+        return usageError(terminal, misuse);
+    return runCommand(parser, options, terminal);
 }
 
 } // namespace Cli

@@ -6,7 +6,6 @@
 #include "cli/Terminal.h"
 #include "common/Folders.h"
 #include "common/Globals.h"
-#include "common/Prompts.h"
 #include "common/WriteAll.h"
 #include "install/InstallRun.h"
 #include "lists/ListSequences.h"
@@ -19,37 +18,13 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <memory>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
 const QChar CR(QLatin1Char('\r'));
-
-// The message boxes as lines on standard error: the title, then the text.
-// Nobody is there to answer, so questions get No and input boxes nothing.
-class TerminalPrompts final : public Prompts
-{
-public:
-    explicit TerminalPrompts(Terminal &terminal) : m_terminal(terminal) {}
-
-    void messageBox(const QString &text, const QString &title, MsgIcon) override
-    {
-        QString shown = text;
-        shown.replace(CR, QLatin1Char('\n'));
-        m_terminal.errorLine((title.isEmpty() ? QStringLiteral("Setupreel") : title) + QLatin1Char('\n') + shown);
-    }
-    bool questionBox(const QString &text, const QString &title, MsgIcon icon) override
-    {
-        messageBox(text, title, icon);
-        return false;
-    }
-    QString inputBox(const QString &, const QString &, const QString &) override { return QString(); }
-    bool showFileDialog(QObject *, FileDialogMode) override { return false; }
-
-private:
-    Terminal &m_terminal;
-};
 
 // The run as lines: one per program as it starts, and on a terminal a bar
 // below them. The run's steps arrive as the window's label texts: a new
@@ -232,6 +207,76 @@ bool writeReportCopy(const QString &path, const QByteArray &json, QString *error
     return true;
 }
 
+// Found unwritable before anything is installed, not after.
+bool reportCanBeWritten(const QString &reportTo, Terminal &terminal)
+{
+    if (reportTo.isEmpty())
+        return true;
+    const int fd = openReport(reportTo, false);
+    if (fd < 0) {
+        terminal.errorLine(QStringLiteral("setupreel: the report cannot be written to %1: %2")
+                               .arg(reportTo, QString::fromLocal8Bit(std::strerror(errno))));
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
+// The whole run, with Ctrl-C as Cancel and a second one as "stop waiting for
+// what the setup left behind". Returns how many Ctrl-C arrived.
+int installAnsweringCtrlC(InstallRun &run, QObject *control, Terminal &terminal)
+{
+    int interrupts = 0;
+    Interrupts ctrlC;
+    if (ctrlC.notifier()) {
+        QObject::connect(ctrlC.notifier(), &QSocketNotifier::activated, ctrlC.notifier(), [&] {
+            const int now = ctrlC.take();
+            for (int i = 0; i < now; ++i) {
+                if (++interrupts == 1) {
+                    terminal.errorLine(QStringLiteral("Cancel: the running program goes on to its end; no further one starts.\n"
+                                                      "Ctrl-C again: stop waiting for processes it leaves behind."));
+                    run.cancel();
+                } else if (stopWaitingOn(control)) {
+                    terminal.errorLine(QStringLiteral("No longer waiting for the processes the setup left behind."));
+                } else {
+                    terminal.errorLine(QStringLiteral("The running program has not ended yet; the run ends when it does."));
+                }
+            }
+        });
+    }
+    run.install();
+    return interrupts;
+}
+
+// The summary line and where the kept report is.
+void tellSummary(const InstallRun &run, const RunTally &counts, Terminal &terminal)
+{
+    QString summary = QStringLiteral("%1 succeeded, %2 failed, %3 need a restart")
+                          .arg(counts.succeeded).arg(counts.notSucceeded).arg(counts.restartNeeded);
+    if (counts.neverStarted > 0)
+        summary += QStringLiteral(", %1 not started (cancelled)").arg(counts.neverStarted);
+    terminal.line(summary);
+    if (run.reportError().isEmpty())
+        terminal.line(QStringLiteral("Report: ") + run.reportTextPath());
+    else
+        terminal.errorLine(QStringLiteral("The report of this run could not be written: ") + run.reportError());
+}
+
+// The JSON report to the file --report names: the kept one's bytes when it
+// was written, else the run's record made anew.
+void copyReport(const InstallRun &run, const QString &reportTo, Terminal &terminal)
+{
+    QByteArray json;
+    QFile kept(run.reportJsonPath());
+    if (run.reportError().isEmpty() && kept.open(QIODevice::ReadOnly))
+        json = kept.readAll();
+    else
+        json = RunReport::toJson(run.lastRun());
+    QString error;
+    if (!writeReportCopy(reportTo, json, &error))
+        terminal.errorLine(QStringLiteral("setupreel: the report could not be written to %1: %2").arg(reportTo, error));
+}
+
 // The control's signal reaches the run, which is no QObject, through this.
 class LeftoversRelay : public QObject
 {
@@ -251,29 +296,18 @@ namespace InstallCommand {
 
 int run(const QString &listPath, const QString &reportTo, Terminal &terminal)
 {
-    TerminalPrompts prompts(terminal);
+    TerminalPrompts prompts(terminal, TerminalPrompts::TitleLayout::OwnLine);
     // The report names the list by its full path, as the window's dialog does.
     const QString path = listPath.isEmpty() ? listPath : QDir::current().absoluteFilePath(listPath);
     const ListSequences::InstallLoad load = ListSequences::loadFileForInstalling(path, prompts);
-    if (!load.loaded)
+    if (!load.loaded || !reportCanBeWritten(reportTo, terminal))
         return Cli::Refused;
     Globals::LoadedListText = load.text;
     Globals::LoadedLineCount = QString::number(load.lineCount);
 
-    // Found unwritable before anything is installed, not after.
-    if (!reportTo.isEmpty()) {
-        const int fd = openReport(reportTo, false);
-        if (fd < 0) {
-            terminal.errorLine(QStringLiteral("setupreel: the report cannot be written to %1: %2")
-                                   .arg(reportTo, QString::fromLocal8Bit(std::strerror(errno))));
-            return Cli::Refused;
-        }
-        ::close(fd);
-    }
-
     QPluginLoader loader;
     QString error;
-    QObject *control = createControl(loader, &error);
+    const std::unique_ptr<QObject> control(createControl(loader, &error));
     if (!control) {
         terminal.errorLine(QStringLiteral("setupreel: the run-and-wait control (ShellAndWait.ocx) could not be loaded: ")
                            + error);
@@ -283,66 +317,25 @@ int run(const QString &listPath, const QString &reportTo, Terminal &terminal)
     terminal.line(QStringLiteral("Installing \"%1\": %2 program(s)").arg(load.title).arg(load.lineCount - 1));
 
     TerminalDisplay display(terminal);
-    InstallRun run(display, prompts, [control](const QString &line) { return runAndWaitOn(control, line); });
+    QObject *const ocx = control.get();
+    InstallRun run(display, prompts, [ocx](const QString &line) { return runAndWaitOn(ocx, line); });
     run.setListFile(path);
-    run.setStopWaiting([control] { return stopWaitingOn(control); });
+    run.setStopWaiting([ocx] { return stopWaitingOn(ocx); });
     // After Cancel, processes a setup left behind are not waited for: no
     // further program starts after them.
     LeftoversRelay relay(run);
-    if (control->metaObject()->indexOfSignal("waitingForLeftovers()") >= 0)
-        QObject::connect(control, SIGNAL(waitingForLeftovers()), &relay, SLOT(leftoversRemain()));
+    if (ocx->metaObject()->indexOfSignal("waitingForLeftovers()") >= 0)
+        QObject::connect(ocx, SIGNAL(waitingForLeftovers()), &relay, SLOT(leftoversRemain()));
 
-    int interrupts = 0;
-    {
-        Interrupts ctrlC;
-        if (ctrlC.notifier()) {
-            QObject::connect(ctrlC.notifier(), &QSocketNotifier::activated, ctrlC.notifier(), [&] {
-                const int now = ctrlC.take();
-                for (int i = 0; i < now; ++i) {
-                    if (++interrupts == 1) {
-                        terminal.errorLine(QStringLiteral("Cancel: the running program goes on to its end; no further one starts.\n"
-                                                          "Ctrl-C again: stop waiting for processes it leaves behind."));
-                        run.cancel();
-                    } else if (stopWaitingOn(control)) {
-                        terminal.errorLine(QStringLiteral("No longer waiting for the processes the setup left behind."));
-                    } else {
-                        terminal.errorLine(QStringLiteral("The running program has not ended yet; the run ends when it does."));
-                    }
-                }
-            });
-        }
-        run.install();
-    }
-
+    const int interrupts = installAnsweringCtrlC(run, ocx, terminal);
     // Install refused the list (more programs than one run can take).
-    if (run.reportJsonPath().isEmpty()) {
-        delete control;
+    if (run.reportJsonPath().isEmpty())
         return Cli::Refused;
-    }
 
-    const RunRecord &record = run.lastRun();
-    const RunTally counts = tally(record);
-    QString summary = QStringLiteral("%1 succeeded, %2 failed, %3 need a restart")
-                              .arg(counts.succeeded).arg(counts.notSucceeded).arg(counts.restartNeeded);
-    if (counts.neverStarted > 0)
-        summary += QStringLiteral(", %1 not started (cancelled)").arg(counts.neverStarted);
-    terminal.line(summary);
-    if (run.reportError().isEmpty())
-        terminal.line(QStringLiteral("Report: ") + run.reportTextPath());
-    else
-        terminal.errorLine(QStringLiteral("The report of this run could not be written: ") + run.reportError());
-
-    if (!reportTo.isEmpty()) {
-        QByteArray json;
-        QFile kept(run.reportJsonPath());
-        if (run.reportError().isEmpty() && kept.open(QIODevice::ReadOnly))
-            json = kept.readAll();
-        else
-            json = RunReport::toJson(record);
-        if (!writeReportCopy(reportTo, json, &error))
-            terminal.errorLine(QStringLiteral("setupreel: the report could not be written to %1: %2").arg(reportTo, error));
-    }
-    delete control;
+    const RunTally counts = tally(run.lastRun());
+    tellSummary(run, counts, terminal);
+    if (!reportTo.isEmpty())
+        copyReport(run, reportTo, terminal);
 
     if (interrupts > 0)
         return Cli::Interrupted;

@@ -14,13 +14,15 @@ Terminal::Terminal() : m_tty(::isatty(STDOUT_FILENO) == 1) {}
 
 QByteArray Terminal::printable(const QString &text)
 {
-    QByteArray bytes = FileNameCodec::encodeFileName(text);
-    for (char &c : bytes) {
-        const uchar u = uchar(c);
-        if (u < 0x20 || u == 0x7F)
-            c = '?';
+    // Filtered as characters, not as bytes: a C1 control (U+009B starts an
+    // escape sequence too) is two bytes in UTF-8.
+    QString shown = text;
+    for (QChar &c : shown) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+            c = QLatin1Char('?');
     }
-    return bytes;
+    return FileNameCodec::encodeFileName(shown);
 }
 
 void Terminal::clearStatus()
@@ -68,4 +70,20 @@ void Terminal::setStatus(const QString &text)
         clearStatus();
     else
         drawStatus();
+}
+
+void TerminalPrompts::messageBox(const QString &text, const QString &title, MsgIcon)
+{
+    // A box's lines are joined by carriage returns.
+    QString shown = text;
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    const QString name = title.isEmpty() ? QStringLiteral("Setupreel") : title;
+    m_terminal.errorLine(name + (m_layout == TitleLayout::OwnLine ? QStringLiteral("\n") : QStringLiteral(": "))
+                         + shown);
+}
+
+bool TerminalPrompts::questionBox(const QString &text, const QString &title, MsgIcon icon)
+{
+    messageBox(text, title, icon);
+    return false;
 }

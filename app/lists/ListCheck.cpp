@@ -8,23 +8,7 @@
 
 namespace ListCheck {
 
-namespace {
-
 using namespace ShellAndWaitLogic;
-
-// A cell as the terminal gets it: a list's line or a file name may hold
-// control characters (an escape sequence), which are never passed on.
-QString shown(QString text)
-{
-    for (QChar &c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u <= 0x9F))
-            c = QLatin1Char('?');
-    }
-    return text;
-}
-
-} // namespace
 
 QList<Row> check(const QString &text, int lineCount, const QString &listFile)
 {
@@ -56,10 +40,9 @@ QString table(const QList<Row> &rows)
                               QStringLiteral("Type"), QStringLiteral("Switch"), QStringLiteral("Suggested")};
     QList<QStringList> cells{heading};
     for (const Row &row : rows)
-        cells << QStringList{QString::number(row.number), shown(row.line),
-                             row.file.isEmpty() ? QStringLiteral("not found")
-                                                : shown(FileNameCodec::decodeFileName(row.file)),
-                             row.type, shown(row.switchText), row.suggestion};
+        cells << QStringList{QString::number(row.number), row.line,
+                             row.file.isEmpty() ? QStringLiteral("not found") : FileNameCodec::decodeFileName(row.file),
+                             row.type, row.switchText, row.suggestion};
     QList<qsizetype> widths(heading.size(), 0);
     for (const QStringList &line : cells)
         for (qsizetype c = 0; c < line.size(); ++c)

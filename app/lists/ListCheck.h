@@ -23,7 +23,9 @@ struct Row
 // its carriage returns), the files looked for as the install run does.
 QList<Row> check(const QString &text, int lineCount, const QString &listFile);
 
-// The rows as a table for the terminal, one line a row after a heading.
+// The rows as a table, one line a row after a heading. Cells are as the list
+// and the file names hold them, control characters included: what writes the
+// table to a terminal filters those, one character for one.
 QString table(const QList<Row> &rows);
 
 // The list's bytes with each row's suggestion behind its line (one blank,

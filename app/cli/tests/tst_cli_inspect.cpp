@@ -2,6 +2,7 @@
 // at test time, crafted ones for the kinds the distribution cannot build,
 // scripts, a native program, random and cut-off files.
 #include "CraftedSetups.h"
+#include "SetupreelRun.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -18,30 +19,11 @@
 
 namespace {
 
-struct Result
-{
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using SetupreelRun::Result;
 
 Result runSetupreel(const QStringList &args)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(QString::fromLatin1(name));
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(SETUPREEL_BUILD_APP_DIR "/setupreel"), args);
-    Result r;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        return r;
-    }
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return SetupreelRun::run(args, SetupreelRun::noDisplay(), QString(), 60000);
 }
 
 bool write(const QString &path, const QByteArray &bytes)

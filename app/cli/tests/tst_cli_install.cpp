@@ -1,5 +1,7 @@
 // setupreel --install as a user runs it from a script: the built program, no
 // display, real setup programs, real list files, real signals.
+#include "SetupreelRun.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -14,21 +16,13 @@
 
 namespace {
 
-struct Result
-{
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using SetupreelRun::Result;
+using SetupreelRun::program;
 
-QString program() { return QStringLiteral(SETUPREEL_BUILD_APP_DIR "/setupreel"); }
-
-// No display of any kind: the terminal commands must not need one.
+// No display, the test's own state folder and Wine prefix.
 QProcessEnvironment noDisplay(const QString &stateHome)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(QString::fromLatin1(name));
+    QProcessEnvironment env = SetupreelRun::noDisplay();
     env.insert(QStringLiteral("XDG_STATE_HOME"), stateHome);
     env.insert(QStringLiteral("WINEPREFIX"), QStringLiteral(SETUPREEL_TEST_WINEPREFIX));
     env.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
@@ -81,21 +75,13 @@ class TestCliInstall : public QObject
         return path;
     }
 
+    // Runs the program in the test's folder; or, given a program already
+    // started, waits for it.
     Result run(const QStringList &args, QProcess *process = nullptr)
     {
-        QProcess local;
-        QProcess &p = process ? *process : local;
-        p.setProcessEnvironment(noDisplay(m_state));
-        p.setWorkingDirectory(m_dir.path());
-        if (!process)
-            p.start(program(), args);
-        if (!p.waitForFinished(120000))
-            p.kill();
-        Result r;
-        r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = p.readAllStandardOutput();
-        r.err = p.readAllStandardError();
-        return r;
+        if (process)
+            return SetupreelRun::finish(*process);
+        return SetupreelRun::run(args, noDisplay(m_state), m_dir.path());
     }
 
     QStringList logged() const
@@ -199,6 +185,26 @@ private slots:
         QVERIFY(err.contains(QStringLiteral("Installing\nNot every program was installed:\n")));
         QVERIFY(err.contains(items[1] + QStringLiteral(": failed (exit code 3)")));
         QVERIFY(!r.out.contains('\x1b') && !r.err.contains('\x1b') && !r.err.contains('\r'));
+    }
+
+    // Programs whose names hold control characters (an escape sequence, a
+    // C1 control that starts one too) are named with "?" in their place.
+    void controlCharactersNeverReachTheTerminal()
+    {
+        const QStringList items{makeSetup(QStringLiteral("esc\x1b[2J.sh")),
+                                makeSetup(QStringLiteral("csi\u009b31m.sh"))};
+        const QString list = makeList(QStringLiteral("controls.SR"), QStringLiteral("Title\u009b2J"), items);
+        const Result r = run({QStringLiteral("--install"), list});
+        QVERIFY2(r.status == 0, r.err.constData());
+        QCOMPARE(logged().size(), 4); // both ran
+        const QStringList out = lines(r.out);
+        QVERIFY2(out.contains(QStringLiteral("Installing \"Title?2J\": 2 program(s)")), r.out.constData());
+        QVERIFY2(out.contains(QStringLiteral("[1/2] ") + m_dir.filePath(QStringLiteral("esc?[2J.sh"))), r.out.constData());
+        QVERIFY2(out.contains(QStringLiteral("[2/2] ") + m_dir.filePath(QStringLiteral("csi?31m.sh"))), r.out.constData());
+        for (const QByteArray &stream : {r.out, r.err}) {
+            QVERIFY(!stream.contains('\x1b'));
+            QVERIFY(!stream.contains("\xc2\x9b"));
+        }
     }
 
     // A Windows batch file that asks for a restart (3010), through Wine:

@@ -1,19 +1,20 @@
-// setupreel --check and --write-suggested, driven as the command runs them:
-// real list files, real setup files of each kind, real links and a full disk.
+// setupreel --check and --write-suggested, run as the built program: real
+// list files, real setup files of each kind, real links and a full disk.
 #include "CraftedSetups.h"
 #include "FileNameCodec.h"
 #include "ScriptedPrompts.h"
 #include "SmallFileSystem.h"
-#include "cli/CheckCommand.h"
+#include "cli/tests/SetupreelRun.h"
 #include "lists/ListSequences.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextStream>
 
+#include <cstdio>
 #include <unistd.h>
 
 namespace {
@@ -35,26 +36,42 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     QCOMPARE(f.write(bytes), bytes.size());
 }
 
+// A file by its name's own bytes (one that is not UTF-8 has no QString).
+QByteArray readRawBytes(const QByteArray &name)
+{
+    QFile f;
+    FILE *file = std::fopen(name.constData(), "rb");
+    if (!file || !f.open(file, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return QByteArray("<unreadable>");
+    return f.readAll();
+}
+
 QByteArray readBytes(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
+// What --check wrote, read back as file names are: bytes that are not UTF-8
+// stay as they were written.
 struct Checked
 {
     int status = -1;
     QString out, err;
 };
 
+Checked checked(const SetupreelRun::Result &r)
+{
+    return Checked{r.status, FileNameCodec::decodeFileName(r.out), FileNameCodec::decodeFileName(r.err)};
+}
+
+// In the test's folder, with its Wine prefix.
 Checked check(const QString &list, const QString &writeTo = QString())
 {
-    Checked c;
-    QTextStream out(&c.out), err(&c.err);
-    c.status = CheckCommand::run(list, writeTo, out, err);
-    out.flush();
-    err.flush();
-    return c;
+    QStringList args{QStringLiteral("--check"), list};
+    if (!writeTo.isEmpty())
+        args << QStringLiteral("--write-suggested") << writeTo;
+    return checked(SetupreelRun::run(args));
 }
 
 // The cells of a table line: columns are two or more blanks apart.
@@ -96,7 +113,7 @@ private slots:
                          "E:\\Setups\\PKG.MSI /qb\r\n"
                          "tools\\script.sh\r\n"
                          "missing.exe /S\r\n"
-                         "evil\x1b]0;owned\x07.exe\tx\r\n");
+                         "evil\x1b]0;owned\x07.exe\tx\xc2\x9b\r\n");
         const Checked c = check(list);
         QCOMPARE(c.status, 1); // one file was not found
         QCOMPARE(c.err, QString());
@@ -112,7 +129,7 @@ private slots:
         QCOMPARE(cells(lines[3]).size(), 4); // a type, no switch and none to suggest
         QCOMPARE(cells(lines[4]), (QStringList{"4", "missing.exe /S", "not found", "/S"}));
         // Control characters of a line never reach the terminal.
-        QCOMPARE(cells(lines[5]), (QStringList{"5", "evil?]0;owned?.exe?x", "not found", "x"}));
+        QCOMPARE(cells(lines[5]), (QStringList{"5", "evil?]0;owned?.exe?x?", "not found", "x?"}));
         QCOMPARE(lines[6], QStringLiteral("3 of 5 program file(s) found."));
         // The columns line up under their headings.
         const qsizetype resolves = lines[0].indexOf(QLatin1String("Resolves to"));
@@ -233,6 +250,36 @@ private slots:
         QCOMPARE(readBytes(list), original);
         QCOMPARE(readBytes(other), QByteArray("someone's list"));
         QVERIFY(!QFile::exists(path(QStringLiteral("Setups/nowhere"))));
+    }
+
+    // What --check says of a list or its copy names them by their own bytes,
+    // and a name's control characters never reach the terminal.
+    void namesReachTheTerminalAsTheirBytes()
+    {
+        // A folder by a list's name cannot be read; its name clears the screen.
+        const QString folder = path(QStringLiteral("Setups/clear\x1b[2J.SR"));
+        QVERIFY(QDir().mkpath(folder));
+        SetupreelRun::Result r = SetupreelRun::run({QStringLiteral("--check"), folder});
+        QCOMPARE(r.status, 2);
+        QVERIFY2(!r.err.contains('\x1b'), r.err.constData());
+        QVERIFY2(r.err.contains("File format: The list file " + path(QStringLiteral("Setups/clear?[2J.SR")).toUtf8()
+                                + " could not be read.\n"),
+                 r.err.constData());
+
+        // A copy named in Latin-1, as typed in a shell: not UTF-8.
+        const QString list = path(QStringLiteral("Setups/latin.SR"));
+        writeBytes(list, ">Latin\r\nnsis.exe\r\n");
+        QProcess shell;
+        shell.setProcessEnvironment(SetupreelRun::noDisplay());
+        shell.start(QStringLiteral("/bin/sh"),
+                    {QStringLiteral("-c"), QStringLiteral("exec \"$0\" --check \"$1\" --write-suggested "
+                                                          "\"$(printf 'Setups/caf\\351.SR')\""),
+                     SetupreelRun::program(), list});
+        r = SetupreelRun::finish(shell);
+        QVERIFY2(r.status == 0, r.err.constData());
+        QVERIFY2(r.out.contains("\nWritten to Setups/caf\xe9.SR with 1 suggested switch(es).\n"), r.out.constData());
+        QCOMPARE(readRawBytes(QFile::encodeName(m_dir.path()) + "/Setups/caf\xe9.SR"),
+                 QByteArray(">Latin\r\nnsis.exe /S\r\n"));
     }
 
     void aFullDiskLeavesNoHalfFile()
