@@ -50,7 +50,7 @@ public:
         } else {
             m_addItem.invoke(m_list, Qt::DirectConnection, Q_ARG(QString, name));
         }
-        return RunTimeError::None;
+        return RunTimeError::NoError;
     }
 
 private:
@@ -75,7 +75,7 @@ private:
                 return RunTimeError::NotSupported;
             }
         }
-        return RunTimeError::None;
+        return RunTimeError::NoError;
     }
 
     QObject *m_list;

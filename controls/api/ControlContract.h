@@ -54,7 +54,7 @@ inline constexpr char InfoPrefix[] = "DispId_0x";
 // the host reports for a control it cannot use. The description texts are
 // each raiser's own.
 namespace RunTimeError {
-inline constexpr int None = 0;
+inline constexpr int NoError = 0;
 inline constexpr int InvalidCall = 5;        // also: a Windows setup file and no Wine
 inline constexpr int Overflow = 6;           // the found-file counter or a folder's subfolders
 inline constexpr int OutOfMemory = 7;

@@ -14,7 +14,7 @@ namespace ShellAndWaitLogic {
 
 struct LaunchPlan
 {
-    int error = RunTimeError::None;
+    int error = RunTimeError::NoError;
     QString description;    // empty when error is 0
     QString program;        // the file the command line names
     QString executable;     // what is started; also argv[0]
@@ -24,7 +24,7 @@ struct LaunchPlan
     bool wine = false;      // started through Wine
     QString codeFile;       // where the launcher leaves the exit code; empty: none
 
-    bool ok() const { return error == RunTimeError::None; }
+    bool ok() const { return error == RunTimeError::NoError; }
 };
 
 // The Wine that Windows setup files are started with, and what it can run.

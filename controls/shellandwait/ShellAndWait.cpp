@@ -197,14 +197,14 @@ int ShellAndWaitControl::run(const LaunchPlan &plan)
     m_waitingFor = plan.program;
     const bool ended = waitForProgram(pid, destroyed);
     if (destroyed)
-        return RunTimeError::None;
+        return RunTimeError::NoError;
     if (!ended)
         return interrupted(QStringLiteral("User interrupt occurred: Setupreel is ending while %1 runs; "
                                           "it goes on running on its own")
                                    .arg(plan.program));
 
     // No code file: the launcher did not run; Wine's own status stands.
-    const int result = codeFile.isEmpty() ? RunTimeError::None : readLauncherResult(plan);
+    const int result = codeFile.isEmpty() ? RunTimeError::NoError : readLauncherResult(plan);
 
     // What the program started may still be installing.
     const bool settled = waitForLeftovers(before, program, destroyed);
@@ -215,7 +215,7 @@ int ShellAndWaitControl::run(const LaunchPlan &plan)
                                           "processes %1 started still run; they go on running on their own")
                                    .arg(plan.program));
     m_destroyed = nullptr;
-    if (result == RunTimeError::None)
+    if (result == RunTimeError::NoError)
         m_errorDescription.clear();
     return result;
 }
@@ -240,10 +240,10 @@ int ShellAndWaitControl::readLauncherResult(const LaunchPlan &plan)
     int startErr = 0;
     int code = 0;
     if (!readCodeFile(plan.codeFile, &code, &startErr))
-        return RunTimeError::None;
+        return RunTimeError::NoError;
     if (!startErr) {
         m_exitCode = code;
-        return RunTimeError::None;
+        return RunTimeError::NoError;
     }
     const StartError e = windowsStartError(startErr, plan.program);
     m_exitCode = -1;
