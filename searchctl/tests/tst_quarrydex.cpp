@@ -126,14 +126,14 @@ private slots:
         QVERIFY(m_box->setProperty("MessageSink", QVariant::fromValue<QObject *>(&m_sink)));
         QCOMPARE(dispatchMethod(m_box, FindFiles).name(), QByteArray("FindFiles"));
         QCOMPARE(dispatchMethod(m_box, FindFiles2).name(), QByteArray("FindFiles2"));
-        QVERIFY(!dispatchMethod(m_box, 0x60030002).isValid());
+        QVERIFY(!dispatchMethod(m_box, DispId::FindFiles2 + 1).isValid());
         // A caller whose control is missing or publishes no such id calls nothing.
         QString path = m_dir.path(), pattern = QStringLiteral("*");
         qint16 count = 0;
         QObject plain;
         QVERIFY(!callFindFiles(nullptr, FindFiles2, path, pattern, count, &plain, nullptr));
         QVERIFY(!callFindFiles(&plain, FindFiles2, path, pattern, count, &plain, nullptr));
-        QVERIFY(!callFindFiles(m_box, 0x60030002, path, pattern, count, &plain, nullptr));
+        QVERIFY(!callFindFiles(m_box, DispId::FindFiles2 + 1, path, pattern, count, &plain, nullptr));
         QCOMPARE(path, m_dir.path());
     }
 
