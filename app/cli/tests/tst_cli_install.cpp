@@ -199,8 +199,10 @@ private slots:
         QCOMPARE(logged().size(), 4); // both ran
         const QStringList out = lines(r.out);
         QVERIFY2(out.contains(QStringLiteral("Installing \"Title?2J\": 2 program(s)")), r.out.constData());
-        QVERIFY2(out.contains(QStringLiteral("[1/2] ") + m_dir.filePath(QStringLiteral("esc?[2J.sh"))), r.out.constData());
-        QVERIFY2(out.contains(QStringLiteral("[2/2] ") + m_dir.filePath(QStringLiteral("csi?31m.sh"))), r.out.constData());
+        QVERIFY2(out.contains(QStringLiteral("[1/2] ") + m_dir.filePath(QStringLiteral("esc?[2J.sh"))),
+                 r.out.constData());
+        QVERIFY2(out.contains(QStringLiteral("[2/2] ") + m_dir.filePath(QStringLiteral("csi?31m.sh"))),
+                 r.out.constData());
         for (const QByteArray &stream : {r.out, r.err}) {
             QVERIFY(!stream.contains('\x1b'));
             QVERIFY(!stream.contains("\xc2\x9b"));
