@@ -60,7 +60,7 @@ trap 'exit 1' INT TERM
 # installs all go under the temporary folder.
 export WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export XDG_STATE_HOME="$work/state" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
-export SETUPREEL_DEMO_DIR="$work/demo" SETUPREEL_REPORT_FILE="$work/report"
+export SETUPREEL_DEMO_DIR="$work/demo"
 unset QT_QPA_PLATFORM SETUPREEL_SYSTEM_DIR
 export QT_QPA_PLATFORM=xcb
 
@@ -94,7 +94,6 @@ need_window() {
     wait_for "${2:-200}" has_window "$1" || die "no window \"$1\" appeared"
     window "$1"
 }
-reported() { grep -qx "$1" "$work/report"; }
 
 # Clicks at a point of a window's client area, in pixels (15 twips each).
 click() {
@@ -137,14 +136,18 @@ EOF2
 }
 
 echo "Starting the program ..."
-: >"$work/report"
 "$app/setupreel" >"$work/program.out" 2>&1 &
-# After writing its manifest the program starts itself again: wait for the
-# instance that checks its support files.
-wait_for 600 reported "Form4 ready" || die "the start-up check did not pass: $(cat "$work/report" "$work/program.out")"
-startup=$(need_window "Searching Reguest Files")
+# After writing its manifest the program starts itself again: the instance
+# that checks its support files shows the start-up window.
+startup=$(need_window "Searching Reguest Files" 600)
 program=$(xdotool getwindowpid "$startup")
-click "$startup" 340 252 # Next
+# Next takes the click only once the check has passed.
+next_shows_main() {
+    click "$startup" 340 252
+    sleep 0.3
+    has_window "Setupreel"
+}
+wait_for 100 next_shows_main || die "the start-up check did not pass: $(cat "$work/program.out")"
 
 main=$(need_window "Setupreel")
 sleep 0.5

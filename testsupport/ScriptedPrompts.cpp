@@ -17,19 +17,30 @@ bool ScriptedPrompts::questionBox(const QString &text, const QString &title, Msg
     questions.append(box);
     if (onMessage)
         onMessage(box);
-    return !answers.isEmpty() && answers.dequeue();
+    if (answers.isEmpty()) {
+        ++unexpected;
+        return false;
+    }
+    return answers.dequeue();
 }
 
-QString ScriptedPrompts::inputBox(const QString &prompt, const QString &title, const QString &)
+QString ScriptedPrompts::inputBox(const QString &prompt, const QString &title, const QString &defaultText)
 {
     inputPrompts.append(prompt + QLatin1Char('|') + title);
-    return inputs.isEmpty() ? QString() : inputs.dequeue();
+    inputDefaults.append(defaultText);
+    if (inputs.isEmpty()) {
+        ++unexpected;
+        return QString();
+    }
+    return inputs.dequeue();
 }
 
 bool ScriptedPrompts::showFileDialog(QObject *dialog, FileDialogMode mode)
 {
     dialogModes.append(mode);
     dialogFilters.append(dialog ? dialog->property("Filter").toString() : QString());
+    if (files.isEmpty())
+        ++unexpected;
     const QString choice = files.isEmpty() ? QString() : files.dequeue();
     if (choice.isEmpty() || !dialog)
         return false;

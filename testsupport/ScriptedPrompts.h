@@ -28,9 +28,12 @@ public:
 
     QList<Box> boxes;
     QList<Box> questions; // every Yes/No question asked, also passed to onMessage
-    QStringList inputPrompts;
+    QStringList inputPrompts;  // "prompt|title"
+    QStringList inputDefaults; // the text each input box started with
     QList<FileDialogMode> dialogModes;
     QStringList dialogFilters;
+    // Questions, input boxes and file dialogs that came when no answer was left.
+    int unexpected = 0;
 
     void messageBox(const QString &text, const QString &title, MsgIcon icon) override;
     bool questionBox(const QString &text, const QString &title, MsgIcon icon) override;

@@ -1,13 +1,12 @@
 #pragma once
-// The set-up the window tests share: the build's application folder and no
-// real end of the program for the whole test program; fresh project-wide
-// variables and scripted dialog answers for each test, and every window
-// unloaded after it. Header only: it needs the windows, which the tests that
-// include it link.
+// The set-up every window test shares: for each test fresh project-wide
+// variables, the build's application folder, no pause at start-up, scripted
+// dialog answers and an end of the program that is only counted; after it every
+// window unloaded and every real part of the program back. Header only: it
+// needs the windows, which the tests that include it link.
 #include "ScriptedPrompts.h"
-#include "common/Folders.h"
 #include "common/Globals.h"
-#include "ui/Program.h"
+#include "common/Seams.h"
 #include "ui/Windows.h"
 
 #include <memory>
@@ -15,19 +14,16 @@
 class WindowTestFixture
 {
 public:
-    // From initTestCase.
-    static void setUpOnce()
-    {
-        Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
-        Program::setEndHandler([] {});
-    }
-
     // From init: the prompts the program asks through until tearDown.
     ScriptedPrompts *setUp()
     {
         Globals::reset();
+        m_ended = 0;
         m_prompts = std::make_unique<ScriptedPrompts>();
-        Program::setPrompts(m_prompts.get());
+        Seams::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
+        Seams::setPauseMs(0);
+        Seams::setEndProgram([this] { ++m_ended; });
+        Seams::setPrompts(m_prompts.get());
         return m_prompts.get();
     }
 
@@ -35,10 +31,14 @@ public:
     void tearDown()
     {
         Windows::unloadAll();
-        Program::setPrompts(nullptr);
+        Seams::restore();
         m_prompts.reset();
     }
 
+    // How often the program was ended since setUp.
+    int ended() const { return m_ended; }
+
 private:
     std::unique_ptr<ScriptedPrompts> m_prompts;
+    int m_ended = 0;
 };

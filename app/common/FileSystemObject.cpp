@@ -1,6 +1,7 @@
 #include "common/FileSystemObject.h"
 
 #include "FileNameCodec.h"
+#include "common/Seams.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,7 +11,6 @@
 #include <sys/stat.h>
 
 namespace {
-FileSystemObject *g_instance = nullptr;
 
 // Kernel and service file systems: nothing a user keeps setup files on.
 bool isPseudoFileSystem(const QByteArray &type)
@@ -73,10 +73,4 @@ std::optional<qint64> FileSystemObject::fileSize(const QString &path) const
     return qint64(st.st_size);
 }
 
-FileSystemObject &FileSystemObject::instance()
-{
-    static FileSystemObject real;
-    return g_instance ? *g_instance : real;
-}
-
-void FileSystemObject::setInstance(FileSystemObject *fso) { g_instance = fso; }
+FileSystemObject &FileSystemObject::instance() { return Seams::fileSystem(); }

@@ -1,6 +1,7 @@
 #pragma once
 // The program-wide file-system object: whether a drive is ready and how large a
-// file is. Created on first use and kept for the run; tests may put another in.
+// file is. Created on first use and kept for the run; tests put another in
+// through Seams::setFileSystem.
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -17,5 +18,4 @@ public:
     virtual std::optional<qint64> fileSize(const QString &path) const;
 
     static FileSystemObject &instance();
-    static void setInstance(FileSystemObject *fso); // not owned; nullptr restores the real one
 };

@@ -1,27 +1,13 @@
 #include "common/Folders.h"
 
-#include <QCoreApplication>
+#include "common/Seams.h"
+
 #include <QDir>
 #include <QFileInfo>
 
-namespace {
-QString &overriddenAppDir()
-{
-    static QString dir;
-    return dir;
-}
-}
-
 namespace Folders {
 
-QString appDir()
-{
-    if (!overriddenAppDir().isEmpty())
-        return overriddenAppDir();
-    return QCoreApplication::applicationDirPath();
-}
-
-void setAppDir(const QString &dir) { overriddenAppDir() = dir; }
+QString appDir() { return Seams::appDir(); }
 
 QString systemDir()
 {

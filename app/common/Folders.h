@@ -3,9 +3,9 @@
 #include <QString>
 
 namespace Folders {
-// The folder of the running program; tests and the benchmarks may set another.
+// The folder of the running program; tests and the benchmarks set another
+// through Seams::setAppDir.
 QString appDir();
-void setAppDir(const QString &dir);
 
 // The system folder: SETUPREEL_SYSTEM_DIR when set, else <application folder>/system32.
 QString systemDir();

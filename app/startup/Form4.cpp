@@ -1,6 +1,7 @@
 #include "startup/Form4.h"
 
 #include "common/Folders.h"
+#include "common/Seams.h"
 #include "install/Form2.h"
 #include "startup/WinXpStyle.h"
 #include "ui/ControlHost.h"
@@ -9,8 +10,6 @@
 #include "ui/Windows.h"
 
 #include <QCloseEvent>
-#include <QShowEvent>
-#include <QFile>
 #include <QMetaMethod>
 #include <QPalette>
 #include <QPushButton>
@@ -18,8 +17,6 @@
 #include <QTimer>
 
 namespace {
-int g_pauseMs = -1;
-
 QTimer *timer(QObject *parent, int interval)
 {
     auto *t = new QTimer(parent);
@@ -130,17 +127,6 @@ void Form4::Form_Initialize()
     WinXpStyle::EnsureStyleManifest(restartAfterWrite, forceRewrite, env);
 }
 
-void Form4::setPauseMs(int ms) { g_pauseMs = ms; }
-
-int Form4::pauseMs()
-{
-    if (g_pauseMs >= 0)
-        return g_pauseMs;
-    bool ok = false;
-    const int fromEnv = qEnvironmentVariableIntValue("SETUPREEL_PAUSE_MS", &ok);
-    return ok && fromEnv >= 0 ? fromEnv : 50;
-}
-
 void Form4::Form_Load()
 {
     setBackground(appPicture(QStringLiteral("\\Begining.jpg")));
@@ -171,10 +157,6 @@ void Form4::runStage(QTimer *t, int stage)
     // otherwise let this timer fire again inside the stage.
     t->stop();
     m_check->runStage(stage);
-    if (m_check->outcome() == SupportCheck::Outcome::Ready)
-        report(QStringLiteral("Form4 ready"));
-    else if (m_check->outcome() == SupportCheck::Outcome::Failed)
-        report(QStringLiteral("Form4 failed %1").arg(m_check->failedStage()));
 }
 
 void Form4::Command1_Click()
@@ -193,15 +175,6 @@ void Form4::closeEvent(QCloseEvent *event)
     // Closing the start-up window by its frame ends the program, as "Exit".
     event->accept();
     Program::end();
-}
-
-void Form4::showEvent(QShowEvent *event)
-{
-    PictureWindow::showEvent(event);
-    if (!m_shownOnce) {
-        m_shownOnce = true;
-        report(QStringLiteral("Form4 shown"));
-    }
 }
 
 void Form4::search(const QString &folder, const QString &pattern, qint16 &searchTotal)
@@ -234,18 +207,7 @@ void Form4::setExitVisible(bool visible) { Command2->setVisible(visible); }
 void Form4::pause()
 {
     // The window does not respond during a stage; a plain sleep keeps it so.
-    const int ms = pauseMs();
+    const int ms = Seams::pauseMs();
     if (ms > 0)
         QThread::msleep(ms);
-}
-
-void Form4::report(const QString &line) const
-{
-    // For the tests that run the real program: where it stands, one line a state.
-    const QString file = qEnvironmentVariable("SETUPREEL_REPORT_FILE");
-    if (file.isEmpty())
-        return;
-    QFile f(file);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-        f.write(line.toUtf8() + '\n');
 }

@@ -23,11 +23,6 @@ public:
 
     void Form_Load();
 
-    // Length of the pause before each step of the bar. Default: the
-    // environment's SETUPREEL_PAUSE_MS, else 50 ms; a negative value restores it.
-    static void setPauseMs(int ms);
-    static int pauseMs();
-
     QPointer<QWidget> PB1;        // hosted progress bar
     VbLabel *Label1;
     QPushButton *Command1;        // Next
@@ -53,7 +48,6 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    void showEvent(QShowEvent *event) override;
 
 private:
     // CheckDisplay
@@ -69,8 +63,6 @@ private:
     void pause() override;
 
     void runStage(QTimer *timer, int stage);
-    void report(const QString &line) const;
 
     std::unique_ptr<SupportCheck> m_check;
-    bool m_shownOnce = false;
 };

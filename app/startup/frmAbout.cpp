@@ -1,6 +1,7 @@
 #include "startup/frmAbout.h"
 
 #include "common/Prompts.h"
+#include "common/Seams.h"
 #include "editor/Form1.h"
 #include "install/Form2.h"
 #include "startup/SysInfo.h"
@@ -11,31 +12,14 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QKeyEvent>
-#include <QProcess>
 #include <QPushButton>
+#include <QUrl>
 
 namespace {
-std::function<bool(const QUrl &)> &openUrlHook()
-{
-    static std::function<bool(const QUrl &)> hook;
-    return hook;
-}
-
-std::function<bool(const QString &)> &startProgramHook()
-{
-    static std::function<bool(const QString &)> hook;
-    return hook;
-}
-
 bool openUrl(const QUrl &url)
 {
-    return openUrlHook() ? openUrlHook()(url) : QDesktopServices::openUrl(url);
-}
-
-bool startProgram(const QString &path)
-{
-    // The path is the program itself: nothing in it is read by a shell.
-    return startProgramHook() ? startProgramHook()(path) : QProcess::startDetached(path, {});
+    const auto &standIn = Seams::openAddress();
+    return standIn ? standIn(url) : QDesktopServices::openUrl(url);
 }
 
 VbLabel *label(QWidget *parent, int l, int t, int w, int h)
@@ -110,13 +94,6 @@ frmAbout::frmAbout()
 QString frmAbout::webAddress() { return QStringLiteral("https://setupreel.example.org"); }
 QString frmAbout::mailAddress() { return QStringLiteral("support@setupreel.example.org"); }
 
-void frmAbout::setOpenUrlHook(std::function<bool(const QUrl &)> hook) { openUrlHook() = std::move(hook); }
-
-void frmAbout::setStartProgramHook(std::function<bool(const QString &)> hook)
-{
-    startProgramHook() = std::move(hook);
-}
-
 void frmAbout::Form_Load()
 {
     // A missing picture leaves its place empty; the start-up check reports it.
@@ -149,7 +126,7 @@ void frmAbout::cmdSysInfo_Click() { StartSysInfo(); }
 void frmAbout::StartSysInfo()
 {
     const QString path = SysInfo::toolPath();
-    if (!path.isEmpty() && startProgram(path))
+    if (!path.isEmpty() && Seams::startProgram(path))
         return;
     Program::prompts().messageBox(QStringLiteral("System Information Is Unavailable At This Time"),
                                   Program::title(), MsgIcon::None);

@@ -3,8 +3,6 @@
 // buttons OK, Update (the web site) and System Info.
 #include "ui/Controls.h"
 
-#include <QUrl>
-#include <functional>
 
 class QPushButton;
 
@@ -17,11 +15,6 @@ public:
 
     static QString webAddress();  // "https://setupreel.example.org"
     static QString mailAddress(); // "support@setupreel.example.org"
-
-    // How Update opens the web site and how System Info starts the tool; tests
-    // replace them. An empty function restores the platform's own.
-    static void setOpenUrlHook(std::function<bool(const QUrl &)> hook);
-    static void setStartProgramHook(std::function<bool(const QString &)> hook);
 
     QLabel *picIcon;
     VbLabel *lblTitle;

@@ -1,6 +1,7 @@
 #include "ui/Program.h"
 
 #include "common/Folders.h"
+#include "common/Seams.h"
 #include "ui/WidgetPrompts.h"
 
 #include <QApplication>
@@ -8,15 +9,12 @@
 #include <QFontInfo>
 #include <QIcon>
 #include <QPixmap>
-#include <cstdio>
-#include <unistd.h>
+#include <utility>
 
 namespace {
 constexpr double SegoePointSize = 9.75;
 constexpr double StandInPointSize = 8.25;
 double g_fontScale = 1.0; // of the stand-in font against Segoe UI
-Prompts *g_prompts = nullptr;
-std::function<void()> g_endHandler;
 QString g_listToOpen;
 constexpr int IconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 }
@@ -28,27 +26,14 @@ QString title() { return QStringLiteral("Setupreel"); }
 Prompts &prompts()
 {
     static WidgetPrompts real;
-    return g_prompts ? *g_prompts : real;
+    Prompts *standIn = Seams::prompts();
+    return standIn ? *standIn : real;
 }
-
-void setPrompts(Prompts *p) { g_prompts = p; }
 
 void setListToOpen(const QString &path) { g_listToOpen = path; }
 QString takeListToOpen() { return std::exchange(g_listToOpen, QString()); }
 
-void end()
-{
-    if (g_endHandler) {
-        g_endHandler();
-        return;
-    }
-    // At once: no closing event of any window runs, and nothing kills the
-    // installer that may still be running.
-    std::fflush(nullptr);
-    ::_exit(0);
-}
-
-void setEndHandler(std::function<void()> handler) { g_endHandler = std::move(handler); }
+void end() { Seams::endProgram(); }
 
 void applyWindowFont(const QString &fallbackFamily)
 {

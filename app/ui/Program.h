@@ -1,22 +1,20 @@
 #pragma once
-// What every window reaches of the running program: its title, the dialog seam
-// and the way to end it.
+// What every window reaches of the running program: its title, its dialogs
+// and the way to end it. Tests replace the last two through Seams.
 #include <QFont>
 #include <QString>
-#include <functional>
 
 class Prompts;
 
 namespace Program {
 QString title(); // "Setupreel"
 
+// The dialogs a test put in, else the real ones.
 Prompts &prompts();
-void setPrompts(Prompts *prompts); // not owned; nullptr restores the real dialogs
 
 // Ends the whole program at once: no further event of any window runs. A
-// running installer is left alone. Tests replace the handler.
+// running installer is left alone.
 void end();
-void setEndHandler(std::function<void()> handler);
 
 // A list named on the command line: the main window loads it when Next first
 // shows it. take returns it once, then empty.

@@ -3,7 +3,7 @@
 // characters long against the same list of short rows (only what fits is drawn,
 // so the length of a row must not count), and the program's processor use while
 // it sits idle with the editor open (target: under 1% of one core over 10 seconds).
-#include "common/Folders.h"
+#include "common/Seams.h"
 #include "editor/Form1.h"
 #include "install/Form2.h"
 #include "ui/Program.h"
@@ -75,7 +75,7 @@ QStringList rowsOf(int count, int length)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
+    Seams::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
     Program::applyWindowFont();
     const int idleSeconds = argc > 1 ? atoi(argv[1]) : 10;
 
@@ -139,7 +139,7 @@ int main(int argc, char **argv)
     std::printf("idle with the editor open for %d s: %.3f s of processor time, %.2f%% of one core (target: under 1%%)\n",
                 idleSeconds, cpu, share);
     std::fflush(stdout);
-    Program::setEndHandler([] {});
+    Seams::setEndProgram([] {});
     Windows::unloadAll();
     return 0;
 }

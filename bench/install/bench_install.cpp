@@ -4,8 +4,8 @@
 // same run. Prints the ratio (target: at most 1.5). Run it with
 // QT_QPA_PLATFORM=offscreen, or under a display.
 #include "BenchSupport.h"
-#include "common/Folders.h"
 #include "common/Prompts.h"
+#include "common/Seams.h"
 #include "install/Form2.h"
 #include "install/InstallRun.h"
 #include "ui/Program.h"
@@ -68,11 +68,11 @@ int main(int argc, char **argv)
     if (!writeFile(listPath, list) || !writeFile(scriptPath, script))
         return 1;
 
-    Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
+    Seams::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
     Program::applyWindowFont();
     BenchPrompts prompts;
     prompts.list = listPath;
-    Program::setPrompts(&prompts);
+    Seams::setPrompts(&prompts);
     Form2 *w = Windows::show<Form2>();
     if (!w->ShellAndWait1) {
         std::fprintf(stderr, "the run-and-wait control did not load\n");
@@ -111,6 +111,6 @@ int main(int argc, char **argv)
     std::printf("  ratio          : %.2f  (target: at most 1.50)\n", runMs / shellMs);
     std::printf("  run / control  : %.2f  (the run's own share: window and report)\n", runMs / controlMs);
     Windows::unloadAll();
-    Program::setPrompts(nullptr);
+    Seams::setPrompts(nullptr);
     return 0;
 }

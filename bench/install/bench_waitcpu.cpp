@@ -5,7 +5,7 @@
 // Run it with QT_QPA_PLATFORM=offscreen, or under a display. Argument: the
 // seconds each measurement lasts (default 30).
 #include "BenchSupport.h"
-#include "common/Folders.h"
+#include "common/Seams.h"
 #include "install/Form2.h"
 #include "install/InstallRun.h"
 #include "ui/Program.h"
@@ -87,7 +87,7 @@ int main(int argc, char **argv)
     qputenv("WINEPREFIX", dir.filePath(QStringLiteral("prefix")).toUtf8());
     qputenv("WINEDEBUG", "-all");
 
-    Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
+    Seams::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
     Program::applyWindowFont();
     Form2 *w = Windows::show<Form2>();
     if (!w->ShellAndWait1) {

@@ -7,6 +7,7 @@
 set -eu
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/program-windows.sh"
 : "${DISPLAY:?needs an X display}"
 work=$(mktemp -d)
 chmod 0755 "$work"
@@ -20,17 +21,15 @@ shipped="$app/setupreel.exe.manifest"
 # A copy without it: the program writes its own and restarts.
 cp -a "$app" "$work/fresh"
 rm "$work/fresh/setupreel.exe.manifest"
-env SETUPREEL_REPORT_FILE="$work/fresh.report" SETUPREEL_PAUSE_MS=0 "$work/fresh/setupreel" > "$work/fresh.out" 2>&1 &
-waited=0
-until grep -qx "Form4 ready" "$work/fresh.report" 2>/dev/null; do
-    sleep 0.2
-    waited=$((waited + 1))
-    [ "$waited" -lt 150 ] || { echo "FAIL: the fresh copy did not pass its check"; cat "$work/fresh.out"; exit 1; }
-done
-# The restarted instance is the one whose window is up; end it by its folder.
-for proc in /proc/[0-9]*; do
-    [ "$(readlink "$proc/exe" 2>/dev/null)" = "$work/fresh/setupreel" ] && first=${proc#/proc/}
-done
+env SETUPREEL_PAUSE_MS=0 "$work/fresh/setupreel" > "$work/fresh.out" 2>&1 &
+check=$(start_up_window)
+# The restarted instance is the one whose window is up.
+[ -n "$check" ] && first=$(window_process "$check")
+if [ -z "$check" ] || ! next_into_main "$check"; then
+    echo "FAIL: the fresh copy did not pass its check"
+    cat "$work/fresh.out"
+    exit 1
+fi
 wait || true
 failed=0
 if ! cmp "$shipped" "$work/fresh/setupreel.exe.manifest"; then

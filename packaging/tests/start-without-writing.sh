@@ -7,6 +7,7 @@
 # Usage: start-without-writing.sh PROGRAM APP-FOLDER
 set -eu
 program=$1 appdir=$2
+. "$(cd "$(dirname "$0")" && pwd)/program-windows.sh"
 : "${DISPLAY:?needs an X display}"
 work=$(mktemp -d)
 chmod 0755 "$work"
@@ -29,32 +30,28 @@ start_once() {
     home="$work/$name"
     mkdir "$home"
     [ "$#" -eq 0 ] || chown nobody "$home"
-    report="$home/report"
     snapshot > "$work/before"
     # The shell tells its process id, then becomes the program.
     env -i PATH=/usr/bin:/bin HOME="$home" DISPLAY="$DISPLAY" \
-        SETUPREEL_REPORT_FILE="$report" SETUPREEL_PAUSE_MS=0 \
+        SETUPREEL_PAUSE_MS=0 \
         "$@" sh -c 'echo $$ > "$HOME/pid"; exec "$0"' "$program" \
         > "$work/output" 2>&1 &
-    waited=0
-    until grep -qx "Form4 ready" "$report" 2>/dev/null; do
-        sleep 0.2
-        waited=$((waited + 1))
-        if [ "$waited" -ge 150 ]; then
-            echo "FAIL ($name): the start-up check did not pass within 30 s"
-            cat "$report" "$work/output" 2>/dev/null || true
-            failed=1
-            end_instances
-            wait || true
-            return
-        fi
-    done
+    check=$(start_up_window)
+    if [ -z "$check" ] || ! next_into_main "$check"; then
+        echo "FAIL ($name): the start-up check did not pass within 30 s"
+        cat "$work/output" 2>/dev/null || true
+        failed=1
+        end_instances
+        wait || true
+        return
+    fi
     pid=$(cat "$home/pid")
-    if ! kill -0 "$pid" 2>/dev/null || [ "$(readlink "/proc/$pid/exe")" != "$(readlink -f "$program")" ]; then
+    if ! kill -0 "$pid" 2>/dev/null || [ "$(readlink "/proc/$pid/exe")" != "$(readlink -f "$program")" ] \
+        || [ "$(window_process "$check")" != "$pid" ]; then
         echo "FAIL ($name): the process started ($pid) is not the one that checked: the program restarted"
         failed=1
     fi
-    [ "$(grep -c '^Form4 shown$' "$report")" -eq 1 ] \
+    [ "$(windows_shown "Searching Reguest Files")" -eq 0 ] && [ "$(windows_shown "Setupreel")" -eq 1 ] \
         || { echo "FAIL ($name): the start-up window was shown more than once"; failed=1; }
     snapshot > "$work/after"
     if ! cmp -s "$work/before" "$work/after"; then

@@ -4,6 +4,7 @@
 // A/Setups.
 #include "FileNameCodec.h"
 #include "common/FileSystemObject.h"
+#include "common/Seams.h"
 
 #include <QAbstractItemView>
 #include <QDir>
@@ -111,7 +112,7 @@ public:
     {
         drives.roots = {A, B, C};
         drives.withoutMedium = {B};
-        FileSystemObject::setInstance(&drives);
+        Seams::setFileSystem(&drives);
     }
 };
 

@@ -14,7 +14,6 @@ protected:
     // From initTestCase and cleanupTestCase.
     bool setUpOnce()
     {
-        WindowTestFixture::setUpOnce();
         m_startDir = QDir::currentPath();
         return m_tree.dir.isValid() && QDir::setCurrent(m_tree.Setups);
     }
@@ -27,11 +26,7 @@ protected:
         m_tree.install(m_drives);
         m_editor = Windows::show<Form1>();
     }
-    void tearDown()
-    {
-        m_windows.tearDown();
-        FileSystemObject::setInstance(nullptr);
-    }
+    void tearDown() { m_windows.tearDown(); }
 
     AddingTree m_tree;
     FakeDrives m_drives;

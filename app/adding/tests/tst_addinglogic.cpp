@@ -4,6 +4,7 @@
 #include "adding/Browsing.h"
 #include "adding/FileInfoText.h"
 #include "common/FileSystemObject.h"
+#include "common/Seams.h"
 
 #include <QDir>
 #include <QFile>
@@ -230,9 +231,9 @@ private slots:
         {
             QStringList driveRoots() const override { return {QStringLiteral("/fake")}; }
         } fake;
-        FileSystemObject::setInstance(&fake);
+        Seams::setFileSystem(&fake);
         QCOMPARE(FileSystemObject::instance().driveRoots(), QStringList{"/fake"});
-        FileSystemObject::setInstance(nullptr);
+        Seams::setFileSystem(nullptr);
         QCOMPARE(FileSystemObject::instance().driveRoots().first(), QStringLiteral("/"));
     }
 };

@@ -5,6 +5,7 @@
 #include "adding/BrowseLists.h"
 #include "common/Folders.h"
 #include "common/Globals.h"
+#include "common/Seams.h"
 #include "editor/Form1.h"
 #include "ui/Program.h"
 #include "ui/Twips.h"
@@ -332,9 +333,9 @@ private slots:
     void missingPictureIsPassedOver()
     {
         QTemporaryDir empty;
-        Folders::setAppDir(empty.path());
+        Seams::setAppDir(empty.path());
         Additem *w = open();
-        Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
+        Seams::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
         QVERIFY(w->background().isNull());
         // The steps after the picture still ran.
         QCOMPARE(w->Dir1->path(), m_tree.Setups);

@@ -2,6 +2,7 @@
 // Quarrydex.ocx hosted on the search options window.
 #include "AddingFixture.h"
 #include "ScriptedPrompts.h"
+#include "WindowTestFixture.h"
 #include "adding/Form5.h"
 #include "common/Folders.h"
 #include "common/Globals.h"
@@ -26,7 +27,8 @@ class TestFolderSearch : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_dir;
-    ScriptedPrompts m_prompts;
+    WindowTestFixture m_windows;
+    ScriptedPrompts *m_prompts = nullptr; // m_windows' while a test runs
 
     void touch(const QString &rel)
     {
@@ -47,10 +49,6 @@ class TestFolderSearch : public QObject
 private slots:
     void initTestCase()
     {
-        Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
-        Program::setPrompts(&m_prompts);
-        Program::setEndHandler([] {});
-        Globals::reset();
         touch("Setups/a.exe");
         touch("Setups/x/b.EXE");
         touch("Setups/c.exe");
@@ -58,7 +56,8 @@ private slots:
         touch("Other/e.exe");
     }
 
-    void cleanup() { Windows::unloadAll(); }
+    void init() { m_prompts = m_windows.setUp(); }
+    void cleanup() { m_windows.tearDown(); }
     void cleanupTestCase() { removeTree(m_dir.path()); }
 
     void searchesAppendReplaceAndCancel()
@@ -107,7 +106,7 @@ private slots:
         f->close();
         QVERIFY(w->isEnabled());
         QCOMPARE(w->ListB->ListCount(), 2);
-        QVERIFY(m_prompts.boxes.isEmpty());
+        QVERIFY(m_prompts->boxes.isEmpty());
     }
 
     void namesThatAreNotUtf8AndLinksThatLeadNowhere()
@@ -155,7 +154,7 @@ private slots:
         QCOMPARE(w->ListB->rows(), QStringList({decodeFileName(cafe + "/r\xe9sum\xe9.exe"),
                                                 decodeFileName(cafe + "/through.exe"),
                                                 decodeFileName(cafe + "/sub\xff/d.exe")}));
-        QVERIFY(m_prompts.boxes.isEmpty());
+        QVERIFY(m_prompts->boxes.isEmpty());
     }
 
     void nothingFoundKeepsTheCount()
@@ -165,7 +164,7 @@ private slots:
         QTest::mouseClick(w->Command1, Qt::LeftButton);
         QCOMPARE(w->ListB->ListCount(), 0);
         QCOMPARE(w->Label2->caption(), QStringLiteral("kept"));
-        QVERIFY(m_prompts.boxes.isEmpty());
+        QVERIFY(m_prompts->boxes.isEmpty());
     }
 };
 

@@ -164,7 +164,6 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        WindowTestFixture::setUpOnce();
     }
 
     void init()

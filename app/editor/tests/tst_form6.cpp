@@ -73,11 +73,6 @@ class TestForm6 : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        WindowTestFixture::setUpOnce();
-    }
-
     void init()
     {
         m_prompts = m_windows.setUp();

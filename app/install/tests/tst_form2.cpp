@@ -1,8 +1,10 @@
 // The main window driven as a user would: clicks on its real widgets, dialog
 // answers scripted, the real control libraries from the build's system folder.
 #include "ScriptedPrompts.h"
+#include "WindowTestFixture.h"
 #include "common/Folders.h"
 #include "common/Globals.h"
+#include "common/Seams.h"
 #include "install/Dialog1.h"
 #include "install/Form2.h"
 #include "lists/ListFile.h"
@@ -50,9 +52,9 @@ class TestForm2 : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    ScriptedPrompts *m_prompts = nullptr;
+    WindowTestFixture m_windows;
+    ScriptedPrompts *m_prompts = nullptr; // m_windows' while a test runs
     Relay m_relay;
-    int m_ended = 0;
 
     QString writeFile(const QString &name, const QByteArray &bytes, bool executable = false)
     {
@@ -104,8 +106,6 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
-        Program::setEndHandler([this] { ++m_ended; });
         // The runs' reports, and what the demo setups install, stay in here.
         qputenv("XDG_STATE_HOME", m_dir.filePath(QStringLiteral("state")).toUtf8());
         qputenv("SETUPREEL_DEMO_DIR", m_dir.filePath(QStringLiteral("demo")).toUtf8());
@@ -113,20 +113,8 @@ private slots:
         qputenv("WINEDEBUG", "-all");
     }
 
-    void init()
-    {
-        Globals::reset();
-        m_prompts = new ScriptedPrompts;
-        Program::setPrompts(m_prompts);
-        m_ended = 0;
-    }
-
-    void cleanup()
-    {
-        Windows::unloadAll();
-        Program::setPrompts(nullptr);
-        delete m_prompts;
-    }
+    void init() { m_prompts = m_windows.setUp(); }
+    void cleanup() { m_windows.tearDown(); }
 
     void opensAsDesigned()
     {
@@ -224,7 +212,7 @@ private slots:
             click(w->Image5);
             QVERIFY(w->Image1->isEnabled());
             click(w->Image1); // Exit works at once, while c1 still runs
-            QCOMPARE(m_ended, 1);
+            QCOMPARE(m_windows.ended(), 1);
         });
         click(w->Image4);
         QFile f(log);
@@ -302,13 +290,13 @@ private slots:
         QTimer::singleShot(150, [&] {
             closed = closeByFrame(w, throughWindow);
             shown = w->isVisible();
-            endedDuringRun = m_ended;
+            endedDuringRun = m_windows.ended();
         });
         click(w->Image4);
         QVERIFY(!closed);
         QVERIFY(shown);
         QCOMPARE(endedDuringRun, 0);
-        QCOMPARE(m_ended, 0);
+        QCOMPARE(m_windows.ended(), 0);
         QVERIFY(w->isVisible());
         // The rest of the list was started.
         QCOMPARE(readText(log), a + "|\n" + b + "|\n");
@@ -320,7 +308,7 @@ private slots:
         QTimer::singleShot(150, [&] {
             click(w->Image5);
             closed = closeByFrame(w, throughWindow);
-            endedAfterCancel = m_ended;
+            endedAfterCancel = m_windows.ended();
         });
         click(w->Image4);
         QCOMPARE(endedAfterCancel, 1);
@@ -351,7 +339,7 @@ private slots:
         QVERIFY(!w->isEnabled());
 
         QVERIFY(!closeByFrame(w, throughWindow));
-        QCOMPARE(m_ended, 0);
+        QCOMPARE(m_windows.ended(), 0);
         QVERIFY(w->isVisible());
         QVERIFY(opened->isVisible());
 
@@ -360,7 +348,7 @@ private slots:
                     : static_cast<QWidget *>(Windows::find<Dialog1>()->OKButton));
         QVERIFY(w->isEnabled());
         QVERIFY(closeByFrame(w, throughWindow));
-        QCOMPARE(m_ended, 1);
+        QCOMPARE(m_windows.ended(), 1);
     }
 
     void theRunStartsTheLinesTheListShows()
@@ -560,7 +548,7 @@ private slots:
         QTest::keyClick(w->Image4, Qt::Key_Space);
         QCOMPARE(m_prompts->boxes.size(), 1); // Install answered from the keyboard
         w->close();
-        QCOMPARE(m_ended, 1); // closing by the frame ends the program
+        QCOMPARE(m_windows.ended(), 1); // closing by the frame ends the program
     }
 };
 

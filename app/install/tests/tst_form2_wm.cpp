@@ -2,8 +2,10 @@
 // a virtual X server closes the active window on Alt+F4, typed through xdotool.
 // Run by under-openbox.sh; started any other way it skips.
 #include "ScriptedPrompts.h"
+#include "WindowTestFixture.h"
 #include "common/Folders.h"
 #include "common/Globals.h"
+#include "common/Seams.h"
 #include "install/Dialog1.h"
 #include "install/Form2.h"
 #include "ui/Program.h"
@@ -42,8 +44,8 @@ class TestForm2Wm : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    ScriptedPrompts *m_prompts = nullptr;
-    int m_ended = 0;
+    WindowTestFixture m_windows;
+    ScriptedPrompts *m_prompts = nullptr; // m_windows' while a test runs
 
     // Runs xdotool while this program's events keep flowing (the window
     // manager waits on this program's answers to move the focus).
@@ -98,24 +100,10 @@ private slots:
             || qEnvironmentVariableIsEmpty("SETUPREEL_WM_TEST"))
             QSKIP("runs in Xvfb with openbox through under-openbox.sh (ctest: tst_form2_wm_openbox)");
         QVERIFY(m_dir.isValid());
-        Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
-        Program::setEndHandler([this] { ++m_ended; });
     }
 
-    void init()
-    {
-        Globals::reset();
-        m_prompts = new ScriptedPrompts;
-        Program::setPrompts(m_prompts);
-        m_ended = 0;
-    }
-
-    void cleanup()
-    {
-        Windows::unloadAll();
-        Program::setPrompts(nullptr);
-        delete m_prompts;
-    }
+    void init() { m_prompts = m_windows.setUp(); }
+    void cleanup() { m_windows.tearDown(); }
 
     void altF4DuringARunLeavesTheRunGoing()
     {
@@ -140,18 +128,18 @@ private slots:
         QTimer::singleShot(200, [&] {
             arrived = altF4(w, counter);
             shown = w->isVisible();
-            endedDuringRun = m_ended;
+            endedDuringRun = m_windows.ended();
         });
         QTest::mouseClick(w->Image4, Qt::LeftButton);
         QVERIFY2(arrived, "the window manager's close reached the window during the run");
         QVERIFY(shown);
         QCOMPARE(endedDuringRun, 0);
-        QCOMPARE(m_ended, 0);
+        QCOMPARE(m_windows.ended(), 0);
         QCOMPARE(readText(log), a + QLatin1Char('\n') + b + QLatin1Char('\n'));
 
         // With the run over, Alt+F4 is Exit.
         QVERIFY(altF4(w, counter));
-        QCOMPARE(m_ended, 1);
+        QCOMPARE(m_windows.ended(), 1);
     }
 
     void altF4WhileTheHelpWindowIsOpenIsIgnored()
@@ -167,14 +155,14 @@ private slots:
         QVERIFY(!w->isEnabled());
 
         QVERIFY2(altF4(w, counter), "the window manager's close reached the main window");
-        QCOMPARE(m_ended, 0);
+        QCOMPARE(m_windows.ended(), 0);
         QVERIFY(w->isVisible());
         QVERIFY(help->isVisible());
 
         QTest::mouseClick(help->OKButton, Qt::LeftButton);
         QVERIFY(w->isEnabled());
         QVERIFY(altF4(w, counter));
-        QCOMPARE(m_ended, 1);
+        QCOMPARE(m_windows.ended(), 1);
     }
 };
 

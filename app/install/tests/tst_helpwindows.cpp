@@ -61,11 +61,6 @@ class TestHelpWindows : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        WindowTestFixture::setUpOnce();
-    }
-
     void init()
     {
         m_prompts = m_windows.setUp();

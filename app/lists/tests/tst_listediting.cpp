@@ -5,6 +5,7 @@
 #include "WindowTestFixture.h"
 #include "common/Folders.h"
 #include "common/Globals.h"
+#include "common/Seams.h"
 #include "editor/Form1.h"
 #include "install/Form2.h"
 #include "ui/Program.h"
@@ -64,7 +65,6 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        WindowTestFixture::setUpOnce();
     }
 
     void init()
@@ -188,7 +188,7 @@ private slots:
         writeAll(at("tools.SR"), old);
         writeAll(at("mine.SR"), ">Mine\r\nA.exe\r\n");
         loadThroughEditor(at("mine.SR"));
-        Program::setPrompts(nullptr);
+        Seams::setPrompts(nullptr);
         QString asked;
         bool typed = false;
         std::function<void()> drive;

@@ -1,16 +1,14 @@
 // The save and load sequences with scripted answers: exact boxes, the file
 // dialog's use, ListHasTitle and the rows.
+#include "ScriptedPrompts.h"
 #include "common/Globals.h"
-#include "common/Prompts.h"
 #include "lists/ListFile.h"
 #include "lists/ListSequences.h"
 
 #include <QDir>
 #include <QFile>
-#include <QQueue>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <optional>
 
 using namespace ListSequences;
 
@@ -20,59 +18,6 @@ Q_DECLARE_METATYPE(ListSequences::InstallLoadOutcome)
 namespace {
 
 const QString Filter = QStringLiteral("Setupreel [*.SR]|*.SR");
-
-class TestPrompts : public Prompts
-{
-public:
-    struct Box { QString text, title; MsgIcon icon; };
-    struct Shown { FileDialogMode mode; QString filter; };
-
-    QQueue<QString> inputs;                 // "" is a cancelled input box
-    QQueue<bool> answers;                   // Yes/No questions
-    QList<Box> questions;
-    QQueue<std::optional<QString>> files;   // nullopt is a cancelled dialog
-    QList<Box> boxes;
-    QStringList inputPrompts, inputTitles, inputDefaults;
-    QList<Shown> dialogs;
-    int unexpected = 0;
-
-    void messageBox(const QString &text, const QString &title, MsgIcon icon) override
-    {
-        boxes.append({text, title, icon});
-    }
-    bool questionBox(const QString &text, const QString &title, MsgIcon icon) override
-    {
-        questions.append({text, title, icon});
-        if (answers.isEmpty()) {
-            ++unexpected;
-            return false;
-        }
-        return answers.dequeue();
-    }
-    QString inputBox(const QString &prompt, const QString &title, const QString &def) override
-    {
-        inputPrompts << prompt;
-        inputTitles << title;
-        inputDefaults << def;
-        if (inputs.isEmpty()) {
-            ++unexpected;
-            return QString();
-        }
-        return inputs.dequeue();
-    }
-    bool showFileDialog(QObject *dialog, FileDialogMode mode) override
-    {
-        dialogs.append({mode, dialog->property("Filter").toString()});
-        if (files.isEmpty()) {
-            ++unexpected;
-            return false;
-        }
-        const std::optional<QString> f = files.dequeue();
-        if (f)
-            dialog->setProperty("FileName", *f);
-        return f.has_value();
-    }
-};
 
 // The editor's rows as a plain list.
 class ListRows : public EditorRows
@@ -117,7 +62,7 @@ class TstListSequences : public QObject
 {
     Q_OBJECT
     QTemporaryDir *m_dir = nullptr;
-    TestPrompts *p = nullptr;
+    ScriptedPrompts *p = nullptr;
     QObject *cd = nullptr;
     QString at(const QString &name) const { return m_dir->filePath(name); }
     QString fileName() const { return cd->property("FileName").toString(); }
@@ -152,7 +97,7 @@ void TstListSequences::init()
 {
     Globals::reset();
     m_dir = new QTemporaryDir;
-    p = new TestPrompts;
+    p = new ScriptedPrompts;
     cd = new QObject;
     cd->setProperty("Filter", QString());
     cd->setProperty("FileName", QString());
@@ -180,7 +125,7 @@ void TstListSequences::saveEmptyList()
     QCOMPARE(p->boxes[0].title, QStringLiteral("Empty list !"));
     QCOMPARE(p->boxes[0].icon, MsgIcon::Critical);
     QVERIFY(p->inputPrompts.isEmpty());
-    QVERIFY(p->dialogs.isEmpty());
+    QVERIFY(p->dialogModes.isEmpty());
     QCOMPARE(Globals::ListHasTitle, qint16(0));
 }
 
@@ -189,10 +134,9 @@ void TstListSequences::saveWithoutTitle()
     QStringList rows{"A"};
     p->inputs << QString();
     QCOMPARE(saveList(rows, *p, cd), SaveOutcome::NoTitle);
-    QCOMPARE(p->inputPrompts, QStringList{"You must enter a title for your list of programs"});
-    QCOMPARE(p->inputTitles, QStringList{"Save List"});
+    QCOMPARE(p->inputPrompts, QStringList{"You must enter a title for your list of programs|Save List"});
     QCOMPARE(p->inputDefaults, QStringList{QString()});
-    QVERIFY(p->dialogs.isEmpty());
+    QVERIFY(p->dialogModes.isEmpty());
     QVERIFY(p->boxes.isEmpty());
     QCOMPARE(rows, QStringList{"A"});
     QVERIFY(dirEntries().isEmpty());
@@ -217,7 +161,7 @@ void TstListSequences::saveCancelled()
     Globals::ListHasTitle = qint16(titled);
     if (!titled)
         p->inputs << "Typed";
-    p->files << std::nullopt;
+    p->files << QString();
     QCOMPARE(saveList(rows, *p, cd), SaveOutcome::Cancelled);
     QCOMPARE(p->inputPrompts.size(), titled ? 0 : 1);
     QCOMPARE(readBytes(earlier), QByteArray(">Earlier\r\nX\r\n"));
@@ -233,9 +177,9 @@ void TstListSequences::saveWritesAndEmptiesTheEditor()
     p->inputs << "My tools";
     p->files << at("tools");
     QCOMPARE(saveList(rows, *p, cd), SaveOutcome::Saved);
-    QCOMPARE(p->dialogs.size(), 1);
-    QCOMPARE(p->dialogs[0].mode, FileDialogMode::Save);
-    QCOMPARE(p->dialogs[0].filter, Filter);
+    QCOMPARE(p->dialogModes.size(), 1);
+    QCOMPARE(p->dialogModes[0], FileDialogMode::Save);
+    QCOMPARE(p->dialogFilters[0], Filter);
     QCOMPARE(fileName(), at("tools.SR"));
     QCOMPARE(readBytes(at("tools.SR")), QByteArray(">My tools\r\nC:\\a.exe /S\r\nD:\\b.msi\r\n"));
     QCOMPARE(dirEntries(), QStringList{"tools.SR"});
@@ -260,8 +204,8 @@ void TstListSequences::roundTripAsksNothingAndWritesSameBytes()
 
     p->files << at("first.SR");
     QCOMPARE(loadSavedList(rows, *p, cd), EditLoadOutcome::Loaded);
-    QCOMPARE(p->dialogs.last().mode, FileDialogMode::Open);
-    QCOMPARE(p->dialogs.last().filter, Filter);
+    QCOMPARE(p->dialogModes.last(), FileDialogMode::Open);
+    QCOMPARE(p->dialogFilters.last(), Filter);
     QCOMPARE(rows, (QStringList{"Round trip", "C:\\Setup Files\\é.exe /S", "", "D:\\b.msi /qn"}));
     QCOMPARE(Globals::ListHasTitle, qint16(1));
     QCOMPARE(p->boxes.size(), 1);
@@ -287,7 +231,7 @@ void TstListSequences::emptyTitleRow()
 
     // The title is empty: nothing asked, nothing written, the flag drops.
     QCOMPARE(saveList(rows, *p, cd), SaveOutcome::NoTitle);
-    QCOMPARE(p->dialogs.size(), 1);
+    QCOMPARE(p->dialogModes.size(), 1);
     QCOMPARE(p->boxes.size(), 1);
     QCOMPARE(Globals::ListHasTitle, qint16(0));
 
@@ -389,7 +333,7 @@ void TstListSequences::loadCancelled()
     writeBytes(at("earlier.SR"), ">Other\r\nZ\r\n");
     cd->setProperty("FileName", at("earlier.SR"));
     QStringList rows{"x", "y"};
-    p->files << std::nullopt;
+    p->files << QString();
     QCOMPARE(loadSavedList(rows, *p, cd), EditLoadOutcome::Cancelled);
     QCOMPARE(rows, (QStringList{"x", "y"}));
     QCOMPARE(Globals::ListHasTitle, qint16(0));
@@ -449,7 +393,7 @@ void TstListSequences::installCancelled()
     cd->setProperty("FileName", at("earlier.SR"));
     Globals::LoadedListText = QStringLiteral(">Earlier\r\nA\r\n");
     Globals::LoadedLineCount = QStringLiteral("2");
-    p->files << std::nullopt;
+    p->files << QString();
     const InstallLoad load = loadForInstalling(*p, cd);
     QVERIFY(!load.loaded);
     QCOMPARE(load.outcome, InstallLoadOutcome::Cancelled);
@@ -514,9 +458,9 @@ void TstListSequences::installLoaded()
     QCOMPARE(load.title, QStringLiteral("Office €"));
     QCOMPARE(load.text, QStringLiteral(">Office €\r\nA.exe /S\r\nB.msi\r\nunfinished"));
     QCOMPARE(load.lineCount, 3);
-    QCOMPARE(p->dialogs.size(), 1);
-    QCOMPARE(p->dialogs[0].mode, FileDialogMode::Open);
-    QCOMPARE(p->dialogs[0].filter, Filter);
+    QCOMPARE(p->dialogModes.size(), 1);
+    QCOMPARE(p->dialogModes[0], FileDialogMode::Open);
+    QCOMPARE(p->dialogFilters[0], Filter);
     QVERIFY(p->boxes.isEmpty());
     QVERIFY(Globals::LoadedListText.isEmpty()); // the window stores it
     QVERIFY(Globals::LoadedLineCount.isEmpty());
@@ -530,7 +474,7 @@ void TstListSequences::missingControlIsACancel()
     QCOMPARE(loadSavedList(rows, *p, nullptr), EditLoadOutcome::Cancelled);
     QVERIFY(!loadForInstalling(*p, nullptr).loaded);
     QCOMPARE(rows, (QStringList{"T", "A"}));
-    QVERIFY(p->dialogs.isEmpty() && p->boxes.isEmpty());
+    QVERIFY(p->dialogModes.isEmpty() && p->boxes.isEmpty());
 }
 
 QTEST_APPLESS_MAIN(TstListSequences)

@@ -1,8 +1,10 @@
 // The about box opened from the main window and the list editor as a user
 // opens it: its content, every way of closing it, Update and System Info.
 #include "ScriptedPrompts.h"
+#include "WindowTestFixture.h"
 #include "common/Folders.h"
 #include "common/Globals.h"
+#include "common/Seams.h"
 #include "editor/Form1.h"
 #include "install/Form2.h"
 #include "startup/Registry.h"
@@ -22,7 +24,8 @@ class TestAbout : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    ScriptedPrompts *m_prompts = nullptr;
+    WindowTestFixture m_windows;
+    ScriptedPrompts *m_prompts = nullptr; // m_windows' while a test runs
     QStringList m_started;
     QList<QUrl> m_opened;
     bool m_startWorks = true;
@@ -55,35 +58,26 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        Folders::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
-        Program::setEndHandler([] {});
-        frmAbout::setStartProgramHook([this](const QString &path) {
+    }
+
+    void init()
+    {
+        m_prompts = m_windows.setUp();
+        Registry::instance().clear();
+        m_started.clear();
+        m_opened.clear();
+        m_startWorks = true;
+        Seams::setStartProgram([this](const QString &path) {
             m_started << path;
             return m_startWorks;
         });
-        frmAbout::setOpenUrlHook([this](const QUrl &url) {
+        Seams::setOpenAddress([this](const QUrl &url) {
             m_opened << url;
             return true;
         });
     }
 
-    void init()
-    {
-        Globals::reset();
-        Registry::instance().clear();
-        m_prompts = new ScriptedPrompts;
-        Program::setPrompts(m_prompts);
-        m_started.clear();
-        m_opened.clear();
-        m_startWorks = true;
-    }
-
-    void cleanup()
-    {
-        Windows::unloadAll();
-        Program::setPrompts(nullptr);
-        delete m_prompts;
-    }
+    void cleanup() { m_windows.tearDown(); }
 
     void opensAsDesigned()
     {

@@ -1,8 +1,10 @@
 // The start-up window over folders made by each case: copies of the real
 // pictures, control libraries and font, with one thing changed at a time.
 #include "ScriptedPrompts.h"
+#include "WindowTestFixture.h"
 #include "common/Folders.h"
 #include "common/Globals.h"
+#include "common/Seams.h"
 #include "install/Form2.h"
 #include "startup/Form4.h"
 #include "startup/ProgramFont.h"
@@ -37,7 +39,8 @@ class TestForm4 : public QObject
 
     std::unique_ptr<QTemporaryDir> m_root;
     QString m_app;
-    int m_ended = 0;
+    WindowTestFixture m_windows;
+    ScriptedPrompts *m_prompts = nullptr; // m_windows' while a test runs
 
     // A complete installation: pictures in the application folder, controls in
     // its system32, the font in its Fonts folder.
@@ -55,7 +58,7 @@ class TestForm4 : public QObject
             QVERIFY2(copyInto(QStringLiteral(SETUPREEL_BUILD_SYSTEM_DIR "/") + c, m_app + QLatin1Char('/') + systemName),
                      qPrintable(c));
         QVERIFY(copyInto(build.filePath(QStringLiteral("Fonts/seguibk.ttf")), m_app + QStringLiteral("/Fonts")));
-        Folders::setAppDir(m_app);
+        Seams::setAppDir(m_app);
         qputenv("SETUPREEL_SYSTEM_DIR", (m_app + QLatin1Char('/') + systemName).toUtf8());
     }
 
@@ -106,15 +109,13 @@ private slots:
         qputenv("SETUPREEL_SYSTEM_DIR", SETUPREEL_BUILD_SYSTEM_DIR);
         QVERIFY2(!ControlHost::instance().fileOf(QStringLiteral("Quarrylib.QuarryBox")).isEmpty(),
                  "Quarrydex.ocx is in the build's system folder");
-        Program::setEndHandler([this] { ++m_ended; });
-        Form4::setPauseMs(0);
     }
 
-    void init() { m_ended = 0; }
+    void init() { m_prompts = m_windows.setUp(); }
 
     void cleanup()
     {
-        Windows::unloadAll();
+        m_windows.tearDown();
         m_root.reset();
     }
 
@@ -156,7 +157,7 @@ private slots:
         QVERIFY(Windows::find<Form4>() == w); // hidden, still loaded
         Form2 *main = Windows::find<Form2>();
         QVERIFY(main && main->isVisible());
-        QCOMPARE(m_ended, 0);
+        QCOMPARE(m_windows.ended(), 0);
     }
 
     // A list named on the command line: Next shows the main window with it
@@ -172,10 +173,6 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(bytes);
         }
-        ScriptedPrompts prompts;
-        Program::setPrompts(&prompts);
-        auto restore = qScopeGuard([] { Program::setPrompts(nullptr); });
-
         for (const QString &list : {damaged, good}) {
             Globals::reset();
             Program::setListToOpen(list);
@@ -187,13 +184,13 @@ private slots:
             QVERIFY(main && main->isVisible());
             QVERIFY(Program::takeListToOpen().isEmpty()); // taken once
             if (list == damaged) {
-                QCOMPARE(prompts.boxes.size(), 1);
-                QCOMPARE(prompts.boxes[0].text, QStringLiteral("It isn't currect file"));
-                QCOMPARE(prompts.boxes[0].title, QStringLiteral("File format"));
+                QCOMPARE(m_prompts->boxes.size(), 1);
+                QCOMPARE(m_prompts->boxes[0].text, QStringLiteral("It isn't currect file"));
+                QCOMPARE(m_prompts->boxes[0].title, QStringLiteral("File format"));
                 QVERIFY(Globals::LoadedListText.isEmpty());
                 QCOMPARE(main->Label1->caption(), QString());
             } else {
-                QCOMPARE(prompts.boxes.size(), 1); // nothing more said
+                QCOMPARE(m_prompts->boxes.size(), 1); // nothing more said
                 QCOMPARE(main->Label1->caption(), QStringLiteral("Title of your list :    Tools"));
                 QCOMPARE(main->Label2->caption(), QStringLiteral("Number of programs in the list :   2"));
                 QCOMPARE(Globals::LoadedLineCount, QStringLiteral("3"));
@@ -217,7 +214,7 @@ private slots:
         QCOMPARE(w->PB1->property("Max").toInt(), 6);
         QCOMPARE(w->PB1->property("Value").toInt(), 5);
         QTest::mouseClick(w->Command2, Qt::LeftButton);
-        QCOMPARE(m_ended, 1);
+        QCOMPARE(m_windows.ended(), 1);
         QVERIFY(!Windows::find<Form2>());
     }
 
@@ -270,7 +267,7 @@ private slots:
         verifyReady(w);
         QCloseEvent close;
         QCoreApplication::sendEvent(w, &close);
-        QCOMPARE(m_ended, 1);
+        QCOMPARE(m_windows.ended(), 1);
         QVERIFY(!Windows::find<Form2>());
     }
 };

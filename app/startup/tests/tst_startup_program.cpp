@@ -2,23 +2,28 @@
 // virtual X server: the restart after writing the manifest, the check passing
 // and "Next" into the main window with the list named on the command line
 // loaded, and the error of a missing support file.
-// Clicks come from outside through xdotool; the program reports where it stands
-// into SETUPREEL_REPORT_FILE.
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
+// The program is seen only from outside: its windows, its processes, its exit
+// and the files it writes; clicks come through xdotool.
+#include "AccessibleTexts.h"
 #include "AppFolderCopy.h"
 #include "SmallFileSystem.h"
+#include "VirtualDisplay.h"
 
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
 namespace {
+const QString StartUp = QStringLiteral("Searching Reguest Files");
+const QString Main = QStringLiteral("Setupreel");
+// "Next", and "Exit" in its place (4560, 3600, 1095, 375 twips).
+constexpr int NextX = 340, NextY = 252;
 
 QByteArray readAll(const QString &path)
 {
@@ -34,49 +39,17 @@ class TestStartupProgram : public QObject
     Q_OBJECT
 
     QTemporaryDir m_work;
-    QProcess m_xserver;
-    QString m_display, m_xauthority, m_keepRunning;
+    VirtualDisplay m_display;
     QList<qint64> m_started; // program instances to end after each case
-
-    QProcessEnvironment env(const QString &report) const
-    {
-        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        e.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        e.remove(QStringLiteral("SETUPREEL_SYSTEM_DIR"));
-        e.insert(QStringLiteral("DISPLAY"), m_display);
-        e.insert(QStringLiteral("XAUTHORITY"), m_xauthority);
-        e.insert(QStringLiteral("SETUPREEL_REPORT_FILE"), report);
-        e.insert(QStringLiteral("SETUPREEL_PAUSE_MS"), QStringLiteral("0"));
-        return e;
-    }
 
     // The program's output goes to a file: the restarted instance inherits it,
     // and a pipe would close under it when the first instance ends.
-    void prepare(QProcess &program, const QString &report) const
+    void prepare(QProcess &program, const QString &output) const
     {
-        program.setProcessEnvironment(env(report));
+        program.setProcessEnvironment(m_display.environment());
         program.setStandardInputFile(QProcess::nullDevice());
-        program.setStandardOutputFile(report + QStringLiteral(".out"));
-        program.setStandardErrorFile(report + QStringLiteral(".out"), QIODevice::Append);
-    }
-
-    QString xdotool(const QStringList &args, int *exitCode = nullptr)
-    {
-        QProcess p;
-        p.setProcessEnvironment(env(QString()));
-        p.start(QStringLiteral("xdotool"), args);
-        p.waitForFinished(15000);
-        if (exitCode)
-            *exitCode = p.exitCode();
-        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-    }
-
-    // The visible windows of that title, exactly.
-    QStringList windows(const QString &title)
-    {
-        const QString out = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                     QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')});
-        return out.isEmpty() ? QStringList() : out.split(QLatin1Char('\n'));
+        program.setStandardOutputFile(output);
+        program.setStandardErrorFile(output, QIODevice::Append);
     }
 
     QString copyOfTheProgram(const QString &name)
@@ -87,40 +60,46 @@ class TestStartupProgram : public QObject
         return folder;
     }
 
-    static bool waitForLine(const QString &report, const QByteArray &line, int ms = 20000)
+    // Waits until the program's windows say a text holding all of the given
+    // parts, as a screen reader reads them.
+    bool says(qint64 pid, const QStringList &parts, int ms = 20000)
     {
-        return QTest::qWaitFor([&] { return readAll(report).split('\n').contains(line); }, ms);
+        return QTest::qWaitFor(
+            [&] {
+                const QStringList texts = AccessibleTexts::of(m_display.sessionBus(), pid);
+                return std::any_of(texts.begin(), texts.end(), [&](const QString &text) {
+                    return std::all_of(parts.begin(), parts.end(), [&](const QString &p) { return text.contains(p); });
+                });
+            },
+            ms);
     }
 
-    // Clicks at a point of the window's client area, in pixels.
-    void clickAt(const QString &window, int x, int y)
+    // The check passed: the window says so, and Next leads into the main
+    // window; that main window, or empty.
+    QString nextIntoTheMainWindow(const QString &startUp, qint64 pid)
     {
-        xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window, QString::number(x),
-                 QString::number(y), QStringLiteral("click"), QStringLiteral("1")});
+        if (!says(pid, {QStringLiteral("Loading successful."), QStringLiteral("Click on the next button to skip.")}))
+            return {};
+        QString main;
+        const bool shown = m_display.clickUntil(startUp, NextX, NextY, [&] {
+            for (const QString &w : m_display.windows(Main)) {
+                if (m_display.processOf(w) == pid)
+                    main = w;
+            }
+            return !main.isEmpty();
+        });
+        return shown ? main : QString();
     }
 
 private slots:
     void initTestCase()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("xvfb-run")).isEmpty()
-            || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-            QSKIP("needs xvfb-run and xdotool (packages xvfb, xdotool)");
         QVERIFY(m_work.isValid());
-        const QString where = m_work.filePath(QStringLiteral("display"));
-        m_keepRunning = m_work.filePath(QStringLiteral("keep-running"));
-        QFile(m_keepRunning).open(QIODevice::WriteOnly);
-        m_xserver.start(QStringLiteral("xvfb-run"),
-                        {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1024x768x24"),
-                         QStringLiteral("sh"), QStringLiteral("-c"),
-                         QStringLiteral("printf '%s\\n%s\\n' \"$DISPLAY\" \"$XAUTHORITY\" > '%1.tmp' && mv '%1.tmp' '%1'; "
-                                        "while [ -e '%2' ]; do sleep 0.2; done")
-                             .arg(where, m_keepRunning)});
-        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(where); }, 20000));
-        const QList<QByteArray> lines = readAll(where).split('\n');
-        QVERIFY(lines.size() >= 2);
-        m_display = QString::fromLocal8Bit(lines[0]);
-        m_xauthority = QString::fromLocal8Bit(lines[1]);
-        QVERIFY(!m_display.isEmpty());
+        const QString whyNot = m_display.start();
+        if (!whyNot.isEmpty())
+            QSKIP(qPrintable(whyNot));
+        if (m_display.sessionBus().isEmpty())
+            QSKIP("reading the windows' texts needs dbus-run-session (package dbus)");
     }
 
     void cleanup()
@@ -136,17 +115,13 @@ private slots:
         m_started.clear();
     }
 
-    void cleanupTestCase()
-    {
-        QFile::remove(m_keepRunning);
-        m_xserver.waitForFinished(10000);
-    }
+    void cleanupTestCase() { m_display.stop(); }
 
     void firstStartRestartsThenTheCheckPassesAndNextOpensTheMainWindow()
     {
         const QString folder = copyOfTheProgram(QStringLiteral("first"));
         QVERIFY(!folder.isEmpty());
-        const QString report = m_work.filePath(QStringLiteral("first.report"));
+        const QString output = m_work.filePath(QStringLiteral("first.out"));
         const QString manifest = folder + QStringLiteral("/setupreel.exe.manifest");
 
         // A list named on the command line, by a relative name that is not
@@ -170,8 +145,10 @@ private slots:
 
         // A shell puts the byte that is not UTF-8 into an argument (QProcess
         // cannot), then becomes the program.
+        // Watched from before the start: the first start-up window shown at all.
+        const std::unique_ptr<QProcess> watch = m_display.watchFor(StartUp);
         QProcess first;
-        prepare(first, report);
+        prepare(first, output);
         first.setWorkingDirectory(m_work.path());
         first.start(QStringLiteral("/bin/sh"),
                     {QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$(printf 'lists/caf\\351 list.SR')\" 'two words'"),
@@ -187,37 +164,41 @@ private slots:
         QVERIFY(written.contains("    name=\"setupreel.exe\"/>\r\n"));
         QVERIFY(written.contains("    version=\"1.0.0.0\"\r\n"));
 
-        QVERIFY2(waitForLine(report, "Form4 ready"), readAll(report).constData());
-        QCOMPARE(readAll(report).count("Form4 shown"), 1); // the first instance showed nothing
-        QStringList found = windows(QStringLiteral("Searching Reguest Files"));
-        QCOMPARE(found.size(), 1);
-        const qint64 secondPid = xdotool({QStringLiteral("getwindowpid"), found[0]}).toLongLong();
+        const QString startUp = VirtualDisplay::seen(*watch);
+        QVERIFY2(!startUp.isEmpty(), readAll(output).constData());
+        // The first instance showed nothing: the first window is the new one's.
+        const qint64 secondPid = m_display.processOf(startUp);
         m_started << secondPid;
         QVERIFY(secondPid > 0 && secondPid != firstPid);
+        QVERIFY(processAlive(secondPid));
+        QCOMPARE(m_display.windows(StartUp), QStringList{startUp});
         QByteArray commandLine = folder.toLocal8Bit() + "/setupreel";
         commandLine.append('\0').append("lists/caf\xe9 list.SR").append('\0').append("two words").append('\0');
         QCOMPARE(readAll(QStringLiteral("/proc/%1/cmdline").arg(secondPid)), commandLine);
 
-        // "Next" (4560, 3600, 1095, 375 twips): Form4 goes, the main window comes.
-        clickAt(found[0], 340, 252);
-        QVERIFY(QTest::qWaitFor([&] { return !windows(QStringLiteral("Setupreel")).isEmpty(); }, 10000));
-        QVERIFY(windows(QStringLiteral("Searching Reguest Files")).isEmpty());
+        // The check passes: "Next" takes the start-up window away and shows the main window.
+        const QString main = nextIntoTheMainWindow(startUp, secondPid);
+        QVERIFY2(!main.isEmpty(), readAll(output).constData());
+        QVERIFY(m_display.windows(StartUp).isEmpty());
+        QCOMPARE(m_display.windows(Main), QStringList{main});
         QVERIFY(processAlive(secondPid));
         // The named list is loaded, as if chosen by Load: "Install" (6600, 2760,
         // 2250, 750 twips) starts its program.
-        const QStringList main = windows(QStringLiteral("Setupreel"));
-        QCOMPARE(main.size(), 1);
-        clickAt(main[0], 515, 209);
-        QVERIFY2(QTest::qWaitFor([&] { return readAll(log) == "ran\n"; }, 10000), readAll(report + ".out").constData());
+        m_display.clickAt(main, 515, 209);
+        QVERIFY2(QTest::qWaitFor([&] { return readAll(log) == "ran\n"; }, 10000), readAll(output).constData());
+        ::kill(pid_t(secondPid), SIGTERM);
+        QVERIFY(QTest::qWaitFor([&] { return !processAlive(secondPid); }, 5000));
 
         // The next start finds the manifest: no restart, this instance checks.
-        const QString again = m_work.filePath(QStringLiteral("again.report"));
         QProcess next;
-        prepare(next, again);
+        prepare(next, m_work.filePath(QStringLiteral("again.out")));
         next.start(folder + QStringLiteral("/setupreel"), {});
         QVERIFY(next.waitForStarted());
         m_started << next.processId();
-        QVERIFY(waitForLine(again, "Form4 ready"));
+        const QString again = m_display.waitForWindow(StartUp);
+        QVERIFY(!again.isEmpty());
+        QCOMPARE(m_display.processOf(again), next.processId());
+        QVERIFY(!nextIntoTheMainWindow(again, next.processId()).isEmpty());
         QCOMPARE(next.state(), QProcess::Running);
         QCOMPARE(readAll(manifest), written);
         ::kill(pid_t(next.processId()), SIGTERM);
@@ -241,17 +222,19 @@ private slots:
         QVERIFY(SmallFileSystem::fillUp(mountPoint + QStringLiteral("/filler"), 4096));
         const QStringList before = QDir(folder).entryList(QDir::Files | QDir::Hidden);
 
-        const QString report = m_work.filePath(QStringLiteral("full-disk.report"));
+        const QString output = m_work.filePath(QStringLiteral("full-disk.out"));
         QProcess program;
-        prepare(program, report);
+        prepare(program, output);
         program.start(folder + QStringLiteral("/setupreel"), {QStringLiteral("one")});
         QVERIFY(program.waitForStarted());
         m_started << program.processId();
-        QVERIFY2(waitForLine(report, "Form4 ready"), readAll(report).constData());
-        QCOMPARE(program.state(), QProcess::Running); // this instance, not a restarted one
-        const QStringList found = windows(QStringLiteral("Searching Reguest Files"));
-        QCOMPARE(found.size(), 1);
-        QCOMPARE(xdotool({QStringLiteral("getwindowpid"), found[0]}).toLongLong(), program.processId());
+        const QString startUp = m_display.waitForWindow(StartUp);
+        QVERIFY2(!startUp.isEmpty(), readAll(output).constData());
+        // This instance, not a restarted one, shows the window and passes the check.
+        QCOMPARE(m_display.processOf(startUp), program.processId());
+        QCOMPARE(m_display.windows(StartUp), QStringList{startUp});
+        QVERIFY2(!nextIntoTheMainWindow(startUp, program.processId()).isEmpty(), readAll(output).constData());
+        QCOMPARE(program.state(), QProcess::Running);
         QVERIFY(!QFile::exists(folder + QStringLiteral("/setupreel.exe.manifest")));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), before);
         ::kill(pid_t(program.processId()), SIGTERM);
@@ -279,22 +262,30 @@ private slots:
             QFile manifest(folder + QStringLiteral("/setupreel.exe.manifest"));
             QVERIFY(manifest.open(QIODevice::WriteOnly)); // present: no restart
         }
-        const QString report = m_work.filePath(QStringLiteral("missing-%1.report").arg(error));
+        const QString output = m_work.filePath(QStringLiteral("missing-%1.out").arg(error));
         QProcess program;
-        prepare(program, report);
+        prepare(program, output);
         program.start(folder + QStringLiteral("/setupreel"), {});
         QVERIFY(program.waitForStarted());
         m_started << program.processId();
-        QVERIFY2(waitForLine(report, "Form4 failed " + QByteArray::number(error)), readAll(report).constData());
-        QVERIFY(!readAll(report).contains("Form4 ready"));
+        const QString startUp = m_display.waitForWindow(StartUp);
+        QVERIFY2(!startUp.isEmpty(), readAll(output).constData());
+        QCOMPARE(m_display.processOf(startUp), program.processId());
+        // The window names the stage that failed, never the file.
+        QVERIFY2(says(program.processId(), {QStringLiteral("Some files doesn't exist."), QStringLiteral("Please reinstall."),
+                                            QStringLiteral("Error number : %1").arg(error)}),
+                 qPrintable(AccessibleTexts::of(m_display.sessionBus(), program.processId()).join(QLatin1Char('|'))));
+        QVERIFY(!says(program.processId(), {QStringLiteral("Loading successful.")}, 0));
 
-        // Where "Next" was, "Exit" now ends the program.
-        QStringList found = windows(QStringLiteral("Searching Reguest Files"));
-        QCOMPARE(found.size(), 1);
-        clickAt(found[0], 340, 252);
-        QVERIFY(program.waitForFinished(10000));
+        // Where "Next" was, only "Exit": it ends the program, and no main window came.
+        const bool ended = m_display.clickUntil(startUp, NextX, NextY, [&] {
+            return program.state() == QProcess::NotRunning || !m_display.windows(Main).isEmpty();
+        });
+        QVERIFY2(ended, readAll(output).constData());
+        QVERIFY2(m_display.windows(Main).isEmpty(), "the check passed with a file missing");
+        QVERIFY(program.state() == QProcess::NotRunning || program.waitForFinished(10000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
-        QVERIFY(windows(QStringLiteral("Setupreel")).isEmpty());
     }
 };
 

@@ -8,6 +8,7 @@
 #include "adding/Form5.h"
 #include "common/Folders.h"
 #include "common/Globals.h"
+#include "common/Seams.h"
 #include "editor/Dialog.h"
 #include "editor/Form1.h"
 #include "editor/Form6.h"
@@ -182,12 +183,12 @@ class TestCaptions : public QObject
 private slots:
     void initTestCase()
     {
-        WindowTestFixture::setUpOnce();
         // As the program does at start: its font stands in for Segoe UI.
+        Seams::setAppDir(QStringLiteral(SETUPREEL_BUILD_APP_DIR));
         const QString family = registerProgramFont();
+        Seams::setAppDir(QString());
         QVERIFY2(!family.isEmpty(), "the build's Fonts/seguibk.ttf");
         Program::applyWindowFont(family);
-        Form4::setPauseMs(0);
     }
 
     void init()
@@ -279,7 +280,7 @@ private slots:
     {
         QFETCH(QString, title);
         QFETCH(QString, text);
-        Program::setPrompts(nullptr); // the real dialogs
+        Seams::setPrompts(nullptr); // the real dialogs
         QString shown;
         const QSize size = measureBox<QMessageBox>(
             [&] { Program::prompts().messageBox(text, title, MsgIcon::Critical); }, &shown);
