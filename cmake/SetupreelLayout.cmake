@@ -50,6 +50,7 @@ function(setupreel_add_test name)
     endif()
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
+    target_compile_options(${name} PRIVATE -g)
     target_compile_definitions(${name} PRIVATE
         SETUPREEL_BUILD_APP_DIR="${SETUPREEL_APP_DIR}"
         SETUPREEL_BUILD_SYSTEM_DIR="${SETUPREEL_SYSTEM_DIR}"

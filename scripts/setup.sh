@@ -1,13 +1,14 @@
 #!/bin/sh
 # Installs what the build and the tests need (Debian packages, as root), then
-# configures and builds into ./build. Sourced by run.sh and test.sh.
+# configures and builds into ./build: the program without debug information,
+# the tests with theirs. Sourced by run.sh and test.sh.
 set -eu
 cd "$(dirname "$0")/.."
 
 PACKAGES="cmake make g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev \
 xvfb xauth x11-utils xdotool fonts-dejavu-core ccache openbox \
 wine wine64 nsis wixl gcc-mingw-w64-x86-64-win32 \
-desktop-file-utils appstream libxml2-utils shared-mime-info xdg-utils libfile-mimeinfo-perl lintian dpkg-dev file"
+desktop-file-utils appstream libxml2-utils shared-mime-info xdg-utils libfile-mimeinfo-perl lintian dpkg-dev file clang-format"
 
 missing=""
 for p in $PACKAGES; do
@@ -25,6 +26,6 @@ BUILD_DIR="${BUILD_DIR:-build}"
 # ccache shares objects between build folders of the same checkout.
 export CCACHE_BASEDIR="$PWD"
 # shellcheck disable=SC2086 # CMAKE_ARGS holds several arguments
-cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_CXX_COMPILER_LAUNCHER=ccache ${CMAKE_ARGS:-} >/dev/null
 cmake --build "$BUILD_DIR" -j"$(nproc)"
