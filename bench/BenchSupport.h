@@ -3,6 +3,7 @@
 // to measure on, and the table row each result prints.
 #include <QFile>
 #include <QList>
+#include <QLocale>
 #include <QString>
 
 #include <algorithm>
@@ -26,6 +27,9 @@ inline bool writeFile(const QString &path, const QByteArray &bytes, bool executa
     f.close();
     return !executable || f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
 }
+
+// A count as the table writes it: 32,767.
+inline QString number(qint64 n) { return QLocale(QLocale::English).toString(n); }
 
 // One result: the human line, then the README table's row (markdown; the
 // rows of every benchmark make the table, see scripts/bench.sh).

@@ -116,6 +116,16 @@ private:
     bool m_ok = false;
 };
 
+// The environment a user starts the program with: on the display, with the
+// shipped folders and pauses.
+inline QProcessEnvironment userEnvironment()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"QT_QPA_PLATFORM", "SETUPREEL_SYSTEM_DIR", "SETUPREEL_PAUSE_MS"})
+        env.remove(QString::fromLatin1(name));
+    return env;
+}
+
 // Processor seconds a process has used so far (user and system, all its
 // threads; not its children); -1 once it has gone.
 inline double processorSeconds(int pid)

@@ -109,9 +109,9 @@ int main(int argc, char **argv)
     const double installMs = median(installTimes), shellMs = median(shellTimes);
     std::printf("terminal commands, median of %d rounds; --install: %.3f ms a program, the loop %.3f ms\n", rounds,
                 installMs / programs, shellMs / programs);
-    printRatio(QStringLiteral("setupreel --inspect of %1 setup files").arg(files),
+    printRatio(QStringLiteral("setupreel --inspect of %1 setup files").arg(number(files)),
                QStringLiteral("head -c 65536 of the same files"), inspectMs, headMs, 2.0);
-    printRatio(QStringLiteral("setupreel --install of %1 programs").arg(programs),
+    printRatio(QStringLiteral("setupreel --install of %1 programs").arg(number(programs)),
                QStringLiteral("a shell loop starting the same programs"), installMs, shellMs, 1.2);
     return 0;
 }

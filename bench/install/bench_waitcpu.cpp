@@ -145,10 +145,7 @@ int main(int argc, char **argv)
         return 1;
     }
     QTemporaryDir dir;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    env.remove(QStringLiteral("SETUPREEL_SYSTEM_DIR"));
-    env.remove(QStringLiteral("SETUPREEL_PAUSE_MS"));
+    QProcessEnvironment env = userEnvironment();
     env.insert(QStringLiteral("XDG_STATE_HOME"), dir.filePath(QStringLiteral("state")));
     env.insert(QStringLiteral("WINEPREFIX"), dir.filePath(QStringLiteral("prefix")));
     env.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));

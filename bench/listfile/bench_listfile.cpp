@@ -10,7 +10,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLocale>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -135,7 +134,7 @@ int main()
     std::printf("List file benchmark: %d lines, %lld bytes, median of %d runs, results %s (checksum %lld)\n", Lines,
                 static_cast<long long>(bytes.size()), Repetitions, ok ? "correct" : "WRONG",
                 static_cast<long long>(sink));
-    const QString lines = QLocale(QLocale::English).toString(Lines);
+    const QString lines = number(Lines);
     printRatio(QStringLiteral("Save a list of %1 lines").arg(lines),
                QStringLiteral("write + fdatasync + rename of the same bytes"), s, w, 3.0);
     printRatio(QStringLiteral("Load a list of %1 lines for installing").arg(lines),

@@ -175,9 +175,9 @@ int main(int argc, char **argv)
     std::printf("  %d of 40,000 files match: %d rows, label \"%s\"\n", someMatches, some.rows, qPrintable(some.label));
     std::printf("  all %d files match: %d rows (the walk: %d), label \"%s\"\n", allMatches, all.rows, walked,
                 qPrintable(all.label));
-    printRatio(QStringLiteral("Folder search, %1 of 40,000 files match").arg(someMatches),
+    printRatio(QStringLiteral("Folder search, %1 of 40,000 files match").arg(number(someMatches)),
                QStringLiteral("find -iname on the same tree"), median(someOurs), median(finds), 1.5);
-    printRatio(QStringLiteral("Folder search, all %1 files match").arg(allMatches),
+    printRatio(QStringLiteral("Folder search, all %1 files match").arg(number(allMatches)),
                QStringLiteral("a walk reading each match's size"), median(allOurs), median(walks), 1.5);
     return some.rows == someMatches && all.rows == allMatches && walked == allMatches ? 0 : 1;
 }

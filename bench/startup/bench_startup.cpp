@@ -41,10 +41,7 @@ struct Times
 // until the main window is up.
 Times runOnce(XWatch &x, const QString &program, const QStringList &args, const QString &title, int pauseMs = -2)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    env.remove(QStringLiteral("SETUPREEL_SYSTEM_DIR"));
-    env.remove(QStringLiteral("SETUPREEL_PAUSE_MS"));
+    QProcessEnvironment env = userEnvironment();
     if (pauseMs >= 0)
         env.insert(QStringLiteral("SETUPREEL_PAUSE_MS"), QString::number(pauseMs));
     QProcess started;
