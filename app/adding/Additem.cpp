@@ -1,14 +1,13 @@
 #include "adding/Additem.h"
 
-#include "adding/BrowseLists.h"
-#include "adding/Browsing.h"
+#include "adding/BrowseLogic.h"
+#include "adding/BrowseWidgets.h"
 #include "adding/FileInfoText.h"
 #include "common/FileSystemObject.h"
 #include "editor/Form1.h"
 #include "ui/Twips.h"
 #include "ui/Windows.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -53,7 +52,22 @@ Additem::Additem()
     Image1 = image(this, 0, 6360, 4695, 2895);
     Shape1 = new Shape(this);
     Shape1->setGeometry(twRect(0, 0, 4695, 9255));
+    createManualControls();
+    createBrowseControls();
+    setTabOrder(Drive1, Dir1);
+    setTabOrder(Dir1, Command1);
+    setTabOrder(Command1, File1);
+    setTabOrder(File1, Combo1);
+    setTabOrder(Combo1, Option1);
+    setTabOrder(Option1, Option2);
+    setTabOrder(Option2, Text1);
+    setTabOrder(Text1, Command2);
+    setTabOrder(Command2, Command3);
+    connectHandlers();
+}
 
+void Additem::createManualControls()
+{
     Label3 = label(this, QStringLiteral("How do you want to add?"), 120, 120, 3735, 255);
     Option1 = new QRadioButton(QStringLiteral("Add manually"), this);
     Option1->setGeometry(twRect(240, 600, 4215, 270));
@@ -66,7 +80,10 @@ Additem::Additem()
     Text1->hide();
     Command3->hide();
     Command2->hide();
+}
 
+void Additem::createBrowseControls()
+{
     Drive1 = new DriveListBox(this);
     Drive1->setGeometry(twRect(120, 1860, 4455, 390));
     Dir1 = new FolderListBox(Drive1->roots(), this);
@@ -81,17 +98,10 @@ Additem::Additem()
     Combo1->setCompleter(nullptr); // what is typed is the pattern, nothing is filled in
     Combo1->setGeometry(twRect(120, 8760, 3135, 390));
     Command1 = button(this, QStringLiteral("Cancel"), 3360, 8760, 1215, 375);
+}
 
-    setTabOrder(Drive1, Dir1);
-    setTabOrder(Dir1, Command1);
-    setTabOrder(Command1, File1);
-    setTabOrder(File1, Combo1);
-    setTabOrder(Combo1, Option1);
-    setTabOrder(Option1, Option2);
-    setTabOrder(Option2, Text1);
-    setTabOrder(Text1, Command2);
-    setTabOrder(Command2, Command3);
-
+void Additem::connectHandlers()
+{
     connect(Option1, &QRadioButton::toggled, this, [this](bool on) { if (on) Option1_Click(); });
     connect(Option2, &QRadioButton::toggled, this, [this](bool on) { if (on) Option2_Click(); });
     connect(Combo1, &QComboBox::editTextChanged, this, &Additem::Combo1_Change);
@@ -177,28 +187,18 @@ void Additem::File1_DblClick()
         editor->ListB->AddItem(Browsing::joinPath(Dir1->path(), name));
 }
 
-void Additem::Command1_Click() { closeDialog(); }
+void Additem::Command1_Click() { Form1::returnFrom(this); }
 
 void Additem::Command2_Click()
 {
     if (Form1 *editor = Windows::find<Form1>())
         editor->ListB->AddItem(Text1->text());
-    closeDialog();
+    Form1::returnFrom(this);
 }
 
-void Additem::Command3_Click() { closeDialog(); }
+void Additem::Command3_Click() { Form1::returnFrom(this); }
 
-void Additem::closeDialog()
-{
-    hide();
-    Windows::setEnabled<Form1>(true);
-}
-
-void Additem::Form_Unload()
-{
-    closeDialog();
-    Windows::unload(this);
-}
+void Additem::Form_Unload() { Form1::returnFrom(this); }
 
 void Additem::showEvent(QShowEvent *event)
 {
@@ -206,8 +206,3 @@ void Additem::showEvent(QShowEvent *event)
     Windows::setEnabled<Form1>(false);
 }
 
-void Additem::closeEvent(QCloseEvent *event)
-{
-    event->accept();
-    Form_Unload();
-}

@@ -17,7 +17,9 @@ class Additem : public PictureWindow
     Q_OBJECT
 public:
     Additem();
-    void Form_Load();
+    void Form_Load() override;
+    // Closed by the frame: hidden, the editor enabled, and unloaded.
+    void Form_Unload() override;
 
     VbLabel *Label3;
     QRadioButton *Option1; // Add manually
@@ -37,7 +39,6 @@ public:
     QLabel *Image1;
 
 public slots:
-    void Form_Unload();
     void Option1_Click();
     void Option2_Click();
     void Combo1_Change();
@@ -52,9 +53,12 @@ public slots:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
 
 private:
-    void closeDialog();
+    // The question, its options and the typed path with Add and Cancel.
+    void createManualControls();
+    // The drive, folder and file lists, the file information and the pattern.
+    void createBrowseControls();
+    void connectHandlers();
     void placeWindow(int topTwips, int heightTwips);
 };

@@ -1,11 +1,10 @@
 #include "adding/Form3.h"
 
-#include "adding/BrowseLists.h"
+#include "adding/BrowseWidgets.h"
 #include "editor/Form1.h"
 #include "ui/Twips.h"
 #include "ui/Windows.h"
 
-#include <QCloseEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -46,25 +45,9 @@ void Form3::Command1_Click()
 {
     if (Form1 *editor = Windows::find<Form1>())
         editor->Text1->setText(Dir1->path());
-    closeWindow();
+    Form1::returnFrom(this);
 }
 
-void Form3::Command2_Click() { closeWindow(); }
+void Form3::Command2_Click() { Form1::returnFrom(this); }
 
-void Form3::closeWindow()
-{
-    hide();
-    Windows::setEnabled<Form1>(true);
-}
-
-void Form3::Form_Unload()
-{
-    closeWindow();
-    Windows::unload(this);
-}
-
-void Form3::closeEvent(QCloseEvent *event)
-{
-    event->accept();
-    Form_Unload();
-}
+void Form3::Form_Unload() { Form1::returnFrom(this); }

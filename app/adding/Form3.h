@@ -13,7 +13,9 @@ class Form3 : public PictureWindow
     Q_OBJECT
 public:
     Form3();
-    void Form_Load();
+    void Form_Load() override;
+    // Closed by the frame: hidden, the editor enabled, and unloaded.
+    void Form_Unload() override;
 
     DriveListBox *Drive1;
     FolderListBox *Dir1;
@@ -22,14 +24,7 @@ public:
     Shape *Shape1;
 
 public slots:
-    void Form_Unload();
     void Command1_Click();
     void Command2_Click();
     void Drive1_Change();
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
-private:
-    void closeWindow();
 };

@@ -1,5 +1,6 @@
 #include "adding/Form5.h"
 
+#include "ControlContract.h"
 #include "common/Globals.h"
 #include "common/Prompts.h"
 #include "editor/Form1.h"
@@ -8,9 +9,7 @@
 #include "ui/Twips.h"
 #include "ui/Windows.h"
 
-#include <QCloseEvent>
 #include <QLineEdit>
-#include <QMetaClassInfo>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -63,15 +62,8 @@ void Form5::searchIntoEditor()
     // Copies: the separator the control appends never reaches the text boxes.
     QString path = editor->Text1->text();
     QString pattern = editor->Text2->text();
-    const QMetaObject *mo = QuarryBox1->metaObject();
-    const int info = mo->indexOfClassInfo("DispId_0x60030000");
-    if (info < 0)
-        return;
-    QVariant total;
-    QMetaObject::invokeMethod(QuarryBox1, mo->classInfo(info).value(), Qt::DirectConnection,
-                              Q_RETURN_ARG(QVariant, total), Q_ARG(QString &, path), Q_ARG(QString &, pattern),
-                              Q_ARG(qint16 &, Globals::SearchFileCount), Q_ARG(QObject *, editor->ListB),
-                              Q_ARG(QObject *, editor->Label2));
+    callFindFiles(QuarryBox1, DispId::FindFiles, path, pattern, Globals::SearchFileCount, editor->ListB,
+                  editor->Label2);
 }
 
 void Form5::Command1_Click()
@@ -83,24 +75,18 @@ void Form5::Command1_Click()
     if (editor)
         editor->Label4->setCaption(QStringLiteral("Please Wait...."));
     searchIntoEditor();
-    hide();
-    Windows::setEnabled<Form1>(true);
+    Form1::returnFrom(this);
 }
 
-void Form5::Command2_Click()
-{
-    hide();
-    Windows::setEnabled<Form1>(true);
-}
+void Form5::Command2_Click() { Form1::returnFrom(this); }
 
 void Form5::messageBox(const QString &text, const QString &title)
 {
     Program::prompts().messageBox(text, title, MsgIcon::Exclamation);
 }
 
-void Form5::closeEvent(QCloseEvent *event)
+PictureWindow::FrameClose Form5::queryUnload()
 {
-    // Closing by the frame is Cancel; the window stays loaded.
-    event->accept();
-    Windows::setEnabled<Form1>(true);
+    Command2_Click();
+    return FrameClose::Hide;
 }

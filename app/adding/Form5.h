@@ -13,7 +13,7 @@ class Form5 : public PictureWindow
     Q_OBJECT
 public:
     Form5();
-    void Form_Load();
+    void Form_Load() override;
 
     VbLabel *Label1;
     Shape *Shape2;
@@ -35,5 +35,6 @@ public slots:
     void messageBox(const QString &text, const QString &title);
 
 protected:
-    void closeEvent(QCloseEvent *event) override;
+    // Closing by the frame is Cancel; the window stays loaded.
+    FrameClose queryUnload() override;
 };

@@ -6,7 +6,6 @@
 #include "ui/Twips.h"
 #include "ui/Windows.h"
 
-#include <QCloseEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -126,30 +125,16 @@ void Dialog::OKButton_Click()
                 list->setList(i, rows[i]);
         }
     }
-    closeDialog();
+    unload();
 }
 
 void Dialog::Command1_Click()
 {
     if (Form1 *editor = Windows::find<Form1>())
         editor->ListB->RemoveItem(editor->ListB->ListIndex());
-    closeDialog();
+    unload();
 }
 
-void Dialog::CancelButton_Click() { closeDialog(); }
+void Dialog::CancelButton_Click() { unload(); }
 
-void Dialog::closeDialog()
-{
-    if (m_closing)
-        return;
-    m_closing = true;
-    Windows::setEnabled<Form1>(true);
-    Windows::unload(this);
-}
-
-void Dialog::closeEvent(QCloseEvent *event)
-{
-    // Any other way of closing is Cancel.
-    event->accept();
-    closeDialog();
-}
+void Dialog::Form_Unload() { Windows::setEnabled<Form1>(true); }

@@ -7,12 +7,14 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
-class Dialog : public QWidget
+class Dialog : public PictureWindow
 {
     Q_OBJECT
 public:
     Dialog();
-    void Form_Load();
+    void Form_Load() override;
+    // However the dialog closes: the editor takes clicks again.
+    void Form_Unload() override;
 
     QPushButton *OKButton;
     QPushButton *Command1; // Remove
@@ -33,11 +35,4 @@ public slots:
     void CancelButton_Click();
     void Option1_Click();
     void Option2_Click();
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
-private:
-    void closeDialog();
-    bool m_closing = false;
 };

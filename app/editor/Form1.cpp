@@ -18,7 +18,6 @@
 #include "ui/Twips.h"
 #include "ui/Windows.h"
 
-#include <QCloseEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -57,7 +56,16 @@ Form1::Form1()
 
     Shape1 = new Shape(this);
     Shape1->setGeometry(twRect(0, 0, 9100, 6190));
+    createButtons();
+    createListAndLabels();
+    createHostedControls();
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(10);
+    connectHandlers();
+}
 
+void Form1::createButtons()
+{
     Command1 = button(this, QStringLiteral("Search"),
                       QStringLiteral("Button \"Search\" : Search in your path with specified format"), 7440, 1080, 1335, 255);
     Command6 = button(this, QStringLiteral("Add item"),
@@ -78,7 +86,10 @@ Form1::Form1()
     // The buttons are as small as the layout gives; their captions must fit.
     for (QPushButton *b : {Command1, Command6, Command2, Command7, Command4, Command8, Command3, Command5})
         b->setStyleSheet(QStringLiteral("QPushButton { padding: 0px 1px; }"));
+}
 
+void Form1::createListAndLabels()
+{
     ListB = new VbListBox(this);
     ListB->setGeometry(twRect(240, 2400, 8535, 2220));
 
@@ -100,17 +111,20 @@ Form1::Form1()
     Label6 = ClickArea::onTopStrip(this, QStringLiteral("About"), 7440);
     Label7 = ClickArea::onTopStrip(this, QStringLiteral("Help"), 7920);
     Label8 = ClickArea::onTopStrip(this, QStringLiteral("Minimize"), 8280);
+}
 
+void Form1::createHostedControls()
+{
     ControlHost &host = ControlHost::instance();
     CD = host.create(QStringLiteral("MSComDlg.CommonDialog"), this);
     PopupMenu = host.create(QStringLiteral("PopupMenuLib.PopupMenu"), this);
     AniGif1 = qobject_cast<QWidget *>(host.create(QStringLiteral("AnimatedGif.AniGif"), this));
     if (AniGif1)
         AniGif1->setGeometry(twRect(6480, 1710, 480, 480));
+}
 
-    Timer1 = new QTimer(this);
-    Timer1->setInterval(10);
-
+void Form1::connectHandlers()
+{
     connect(ListB, &VbListBox::listIndexChanged, this, &Form1::ListB_Click);
     connect(ListB, &QListWidget::itemDoubleClicked, this, &Form1::ListB_DblClick);
     connect(ListB, &VbListBox::rightButtonReleased, this, &Form1::ListB_MouseUp);
@@ -250,15 +264,20 @@ void Form1::Command7_Click()
     ListSequences::loadSavedList(rows, Program::prompts(), CD);
 }
 
-void Form1::Command4_Click()
+void Form1::Command4_Click() { unload(); }
+
+void Form1::Form_Unload()
 {
-    if (m_unloading)
-        return;
-    m_unloading = true;
     Globals::ListHasTitle = 0;
     Timer1->stop();
-    Windows::unload(this);
+    hide();
     Windows::show<Form2>();
+}
+
+void Form1::returnFrom(QWidget *window)
+{
+    window->hide();
+    Windows::setEnabled<Form1>(true);
 }
 
 void Form1::Command1_Click()
@@ -318,13 +337,6 @@ void Form1::PopupMenu_Selected(const QString &key)
     case EditorLogic::MenuAction::None:
         break;
     }
-}
-
-void Form1::closeEvent(QCloseEvent *event)
-{
-    // Closing the editor by its frame is its Exit.
-    event->accept();
-    Command4_Click();
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)

@@ -16,7 +16,13 @@ public:
     Form1();
     ~Form1() override;
 
-    void Form_Load();
+    void Form_Load() override;
+    // Exit, by its button or the frame: the rows go and the main window shows.
+    void Form_Unload() override;
+
+    // A window opened over the editor goes out of sight and the editor takes
+    // clicks again.
+    static void returnFrom(QWidget *window);
 
     QPushButton *Command1; // Search
     QPushButton *Command6; // Add item
@@ -64,9 +70,12 @@ public slots:
     void PopupMenu_Selected(const QString &key);
 
 protected:
-    void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    bool m_unloading = false;
+    void createButtons();
+    void createListAndLabels();
+    // The common dialog, the popup menu and the busy picture; each may be missing.
+    void createHostedControls();
+    void connectHandlers();
 };

@@ -6,7 +6,6 @@
 #include "ui/Twips.h"
 #include "ui/Windows.h"
 
-#include <QCloseEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -79,21 +78,15 @@ void Form6::Text3_KeyPress(int key)
         }
         Text3->clear();
     }
-    Windows::setEnabled<Form1>(true);
-    hide();
+    Form1::returnFrom(this);
 }
 
-void Form6::Command1_Click()
-{
-    Windows::setEnabled<Form1>(true);
-    hide();
-}
+void Form6::Command1_Click() { Form1::returnFrom(this); }
 
-void Form6::closeEvent(QCloseEvent *event)
+PictureWindow::FrameClose Form6::queryUnload()
 {
-    // Closing by the frame is Cancel; the window stays loaded.
-    event->accept();
-    Windows::setEnabled<Form1>(true);
+    Command1_Click();
+    return FrameClose::Hide;
 }
 
 bool Form6::eventFilter(QObject *watched, QEvent *event)

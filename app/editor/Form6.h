@@ -11,7 +11,7 @@ class Form6 : public PictureWindow
     Q_OBJECT
 public:
     Form6();
-    void Form_Load();
+    void Form_Load() override;
 
     VbLabel *Label1;
     QLineEdit *Text3;
@@ -25,6 +25,7 @@ public slots:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
+    // Closing by the frame is Cancel; the window stays loaded.
+    FrameClose queryUnload() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 };

@@ -1,45 +1,6 @@
 #pragma once
-// The help windows: one line per button of a main window. HelpWindow is their
-// common look; Dialog1 explains the main window.
-#include "ui/Controls.h"
-
-#include <QList>
-
-class QPushButton;
-
-class HelpWindow : public PictureWindow
-{
-    Q_OBJECT
-public:
-    void Form_Load();
-
-    QLabel *Image1;
-    QPushButton *OKButton;
-    Shape *Shape1;
-    QList<QWidget *> Lines; // the thin lines between the help lines
-
-    // The help lines from top to bottom.
-    const QList<VbLabel *> &helpLabels() const { return m_labels; }
-
-public slots:
-    // However the window closes: both main windows take clicks again.
-    void Form_Unload();
-
-protected:
-    HelpWindow(int okLeft, int okTop);
-
-    // A help line at its top; it may use the room down to nextTop (and, when
-    // given, stay left of maxRight), and grows wider where its text needs it.
-    VbLabel *addLine(const QString &text, int top, int nextTop, int maxRight = 0);
-    // Sizes the window around the lines (at least the given client size).
-    void finishLayout(int widthTwips, int heightTwips);
-
-    void closeEvent(QCloseEvent *event) override;
-
-private:
-    QList<VbLabel *> m_labels;
-    bool m_unloading = false;
-};
+// The help window of the main window.
+#include "install/HelpWindow.h"
 
 class Dialog1 : public HelpWindow
 {

@@ -1,6 +1,6 @@
 #pragma once
 // The help window of the list editor.
-#include "install/Dialog1.h"
+#include "install/HelpWindow.h"
 
 class Dialog2 : public HelpWindow
 {

@@ -13,7 +13,6 @@
 #include "ui/Twips.h"
 #include "ui/Windows.h"
 
-#include <QCloseEvent>
 
 namespace {
 PictureButton *pictureButton(QWidget *parent, const QString &caption, const QString &tip, int top)
@@ -165,18 +164,15 @@ void Form2::Label7_Click()
 
 void Form2::Label8_Click() { setWindowState(windowState() | Qt::WindowMinimized); }
 
-void Form2::closeEvent(QCloseEvent *event)
+PictureWindow::FrameClose Form2::queryUnload()
 {
-    // The frame's close is Exit only while Exit could be clicked. Exit takes no
-    // click during a run, nor while the help window or the about box holds the
-    // window disabled; closing then would end the run unseen and leave the
-    // rest of the list unstarted.
-    if (!Image1->isEnabled()) {
-        event->ignore();
-        return;
-    }
-    event->accept();
+    // Exit takes no click during a run, nor while the help window or the about
+    // box holds the window disabled; closing then would end the run unseen and
+    // leave the rest of the list unstarted.
+    if (!Image1->isEnabled())
+        return FrameClose::Refuse;
     Program::end();
+    return FrameClose::Hide;
 }
 
 void Form2::setButtonsEnabled(bool enabled)

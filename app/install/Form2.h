@@ -17,7 +17,7 @@ public:
     Form2();
     ~Form2() override;
 
-    void Form_Load();
+    void Form_Load() override;
 
     Shape *Shape1;
     PictureButton *Image1; // Exit
@@ -57,7 +57,8 @@ private slots:
     void leftoversRemain();
 
 protected:
-    void closeEvent(QCloseEvent *event) override;
+    // The frame's close is Exit, while Exit takes clicks.
+    FrameClose queryUnload() override;
 
 private:
     // InstallDisplay

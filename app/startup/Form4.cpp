@@ -1,5 +1,6 @@
 #include "startup/Form4.h"
 
+#include "ControlContract.h"
 #include "common/Folders.h"
 #include "common/Seams.h"
 #include "install/Form2.h"
@@ -9,8 +10,6 @@
 #include "ui/Twips.h"
 #include "ui/Windows.h"
 
-#include <QCloseEvent>
-#include <QMetaMethod>
 #include <QPalette>
 #include <QPushButton>
 #include <QThread>
@@ -29,27 +28,6 @@ void enable(QTimer *t)
 {
     if (!t->isActive())
         t->start();
-}
-
-// FindFiles2 is reached by its dispatch id, as the control publishes it.
-void findFiles2(QObject *box, QString &path, QString &pattern, qint16 &count, QObject *list)
-{
-    if (!box)
-        return;
-    const QMetaObject *meta = box->metaObject();
-    const int info = meta->indexOfClassInfo("DispId_0x60030001");
-    if (info < 0)
-        return;
-    const QByteArray name = meta->classInfo(info).value();
-    for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
-        const QMetaMethod method = meta->method(i);
-        if (method.name() != name)
-            continue;
-        QVariant total;
-        method.invoke(box, Qt::DirectConnection, Q_RETURN_ARG(QVariant, total), Q_ARG(QString &, path),
-                      Q_ARG(QString &, pattern), Q_ARG(qint16 &, count), Q_ARG(QObject *, list));
-        return;
-    }
 }
 }
 
@@ -170,18 +148,17 @@ void Form4::Command1_Click()
 
 void Form4::Command2_Click() { Program::end(); }
 
-void Form4::closeEvent(QCloseEvent *event)
+PictureWindow::FrameClose Form4::queryUnload()
 {
-    // Closing the start-up window by its frame ends the program, as "Exit".
-    event->accept();
     Program::end();
+    return FrameClose::Hide;
 }
 
 void Form4::search(const QString &folder, const QString &pattern, qint16 &searchTotal)
 {
     QString path = folder;
     QString searchStr = pattern;
-    findFiles2(QuarryBox1, path, searchStr, searchTotal, List1);
+    callFindFiles(QuarryBox1, DispId::FindFiles2, path, searchStr, searchTotal, List1, nullptr);
 }
 
 QStringList Form4::listedNames() const { return List1->rows(); }

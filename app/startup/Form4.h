@@ -21,7 +21,7 @@ public:
     // missing, and then starts a new instance and ends this one.
     static void Form_Initialize();
 
-    void Form_Load();
+    void Form_Load() override;
 
     QPointer<QWidget> PB1;        // hosted progress bar
     VbLabel *Label1;
@@ -47,7 +47,8 @@ public slots:
     void Command2_Click();
 
 protected:
-    void closeEvent(QCloseEvent *event) override;
+    // Closing by the frame ends the program, as "Exit".
+    FrameClose queryUnload() override;
 
 private:
     // CheckDisplay

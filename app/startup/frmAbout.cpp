@@ -9,7 +9,6 @@
 #include "ui/Twips.h"
 #include "ui/Windows.h"
 
-#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -136,21 +135,6 @@ void frmAbout::Form_Unload()
 {
     Windows::setEnabled<Form1>(true);
     Windows::setEnabled<Form2>(true);
-    unloadMe();
-}
-
-void frmAbout::unloadMe()
-{
-    if (m_unloading)
-        return;
-    m_unloading = true;
-    Windows::unload(this);
-}
-
-void frmAbout::closeEvent(QCloseEvent *event)
-{
-    event->accept();
-    Form_Unload();
 }
 
 void frmAbout::keyPressEvent(QKeyEvent *event)

@@ -11,7 +11,9 @@ class frmAbout : public PictureWindow
     Q_OBJECT
 public:
     frmAbout();
-    void Form_Load();
+    void Form_Load() override;
+    // However the about box closes: both main windows take clicks again.
+    void Form_Unload() override;
 
     static QString webAddress();  // "https://setupreel.example.org"
     static QString mailAddress(); // "support@setupreel.example.org"
@@ -34,13 +36,7 @@ public slots:
     void cmdOK_Click();
     void Command1_Click();
     void cmdSysInfo_Click();
-    void Form_Unload();
 
 protected:
-    void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
-
-private:
-    void unloadMe();
-    bool m_unloading = false;
 };

@@ -2,8 +2,10 @@
 
 #include "common/Folders.h"
 #include "ui/Twips.h"
+#include "ui/Windows.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -331,6 +333,36 @@ void Shape::paintEvent(QPaintEvent *)
 }
 
 PictureWindow::PictureWindow(QWidget *parent) : QWidget(parent) {}
+
+void PictureWindow::unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    Form_Unload();
+    Windows::forget(this);
+}
+
+void PictureWindow::closeEvent(QCloseEvent *event)
+{
+    // A window on its way out has nothing more to decide.
+    if (m_unloaded) {
+        event->accept();
+        return;
+    }
+    switch (queryUnload()) {
+    case FrameClose::Refuse:
+        event->ignore();
+        return;
+    case FrameClose::Hide:
+        event->accept();
+        return;
+    case FrameClose::Unload:
+        event->accept();
+        unload();
+        return;
+    }
+}
 
 void PictureWindow::setBackground(const QPixmap &picture)
 {

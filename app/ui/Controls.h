@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QWidget>
 
+class QCloseEvent;
 class QPaintEvent;
 
 // Texts are held with "\r" between lines; this is how they are drawn.
@@ -117,7 +118,10 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 };
 
-// A window whose background is a picture drawn at its top left at its own size.
+// A window of the program, with its life cycle: Windows::load creates it and
+// runs Form_Load; unload() runs Form_Unload and forgets it, once however often
+// it is asked for (a button and the frame's close may both ask). Its background
+// is a picture drawn at its top left at its own size.
 class PictureWindow : public QWidget
 {
     Q_OBJECT
@@ -126,11 +130,33 @@ public:
     void setBackground(const QPixmap &picture);
     QPixmap background() const { return m_background; }
 
+    // The window was created.
+    virtual void Form_Load() {}
+    // The window's own steps when it goes, before it is forgotten.
+    virtual void Form_Unload() {}
+
+    // Runs Form_Unload, hides the window and deletes it later; the next load
+    // creates a fresh one. Only the first call does anything.
+    void unload();
+    bool isUnloaded() const { return m_unloaded; }
+
 protected:
+    // What closing the window by its frame does.
+    enum class FrameClose {
+        Unload, // the window goes (Form_Unload runs)
+        Hide,   // the window is only hidden and stays loaded
+        Refuse, // the window stays as it is
+    };
+    // Decides, and runs the window's own steps for a close that only hides;
+    // the default unloads.
+    virtual FrameClose queryUnload() { return FrameClose::Unload; }
+
     void paintEvent(QPaintEvent *event) override;
+    void closeEvent(QCloseEvent *event) final;
 
 private:
     QPixmap m_background;
+    bool m_unloaded = false;
 };
 
 // Loads a picture of the application folder by its original name

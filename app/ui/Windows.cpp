@@ -1,15 +1,19 @@
 #include "ui/Windows.h"
 
-QHash<const QMetaObject *, QPointer<QWidget>> &Windows::registry()
+QHash<const QMetaObject *, QPointer<PictureWindow>> &Windows::registry()
 {
-    static QHash<const QMetaObject *, QPointer<QWidget>> windows;
+    static QHash<const QMetaObject *, QPointer<PictureWindow>> windows;
     return windows;
 }
 
-void Windows::unload(QWidget *window)
+void Windows::unload(PictureWindow *window)
 {
-    if (!window)
-        return;
+    if (window)
+        window->unload();
+}
+
+void Windows::forget(PictureWindow *window)
+{
     auto &windows = registry();
     for (auto it = windows.begin(); it != windows.end();) {
         if (it.value() == window || it.value().isNull())

@@ -1,10 +1,11 @@
 #pragma once
 // Which windows are loaded. A window is created (and its Form_Load run) when it
 // is first loaded, and forgotten when it is unloaded; hiding keeps it loaded.
+#include "ui/Controls.h"
+
 #include <QHash>
 #include <QMetaObject>
 #include <QPointer>
-#include <QWidget>
 
 class Windows
 {
@@ -41,12 +42,18 @@ public:
             window->setEnabled(enabled);
     }
 
+    // Runs the window's Form_Unload and forgets it; a window not loaded stays so.
     template<class W> static void unload() { unload(find<W>()); }
-    static void unload(QWidget *window);
+    static void unload(PictureWindow *window);
 
-    // Every window goes (tests start each case from a fresh program).
+    // Every window goes, without its Form_Unload (tests start each case from a
+    // fresh program).
     static void unloadAll();
 
 private:
-    static QHash<const QMetaObject *, QPointer<QWidget>> &registry();
+    friend class PictureWindow;
+    // The last step of an unload: hidden, out of the registry, deleted later.
+    static void forget(PictureWindow *window);
+
+    static QHash<const QMetaObject *, QPointer<PictureWindow>> &registry();
 };

@@ -1,7 +1,7 @@
 // The adding windows' logic without a window: file sizes as shown, patterns,
 // drives and the folder list's rows, and the real file-system object.
 #include "FileNameCodec.h"
-#include "adding/Browsing.h"
+#include "adding/BrowseLogic.h"
 #include "adding/FileInfoText.h"
 #include "common/FileSystemObject.h"
 #include "common/Seams.h"

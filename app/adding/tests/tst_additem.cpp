@@ -2,7 +2,7 @@
 // one drive that has no medium.
 #include "AddingWindows.h"
 #include "adding/Additem.h"
-#include "adding/BrowseLists.h"
+#include "adding/BrowseWidgets.h"
 #include "common/Folders.h"
 #include "common/Globals.h"
 #include "common/Seams.h"

@@ -1,7 +1,7 @@
 // The search path chooser driven as a user would, over a temporary folder tree
 // with one drive that has no medium.
 #include "AddingWindows.h"
-#include "adding/BrowseLists.h"
+#include "adding/BrowseWidgets.h"
 #include "adding/Form3.h"
 #include "common/Folders.h"
 #include "common/Globals.h"

@@ -1,6 +1,6 @@
-#include "adding/BrowseLists.h"
+#include "adding/BrowseWidgets.h"
 
-#include "adding/Browsing.h"
+#include "adding/BrowseLogic.h"
 #include "common/FileSystemObject.h"
 #include "common/Prompts.h"
 #include "ui/Program.h"

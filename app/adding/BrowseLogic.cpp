@@ -1,4 +1,4 @@
-#include "adding/Browsing.h"
+#include "adding/BrowseLogic.h"
 
 #include "FileNameCodec.h"
 #include "PatternMatch.h"
