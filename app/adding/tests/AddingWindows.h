@@ -28,6 +28,19 @@ protected:
     }
     void tearDown() { m_windows.tearDown(); }
 
+    // The editor's button opens its dialog, as the user clicks it.
+    template <class Window>
+    Window *openBy(QWidget *button, const char *caption)
+    {
+        QTest::mouseClick(button, Qt::LeftButton);
+        Window *w = Windows::find<Window>();
+        if (!w)
+            qFatal("%s did not open its window", caption);
+        if (!QTest::qWaitForWindowExposed(w))
+            qWarning("window not exposed");
+        return w;
+    }
+
     AddingTree m_tree;
     FakeDrives m_drives;
     ScriptedPrompts *m_prompts = nullptr;

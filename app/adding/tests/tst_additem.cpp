@@ -22,16 +22,7 @@ class TestAdditem : public QObject, protected AddingWindows
     Q_OBJECT
 
 
-    Additem *open()
-    {
-        QTest::mouseClick(m_editor->Command6, Qt::LeftButton); // "Add item"
-        Additem *w = Windows::find<Additem>();
-        if (!w)
-            qFatal("\"Add item\" did not open the dialog");
-        if (!QTest::qWaitForWindowExposed(w))
-            qWarning("dialog not exposed");
-        return w;
-    }
+    Additem *open() { return openBy<Additem>(m_editor->Command6, "\"Add item\""); }
 
     static void clickFile(Additem *w, const QString &name)
     {

@@ -18,16 +18,7 @@ class TestForm3 : public QObject, protected AddingWindows
     Q_OBJECT
 
 
-    Form3 *open()
-    {
-        QTest::mouseClick(m_editor->Command8, Qt::LeftButton); // "Open"
-        Form3 *w = Windows::find<Form3>();
-        if (!w)
-            qFatal("\"Open\" did not open the chooser");
-        if (!QTest::qWaitForWindowExposed(w))
-            qWarning("window not exposed");
-        return w;
-    }
+    Form3 *open() { return openBy<Form3>(m_editor->Command8, "\"Open\""); }
 
     static void doubleClickFolder(Form3 *w, const QString &name)
     {
