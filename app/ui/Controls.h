@@ -138,7 +138,6 @@ public:
     // Runs Form_Unload, hides the window and deletes it later; the next load
     // creates a fresh one. Only the first call does anything.
     void unload();
-    bool isUnloaded() const { return m_unloaded; }
 
 protected:
     // What closing the window by its frame does.

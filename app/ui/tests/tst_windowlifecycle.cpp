@@ -1,6 +1,7 @@
 // The windows' life cycle as the user meets it: a window unloads once however
 // many closes reach it, and a window closed by its frame comes back fresh.
 #include "WindowTestFixture.h"
+#include "adding/Form5.h"
 #include "editor/Dialog.h"
 #include "editor/Form1.h"
 #include "install/Dialog2.h"
@@ -152,6 +153,30 @@ private slots:
         QCOMPARE(again->Text1->text(), QStringLiteral("/opt/b.sh /S"));
         QCOMPARE(again->Text2->text(), QString());
         QVERIFY(!again->Text2->isEnabled());
+    }
+
+    // Closed by its frame, the search options window is Cancel: hidden but
+    // still loaded with the choice made, and the editor takes clicks again.
+    void searchOptionsClosedByTheFrameStayLoaded()
+    {
+        Form1 *editor = openEditor();
+        click(editor->Command1); // Search, with rows there
+        QPointer<Form5> options = Windows::find<Form5>();
+        QVERIFY(options && options->isVisible());
+        QVERIFY(!editor->isEnabled());
+        click(options->Option2);
+        QVERIFY(options->close());
+        QVERIFY(!options->isVisible());
+        QVERIFY(editor->isEnabled());
+        QCOMPARE(editor->ListB->ListCount(), 2);
+        flushDeletes();
+        QVERIFY(options);
+        QCOMPARE(Windows::find<Form5>(), options.data());
+
+        click(editor->Command1);
+        QCOMPARE(Windows::find<Form5>(), options.data());
+        QVERIFY(options->isVisible() && options->Option2->isChecked());
+        QVERIFY(!editor->isEnabled());
     }
 };
 
