@@ -9,7 +9,7 @@ PACKAGES="cmake make g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-d
 xvfb xauth x11-utils xdotool fonts-dejavu-core ccache openbox \
 wine wine64 nsis wixl gcc-mingw-w64-x86-64-win32 \
 desktop-file-utils appstream libxml2-utils shared-mime-info xdg-utils libfile-mimeinfo-perl lintian dpkg-dev file clang-format \
-dbus-daemon at-spi2-core"
+dbus-daemon at-spi2-core libxcb1-dev"
 
 missing=""
 for p in $PACKAGES; do
