@@ -2,12 +2,12 @@
 // search finds is given per folder and pattern; bar, label and buttons are recorded.
 #include "startup/SupportCheck.h"
 
+#include "ControlContract.h"
 #include "ControlFactory.h"
 
 #include <QDir>
 #include <QFile>
 #include <QHash>
-#include <QMetaClassInfo>
 #include <QPluginLoader>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -59,13 +59,7 @@ public:
         searches << folder + QLatin1Char('|') + pattern;
         QString path = folder;
         QString searchStr = pattern;
-        const QMetaObject *mo = box->metaObject();
-        const QByteArray name = mo->classInfo(mo->indexOfClassInfo("DispId_0x60030001")).value();
-        QVariant result;
-        QObject *self = this;
-        QMetaObject::invokeMethod(box, name.constData(), Qt::DirectConnection, Q_RETURN_ARG(QVariant, result),
-                                  Q_ARG(QString &, path), Q_ARG(QString &, searchStr), Q_ARG(qint16 &, total),
-                                  Q_ARG(QObject *, self));
+        QVERIFY(callFindFiles(box, DispId::FindFiles2, path, searchStr, total, this, nullptr));
     }
 };
 
