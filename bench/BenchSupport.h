@@ -33,8 +33,8 @@ inline QString number(qint64 n) { return QLocale(QLocale::English).toString(n); 
 
 // One result: the human line, then the README table's row (markdown; the
 // rows of every benchmark make the table, see scripts/bench.sh).
-inline void printResult(const QString &benchmark, const QString &against, const QString &figure,
-                        const QString &target, bool met)
+inline void printResult(const QString &benchmark, const QString &against, const QString &figure, const QString &target,
+                        bool met)
 {
     std::printf("  %s: %s  (target: %s)  %s\n", qPrintable(benchmark), qPrintable(figure), qPrintable(target),
                 met ? "met" : "MISSED");
@@ -52,13 +52,10 @@ inline void printFigure(const QString &benchmark, const QString &against, const 
 }
 
 // A ratio against its reference, met when at most the target.
-inline void printRatio(const QString &benchmark, const QString &against, double ms, double referenceMs,
-                       double target)
+inline void printRatio(const QString &benchmark, const QString &against, double ms, double referenceMs, double target)
 {
     const double ratio = ms / referenceMs;
-    const QString figure = QStringLiteral("%1 ms / %2 ms = %3×")
-                               .arg(ms, 0, 'f', 2)
-                               .arg(referenceMs, 0, 'f', 2)
-                               .arg(ratio, 0, 'f', 2);
+    const QString figure =
+            QStringLiteral("%1 ms / %2 ms = %3×").arg(ms, 0, 'f', 2).arg(referenceMs, 0, 'f', 2).arg(ratio, 0, 'f', 2);
     printResult(benchmark, against, figure, QStringLiteral("≤ %1×").arg(target, 0, 'f', 2), ratio <= target);
 }

@@ -77,7 +77,7 @@ public:
     QPoint origin(xcb_window_t window)
     {
         xcb_translate_coordinates_reply_t *r = xcb_translate_coordinates_reply(
-            m_connection, xcb_translate_coordinates(m_connection, window, m_root, 0, 0), nullptr);
+                m_connection, xcb_translate_coordinates(m_connection, window, m_root, 0, 0), nullptr);
         const QPoint at = r ? QPoint(r->dst_x, r->dst_y) : QPoint(-1, -1);
         std::free(r);
         return at;
@@ -87,7 +87,7 @@ private:
     xcb_atom_t atom(const char *name)
     {
         xcb_intern_atom_reply_t *r = xcb_intern_atom_reply(
-            m_connection, xcb_intern_atom(m_connection, 0, uint16_t(qstrlen(name)), name), nullptr);
+                m_connection, xcb_intern_atom(m_connection, 0, uint16_t(qstrlen(name)), name), nullptr);
         const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
         std::free(r);
         return a;
@@ -96,7 +96,7 @@ private:
     QByteArray property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type)
     {
         xcb_get_property_reply_t *r = xcb_get_property_reply(
-            m_connection, xcb_get_property(m_connection, 0, window, name, type, 0, 1024), nullptr);
+                m_connection, xcb_get_property(m_connection, 0, window, name, type, 0, 1024), nullptr);
         QByteArray value;
         if (r)
             value = QByteArray(static_cast<const char *>(xcb_get_property_value(r)), xcb_get_property_value_length(r));
@@ -148,5 +148,5 @@ inline bool clickAt(const QPoint &at)
     return QProcess::execute(QStringLiteral("xdotool"),
                              {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
                               QStringLiteral("click"), QStringLiteral("1")})
-        == 0;
+           == 0;
 }

@@ -41,9 +41,6 @@ Level read(const QByteArray &folder, const PatternMatch &match);
 // and BadFileName end a level silently: a folder that is missing or may not
 // be read is one of them.
 int errorNumber(int err, QString *description);
-inline bool isSilent(int number)
-{
-    return number == RunTimeError::BadFileName || number == RunTimeError::FileNotFound;
-}
+inline bool isSilent(int number) { return number == RunTimeError::BadFileName || number == RunTimeError::FileNotFound; }
 
 } // namespace FolderScan

@@ -55,11 +55,10 @@ bool PatternMatch::matches(const char *name, size_t length) const
             break;
         }
     if (m_ascii && asciiName)
-        return wildcard(m_folded.constData(), m_folded.constData() + m_folded.size(), name, name + length,
-                        fold);
+        return wildcard(m_folded.constData(), m_folded.constData() + m_folded.size(), name, name + length, fold);
     // A byte that is not UTF-8 is one character of the name, as in its row.
-    const QString folded = FileNameCodec::decodeFileName(QByteArray::fromRawData(name, qsizetype(length)))
-                               .toCaseFolded();
+    const QString folded =
+            FileNameCodec::decodeFileName(QByteArray::fromRawData(name, qsizetype(length))).toCaseFolded();
     const QString pat = m_ascii ? QString::fromLatin1(m_folded) : m_pattern;
     return wildcard(pat.constData(), pat.constData() + pat.size(), folded.constData(),
                     folded.constData() + folded.size(), [](QChar c) { return c; });

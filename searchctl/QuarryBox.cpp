@@ -127,8 +127,9 @@ void QuarryBox::unexpected(int number, const QString &description)
 {
     const QString text = QStringLiteral("Error: ") + QString::number(number) + QStringLiteral(" - ") + description;
     const QString title = QStringLiteral("Unexpected Error");
-    if (m_sink && QMetaObject::invokeMethod(m_sink, "messageBox", Qt::DirectConnection, Q_ARG(QString, text),
-                                            Q_ARG(QString, title)))
+    if (m_sink
+        && QMetaObject::invokeMethod(m_sink, "messageBox", Qt::DirectConnection, Q_ARG(QString, text),
+                                     Q_ARG(QString, title)))
         return;
     QMessageBox::warning(window(), title, text);
 }

@@ -40,10 +40,9 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QVariant searchLevel(int dispId, QString &path, QString &pattern, qint16 &count, QObject *list,
-                         QObject *label);
-    bool searchFolders(int dispId, const QString &folder, const std::vector<std::string> &subfolders,
-                       QString &pattern, qint16 &count, QObject *list, QObject *label, double *total);
+    QVariant searchLevel(int dispId, QString &path, QString &pattern, qint16 &count, QObject *list, QObject *label);
+    bool searchFolders(int dispId, const QString &folder, const std::vector<std::string> &subfolders, QString &pattern,
+                       qint16 &count, QObject *list, QObject *label, double *total);
     void unexpected(int number, const QString &description);
     void stop(int number, const QString &description);
 

@@ -31,8 +31,8 @@ QString libraryFile()
 QString registryFile()
 {
     const QString dir = qEnvironmentVariableIsEmpty("SETUPREEL_SYSTEM_DIR")
-                            ? QFileInfo(libraryFile()).absolutePath()
-                            : qEnvironmentVariable("SETUPREEL_SYSTEM_DIR");
+                                ? QFileInfo(libraryFile()).absolutePath()
+                                : qEnvironmentVariable("SETUPREEL_SYSTEM_DIR");
     return QDir(dir).filePath(QStringLiteral("controls.reg"));
 }
 
@@ -73,10 +73,7 @@ extern "C" Q_DECL_EXPORT long DllRegisterServer()
     return writeRegistry(otherLines() << ClassName + QLatin1Char('=') + file);
 }
 
-extern "C" Q_DECL_EXPORT long DllUnregisterServer()
-{
-    return writeRegistry(otherLines());
-}
+extern "C" Q_DECL_EXPORT long DllUnregisterServer() { return writeRegistry(otherLines()); }
 
 // className: the class asked for; *classObject receives its ControlFactory.
 extern "C" Q_DECL_EXPORT long DllGetClassObject(const char *className, void **classObject)
@@ -91,7 +88,4 @@ extern "C" Q_DECL_EXPORT long DllGetClassObject(const char *className, void **cl
 }
 
 // S_OK while no QuarryBox lives, so the host may unload the library.
-extern "C" Q_DECL_EXPORT long DllCanUnloadNow()
-{
-    return QuarryBox::liveInstances() == 0 ? S_OK : S_FALSE;
-}
+extern "C" Q_DECL_EXPORT long DllCanUnloadNow() { return QuarryBox::liveInstances() == 0 ? S_OK : S_FALSE; }

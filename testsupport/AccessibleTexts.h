@@ -36,17 +36,17 @@ inline const QDBusArgument &operator>>(const QDBusArgument &arg, Reference &ref)
 inline QDBusConnection accessibilityBus(const QString &sessionAddress)
 {
     QDBusConnection session = QDBusConnection::connectToBus(sessionAddress, QStringLiteral("setupreel-test-session"));
-    const QDBusMessage reply = session.call(QDBusMessage::createMethodCall(
-        QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus"),
-        QStringLiteral("GetAddress")));
+    const QDBusMessage reply =
+            session.call(QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                                        QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")));
     const QString address = reply.arguments().value(0).toString();
     return QDBusConnection::connectToBus(address, QStringLiteral("setupreel-test-a11y"));
 }
 
 inline QString property(QDBusConnection &bus, const Reference &ref, const QString &interface, const QString &name)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(ref.service, ref.path, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                       QStringLiteral("Get"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+            ref.service, ref.path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     call << interface << name;
     const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
     return reply.arguments().value(0).value<QDBusVariant>().variant().toString();
@@ -54,10 +54,10 @@ inline QString property(QDBusConnection &bus, const Reference &ref, const QStrin
 
 inline QList<Reference> children(QDBusConnection &bus, const Reference &ref)
 {
-    const QDBusMessage reply = bus.call(
-        QDBusMessage::createMethodCall(ref.service, ref.path, QStringLiteral("org.a11y.atspi.Accessible"),
-                                       QStringLiteral("GetChildren")),
-        QDBus::Block, 5000);
+    const QDBusMessage reply =
+            bus.call(QDBusMessage::createMethodCall(ref.service, ref.path, QStringLiteral("org.a11y.atspi.Accessible"),
+                                                    QStringLiteral("GetChildren")),
+                     QDBus::Block, 5000);
     QList<Reference> found;
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return found;
@@ -91,7 +91,8 @@ inline QStringList of(const QString &sessionAddress, qint64 pid)
             if (ref.service != name || seen.contains(ref.path))
                 continue;
             seen.insert(ref.path);
-            const QString text = property(bus, ref, QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("Name"));
+            const QString text =
+                    property(bus, ref, QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("Name"));
             if (!text.isEmpty())
                 texts << text;
             pending << children(bus, ref);

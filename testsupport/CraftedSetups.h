@@ -72,15 +72,15 @@ inline QByteArray wixBurn()
     return pe(I386, {code(), {".wixburn", QByteArray("\x00\x43\xF1\x00\x02\x00\x00\x00", 8)}});
 }
 
-inline QByteArray sevenZipSfx()
-{
-    return pe(I386, {code()}, ";!@Install@!UTF-8!\nTitle=\"x\"\n");
-}
+inline QByteArray sevenZipSfx() { return pe(I386, {code()}, ";!@Install@!UTF-8!\nTitle=\"x\"\n"); }
 
 inline QByteArray nsisFirstHeader()
 {
     QByteArray h(28, '\0');
-    h.replace(4, 16, QByteArray("\xEF\xBE\xAD\xDE" "NullsoftInst", 16));
+    h.replace(4, 16,
+              QByteArray("\xEF\xBE\xAD\xDE"
+                         "NullsoftInst",
+                         16));
     return h;
 }
 
@@ -89,8 +89,8 @@ inline QByteArray compound(const QByteArray &clsid)
 {
     QByteArray b(512 * 3, '\0');
     b.replace(0, 8, QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
-    put16(b, 0x1E, 9);  // 512-byte sectors
-    put32(b, 0x30, 1);  // the directory at sector 1, file offset 1024
+    put16(b, 0x1E, 9); // 512-byte sectors
+    put32(b, 0x30, 1); // the directory at sector 1, file offset 1024
     b.replace(1024 + 0x50, 16, clsid);
     return b;
 }

@@ -27,7 +27,7 @@ public:
     std::function<void(const Box &)> onMessage;
 
     QList<Box> boxes;
-    QList<Box> questions; // every Yes/No question asked, also passed to onMessage
+    QList<Box> questions;      // every Yes/No question asked, also passed to onMessage
     QStringList inputPrompts;  // "prompt|title"
     QStringList inputDefaults; // the text each input box started with
     QList<FileDialogMode> dialogModes;

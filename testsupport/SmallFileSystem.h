@@ -19,7 +19,7 @@ public:
             m_whyNot = QStringLiteral("mount did not end");
         else if (mount.exitCode() != 0)
             m_whyNot = QStringLiteral("this system refuses to mount a tmpfs: ")
-                    + QString::fromLocal8Bit(mount.readAllStandardError());
+                       + QString::fromLocal8Bit(mount.readAllStandardError());
         m_mounted = m_whyNot.isEmpty();
     }
     ~SmallFileSystem()

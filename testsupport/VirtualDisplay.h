@@ -37,7 +37,7 @@ public:
         command << QStringLiteral("sh") << QStringLiteral("-c")
                 << QStringLiteral("printf '%s\\n%s\\n%s\\n' \"$DISPLAY\" \"$XAUTHORITY\" \"$DBUS_SESSION_BUS_ADDRESS\" "
                                   "> '%1.tmp' && mv '%1.tmp' '%1'; while [ -e '%2' ]; do sleep 0.2; done")
-                       .arg(where, m_keepRunning);
+                           .arg(where, m_keepRunning);
         m_server.start(QStringLiteral("xvfb-run"), command);
         if (!QTest::qWaitFor([&] { return QFile::exists(where); }, 20000))
             return QStringLiteral("the X server did not start");
@@ -88,8 +88,8 @@ public:
     // The visible windows of that title, exactly.
     QStringList windows(const QString &title) const
     {
-        const QString out = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                     exactly(title)});
+        const QString out = xdotool(
+                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), exactly(title)});
         return out.isEmpty() ? QStringList() : out.split(QLatin1Char('\n'));
     }
 
@@ -99,8 +99,9 @@ public:
     {
         auto p = std::make_unique<QProcess>();
         p->setProcessEnvironment(environment());
-        p->start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--sync"),
-                                              QStringLiteral("--onlyvisible"), QStringLiteral("--name"), exactly(title)});
+        p->start(QStringLiteral("xdotool"),
+                 {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                  QStringLiteral("--name"), exactly(title)});
         p->waitForStarted(5000);
         return p;
     }
@@ -138,13 +139,13 @@ public:
     bool clickUntil(const QString &window, int x, int y, const std::function<bool()> &done, int ms = 20000) const
     {
         return QTest::qWaitFor(
-            [&] {
-                if (done())
-                    return true;
-                clickAt(window, x, y);
-                return QTest::qWaitFor(done, 300);
-            },
-            ms);
+                [&] {
+                    if (done())
+                        return true;
+                    clickAt(window, x, y);
+                    return QTest::qWaitFor(done, 300);
+                },
+                ms);
     }
 
 private:

@@ -102,14 +102,23 @@ void Additem::createBrowseControls()
 
 void Additem::connectHandlers()
 {
-    connect(Option1, &QRadioButton::toggled, this, [this](bool on) { if (on) Option1_Click(); });
-    connect(Option2, &QRadioButton::toggled, this, [this](bool on) { if (on) Option2_Click(); });
+    connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            Option1_Click();
+    });
+    connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            Option2_Click();
+    });
     connect(Combo1, &QComboBox::editTextChanged, this, &Additem::Combo1_Change);
     connect(Combo1, &QComboBox::activated, this, &Additem::Combo1_Click);
     connect(Drive1, &DriveListBox::Change, this, &Additem::Drive1_Change);
     connect(Dir1, &FolderListBox::Change, this, &Additem::Dir1_Change);
     connect(File1, &QListWidget::itemClicked, this, &Additem::File1_Click);
-    connect(File1, &QListWidget::currentRowChanged, this, [this](int row) { if (row >= 0) File1_Click(); });
+    connect(File1, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            File1_Click();
+    });
     connect(File1, &QListWidget::itemDoubleClicked, this, &Additem::File1_DblClick);
     connect(File1, &FileListBox::activatedByKey, this, &Additem::File1_DblClick);
     connect(Command1, &QPushButton::clicked, this, &Additem::Command1_Click);
@@ -205,4 +214,3 @@ void Additem::showEvent(QShowEvent *event)
     PictureWindow::showEvent(event);
     Windows::setEnabled<Form1>(false);
 }
-

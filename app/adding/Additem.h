@@ -31,8 +31,8 @@ public:
     FolderListBox *Dir1;
     VbLabel *Label1;
     FileListBox *File1;
-    VbLabel *Label2; // information on the clicked file
-    QComboBox *Combo1; // pattern of File1
+    VbLabel *Label2;       // information on the clicked file
+    QComboBox *Combo1;     // pattern of File1
     QPushButton *Command1; // Cancel (browse)
     Shape *Shape1;
     QLabel *Image2;

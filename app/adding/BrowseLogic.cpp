@@ -91,10 +91,7 @@ bool isInside(const QString &path, const QString &root)
 
 namespace Browsing {
 
-bool matchesPattern(const QString &fileName, const QString &pattern)
-{
-    return Matcher(pattern).matches(fileName);
-}
+bool matchesPattern(const QString &fileName, const QString &pattern) { return Matcher(pattern).matches(fileName); }
 
 QStringList matchingFiles(const QString &folder, const QString &pattern)
 {
@@ -109,10 +106,7 @@ QStringList matchingFiles(const QString &folder, const QString &pattern)
     return result;
 }
 
-QString joinPath(const QString &folder, const QString &name)
-{
-    return folder + QDir::separator() + name;
-}
+QString joinPath(const QString &folder, const QString &name) { return folder + QDir::separator() + name; }
 
 QString cleanFolder(const QString &folder)
 {
@@ -137,8 +131,7 @@ QString currentFolder()
 bool isFolder(const QString &path)
 {
     struct stat st;
-    return !path.isEmpty() && ::stat(FileNameCodec::encodeFileName(path).constData(), &st) == 0
-           && S_ISDIR(st.st_mode);
+    return !path.isEmpty() && ::stat(FileNameCodec::encodeFileName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 QString driveOf(const QString &path, const QStringList &roots)

@@ -13,14 +13,10 @@
 namespace {
 constexpr int PathRole = Qt::UserRole;
 
-bool isEnterKey(const QKeyEvent *event)
-{
-    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-}
+bool isEnterKey(const QKeyEvent *event) { return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter; }
 }
 
-DriveListBox::DriveListBox(QWidget *parent)
-    : QComboBox(parent), m_roots(FileSystemObject::instance().driveRoots())
+DriveListBox::DriveListBox(QWidget *parent) : QComboBox(parent), m_roots(FileSystemObject::instance().driveRoots())
 {
     for (const QString &root : m_roots)
         addItem(QDir::toNativeSeparators(root), root);
@@ -38,8 +34,7 @@ void DriveListBox::setDrive(const QString &root)
         setCurrentIndex(index);
 }
 
-FolderListBox::FolderListBox(const QStringList &driveRoots, QWidget *parent)
-    : QTreeWidget(parent), m_roots(driveRoots)
+FolderListBox::FolderListBox(const QStringList &driveRoots, QWidget *parent) : QTreeWidget(parent), m_roots(driveRoots)
 {
     setHeaderHidden(true);
     setColumnCount(1);
@@ -81,8 +76,7 @@ void FolderListBox::refresh()
     const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
     QTreeWidgetItem *parentItem = nullptr;
     QTreeWidgetItem *currentFolder = nullptr;
-    for (const Browsing::FolderEntry &entry :
-         Browsing::folderEntries(m_path, Browsing::driveOf(m_path, m_roots))) {
+    for (const Browsing::FolderEntry &entry : Browsing::folderEntries(m_path, Browsing::driveOf(m_path, m_roots))) {
         auto *item = parentItem ? new QTreeWidgetItem(parentItem) : new QTreeWidgetItem(this);
         item->setText(0, entry.name);
         item->setData(0, PathRole, entry.path);

@@ -46,8 +46,8 @@ QString shownSize(qint64 bytes, const QString &decimalPoint)
 QString caption(const QString &fileName, std::optional<qint64> bytes, const QString &decimalPoint)
 {
     const QString size = (bytes && *bytes >= 0) ? shownSize(*bytes, decimalPoint) : QStringLiteral("unknown");
-    return QLatin1String("File name :") + QLatin1Char('\r') + fileName + QLatin1Char('\r')
-           + QLatin1String("Size : ") + size;
+    return QLatin1String("File name :") + QLatin1Char('\r') + fileName + QLatin1Char('\r') + QLatin1String("Size : ")
+           + size;
 }
 
 QString caption(const QString &fileName, std::optional<qint64> bytes)

@@ -34,10 +34,7 @@ Form3::Form3()
     connect(Command2, &QPushButton::clicked, this, &Form3::Command2_Click);
 }
 
-void Form3::Form_Load()
-{
-    setBackground(appPicture(QStringLiteral("\\Dialog1.jpg")));
-}
+void Form3::Form_Load() { setBackground(appPicture(QStringLiteral("\\Dialog1.jpg"))); }
 
 void Form3::Drive1_Change() { followDrive(Drive1, Dir1, QStringLiteral("Open")); }
 

@@ -49,9 +49,9 @@ int run(const QString &listPath, const QString &writeTo, Terminal &terminal)
     if (!writeTo.isEmpty()) {
         const QString error = writeSuggested(listPath, writeTo, load.text, rows);
         if (!error.isEmpty()) {
-            terminal.errorLine(QStringLiteral("The list with the suggested switches could not be written to %1.")
-                                   .arg(writeTo)
-                               + QLatin1Char('\n') + error);
+            terminal.errorLine(
+                    QStringLiteral("The list with the suggested switches could not be written to %1.").arg(writeTo)
+                    + QLatin1Char('\n') + error);
             return 2;
         }
         terminal.line(QStringLiteral("Written to %1 with %2 suggested switch(es).").arg(writeTo).arg(suggested));

@@ -16,27 +16,26 @@ namespace {
 // Every option of the terminal commands: any of them on the command line
 // means the terminal, so a misused one is answered there and not by a window.
 const char *const CommandOptions[] = {
-    "--install", "--inspect", "--check", "--report", "--json", "--write-suggested",
-    "--help", "--help-all", "-h", "-?", "--version", "-v",
+        "--install", "--inspect",  "--check", "--report", "--json",    "--write-suggested",
+        "--help",    "--help-all", "-h",      "-?",       "--version", "-v",
 };
 
-const char Description[] =
-    "Installs a series of setup programs unattended, one after another.\n"
-    "\n"
-    "  setupreel [LIST.SR]\n"
-    "      Opens the main window, with LIST.SR loaded when given.\n"
-    "  setupreel --install LIST.SR [--report FILE]\n"
-    "      Installs the programs of LIST.SR with no window.\n"
-    "  setupreel --inspect [--json] FILE...\n"
-    "      Tells each file's installer type, machine and silent switch.\n"
-    "  setupreel --check LIST.SR [--write-suggested NEW.SR]\n"
-    "      Checks the programs of LIST.SR without starting them.\n"
-    "\n"
-    "Exit status of --install: 0 all succeeded, 1 some program did not succeed,\n"
-    "2 the list was refused or unreadable, 3 all succeeded but a restart is\n"
-    "needed, 130 interrupted (Ctrl-C). --inspect: 0, or 2 when a file could\n"
-    "not be read. --check: 0 every program file found, 1 some not found, 2 the\n"
-    "list was refused or the copy not written. A wrong command line: 2.";
+const char Description[] = "Installs a series of setup programs unattended, one after another.\n"
+                           "\n"
+                           "  setupreel [LIST.SR]\n"
+                           "      Opens the main window, with LIST.SR loaded when given.\n"
+                           "  setupreel --install LIST.SR [--report FILE]\n"
+                           "      Installs the programs of LIST.SR with no window.\n"
+                           "  setupreel --inspect [--json] FILE...\n"
+                           "      Tells each file's installer type, machine and silent switch.\n"
+                           "  setupreel --check LIST.SR [--write-suggested NEW.SR]\n"
+                           "      Checks the programs of LIST.SR without starting them.\n"
+                           "\n"
+                           "Exit status of --install: 0 all succeeded, 1 some program did not succeed,\n"
+                           "2 the list was refused or unreadable, 3 all succeeded but a restart is\n"
+                           "needed, 130 interrupted (Ctrl-C). --inspect: 0, or 2 when a file could\n"
+                           "not be read. --check: 0 every program file found, 1 some not found, 2 the\n"
+                           "list was refused or the copy not written. A wrong command line: 2.";
 
 int usageError(Terminal &terminal, const QString &message)
 {

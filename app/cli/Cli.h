@@ -16,9 +16,9 @@ int run(int argc, char *argv[]);
 enum Status {
     AllSucceeded = 0,
     SomeNotSucceeded = 1,
-    Refused = 2,          // the list, the command line or the run-and-wait control
-    RestartNeeded = 3,    // every program succeeded, a restart finishes the work
-    Interrupted = 130,    // Ctrl-C
+    Refused = 2,       // the list, the command line or the run-and-wait control
+    RestartNeeded = 3, // every program succeeded, a restart finishes the work
+    Interrupted = 130, // Ctrl-C
 };
 
 } // namespace Cli

@@ -12,10 +12,7 @@
 using namespace ShellAndWaitLogic;
 
 namespace {
-QJsonValue orNull(const QString &text)
-{
-    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
-}
+QJsonValue orNull(const QString &text) { return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text); }
 }
 
 namespace InspectCommand {

@@ -215,7 +215,7 @@ bool reportCanBeWritten(const QString &reportTo, Terminal &terminal)
     const int fd = openReport(reportTo, false);
     if (fd < 0) {
         terminal.errorLine(QStringLiteral("setupreel: the report cannot be written to %1: %2")
-                               .arg(reportTo, QString::fromLocal8Bit(std::strerror(errno))));
+                                   .arg(reportTo, QString::fromLocal8Bit(std::strerror(errno))));
         return false;
     }
     ::close(fd);
@@ -233,13 +233,15 @@ int installAnsweringCtrlC(InstallRun &run, QObject *control, Terminal &terminal)
             const int now = ctrlC.take();
             for (int i = 0; i < now; ++i) {
                 if (++interrupts == 1) {
-                    terminal.errorLine(QStringLiteral("Cancel: the running program goes on to its end; no further one starts.\n"
-                                                      "Ctrl-C again: stop waiting for processes it leaves behind."));
+                    terminal.errorLine(
+                            QStringLiteral("Cancel: the running program goes on to its end; no further one starts.\n"
+                                           "Ctrl-C again: stop waiting for processes it leaves behind."));
                     run.cancel();
                 } else if (stopWaitingOn(control)) {
                     terminal.errorLine(QStringLiteral("No longer waiting for the processes the setup left behind."));
                 } else {
-                    terminal.errorLine(QStringLiteral("The running program has not ended yet; the run ends when it does."));
+                    terminal.errorLine(
+                            QStringLiteral("The running program has not ended yet; the run ends when it does."));
                 }
             }
         });
@@ -252,7 +254,9 @@ int installAnsweringCtrlC(InstallRun &run, QObject *control, Terminal &terminal)
 void tellSummary(const InstallRun &run, const RunTally &counts, Terminal &terminal)
 {
     QString summary = QStringLiteral("%1 succeeded, %2 failed, %3 need a restart")
-                          .arg(counts.succeeded).arg(counts.notSucceeded).arg(counts.restartNeeded);
+                              .arg(counts.succeeded)
+                              .arg(counts.notSucceeded)
+                              .arg(counts.restartNeeded);
     if (counts.neverStarted > 0)
         summary += QStringLiteral(", %1 not started (cancelled)").arg(counts.neverStarted);
     terminal.line(summary);
@@ -309,8 +313,8 @@ int run(const QString &listPath, const QString &reportTo, Terminal &terminal)
     QString error;
     const std::unique_ptr<QObject> control(createControl(loader, &error));
     if (!control) {
-        terminal.errorLine(QStringLiteral("setupreel: the run-and-wait control (ShellAndWait.ocx) could not be loaded: ")
-                           + error);
+        terminal.errorLine(
+                QStringLiteral("setupreel: the run-and-wait control (ShellAndWait.ocx) could not be loaded: ") + error);
         return Cli::Refused;
     }
 

@@ -40,15 +40,9 @@ void Terminal::drawStatus()
     m_statusShown = true;
 }
 
-void Terminal::line(const QString &text)
-{
-    lines(text, false);
-}
+void Terminal::line(const QString &text) { lines(text, false); }
 
-void Terminal::errorLine(const QString &text)
-{
-    lines(text, true);
-}
+void Terminal::errorLine(const QString &text) { lines(text, true); }
 
 void Terminal::lines(const QString &text, bool toError)
 {

@@ -15,10 +15,10 @@ namespace {
 // Kernel and service file systems: nothing a user keeps setup files on.
 bool isPseudoFileSystem(const QByteArray &type)
 {
-    static const QSet<QByteArray> pseudo{
-        "proc", "sysfs", "devpts", "devtmpfs", "mqueue", "debugfs", "tracefs", "securityfs",
-        "pstore", "bpf", "configfs", "fusectl", "hugetlbfs", "autofs", "binfmt_misc", "nsfs",
-        "rpc_pipefs", "efivarfs", "selinuxfs"};
+    static const QSet<QByteArray> pseudo{"proc",     "sysfs",      "devpts",     "devtmpfs", "mqueue",
+                                         "debugfs",  "tracefs",    "securityfs", "pstore",   "bpf",
+                                         "configfs", "fusectl",    "hugetlbfs",  "autofs",   "binfmt_misc",
+                                         "nsfs",     "rpc_pipefs", "efivarfs",   "selinuxfs"};
     return type.startsWith("cgroup") || pseudo.contains(type);
 }
 
@@ -60,8 +60,7 @@ bool FileSystemObject::isDriveReady(const QString &root) const
     const QStorageInfo volume(root);
     // An empty mount point of a removable medium belongs to the volume above it:
     // that is a drive without its medium, not a ready one.
-    return volume.isValid() && volume.isReady()
-           && QDir::cleanPath(volume.rootPath()) == QDir::cleanPath(root);
+    return volume.isValid() && volume.isReady() && QDir::cleanPath(volume.rootPath()) == QDir::cleanPath(root);
 }
 
 std::optional<qint64> FileSystemObject::fileSize(const QString &path) const

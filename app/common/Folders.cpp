@@ -17,10 +17,7 @@ QString systemDir()
     return appDir() + QLatin1String("/system32");
 }
 
-QString fontsDirOf(const QString &system)
-{
-    return system.left(qMax(0, system.size() - 8)) + QLatin1String("Fonts");
-}
+QString fontsDirOf(const QString &system) { return system.left(qMax(0, system.size() - 8)) + QLatin1String("Fonts"); }
 
 QString fontsDir() { return fontsDirOf(systemDir()); }
 
@@ -36,8 +33,8 @@ QString join(const QString &folder, const QString &name)
     if (QFileInfo::exists(exact))
         return exact;
     // The original platform ignores letter case in file names.
-    const QStringList entries = QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::Hidden
-                                                       | QDir::System | QDir::NoDotAndDotDot);
+    const QStringList entries =
+            QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QString &entry : entries) {
         if (entry.compare(bare, Qt::CaseInsensitive) == 0)
             return base + entry;

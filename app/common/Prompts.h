@@ -29,8 +29,7 @@ public:
     }
 
     // The input box: what the user typed, or an empty text when cancelled.
-    virtual QString inputBox(const QString &prompt, const QString &title,
-                             const QString &defaultText = QString()) = 0;
+    virtual QString inputBox(const QString &prompt, const QString &title, const QString &defaultText = QString()) = 0;
 
     // Shows a common-dialog control (properties Filter and FileName) for opening
     // or saving. On a choice the control's FileName holds the chosen path and the

@@ -72,8 +72,14 @@ Dialog::Dialog()
     connect(OKButton, &QPushButton::clicked, this, &Dialog::OKButton_Click);
     connect(Command1, &QPushButton::clicked, this, &Dialog::Command1_Click);
     connect(CancelButton, &QPushButton::clicked, this, &Dialog::CancelButton_Click);
-    connect(Option1, &QRadioButton::toggled, this, [this](bool on) { if (on) Option1_Click(); });
-    connect(Option2, &QRadioButton::toggled, this, [this](bool on) { if (on) Option2_Click(); });
+    connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            Option1_Click();
+    });
+    connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            Option2_Click();
+    });
 }
 
 void Dialog::Form_Load()
@@ -88,9 +94,9 @@ void Dialog::Form_Load()
     Image1->setPixmap(appPicture(QStringLiteral("\\MOBSYNC.gif")));
     Windows::setEnabled<Form1>(false);
     Label2->setCaption(
-        QStringLiteral("Note: In some setup files, a switch for hiden installing is included.\r"
-                       "Enter that switch for hiden installing to end of your path.\r"
-                       "For example : a switch for hiden installing for windows xp updates > [/quiet /norestart]"));
+            QStringLiteral("Note: In some setup files, a switch for hiden installing is included.\r"
+                           "Enter that switch for hiden installing to end of your path.\r"
+                           "For example : a switch for hiden installing for windows xp updates > [/quiet /norestart]"));
     Option1->setChecked(true);
     Option1_Click();
     // With no row selected the box starts empty and OK changes nothing.

@@ -4,10 +4,7 @@
 
 namespace EditorLogic {
 
-Buttons afterSelectionChange(int selected, int rowCount)
-{
-    return {selected != 0, selected != rowCount - 1};
-}
+Buttons afterSelectionChange(int selected, int rowCount) { return {selected != 0, selected != rowCount - 1}; }
 
 Tick refresh(Buttons current, int rowCount, int selected, qint16 listHasTitle)
 {

@@ -41,7 +41,6 @@ VbLabel *label(QWidget *parent, const QString &caption, int l, int t, int w, int
     return lbl;
 }
 
-
 void setIfChanged(VbLabel *label, const QString &text)
 {
     if (label->caption() != text)
@@ -67,19 +66,25 @@ Form1::Form1()
 void Form1::createButtons()
 {
     Command1 = button(this, QStringLiteral("Search"),
-                      QStringLiteral("Button \"Search\" : Search in your path with specified format"), 7440, 1080, 1335, 255);
-    Command6 = button(this, QStringLiteral("Add item"),
-                      QStringLiteral("Button \"Add item\" :  For add an item to the current list"), 7440, 1320, 1335, 255);
+                      QStringLiteral("Button \"Search\" : Search in your path with specified format"), 7440, 1080, 1335,
+                      255);
+    Command6 =
+            button(this, QStringLiteral("Add item"),
+                   QStringLiteral("Button \"Add item\" :  For add an item to the current list"), 7440, 1320, 1335, 255);
     Command2 = button(this, QStringLiteral("Save list"),
-                      QStringLiteral("Button \"Save list\" : For save current list to use in next time"), 7440, 1560, 1335, 255);
-    Command7 = button(this, QStringLiteral("Load saved list"),
-                      QStringLiteral("Button \"Load saved list\" : For load your saved list to add or remove an item or other chang"),
-                      7440, 1800, 1335, 255);
+                      QStringLiteral("Button \"Save list\" : For save current list to use in next time"), 7440, 1560,
+                      1335, 255);
+    Command7 = button(
+            this, QStringLiteral("Load saved list"),
+            QStringLiteral(
+                    "Button \"Load saved list\" : For load your saved list to add or remove an item or other chang"),
+            7440, 1800, 1335, 255);
     Command4 = button(this, QStringLiteral("Exit"), QString(), 7440, 2040, 1335, 255);
     Command8 = button(this, QStringLiteral("Open"),
-                      QStringLiteral("Button \"Open\" :  For select a path from  your hard to search"), 6360, 1340, 735, 310);
-    Command3 = button(this, QStringLiteral("Up item"),
-                      QStringLiteral("Button \"Up item\"  : For up items in the list"), 6360, 4920, 1215, 270);
+                      QStringLiteral("Button \"Open\" :  For select a path from  your hard to search"), 6360, 1340, 735,
+                      310);
+    Command3 = button(this, QStringLiteral("Up item"), QStringLiteral("Button \"Up item\"  : For up items in the list"),
+                      6360, 4920, 1215, 270);
     Command5 = button(this, QStringLiteral("Down  item"),
                       QStringLiteral("Button \" Down item\"  : For down items in the list"), 7560, 4920, 1215, 270);
 
@@ -150,19 +155,19 @@ void Form1::Form_Load()
 {
     if (PopupMenu) {
         const QList<QPair<QString, QString>> entries{
-            {QStringLiteral("> Add new item"), QStringLiteral("ADD")},
-            {QStringLiteral("-"), QStringLiteral("Line0")},
-            {QStringLiteral("> Send selected item to other line    "), QStringLiteral("SIL")},
-            {QStringLiteral("-"), QStringLiteral("Line1")},
-            {QStringLiteral("> Change selected item      "), QStringLiteral("CRI")},
-            {QStringLiteral("-"), QStringLiteral("Line2")},
-            {QStringLiteral("> Remove selected item"), QStringLiteral("REM")},
-            {QStringLiteral("-"), QStringLiteral("Line3")},
-            {QStringLiteral("> Clear current list                  "), QStringLiteral("CLE")},
+                {QStringLiteral("> Add new item"), QStringLiteral("ADD")},
+                {QStringLiteral("-"), QStringLiteral("Line0")},
+                {QStringLiteral("> Send selected item to other line    "), QStringLiteral("SIL")},
+                {QStringLiteral("-"), QStringLiteral("Line1")},
+                {QStringLiteral("> Change selected item      "), QStringLiteral("CRI")},
+                {QStringLiteral("-"), QStringLiteral("Line2")},
+                {QStringLiteral("> Remove selected item"), QStringLiteral("REM")},
+                {QStringLiteral("-"), QStringLiteral("Line3")},
+                {QStringLiteral("> Clear current list                  "), QStringLiteral("CLE")},
         };
         for (const auto &entry : entries)
-            QMetaObject::invokeMethod(PopupMenu, "AddItem", Qt::DirectConnection,
-                                      Q_ARG(QString, entry.first), Q_ARG(QString, entry.second));
+            QMetaObject::invokeMethod(PopupMenu, "AddItem", Qt::DirectConnection, Q_ARG(QString, entry.first),
+                                      Q_ARG(QString, entry.second));
     }
     Image1->setPixmap(appPicture(QStringLiteral("\\Search Drive.gif")));
     setBackground(appPicture(QStringLiteral("\\Top Menu2.jpg")));
@@ -176,8 +181,7 @@ void Form1::Form_Load()
     if (AniGif1) {
         bool shown = false;
         QMetaObject::invokeMethod(AniGif1, "LoadGif", Qt::DirectConnection, Q_RETURN_ARG(bool, shown),
-                                  Q_ARG(QString, Folders::appFile(QStringLiteral("\\busy.gif"))),
-                                  Q_ARG(bool, false));
+                                  Q_ARG(QString, Folders::appFile(QStringLiteral("\\busy.gif"))), Q_ARG(bool, false));
     }
     Timer1->start();
 }
@@ -190,10 +194,7 @@ void Form1::ListB_Click()
     Command5->setEnabled(b.down);
 }
 
-void Form1::ListB_DblClick()
-{
-    Windows::show<Dialog>();
-}
+void Form1::ListB_DblClick() { Windows::show<Dialog>(); }
 
 void Form1::ListB_MouseUp(const QPoint &)
 {
@@ -235,8 +236,7 @@ void Form1::Command5_Click()
 void Form1::Timer1_Timer()
 {
     const EditorLogic::Tick tick = EditorLogic::refresh({Command3->isEnabled(), Command5->isEnabled()},
-                                                        ListB->ListCount(), ListB->ListIndex(),
-                                                        Globals::ListHasTitle);
+                                                        ListB->ListCount(), ListB->ListIndex(), Globals::ListHasTitle);
     if (!tick.buttons.up && Command3->isEnabled())
         Command3->setEnabled(false);
     if (!tick.buttons.down && Command5->isEnabled())
@@ -247,10 +247,7 @@ void Form1::Timer1_Timer()
     setIfChanged(Label4, tick.label4);
 }
 
-void Form1::Command6_Click()
-{
-    Windows::show<Additem>();
-}
+void Form1::Command6_Click() { Windows::show<Additem>(); }
 
 void Form1::Command2_Click()
 {

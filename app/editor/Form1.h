@@ -38,14 +38,14 @@ public:
     QLabel *Image1;
     QPointer<QWidget> AniGif1; // hosted animated picture
     VbLabel *Label3;
-    VbLabel *Label2; // files found by a search
-    VbLabel *Label4; // count label, search status
-    VbLabel *Label1; // hint line
+    VbLabel *Label2;   // files found by a search
+    VbLabel *Label4;   // count label, search status
+    VbLabel *Label1;   // hint line
     ClickArea *Label6; // About
     ClickArea *Label7; // Help
     ClickArea *Label8; // Minimize
     Shape *Shape1;
-    QTimer *Timer1; // refresh tick
+    QTimer *Timer1;              // refresh tick
     QPointer<QObject> CD;        // hosted file dialog
     QPointer<QObject> PopupMenu; // hosted item popup menu
 

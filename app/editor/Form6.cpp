@@ -51,10 +51,7 @@ Form6::Form6()
     connect(Command1, &QPushButton::clicked, this, &Form6::Command1_Click);
 }
 
-void Form6::Form_Load()
-{
-    setBackground(appPicture(QStringLiteral("\\Dialog1.jpg")));
-}
+void Form6::Form_Load() { setBackground(appPicture(QStringLiteral("\\Dialog1.jpg"))); }
 
 void Form6::showEvent(QShowEvent *event)
 {

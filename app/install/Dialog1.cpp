@@ -12,8 +12,8 @@ Dialog1::Dialog1() : HelpWindow(4440, 3360)
                                     "files  for now  installing  or afterwards."),
                      1440, 2040);
     Label2 = addLine(QStringLiteral("Button \"Load\" : Load your list of setup files. for installing"), 2040, 2640);
-    Label3 = addLine(QStringLiteral("Button \"Install\" : Install setup files of your list that is loaded."),
-                     2640, 3120);
+    Label3 = addLine(QStringLiteral("Button \"Install\" : Install setup files of your list that is loaded."), 2640,
+                     3120);
     // The last line wraps left of OK.
     Label4 = addLine(QStringLiteral("Button \"Cancel\" : Cancel the current installing."), 3120, 3840, 4380);
     finishLayout(5850, 3900);

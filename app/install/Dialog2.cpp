@@ -14,8 +14,8 @@ Dialog2::Dialog2() : HelpWindow(4440, 240)
                                     "or other chang."),
                      2160, 2700);
     Label5 = addLine(QStringLiteral("Button \"Open\" :  For select a path from  your hard to search."), 2700, 2940);
-    Label6 = addLine(QStringLiteral("Button \"Up item\" & \" Down item\"  : For up or down items in the list."),
-                     2940, 3180);
+    Label6 = addLine(QStringLiteral("Button \"Up item\" & \" Down item\"  : For up or down items in the list."), 2940,
+                     3180);
     Label7 = addLine(QStringLiteral("Button : \"Right Mouse Click\" on the list to show menu."), 3180, 3420);
     finishLayout(5850, 3660);
 

@@ -13,7 +13,6 @@
 #include "ui/Twips.h"
 #include "ui/Windows.h"
 
-
 namespace {
 PictureButton *pictureButton(QWidget *parent, const QString &caption, const QString &tip, int top)
 {
@@ -41,10 +40,12 @@ Form2::Form2()
     Shape1->setGeometry(twRect(0, 0, 9100, 6190));
 
     Image2 = pictureButton(this, tr("Point"),
-                           QStringLiteral("Point to your setup files and save  list of your setup files  for now  installing  or  afterwards"),
+                           QStringLiteral("Point to your setup files and save  list of your setup files  for now  "
+                                          "installing  or  afterwards"),
                            1080);
     Image3 = pictureButton(this, tr("Load"), QStringLiteral("Load your list of setup files for installing"), 1920);
-    Image4 = pictureButton(this, tr("Install"), QStringLiteral("Install setup files of your list that is loaded"), 2760);
+    Image4 =
+            pictureButton(this, tr("Install"), QStringLiteral("Install setup files of your list that is loaded"), 2760);
     Image5 = pictureButton(this, tr("Cancel"), QStringLiteral("Cancel the current installing"), 3600);
     Image1 = pictureButton(this, tr("Exit"), QStringLiteral("Exit"), 4440);
     Image5->hide();
@@ -117,10 +118,7 @@ void Form2::Image2_Click()
     Windows::show<Form1>();
 }
 
-void Form2::Image3_Click()
-{
-    showLoaded(ListSequences::loadForInstalling(Program::prompts(), CD1));
-}
+void Form2::Image3_Click() { showLoaded(ListSequences::loadForInstalling(Program::prompts(), CD1)); }
 
 void Form2::loadListFile(const QString &path)
 {
@@ -140,8 +138,7 @@ void Form2::showLoaded(const ListSequences::InstallLoad &load)
     Globals::LoadedListText = load.text;
     m_run->setListFile(CD1 ? CD1->property("FileName").toString() : QString());
     Globals::LoadedLineCount = QString::number(load.lineCount);
-    Label2->setCaption(QStringLiteral("Number of programs in the list :   ")
-                       + QString::number(load.lineCount - 1));
+    Label2->setCaption(QStringLiteral("Number of programs in the list :   ") + QString::number(load.lineCount - 1));
 }
 
 void Form2::Image4_Click() { m_run->install(); }
@@ -204,7 +201,4 @@ void Form2::setProgressValue(int value)
         PB1->setProperty("Value", value);
 }
 
-RunResult Form2::runAndWait(const QString &commandLine)
-{
-    return runAndWaitOn(ShellAndWait1, commandLine);
-}
+RunResult Form2::runAndWait(const QString &commandLine) { return runAndWaitOn(ShellAndWait1, commandLine); }

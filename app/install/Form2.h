@@ -30,9 +30,9 @@ public:
     VbLabel *Label3;
     VbLabel *Label4;
     VbLabel *Label5;
-    ClickArea *Label6; // About
-    ClickArea *Label7; // Help
-    ClickArea *Label8; // Minimize
+    ClickArea *Label6;               // About
+    ClickArea *Label7;               // Help
+    ClickArea *Label8;               // Minimize
     QPointer<QWidget> PB1;           // hosted progress bar
     QPointer<QObject> ShellAndWait1; // hosted run-and-wait control
     QPointer<QObject> CD1;           // hosted open dialog

@@ -87,21 +87,21 @@ void InstallRun::install()
 bool InstallRun::mayStart(int programs)
 {
     if (Globals::LoadedListText.isEmpty()) {
-        m_prompts.messageBox(QStringLiteral("You didn't load any list. !"),
-                             QStringLiteral("Installing"), MsgIcon::Exclamation);
+        m_prompts.messageBox(QStringLiteral("You didn't load any list. !"), QStringLiteral("Installing"),
+                             MsgIcon::Exclamation);
         return false;
     }
     // After Cancel the buttons are back while the current program still runs;
     // a second run must not start inside the first.
     if (m_running) {
-        m_prompts.messageBox(QStringLiteral("The cancelled run is still waiting for its current program to end.")
-                                 + CR + QStringLiteral("Click Install again when it has ended."),
+        m_prompts.messageBox(QStringLiteral("The cancelled run is still waiting for its current program to end.") + CR
+                                     + QStringLiteral("Click Install again when it has ended."),
                              QStringLiteral("Installing"), MsgIcon::Information);
         return false;
     }
     if (programs > MaxPrograms) {
         m_prompts.messageBox(QStringLiteral("This list holds %1 programs.").arg(programs) + CR
-                                 + QStringLiteral("One run can install at most %1.").arg(MaxPrograms),
+                                     + QStringLiteral("One run can install at most %1.").arg(MaxPrograms),
                              QStringLiteral("Installing"), MsgIcon::Exclamation);
         return false;
     }
@@ -173,17 +173,15 @@ ProgramRecord InstallRun::runProgram(const QString &item)
         // line itself stays as the list holds it, for the window and the report.
         const RunResult r = m_runAndWait(ProgramLocator::locate(item, m_listFile).commandLine);
         if (r.number != 0) {
-            m_prompts.messageBox(QString::number(r.number) + CR
-                                     + QStringLiteral("An error appears.") + CR
-                                     + QStringLiteral("Click on the button to continue.") + CR
-                                     + r.description,
+            m_prompts.messageBox(QString::number(r.number) + CR + QStringLiteral("An error appears.") + CR
+                                         + QStringLiteral("Click on the button to continue.") + CR + r.description,
                                  QStringLiteral("Error"), MsgIcon::Exclamation);
         }
         rec.end = RunReport::now();
         rec.startedFile = r.startedFile;
         rec.installerType = r.installerType.isEmpty()
-                                ? ShellAndWaitLogic::installerKindId(ShellAndWaitLogic::InstallerKind::Unknown)
-                                : r.installerType;
+                                    ? ShellAndWaitLogic::installerKindId(ShellAndWaitLogic::InstallerKind::Unknown)
+                                    : r.installerType;
         rec.machine = r.machine;
         rec.programEnd.started = r.number == 0;
         rec.programEnd.exitCode = r.exitCode;
@@ -215,9 +213,9 @@ bool InstallRun::waitBeforeRetry(const QString &item)
     waited.start();
     const auto show = [&] {
         const qint64 left = qMax<qint64>(0, m_retryIntervalMs - waited.elapsed());
-        m_display.setCurrentFileText(currentFileText(item) + CR
-                                     + QStringLiteral("Another installation is in progress: trying again in %1 s")
-                                           .arg((left + 999) / 1000));
+        m_display.setCurrentFileText(
+                currentFileText(item) + CR
+                + QStringLiteral("Another installation is in progress: trying again in %1 s").arg((left + 999) / 1000));
     };
     show();
 
@@ -290,10 +288,10 @@ void InstallRun::tellTheEnd(const RunRecord &record, int notStarted)
                            : QStringLiteral("A restart is needed to finish installing:"));
     if (record.cancelled && notStarted > 0)
         lines << QStringLiteral("%1 more program(s) of the list were not started: the run was cancelled.")
-                     .arg(notStarted);
-    lines << (m_reportError.isEmpty() ? QStringLiteral("The report of this run: %1").arg(m_reportText)
-                                      : QStringLiteral("The report of this run could not be written: %1")
-                                            .arg(m_reportError));
+                         .arg(notStarted);
+    lines << (m_reportError.isEmpty()
+                      ? QStringLiteral("The report of this run: %1").arg(m_reportText)
+                      : QStringLiteral("The report of this run could not be written: %1").arg(m_reportError));
     m_prompts.messageBox(lines.join(CR), QStringLiteral("Installing"),
                          failures ? MsgIcon::Exclamation : MsgIcon::Information);
 }
@@ -301,7 +299,7 @@ void InstallRun::tellTheEnd(const RunRecord &record, int notStarted)
 namespace {
 // A member of the hosted control, called by name. False when the control has
 // no such member (an older ShellAndWait.ocx): what it would tell is unknown.
-template <class T>
+template<class T>
 bool ask(QObject *control, const char *member, T &value)
 {
     const QMetaObject *meta = control->metaObject();
@@ -322,8 +320,8 @@ RunResult runAndWaitOn(QObject *control, const QString &commandLine)
         return result;
     }
     QPointer<QObject> alive(control);
-    if (!QMetaObject::invokeMethod(control, "ShellAndWait", Qt::DirectConnection,
-                                   Q_RETURN_ARG(int, result.number), Q_ARG(QString, commandLine))) {
+    if (!QMetaObject::invokeMethod(control, "ShellAndWait", Qt::DirectConnection, Q_RETURN_ARG(int, result.number),
+                                   Q_ARG(QString, commandLine))) {
         result.number = RunTimeError::NotSupported;
         result.description = QStringLiteral("The run-and-wait control does not support this action.");
         return result;

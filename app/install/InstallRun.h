@@ -111,7 +111,7 @@ private:
     RunRecord m_lastRun;
     int m_retryIntervalMs = 10 * 1000;
     int m_retryLimitMs = 10 * 60 * 1000;
-    QElapsedTimer m_lastWrite; // the report's last writing
+    QElapsedTimer m_lastWrite;         // the report's last writing
     QEventLoop *m_retryWait = nullptr; // while waiting to start a program again
     bool m_running = false;
     bool m_cancelled = false;

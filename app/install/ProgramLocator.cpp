@@ -90,7 +90,7 @@ bool sameName(const QByteArray &entry, const QString &component)
     if (name.compare(component, Qt::CaseInsensitive) == 0)
         return true;
     return FileNameCodec::hasEscapedBytes(name)
-        && FileNameCodec::decodeCp1252(entry).compare(component, Qt::CaseInsensitive) == 0;
+           && FileNameCodec::decodeCp1252(entry).compare(component, Qt::CaseInsensitive) == 0;
 }
 
 // The names of folder that name component: its exact spellings first, then
@@ -146,8 +146,8 @@ enum class PathKind { Relative, WindowsDrive, WindowsRooted, Unix };
 
 PathKind kindOf(const QString &path)
 {
-    if (path.size() >= 3 && path.at(0).unicode() < 0x80 && path.at(0).isLetter()
-        && path.at(1) == QLatin1Char(':') && isSeparator(path.at(2)))
+    if (path.size() >= 3 && path.at(0).unicode() < 0x80 && path.at(0).isLetter() && path.at(1) == QLatin1Char(':')
+        && isSeparator(path.at(2)))
         return PathKind::WindowsDrive;
     if (path.startsWith(QLatin1Char('\\')))
         return PathKind::WindowsRooted; // \Setups\... or \\server\share\...
@@ -159,8 +159,8 @@ PathKind kindOf(const QString &path)
 // The folder Wine maps drive letter to, or empty.
 QByteArray wineDrive(QChar letter)
 {
-    const QByteArray drive = FileNameCodec::encodeFileName(winePrefix()) + "/dosdevices/"
-        + char(letter.toLower().unicode()) + ':';
+    const QByteArray drive =
+            FileNameCodec::encodeFileName(winePrefix()) + "/dosdevices/" + char(letter.toLower().unicode()) + ':';
     return isFolder(drive) ? drive : QByteArray();
 }
 
@@ -205,7 +205,8 @@ QByteArray folderOfList(const QString &listFile)
 {
     if (listFile.isEmpty())
         return QByteArray();
-    const QString path = QDir::cleanPath(FileNameCodec::decodeFileName(absolute(FileNameCodec::encodeFileName(listFile))));
+    const QString path =
+            QDir::cleanPath(FileNameCodec::decodeFileName(absolute(FileNameCodec::encodeFileName(listFile))));
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     return FileNameCodec::encodeFileName(slash <= 0 ? QStringLiteral("/") : path.left(slash));
 }

@@ -11,22 +11,22 @@ enum class RunOutcome {
     Cancelled,         // by the user
     InstallInProgress, // another installation runs: try again later
     Failed,
-    Crashed,           // ended by a signal
-    NotStarted,        // the run-and-wait control could not start it
-    Unknown,           // it ended, and the control could not say how
+    Crashed,    // ended by a signal
+    NotStarted, // the run-and-wait control could not start it
+    Unknown,    // it ended, and the control could not say how
 };
 
 struct ProgramEnd
 {
     bool started = false;
-    int exitCode = 0;  // the full code (under Wine the Windows code); -1 unknown
-    int signal = 0;    // non-zero: ended by this signal
+    int exitCode = 0; // the full code (under Wine the Windows code); -1 unknown
+    int signal = 0;   // non-zero: ended by this signal
 };
 
 struct ReadOutcome
 {
     RunOutcome outcome = RunOutcome::Failed;
-    QString meaning;   // what the code means for this type, where it is published
+    QString meaning; // what the code means for this type, where it is published
 };
 
 ReadOutcome readOutcome(ShellAndWaitLogic::InstallerKind kind, const ProgramEnd &end);

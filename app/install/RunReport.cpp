@@ -17,10 +17,7 @@ QString stamp(const QDateTime &t)
     return (t.timeSpec() == Qt::OffsetFromUTC ? t : t.toOffsetFromUtc(t.offsetFromUtc())).toString(Qt::ISODateWithMs);
 }
 
-QJsonValue orNull(const QString &s)
-{
-    return s.isEmpty() ? QJsonValue() : QJsonValue(s);
-}
+QJsonValue orNull(const QString &s) { return s.isEmpty() ? QJsonValue() : QJsonValue(s); }
 
 bool saveWhole(const QString &path, const QByteArray &bytes, QString *error)
 {
@@ -50,10 +47,7 @@ RunTally tally(const RunRecord &run)
     return t;
 }
 
-RunReport::RunReport(const QString &folder)
-    : m_folder(folder.isEmpty() ? defaultFolder() : folder)
-{
-}
+RunReport::RunReport(const QString &folder) : m_folder(folder.isEmpty() ? defaultFolder() : folder) {}
 
 QString RunReport::defaultFolder()
 {
@@ -216,8 +210,8 @@ QString RunReport::programText(const ProgramRecord &p, int number, int programCo
     QString t = QStringLiteral("\n%1/%2  %3\n").arg(number).arg(programCount).arg(p.line);
     if (!p.startedFile.isEmpty())
         t += QStringLiteral("  file:     %1\n").arg(p.startedFile);
-    t += QStringLiteral("  type:     %1%2\n").arg(p.installerType,
-                                                 p.machine.isEmpty() ? QString() : QLatin1String(", ") + p.machine);
+    t += QStringLiteral("  type:     %1%2\n")
+                 .arg(p.installerType, p.machine.isEmpty() ? QString() : QLatin1String(", ") + p.machine);
     t += QStringLiteral("  time:     %1 .. %2\n").arg(stamp(p.start), stamp(p.end));
     t += QStringLiteral("  outcome:  %1\n").arg(resultText(p));
     if (p.attempts > 1)
@@ -235,7 +229,8 @@ QString RunReport::assembleText(const RunRecord &run, const QString &programs)
     t += QStringLiteral("Title:    %1\n").arg(run.title);
     t += QStringLiteral("Host:     %1\n").arg(run.host);
     t += QStringLiteral("Started:  %1\n").arg(stamp(run.start));
-    t += QStringLiteral("Ended:    %1\n").arg(run.end.isValid() ? stamp(run.end) : QStringLiteral("(still running or cut short)"));
+    t += QStringLiteral("Ended:    %1\n")
+                 .arg(run.end.isValid() ? stamp(run.end) : QStringLiteral("(still running or cut short)"));
     if (run.cancelled)
         t += QStringLiteral("Cancelled by the user.\n");
     t += programs;

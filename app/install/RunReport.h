@@ -12,17 +12,17 @@
 
 struct ProgramRecord
 {
-    QString line;          // as the list holds it
-    QString startedFile;   // the file actually started; empty when none was
+    QString line;        // as the list holds it
+    QString startedFile; // the file actually started; empty when none was
     QDateTime start;
     QDateTime end;
     QString installerType; // installerKindId
     QString machine;       // machineName, empty for none
     ProgramEnd programEnd;
     ReadOutcome outcome;
-    int errorNumber = 0;   // not started: the control's error
+    int errorNumber = 0; // not started: the control's error
     QString errorText;
-    int attempts = 1;      // more than 1 after "another installation in progress"
+    int attempts = 1;       // more than 1 after "another installation in progress"
     QStringList leftBehind; // processes still running when the wait for them was given up
 };
 
@@ -32,8 +32,8 @@ struct RunRecord
     QString title;
     QString host;
     QDateTime start;
-    QDateTime end;          // invalid while the run goes on
-    int programCount = 0;   // programs in the list
+    QDateTime end;        // invalid while the run goes on
+    int programCount = 0; // programs in the list
     bool cancelled = false;
     QList<ProgramRecord> programs; // the ones that were started or tried
 };

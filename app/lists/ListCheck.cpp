@@ -36,13 +36,16 @@ QList<Row> check(const QString &text, int lineCount, const QString &listFile)
 
 QString table(const QList<Row> &rows)
 {
-    const QStringList heading{QStringLiteral("No."), QStringLiteral("Line"), QStringLiteral("Resolves to"),
+    const QStringList heading{QStringLiteral("No."),  QStringLiteral("Line"),   QStringLiteral("Resolves to"),
                               QStringLiteral("Type"), QStringLiteral("Switch"), QStringLiteral("Suggested")};
     QList<QStringList> cells{heading};
     for (const Row &row : rows)
-        cells << QStringList{QString::number(row.number), row.line,
+        cells << QStringList{QString::number(row.number),
+                             row.line,
                              row.file.isEmpty() ? QStringLiteral("not found") : FileNameCodec::decodeFileName(row.file),
-                             row.type, row.switchText, row.suggestion};
+                             row.type,
+                             row.switchText,
+                             row.suggestion};
     QList<qsizetype> widths(heading.size(), 0);
     for (const QStringList &line : cells)
         for (qsizetype c = 0; c < line.size(); ++c)

@@ -27,8 +27,7 @@ constexpr QChar CR = u'\r';
 qsizetype afterLineEnd(const QString &text, qsizetype cr)
 {
     const qsizetype next = cr + 1;
-    if (next + 1 < text.size() && text.at(next).isHighSurrogate()
-        && text.at(next + 1).isLowSurrogate())
+    if (next + 1 < text.size() && text.at(next).isHighSurrogate() && text.at(next + 1).isLowSurrogate())
         return next + 2;
     return next + 1;
 }
@@ -43,7 +42,12 @@ struct Fd
     Fd(const Fd &) = delete;
     Fd &operator=(const Fd &) = delete;
     ~Fd() { reset(); }
-    int release() { const int d = fd; fd = -1; return d; }
+    int release()
+    {
+        const int d = fd;
+        fd = -1;
+        return d;
+    }
     void reset()
     {
         if (fd >= 0) {
@@ -59,7 +63,8 @@ struct Fd
 // may block for good (kmsg) or never end.
 bool onKernelFileSystem(int fd)
 {
-    struct statfs fs{};
+    struct statfs fs
+    {};
     if (::fstatfs(fd, &fs) != 0)
         return false;
     constexpr long ProcMagic = 0x9fa0;
@@ -80,20 +85,19 @@ struct Bytes
 Bytes readWhole(const QString &path)
 {
     Bytes b;
-    Fd file(::open(FileNameCodec::encodeFileName(path).constData(),
-                   O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    Fd file(::open(FileNameCodec::encodeFileName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (file.fd < 0) {
         b.error = systemError(errno);
         return b;
     }
-    struct stat st{};
+    struct stat st
+    {};
     if (::fstat(file.fd, &st) != 0) {
         b.error = systemError(errno);
         return b;
     }
     if (!S_ISREG(st.st_mode) || onKernelFileSystem(file.fd)) {
-        b.error = S_ISDIR(st.st_mode) ? systemError(EISDIR)
-                                      : QStringLiteral("It is not a regular file.");
+        b.error = S_ISDIR(st.st_mode) ? systemError(EISDIR) : QStringLiteral("It is not a regular file.");
         return b;
     }
     QByteArray data;
@@ -152,8 +156,7 @@ bool writeAll(int fd, const QByteArray &bytes, off_t at)
 {
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::pwrite(fd, bytes.constData() + done, size_t(bytes.size() - done),
-                                   at + off_t(done));
+        const ssize_t n = ::pwrite(fd, bytes.constData() + done, size_t(bytes.size() - done), at + off_t(done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -183,23 +186,20 @@ enum class Replace { Done, Failed, InPlace };
 // on the disk: the old list is never seen half-written. The temporary's name
 // is short, so that it fits wherever the list's own name fits. InPlace when
 // the folder takes no new file, or the old owner cannot be kept.
-Replace replaceByRename(const QByteArray &target, const struct stat *old, const QByteArray &bytes,
-                        int *error)
+Replace replaceByRename(const QByteArray &target, const struct stat *old, const QByteArray &bytes, int *error)
 {
     const QByteArray folder = folderOf(target);
     QByteArray temp;
     int fd = -1;
     for (int attempt = 0; attempt < 64 && fd < 0; ++attempt) {
-        temp = folder + "/.sr-"
-            + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        temp = folder + "/.sr-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
         fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd < 0 && errno != EEXIST)
             break;
     }
     if (fd < 0) {
         *error = errno;
-        const bool noNewFile = *error == EACCES || *error == EPERM || *error == ENOSPC
-            || *error == EDQUOT;
+        const bool noNewFile = *error == EACCES || *error == EPERM || *error == ENOSPC || *error == EDQUOT;
         return old && noNewFile ? Replace::InPlace : Replace::Failed;
     }
     Fd file(fd);
@@ -210,7 +210,8 @@ Replace replaceByRename(const QByteArray &target, const struct stat *old, const 
         return how;
     };
     if (old) {
-        struct stat now{};
+        struct stat now
+        {};
         if (::fstat(file.fd, &now) != 0)
             return fail(Replace::Failed);
         if ((now.st_uid != old->st_uid || now.st_gid != old->st_gid)
@@ -238,7 +239,8 @@ QString replaceInPlace(const QByteArray &target, const QByteArray &bytes)
     Fd file(::open(target.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY));
     if (file.fd < 0)
         return systemError(errno);
-    struct stat st{};
+    struct stat st
+    {};
     if (::fstat(file.fd, &st) != 0)
         return systemError(errno);
     if (!S_ISREG(st.st_mode))
@@ -266,17 +268,15 @@ QString replaceInPlace(const QByteArray &target, const QByteArray &bytes)
             error = 0; // the write below finds out
     }
     if (error == 0) {
-        if (!writeAll(file.fd, bytes, 0) || ::ftruncate(file.fd, off_t(bytes.size())) != 0
-            || ::fsync(file.fd) != 0)
+        if (!writeAll(file.fd, bytes, 0) || ::ftruncate(file.fd, off_t(bytes.size())) != 0 || ::fsync(file.fd) != 0)
             error = errno;
     }
     if (error == 0)
         return QString();
 
-    const bool restored = ::ftruncate(file.fd, off_t(old.size())) == 0 && writeAll(file.fd, old, 0)
-        && ::fsync(file.fd) == 0;
-    return systemError(error)
-        + (restored ? QString() : QStringLiteral(" The old list could not be put back."));
+    const bool restored =
+            ::ftruncate(file.fd, off_t(old.size())) == 0 && writeAll(file.fd, old, 0) && ::fsync(file.fd) == 0;
+    return systemError(error) + (restored ? QString() : QStringLiteral(" The old list could not be put back."));
 }
 
 } // namespace
@@ -358,7 +358,8 @@ SaveResult SaveListFile(const QString &path, const QString &title, const QString
     QByteArray target = FileNameCodec::encodeFileName(path);
     if (target.isEmpty())
         return fail(systemError(ENOENT));
-    struct stat old{};
+    struct stat old
+    {};
     bool exists = false;
     if (::lstat(target.constData(), &old) == 0) {
         if (S_ISLNK(old.st_mode)) {
@@ -373,8 +374,7 @@ SaveResult SaveListFile(const QString &path, const QString &title, const QString
         }
         // A folder, a device or a fifo is never replaced by a list.
         if (!S_ISREG(old.st_mode))
-            return fail(S_ISDIR(old.st_mode) ? systemError(EISDIR)
-                                             : QStringLiteral("It is not a regular file."));
+            return fail(S_ISDIR(old.st_mode) ? systemError(EISDIR) : QStringLiteral("It is not a regular file."));
         exists = true;
     } else if (errno != ENOENT) {
         return fail(systemError(errno));
@@ -495,12 +495,14 @@ QString WriteNewFile(const QString &path, const QString &listFile, const QByteAr
     const QByteArray target = FileNameCodec::encodeFileName(path);
     if (target.isEmpty())
         return systemError(ENOENT);
-    struct stat existing{}, list{};
+    struct stat existing
+    {
+    }, list{};
     if (::lstat(target.constData(), &existing) == 0) {
         // Through a link, or a second name of the same file, it is the list itself.
         if (::stat(target.constData(), &existing) == 0
-            && ::stat(FileNameCodec::encodeFileName(listFile).constData(), &list) == 0
-            && existing.st_dev == list.st_dev && existing.st_ino == list.st_ino)
+            && ::stat(FileNameCodec::encodeFileName(listFile).constData(), &list) == 0 && existing.st_dev == list.st_dev
+            && existing.st_ino == list.st_ino)
             return QStringLiteral("It is the list being checked; it is never overwritten.");
         return QStringLiteral("The file already exists; it is never overwritten.");
     }

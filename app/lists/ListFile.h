@@ -31,10 +31,10 @@ struct EditLoad
 struct InstallText
 {
     LoadResult result = LoadResult::RefusedContent;
-    QString text;  // the whole text of the file
+    QString text; // the whole text of the file
     QString title;
     int lineCount = 0; // carriage returns in text: programs + 1
-    QString error; // Unreadable: the reason
+    QString error;     // Unreadable: the reason
 };
 
 // Writes the list and puts it in place only once it is complete, so an

@@ -34,7 +34,8 @@ QString fileNameOf(QObject *cd) { return cd->property(FileNameProperty).toString
 // Anything of that name, a link to nothing included.
 bool fileExists(const QString &path)
 {
-    struct stat st{};
+    struct stat st
+    {};
     return ::lstat(FileNameCodec::encodeFileName(path).constData(), &st) == 0;
 }
 
@@ -52,10 +53,10 @@ SaveOutcome saveList(EditorRows &editor, Prompts &prompts, QObject *cd)
         }
 
         const bool titled = Globals::ListHasTitle == 1;
-        const QString title = titled
-            ? rows.first()
-            : prompts.inputBox(QStringLiteral("You must enter a title for your list of programs"),
-                               QStringLiteral("Save List"));
+        const QString title =
+                titled ? rows.first()
+                       : prompts.inputBox(QStringLiteral("You must enter a title for your list of programs"),
+                                          QStringLiteral("Save List"));
         if (title.isEmpty())
             return SaveOutcome::NoTitle;
 
@@ -66,8 +67,9 @@ SaveOutcome saveList(EditorRows &editor, Prompts &prompts, QObject *cd)
         const QString path = fileNameOf(cd);
         // The dialog saw the name as typed; this is the file that is written.
         if (fileExists(path)
-            && !prompts.questionBox(path + QStringLiteral(" already exists.\r"
-                                                          "Do you want to replace it?"),
+            && !prompts.questionBox(path
+                                            + QStringLiteral(" already exists.\r"
+                                                             "Do you want to replace it?"),
                                     QStringLiteral("Save List"), MsgIcon::Exclamation))
             return SaveOutcome::Cancelled;
 
@@ -98,13 +100,12 @@ EditLoadOutcome loadSavedList(EditorRows &rows, Prompts &prompts, QObject *cd)
     ListFile::EditLoad load = ListFile::LoadListForEditing(fileNameOf(cd));
     switch (load.result) {
     case ListFile::LoadResult::RefusedName:
-        prompts.messageBox(QStringLiteral("Incorrect file name or file format"),
-                           QStringLiteral("Load Saved List"), MsgIcon::Critical);
+        prompts.messageBox(QStringLiteral("Incorrect file name or file format"), QStringLiteral("Load Saved List"),
+                           MsgIcon::Critical);
         return EditLoadOutcome::RefusedName;
     case ListFile::LoadResult::RefusedContent:
     case ListFile::LoadResult::Unreadable:
-        prompts.messageBox(QStringLiteral("Damaged file."), QStringLiteral("Load Saved List"),
-                           MsgIcon::Critical);
+        prompts.messageBox(QStringLiteral("Damaged file."), QStringLiteral("Load Saved List"), MsgIcon::Critical);
         return EditLoadOutcome::RefusedContent;
     case ListFile::LoadResult::Loaded:
         break;
@@ -112,8 +113,8 @@ EditLoadOutcome loadSavedList(EditorRows &rows, Prompts &prompts, QObject *cd)
 
     Globals::ListHasTitle = 1;
     rows.setRows(load.rows);
-    prompts.messageBox(QStringLiteral("First item in the list is title of your list."),
-                       QStringLiteral("Information"), MsgIcon::Information);
+    prompts.messageBox(QStringLiteral("First item in the list is title of your list."), QStringLiteral("Information"),
+                       MsgIcon::Information);
     return EditLoadOutcome::Loaded;
 }
 
@@ -141,8 +142,8 @@ InstallLoad loadFileForInstalling(const QString &path, Prompts &prompts)
         result.outcome = InstallLoadOutcome::RefusedContent;
         return result;
     case ListFile::LoadResult::Unreadable:
-        prompts.messageBox(QStringLiteral("The list file ") + path
-                               + QStringLiteral(" could not be read.\r") + load.error,
+        prompts.messageBox(QStringLiteral("The list file ") + path + QStringLiteral(" could not be read.\r")
+                                   + load.error,
                            title, MsgIcon::Critical);
         result.outcome = InstallLoadOutcome::Unreadable;
         return result;

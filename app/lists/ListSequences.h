@@ -22,7 +22,7 @@ public:
 };
 
 // The rows of any list box that has rows() and setRows().
-template <class ListBox>
+template<class ListBox>
 class ListBoxRows final : public EditorRows
 {
 public:

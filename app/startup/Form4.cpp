@@ -90,8 +90,8 @@ Form4::Form4()
     connect(Command1, &QPushButton::clicked, this, &Form4::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form4::Command2_Click);
 
-    m_check = std::make_unique<SupportCheck>(static_cast<CheckDisplay &>(*this), Folders::appDir(),
-                                             Folders::systemDir());
+    m_check =
+            std::make_unique<SupportCheck>(static_cast<CheckDisplay &>(*this), Folders::appDir(), Folders::systemDir());
 }
 
 Form4::~Form4() = default;
@@ -116,11 +116,20 @@ void Form4::Form_Load()
 void Form4::Timer5_Timer()
 {
     switch (m_check->stageToStart()) {
-    case 1: enable(Timer1); break;
-    case 2: enable(Timer2); break;
-    case 3: enable(Timer3); break;
-    case 4: enable(Timer4); break;
-    default: break;
+    case 1:
+        enable(Timer1);
+        break;
+    case 2:
+        enable(Timer2);
+        break;
+    case 3:
+        enable(Timer3);
+        break;
+    case 4:
+        enable(Timer4);
+        break;
+    default:
+        break;
     }
 }
 

@@ -23,10 +23,10 @@ public:
 
     void Form_Load() override;
 
-    QPointer<QWidget> PB1;        // hosted progress bar
+    QPointer<QWidget> PB1; // hosted progress bar
     VbLabel *Label1;
-    QPushButton *Command1;        // Next
-    QPushButton *Command2;        // Exit
+    QPushButton *Command1; // Next
+    QPushButton *Command2; // Exit
     VbListBox *List1;
     QPointer<QObject> QuarryBox1; // hosted search control
     QTimer *Timer1;

@@ -41,12 +41,11 @@ QString Registry::fold(qint32 root, const QString &path)
 
 bool Registry::isRoot(qint32 hKey)
 {
-    return hKey == Reg::HKEY_CLASSES_ROOT || hKey == Reg::HKEY_CURRENT_USER
-           || hKey == Reg::HKEY_LOCAL_MACHINE || hKey == Reg::HKEY_USERS;
+    return hKey == Reg::HKEY_CLASSES_ROOT || hKey == Reg::HKEY_CURRENT_USER || hKey == Reg::HKEY_LOCAL_MACHINE
+           || hKey == Reg::HKEY_USERS;
 }
 
-void Registry::setValue(qint32 root, const QString &key, const QString &name, qint32 type,
-                        const QByteArray &data)
+void Registry::setValue(qint32 root, const QString &key, const QString &name, qint32 type, const QByteArray &data)
 {
     m_filled = true;
     m_keys[fold(root, key)].insert(name.toCaseFolded(), Value{type, data});
@@ -68,8 +67,8 @@ bool Registry::keyExists(qint32 root, const QString &key) const
     return false;
 }
 
-qint32 Registry::RegOpenKeyEx(qint32 hKey, const QString &subKey, qint32 /*options*/,
-                              qint32 /*samDesired*/, qint32 &phkResult)
+qint32 Registry::RegOpenKeyEx(qint32 hKey, const QString &subKey, qint32 /*options*/, qint32 /*samDesired*/,
+                              qint32 &phkResult)
 {
     fillIfNeeded();
     phkResult = 0;
@@ -79,9 +78,8 @@ qint32 Registry::RegOpenKeyEx(qint32 hKey, const QString &subKey, qint32 /*optio
     } else if (m_open.contains(hKey)) {
         const OpenKey &parent = m_open.value(hKey);
         opened.root = parent.root;
-        opened.path = parent.path.isEmpty() || subKey.isEmpty()
-                          ? parent.path + subKey
-                          : parent.path + QLatin1Char('\\') + subKey;
+        opened.path = parent.path.isEmpty() || subKey.isEmpty() ? parent.path + subKey
+                                                                : parent.path + QLatin1Char('\\') + subKey;
     } else {
         return Reg::ERROR_INVALID_HANDLE;
     }
@@ -92,8 +90,7 @@ qint32 Registry::RegOpenKeyEx(qint32 hKey, const QString &subKey, qint32 /*optio
     return Reg::ERROR_SUCCESS;
 }
 
-qint32 Registry::RegQueryValueEx(qint32 hKey, const QString &valueName, qint32 &type,
-                                 QByteArray &data, qint32 &cbData)
+qint32 Registry::RegQueryValueEx(qint32 hKey, const QString &valueName, qint32 &type, QByteArray &data, qint32 &cbData)
 {
     if (!m_open.contains(hKey))
         return Reg::ERROR_INVALID_HANDLE;

@@ -40,19 +40,16 @@ public:
 
     // Empties the store; an empty store stays empty (it no longer fills itself).
     void clear();
-    void setValue(qint32 root, const QString &key, const QString &name, qint32 type,
-                  const QByteArray &data);
+    void setValue(qint32 root, const QString &key, const QString &name, qint32 type, const QByteArray &data);
     // A string value as the platform stores it: 8-bit text with its terminating zero.
     void setString(qint32 root, const QString &key, const QString &name, const QString &text);
     bool keyExists(qint32 root, const QString &key) const;
 
     // The advapi32 calls, with their results: ERROR_SUCCESS or an error code.
-    qint32 RegOpenKeyEx(qint32 hKey, const QString &subKey, qint32 options, qint32 samDesired,
-                        qint32 &phkResult);
+    qint32 RegOpenKeyEx(qint32 hKey, const QString &subKey, qint32 options, qint32 samDesired, qint32 &phkResult);
     // data is the caller's buffer and cbData its size; on success the value's
     // bytes are at its start and cbData is their count.
-    qint32 RegQueryValueEx(qint32 hKey, const QString &valueName, qint32 &type, QByteArray &data,
-                           qint32 &cbData);
+    qint32 RegQueryValueEx(qint32 hKey, const QString &valueName, qint32 &type, QByteArray &data, qint32 &cbData);
     qint32 RegCloseKey(qint32 hKey);
 
     int openKeyCount() const { return int(m_open.size()); }

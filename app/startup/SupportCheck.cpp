@@ -17,10 +17,10 @@ struct Stage
 };
 
 const Stage Stages[4] = {
-    {-1, Where::App, "*.jpg", 6, 1, 6, 6, 1},
-    {2, Where::App, "*.gif", 8, 7, 14, 8, 3},
-    {4, Where::System, "*.ocx", 5, 15, 20, 6, 5},
-    {6, Where::Fonts, "*.ttf", 1, 21, 21, 1, 6},
+        {-1, Where::App, "*.jpg", 6, 1, 6, 6, 1},
+        {2, Where::App, "*.gif", 8, 7, 14, 8, 3},
+        {4, Where::System, "*.ocx", 5, 15, 20, 6, 5},
+        {6, Where::Fonts, "*.ttf", 1, 21, 21, 1, 6},
 };
 
 QString withSeparator(const QString &folder)
@@ -32,39 +32,24 @@ QString withSeparator(const QString &folder)
 QStringList SupportCheck::requiredNames()
 {
     return {
-        QStringLiteral("Dialog1.jpg"),
-        QStringLiteral("Help and Support.jpg"),
-        QStringLiteral("LoadedMenu.jpg"),
-        QStringLiteral("Top Menu2.jpg"),
-        QStringLiteral("Begining.jpg"),
-        QStringLiteral("Good.jpg"),
-        QStringLiteral("busy.gif"),
-        QStringLiteral("Cancel.gif"),
-        QStringLiteral("exit.gif"),
-        QStringLiteral("install.gif"),
-        QStringLiteral("Load.gif"),
-        QStringLiteral("MOBSYNC.gif"),
-        QStringLiteral("Point.gif"),
-        QStringLiteral("Search Drive.gif"),
-        QStringLiteral("ShellAndWait.ocx"),
-        QStringLiteral("AnimatedGif.ocx"),
-        QStringLiteral("Quarrydex.ocx"),
-        QStringLiteral("COMCTL32.OCX"),
-        QStringLiteral("COMDLG32.OCX"),
-        QStringLiteral("PopupMenu.ocx"), // the item popup menu control's library
-        QStringLiteral("seguibk.ttf"),
+            QStringLiteral("Dialog1.jpg"),      QStringLiteral("Help and Support.jpg"),
+            QStringLiteral("LoadedMenu.jpg"),   QStringLiteral("Top Menu2.jpg"),
+            QStringLiteral("Begining.jpg"),     QStringLiteral("Good.jpg"),
+            QStringLiteral("busy.gif"),         QStringLiteral("Cancel.gif"),
+            QStringLiteral("exit.gif"),         QStringLiteral("install.gif"),
+            QStringLiteral("Load.gif"),         QStringLiteral("MOBSYNC.gif"),
+            QStringLiteral("Point.gif"),        QStringLiteral("Search Drive.gif"),
+            QStringLiteral("ShellAndWait.ocx"), QStringLiteral("AnimatedGif.ocx"),
+            QStringLiteral("Quarrydex.ocx"),    QStringLiteral("COMCTL32.OCX"),
+            QStringLiteral("COMDLG32.OCX"),
+            QStringLiteral("PopupMenu.ocx"), // the item popup menu control's library
+            QStringLiteral("seguibk.ttf"),
     };
 }
 
-QString SupportCheck::waitingText()
-{
-    return QStringLiteral("Searching for request files.\rPlease wait ....");
-}
+QString SupportCheck::waitingText() { return QStringLiteral("Searching for request files.\rPlease wait ...."); }
 
-QString SupportCheck::successText()
-{
-    return QStringLiteral("Loading successful.\rClick on the next button to skip.");
-}
+QString SupportCheck::successText() { return QStringLiteral("Loading successful.\rClick on the next button to skip."); }
 
 QString SupportCheck::failureText(int stage)
 {
@@ -116,9 +101,7 @@ void SupportCheck::runStage(int stage)
     if (s.entryValue >= 0)
         CheckStage = s.entryValue;
     if (stage > 1) {
-        const QString folder = s.where == Where::App ? m_appDir
-                             : s.where == Where::System ? m_systemDir
-                                                        : fontsDir();
+        const QString folder = s.where == Where::App ? m_appDir : s.where == Where::System ? m_systemDir : fontsDir();
         m_display.search(withSeparator(folder), QLatin1String(s.pattern), SearchTotal);
         m_barMax = s.barMax;
         m_display.setProgressMax(m_barMax);

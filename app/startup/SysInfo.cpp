@@ -10,9 +10,8 @@ namespace SysInfo {
 
 QStringList toolNames()
 {
-    return {QStringLiteral("hardinfo"), QStringLiteral("hardinfo2"),
-            QStringLiteral("gnome-system-monitor"), QStringLiteral("kinfocenter"),
-            QStringLiteral("xfce4-taskmanager")};
+    return {QStringLiteral("hardinfo"), QStringLiteral("hardinfo2"), QStringLiteral("gnome-system-monitor"),
+            QStringLiteral("kinfocenter"), QStringLiteral("xfce4-taskmanager")};
 }
 
 void registerTool(Registry &registry, const QStringList &searchFolders)
@@ -25,8 +24,7 @@ void registerTool(Registry &registry, const QStringList &searchFolders)
         if (path.isEmpty())
             continue;
         registry.setString(Reg::HKEY_LOCAL_MACHINE, PathKey, PathValue, path);
-        registry.setString(Reg::HKEY_LOCAL_MACHINE, LocationKey, LocationValue,
-                           QFileInfo(path).absolutePath());
+        registry.setString(Reg::HKEY_LOCAL_MACHINE, LocationKey, LocationValue, QFileInfo(path).absolutePath());
         return;
     }
 }

@@ -63,28 +63,28 @@ bool writeAll(int fd, const QByteArray &bytes)
 }
 
 const char *const TemplateLines[] = {
-    R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?> )",
-    R"(<assembly )",
-    R"(   xmlns="urn:schemas-microsoft-com:asm.v1" )",
-    R"(   manifestVersion="1.0">)",
-    R"(<assemblyIdentity )",
-    R"(    processorArchitecture="x86" )",
-    R"(    version="EXEVERSION")",
-    R"(    type="win32")",
-    R"(    name="EXENAME"/>)",
-    R"(    <description>EXEDESCRIBTION</description>)",
-    R"(    <dependency>)",
-    R"(    <dependentAssembly>)",
-    R"(    <assemblyIdentity)",
-    R"(         type="win32")",
-    R"(         name="Microsoft.Windows.Common-Controls")",
-    R"(         version="6.0.0.0")",
-    R"(         publicKeyToken="6595b64144ccf1df")",
-    R"(         language="*")",
-    R"(         processorArchitecture="x86"/>)",
-    R"(    </dependentAssembly>)",
-    R"(    </dependency>)",
-    R"(</assembly>)",
+        R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?> )",
+        R"(<assembly )",
+        R"(   xmlns="urn:schemas-microsoft-com:asm.v1" )",
+        R"(   manifestVersion="1.0">)",
+        R"(<assemblyIdentity )",
+        R"(    processorArchitecture="x86" )",
+        R"(    version="EXEVERSION")",
+        R"(    type="win32")",
+        R"(    name="EXENAME"/>)",
+        R"(    <description>EXEDESCRIBTION</description>)",
+        R"(    <dependency>)",
+        R"(    <dependentAssembly>)",
+        R"(    <assemblyIdentity)",
+        R"(         type="win32")",
+        R"(         name="Microsoft.Windows.Common-Controls")",
+        R"(         version="6.0.0.0")",
+        R"(         publicKeyToken="6595b64144ccf1df")",
+        R"(         language="*")",
+        R"(         processorArchitecture="x86"/>)",
+        R"(    </dependentAssembly>)",
+        R"(    </dependency>)",
+        R"(</assembly>)",
 };
 }
 
@@ -113,9 +113,9 @@ Environment defaultEnvironment()
             env.arguments << FileNameCodec::encodeFileName(argument);
     }
     env.version = QStringLiteral("%1.%2.%3.0")
-                      .arg(SETUPREEL_VERSION_MAJOR)
-                      .arg(SETUPREEL_VERSION_MINOR)
-                      .arg(SETUPREEL_VERSION_PATCH);
+                          .arg(SETUPREEL_VERSION_MAJOR)
+                          .arg(SETUPREEL_VERSION_MINOR)
+                          .arg(SETUPREEL_VERSION_PATCH);
     env.description = QStringLiteral(SETUPREEL_DESCRIPTION);
     env.startNewInstance = startProgram;
     env.endNow = [] {
@@ -171,8 +171,8 @@ bool writeWholeFile(const QString &path, const QByteArray &bytes)
         return false;
     }
     // The new name reaches the disk with its folder.
-    const int folder = ::open(FileNameCodec::encodeFileName(folderOf(path)).constData(),
-                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folder =
+            ::open(FileNameCodec::encodeFileName(folderOf(path)).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         ::fsync(folder);
         ::close(folder);
@@ -225,8 +225,7 @@ bool EnsureStyleManifest(bool &RestartAfterWrite, bool &ForceRewrite, const Envi
     // Any file of that name counts, whatever its permissions (there are no
     // hidden or system attributes to look past here).
     struct stat info;
-    const bool present = ::stat(FileNameCodec::encodeFileName(path).constData(), &info) == 0
-                         && !S_ISDIR(info.st_mode);
+    const bool present = ::stat(FileNameCodec::encodeFileName(path).constData(), &info) == 0 && !S_ISDIR(info.st_mode);
     if (present && !ForceRewrite)
         return true;
 
@@ -239,8 +238,7 @@ bool EnsureStyleManifest(bool &RestartAfterWrite, bool &ForceRewrite, const Envi
 
     // Without a manifest a restart would find none again and restart at every
     // start; and ending this instance is only right once the new one runs.
-    if (RestartAfterWrite && written && env.startNewInstance
-        && env.startNewInstance(env.programFile, env.arguments)) {
+    if (RestartAfterWrite && written && env.startNewInstance && env.startNewInstance(env.programFile, env.arguments)) {
         if (env.endNow)
             env.endNow();
     }

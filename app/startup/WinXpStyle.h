@@ -12,14 +12,14 @@ namespace WinXpStyle {
 // Everything the routine reaches outside itself; tests replace any of it.
 struct Environment
 {
-    QString appDir;        // folder the manifest goes to
-    QString programName;   // program file name without extension
-    QString programFile;   // the file a restart starts
+    QString appDir;      // folder the manifest goes to
+    QString programName; // program file name without extension
+    QString programFile; // the file a restart starts
     // This instance's arguments, without the program, as the bytes it was
     // given: an argument that is not valid UTF-8 reaches the new one unchanged.
     QList<QByteArray> arguments;
-    QString version;       // "1.0.0.0"
-    QString description;   // the program's file description
+    QString version;     // "1.0.0.0"
+    QString description; // the program's file description
     // Starts a new instance without waiting; false when it could not start.
     std::function<bool(const QString &program, const QList<QByteArray> &arguments)> startNewInstance;
     // Ends this instance at once.

@@ -65,9 +65,9 @@ frmAbout::frmAbout()
     lblVersion->setFont(Program::windowFont(9));
     lblDescription = label(this, 1050, 960, 4605, 1650);
     lblDescription->setCaption(
-        QStringLiteral("The program can help you in installing your programs and you can install them easy "
-                       "with out going to their folder.also the program can help you if you have a lot of "
-                       "microsoft windows update files and you don't will installing them manually."));
+            QStringLiteral("The program can help you in installing your programs and you can install them easy "
+                           "with out going to their folder.also the program can help you if you have a lot of "
+                           "microsoft windows update files and you don't will installing them manually."));
 
     Line1[0] = line(this, QColor(0x80, 0x80, 0x80), 120, 5760, 2445);
     Line1[1] = line(this, Qt::white, 105, 5654, 2460);
@@ -100,9 +100,9 @@ void frmAbout::Form_Load()
     picIcon->setPixmap(appPicture(QStringLiteral("\\Good.jpg")));
     setWindowTitle(QStringLiteral("About ") + Program::title());
     lblVersion->setCaption(QStringLiteral("Version %1.%2.%3")
-                               .arg(SETUPREEL_VERSION_MAJOR)
-                               .arg(SETUPREEL_VERSION_MINOR)
-                               .arg(SETUPREEL_VERSION_PATCH));
+                                   .arg(SETUPREEL_VERSION_MAJOR)
+                                   .arg(SETUPREEL_VERSION_MINOR)
+                                   .arg(SETUPREEL_VERSION_PATCH));
     lblDisclaimer->setCaption(QStringLiteral("Use this program at your own risk.\r"
                                              "Check a list before you install it.\r"
                                              "Web : ")
@@ -127,8 +127,8 @@ void frmAbout::StartSysInfo()
     const QString path = SysInfo::toolPath();
     if (!path.isEmpty() && Seams::startProgram(path))
         return;
-    Program::prompts().messageBox(QStringLiteral("System Information Is Unavailable At This Time"),
-                                  Program::title(), MsgIcon::None);
+    Program::prompts().messageBox(QStringLiteral("System Information Is Unavailable At This Time"), Program::title(),
+                                  MsgIcon::None);
 }
 
 void frmAbout::Form_Unload()

@@ -3,7 +3,6 @@
 // buttons OK, Update (the web site) and System Info.
 #include "ui/Controls.h"
 
-
 class QPushButton;
 
 class frmAbout : public PictureWindow

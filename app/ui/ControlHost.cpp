@@ -57,7 +57,7 @@ QObject *ControlHost::create(const QString &className, QWidget *parent, QString 
     if (file.isEmpty()) {
         if (error)
             *error = QStringLiteral("No control library in %1 provides the class %2.")
-                         .arg(QDir::toNativeSeparators(m_systemDir), className);
+                             .arg(QDir::toNativeSeparators(m_systemDir), className);
         return nullptr;
     }
     QPluginLoader *loader = m_loaders.value(file);
@@ -70,8 +70,7 @@ QObject *ControlHost::create(const QString &className, QWidget *parent, QString 
     auto *factory = qobject_cast<ControlFactory *>(root);
     if (!factory) {
         if (error)
-            *error = root ? QStringLiteral("%1 is not a control library.").arg(file)
-                          : loader->errorString();
+            *error = root ? QStringLiteral("%1 is not a control library.").arg(file) : loader->errorString();
         return nullptr;
     }
     QObject *control = factory->create(className, parent);

@@ -236,8 +236,8 @@ QPixmap PictureButton::greyedPicture() const
 {
     const auto *window = qobject_cast<const PictureWindow *>(parentWidget());
     const QPixmap backdrop = window ? window->background() : QPixmap();
-    const QString key = QStringLiteral("%1 %2 %3,%4").arg(m_picture.cacheKey()).arg(backdrop.cacheKey())
-                            .arg(x()).arg(y());
+    const QString key =
+            QStringLiteral("%1 %2 %3,%4").arg(m_picture.cacheKey()).arg(backdrop.cacheKey()).arg(x()).arg(y());
     if (key == m_greyedFor && !m_greyed.isNull())
         return m_greyed;
 
@@ -280,8 +280,7 @@ void PictureButton::paintEvent(QPaintEvent *)
         p.drawPixmap(0, 0, isEnabled() ? m_picture : greyedPicture());
     } else {
         // Without its picture the button still shows what it does.
-        p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                 QPalette::ButtonText));
+        p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
         p.drawRect(rect().adjusted(0, 0, -1, -1));
         p.drawText(rect(), Qt::AlignCenter, text());
     }
@@ -320,10 +319,7 @@ void ClickArea::paintEvent(QPaintEvent *)
     style()->drawPrimitive(QStyle::PE_FrameFocusRect, &opt, &p, this);
 }
 
-Shape::Shape(QWidget *parent) : QWidget(parent)
-{
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-}
+Shape::Shape(QWidget *parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }
 
 void Shape::paintEvent(QPaintEvent *)
 {
@@ -381,10 +377,7 @@ void PictureWindow::paintEvent(QPaintEvent *event)
         p.drawPixmap(area, m_background, area);
 }
 
-QPixmap appPicture(const QString &name)
-{
-    return QPixmap(Folders::appFile(name));
-}
+QPixmap appPicture(const QString &name) { return QPixmap(Folders::appFile(name)); }
 
 void centreOnScreen(QWidget *window, int widthTwips, int heightTwips)
 {

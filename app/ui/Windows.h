@@ -10,12 +10,14 @@
 class Windows
 {
 public:
-    template<class W> static W *find()
+    template<class W>
+    static W *find()
     {
         return qobject_cast<W *>(registry().value(&W::staticMetaObject).data());
     }
 
-    template<class W> static W *load()
+    template<class W>
+    static W *load()
     {
         if (W *loaded = find<W>())
             return loaded;
@@ -26,7 +28,8 @@ public:
     }
 
     // Loads when needed, then shows without waiting.
-    template<class W> static W *show()
+    template<class W>
+    static W *show()
     {
         W *window = load<W>();
         window->show();
@@ -36,14 +39,19 @@ public:
     }
 
     // Enabling or disabling a window that is not loaded does nothing.
-    template<class W> static void setEnabled(bool enabled)
+    template<class W>
+    static void setEnabled(bool enabled)
     {
         if (W *window = find<W>())
             window->setEnabled(enabled);
     }
 
     // Runs the window's Form_Unload and forgets it; a window not loaded stays so.
-    template<class W> static void unload() { unload(find<W>()); }
+    template<class W>
+    static void unload()
+    {
+        unload(find<W>());
+    }
     static void unload(PictureWindow *window);
 
     // Every window goes, without its Form_Unload (tests start each case from a

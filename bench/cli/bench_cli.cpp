@@ -54,12 +54,12 @@ int main(int argc, char **argv)
     // Setup files of every kind, each 2 MiB as real ones are at least.
     using namespace CraftedSetups;
     const QByteArray kinds[] = {
-        pe(I386, {code()}, nsisFirstHeader()),
-        innoSetup(),
-        wixBurn(),
-        sevenZipSfx(),
-        pe(Amd64, {code()}),
-        compound(msiClsid()),
+            pe(I386, {code()}, nsisFirstHeader()),
+            innoSetup(),
+            wixBurn(),
+            sevenZipSfx(),
+            pe(Amd64, {code()}),
+            compound(msiClsid()),
     };
     const qint64 size = 2 * 1024 * 1024;
     QStringList paths;

@@ -136,8 +136,8 @@ int main(int argc, char **argv)
 
     const double runMs = median(runTimes), controlMs = median(controlTimes), shellMs = median(shellTimes);
     std::printf("install run through the main window: %d programs, median of %d rounds\n", programs, rounds);
-    std::printf("  install run    : %8.2f ms  (%.3f ms per program; at least %d paints of the labels and bar)\n",
-                runMs, runMs / programs, fewestPaints);
+    std::printf("  install run    : %8.2f ms  (%.3f ms per program; at least %d paints of the labels and bar)\n", runMs,
+                runMs / programs, fewestPaints);
     std::printf("  control alone  : %8.2f ms  (%.3f ms per program)\n", controlMs, controlMs / programs);
     std::printf("  shell loop     : %8.2f ms  (%.3f ms per program)\n", shellMs, shellMs / programs);
     std::printf("  run / control  : %.2f  (the run's own share: window and report)\n", runMs / controlMs);

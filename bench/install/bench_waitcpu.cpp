@@ -25,8 +25,8 @@
 namespace {
 
 // Where the clicks go, in window coordinates.
-const QPoint NextButton(340, 252);  // the start-up window's "Next"
-const QPoint PointButton(515, 97);  // the main window's Point
+const QPoint NextButton(340, 252); // the start-up window's "Next"
+const QPoint PointButton(515, 97); // the main window's Point
 const QPoint InstallButton(515, 209);
 const QPoint EditorExit(540, 144);
 
@@ -39,8 +39,8 @@ QString buildWaitingInstaller(const QTemporaryDir &dir, const QString &name, int
         return QString();
     const QString nsi = dir.filePath(name + QLatin1String(".nsi"));
     const QByteArray script = "Unicode true\nTarget amd64-unicode\nOutFile \"" + name.toUtf8()
-        + ".exe\"\nSilentInstall silent\nRequestExecutionLevel user\nSection\nSleep "
-        + QByteArray::number(ms) + "\nSectionEnd\n";
+                              + ".exe\"\nSilentInstall silent\nRequestExecutionLevel user\nSection\nSleep "
+                              + QByteArray::number(ms) + "\nSectionEnd\n";
     if (!writeFile(nsi, script))
         return QString();
     QProcess p;
@@ -96,8 +96,7 @@ public:
         m_started.waitForFinished(5000);
     }
 
-    bool start(const QString &program, const QStringList &args, const QProcessEnvironment &env,
-               const QString &title)
+    bool start(const QString &program, const QStringList &args, const QProcessEnvironment &env, const QString &title)
     {
         m_started.setProcessEnvironment(env);
         m_started.setStandardOutputFile(QProcess::nullDevice());
@@ -106,10 +105,7 @@ public:
         return await(title);
     }
     // Clicks a point of the current window and waits for the window titled so.
-    bool clickTo(const QPoint &at, const QString &title)
-    {
-        return clickAt(m_x.origin(m_window) + at) && await(title);
-    }
+    bool clickTo(const QPoint &at, const QString &title) { return clickAt(m_x.origin(m_window) + at) && await(title); }
     bool click(const QPoint &at) { return clickAt(m_x.origin(m_window) + at); }
     int pid() const { return m_pid; }
 
@@ -156,8 +152,8 @@ int main(int argc, char **argv)
     writeFile(native, "#!/bin/sh\nsleep " + QByteArray::number(seconds + 3) + "\n", true);
     const QString quick = buildWaitingInstaller(dir, QStringLiteral("quick"), 0);
     const QString slow = buildWaitingInstaller(dir, QStringLiteral("slow"), (seconds + 5) * 1000);
-    const bool wine = !quick.isEmpty() && !slow.isEmpty()
-        && !QStandardPaths::findExecutable(QStringLiteral("wine")).isEmpty();
+    const bool wine =
+            !quick.isEmpty() && !slow.isEmpty() && !QStandardPaths::findExecutable(QStringLiteral("wine")).isEmpty();
     if (wine) {
         // The prefix is made by the first start; that is not what is measured.
         QProcess first;

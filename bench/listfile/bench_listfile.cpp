@@ -26,19 +26,21 @@ constexpr int Repetitions = 15;
 
 QStringList makeItems()
 {
-    static const char *const vendors[] = {"Adobe", "Mozilla", "VideoLAN", "7-Zip", "Oracle",
-                                          "Microsoft Office", "Notepad++", "Café Soft"};
-    static const char *const switches[] = {"/S", "/quiet /norestart", "/qn REBOOT=ReallySuppress",
-                                           "/VERYSILENT /SUPPRESSMSGBOXES", "", "-ms",
-                                           "/s /v\"/qn ADDLOCAL=ALL\""};
+    static const char *const vendors[] = {"Adobe",  "Mozilla",          "VideoLAN",  "7-Zip",
+                                          "Oracle", "Microsoft Office", "Notepad++", "Café Soft"};
+    static const char *const switches[] = {
+            "/S",  "/quiet /norestart",        "/qn REBOOT=ReallySuppress", "/VERYSILENT /SUPPRESSMSGBOXES", "",
+            "-ms", "/s /v\"/qn ADDLOCAL=ALL\""};
     QStringList items;
     items.reserve(Lines - 1);
     for (int i = 0; i < Lines - 1; ++i) {
         const QString vendor = QString::fromUtf8(vendors[i % 8]);
         const QString sw = QString::fromUtf8(switches[i % 7]);
         QString path = QStringLiteral("C:\\Program Files (x86)\\Setup Files\\%1\\Release %2\\setup_%3.%4")
-                           .arg(vendor).arg(i / 100).arg(i)
-                           .arg(i % 3 == 0 ? "msi" : (i % 3 == 1 ? "exe" : "bat"));
+                               .arg(vendor)
+                               .arg(i / 100)
+                               .arg(i)
+                               .arg(i % 3 == 0 ? "msi" : (i % 3 == 1 ? "exe" : "bat"));
         items << (sw.isEmpty() ? path : path + u' ' + sw);
     }
     return items;
@@ -129,8 +131,8 @@ int main()
     check.open(QIODevice::ReadOnly);
     ok &= check.readAll() == bytes;
 
-    const double w = medianMs(plainWrite), s = medianMs(save), rd = medianMs(plainRead),
-                 sp = medianMs(plainSplit), le = medianMs(loadEdit), li = medianMs(loadInstall);
+    const double w = medianMs(plainWrite), s = medianMs(save), rd = medianMs(plainRead), sp = medianMs(plainSplit),
+                 le = medianMs(loadEdit), li = medianMs(loadInstall);
     std::printf("List file benchmark: %d lines, %lld bytes, median of %d runs, results %s (checksum %lld)\n", Lines,
                 static_cast<long long>(bytes.size()), Repetitions, ok ? "correct" : "WRONG",
                 static_cast<long long>(sink));

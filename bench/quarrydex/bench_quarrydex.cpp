@@ -57,7 +57,7 @@ int makeTree(const QString &root, int subfolders, bool everyFileMatches)
             for (int f = 0; f < 20; ++f) {
                 const bool setup = everyFileMatches || (f % 7) == 0;
                 const QString name =
-                    setup ? QStringLiteral("/Setup%1.EXE").arg(f) : QStringLiteral("/data%1.dat").arg(f);
+                        setup ? QStringLiteral("/Setup%1.EXE").arg(f) : QStringLiteral("/data%1.dat").arg(f);
                 if (!writeFile(folder + name, QByteArray(f + 1, 'x')))
                     return -1;
                 matches += setup;
@@ -85,7 +85,8 @@ int walk(int parentFd, const char *name, const char *pattern, qint64 &total)
         if (e->d_type == DT_DIR) {
             found += walk(fd, e->d_name, pattern, total);
         } else if (::fnmatch(pattern, e->d_name, FNM_CASEFOLD) == 0) {
-            struct stat st{};
+            struct stat st
+            {};
             if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
                 total += st.st_size;
                 ++found;

@@ -2,10 +2,7 @@
 
 #include <QMovie>
 
-AniGif::AniGif(QWidget *parent) : QLabel(parent)
-{
-    setAlignment(Qt::AlignCenter);
-}
+AniGif::AniGif(QWidget *parent) : QLabel(parent) { setAlignment(Qt::AlignCenter); }
 
 bool AniGif::LoadGif(const QString &path, bool stretch)
 {
@@ -26,12 +23,12 @@ bool AniGif::LoadGif(const QString &path, bool stretch)
     // A picture with no loop count of its own would stop after one pass.
     // Queued: the movie is still inside its own frame step when it finishes.
     connect(
-        movie, &QMovie::finished, this,
-        [this, movie] {
-            if (movie == m_movie && !m_failed && isVisible())
-                play();
-        },
-        Qt::QueuedConnection);
+            movie, &QMovie::finished, this,
+            [this, movie] {
+                if (movie == m_movie && !m_failed && isVisible())
+                    play();
+            },
+            Qt::QueuedConnection);
     // A broken frame ends the animation where it is rather than retrying forever.
     connect(movie, &QMovie::error, this, [this] { m_failed = true; });
 
@@ -68,15 +65,9 @@ void AniGif::play()
         m_movie->start();
 }
 
-bool AniGif::IsPlaying() const
-{
-    return m_movie && m_movie->state() == QMovie::Running;
-}
+bool AniGif::IsPlaying() const { return m_movie && m_movie->state() == QMovie::Running; }
 
-int AniGif::FrameCount() const
-{
-    return m_frames;
-}
+int AniGif::FrameCount() const { return m_frames; }
 
 void AniGif::showEvent(QShowEvent *event)
 {

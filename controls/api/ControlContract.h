@@ -55,13 +55,13 @@ inline constexpr char InfoPrefix[] = "DispId_0x";
 // each raiser's own.
 namespace RunTimeError {
 inline constexpr int NoError = 0;
-inline constexpr int InvalidCall = 5;        // also: a Windows setup file and no Wine
-inline constexpr int Overflow = 6;           // the found-file counter or a folder's subfolders
+inline constexpr int InvalidCall = 5; // also: a Windows setup file and no Wine
+inline constexpr int Overflow = 6;    // the found-file counter or a folder's subfolders
 inline constexpr int OutOfMemory = 7;
-inline constexpr int StillWaiting = 10;      // a run-and-wait call while another one waits
-inline constexpr int Interrupted = 18;       // the program is ending
-inline constexpr int BadFileName = 52;       // ends a search level silently
-inline constexpr int FileNotFound = 53;      // ends a search level silently; a missing setup file
+inline constexpr int StillWaiting = 10; // a run-and-wait call while another one waits
+inline constexpr int Interrupted = 18;  // the program is ending
+inline constexpr int BadFileName = 52;  // ends a search level silently
+inline constexpr int FileNotFound = 53; // ends a search level silently; a missing setup file
 inline constexpr int TooManyFiles = 67;
 inline constexpr int PermissionDenied = 70;
 inline constexpr int PathFileAccess = 75;
@@ -104,12 +104,10 @@ inline bool callFindFiles(QObject *box, int dispId, QString &path, QString &sear
     QVariant result;
     const bool called =
             dispId == DispId::FindFiles2
-                    ? method.invoke(box, Qt::DirectConnection, Q_RETURN_ARG(QVariant, result),
-                                    Q_ARG(QString &, path), Q_ARG(QString &, searchStr),
-                                    Q_ARG(qint16 &, fileCount), Q_ARG(QObject *, listBox))
-                    : method.invoke(box, Qt::DirectConnection, Q_RETURN_ARG(QVariant, result),
-                                    Q_ARG(QString &, path), Q_ARG(QString &, searchStr),
-                                    Q_ARG(qint16 &, fileCount), Q_ARG(QObject *, listBox),
+                    ? method.invoke(box, Qt::DirectConnection, Q_RETURN_ARG(QVariant, result), Q_ARG(QString &, path),
+                                    Q_ARG(QString &, searchStr), Q_ARG(qint16 &, fileCount), Q_ARG(QObject *, listBox))
+                    : method.invoke(box, Qt::DirectConnection, Q_RETURN_ARG(QVariant, result), Q_ARG(QString &, path),
+                                    Q_ARG(QString &, searchStr), Q_ARG(qint16 &, fileCount), Q_ARG(QObject *, listBox),
                                     Q_ARG(QObject *, labelCount));
     if (total)
         *total = result;

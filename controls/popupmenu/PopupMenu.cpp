@@ -11,10 +11,7 @@ PopupMenu::PopupMenu(QWidget *owner)
 {
 }
 
-PopupMenu::~PopupMenu()
-{
-    delete m_menu.data();
-}
+PopupMenu::~PopupMenu() { delete m_menu.data(); }
 
 void PopupMenu::AddItem(const QString &caption, const QString &key)
 {
@@ -40,20 +37,11 @@ void PopupMenu::PopupAtCursor()
     m_menu->popup(QCursor::pos());
 }
 
-QString PopupMenu::Caption(int i) const
-{
-    return i >= 0 && i < m_entries.size() ? m_entries.at(i).caption : QString();
-}
+QString PopupMenu::Caption(int i) const { return i >= 0 && i < m_entries.size() ? m_entries.at(i).caption : QString(); }
 
-QString PopupMenu::Key(int i) const
-{
-    return i >= 0 && i < m_entries.size() ? m_entries.at(i).key : QString();
-}
+QString PopupMenu::Key(int i) const { return i >= 0 && i < m_entries.size() ? m_entries.at(i).key : QString(); }
 
-QObject *PopupMenu::menu()
-{
-    return m_menu.data();
-}
+QObject *PopupMenu::menu() { return m_menu.data(); }
 
 QObject *PopupMenuFactory::create(const QString &className, QWidget *parent)
 {

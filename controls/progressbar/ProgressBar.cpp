@@ -6,9 +6,21 @@ ProgressBar::ProgressBar(QWidget *parent) : QProgressBar(parent)
     apply();
 }
 
-void ProgressBar::setMin(int v) { m_min = v; apply(); }
-void ProgressBar::setMax(int v) { m_max = v; apply(); }
-void ProgressBar::setValue(int v) { m_value = v; apply(); }
+void ProgressBar::setMin(int v)
+{
+    m_min = v;
+    apply();
+}
+void ProgressBar::setMax(int v)
+{
+    m_max = v;
+    apply();
+}
+void ProgressBar::setValue(int v)
+{
+    m_value = v;
+    apply();
+}
 
 void ProgressBar::apply()
 {

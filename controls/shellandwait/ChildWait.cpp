@@ -21,7 +21,7 @@ namespace ShellAndWaitLogic {
 struct ChildWait::Shared
 {
     std::mutex mutex;
-    QObject *relay = nullptr;   // nulled (under the mutex) before the relay goes away
+    QObject *relay = nullptr; // nulled (under the mutex) before the relay goes away
 };
 
 // A waiting thread runs code of this library; the library must stay loaded
@@ -58,15 +58,12 @@ static void startWaitingThread(pid_t pid, std::shared_ptr<ChildWait::Shared> sha
         std::lock_guard<std::mutex> lock(shared->mutex);
         // A queued call to the relay is dropped if the relay is deleted first.
         if (shared->relay)
-            QMetaObject::invokeMethod(shared->relay, [onEnd, status, known] { onEnd(status, known); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                    shared->relay, [onEnd, status, known] { onEnd(status, known); }, Qt::QueuedConnection);
     }).detach();
 }
 
-void reapInBackground(pid_t pid)
-{
-    startWaitingThread(pid, nullptr, {});
-}
+void reapInBackground(pid_t pid) { startWaitingThread(pid, nullptr, {}); }
 
 ChildWait::ChildWait(pid_t pid, Method method) : m_pid(pid)
 {
@@ -84,7 +81,7 @@ ChildWait::ChildWait(pid_t pid, Method method) : m_pid(pid)
                     rc = ::waitpid(m_pid, &status, WNOHANG);
                 } while (rc < 0 && errno == EINTR);
                 if (rc == 0)
-                    return;     // not yet; the notifier stays armed
+                    return; // not yet; the notifier stays armed
                 childEnded(status, rc == m_pid);
             });
             return;
@@ -139,8 +136,7 @@ void ChildWait::childEnded(int status, bool known)
     else if (WIFSIGNALED(status)) {
         m_exitSignal = WTERMSIG(status);
         m_exitCode = 128 + m_exitSignal;
-    }
-    else
+    } else
         m_exitCode = -1;
     if (m_loop)
         m_loop->quit();

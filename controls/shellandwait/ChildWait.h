@@ -50,8 +50,8 @@ private:
     pid_t m_pid;
     int m_pidfd = -1;
     QSocketNotifier *m_notifier = nullptr;
-    std::shared_ptr<Shared> m_shared;   // with the waiting thread, if any
-    QObject *m_relay = nullptr;         // receives the waiting thread's news
+    std::shared_ptr<Shared> m_shared; // with the waiting thread, if any
+    QObject *m_relay = nullptr;       // receives the waiting thread's news
     QEventLoop *m_loop = nullptr;
     bool m_usesPidfd = false;
     bool m_ended = false;

@@ -6,10 +6,7 @@
 
 namespace ShellAndWaitLogic {
 
-static bool isBlank(QChar c)
-{
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
-}
+static bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
 
 QStringList splitArguments(const QString &text)
 {
@@ -42,9 +39,9 @@ QStringList splitArguments(const QString &text)
             current += QString(count / 2, QLatin1Char('\\'));
             if (count % 2 == 1) {
                 current += QLatin1Char('"');
-                i += count;          // the quote is taken as text
+                i += count; // the quote is taken as text
             } else {
-                i += count - 1;      // the quote is handled as a quote next round
+                i += count - 1; // the quote is handled as a quote next round
             }
             continue;
         }

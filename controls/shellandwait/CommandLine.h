@@ -9,8 +9,8 @@ namespace ShellAndWaitLogic {
 
 struct CommandLine
 {
-    QString program;        // the file the line names; may not exist
-    QStringList arguments;  // already split, quotes removed
+    QString program;       // the file the line names; may not exist
+    QStringList arguments; // already split, quotes removed
     // The bytes that name the program on disk: its file-name bytes, or, when
     // only those exist, its Windows-1252 bytes (a list written on Windows that
     // names a file whose name is Latin-1 bytes). Empty: those of program.

@@ -48,8 +48,8 @@ using ReadAt = QByteArray (*)(void *context, qint64 off, qint64 len);
 
 struct Source
 {
-    QByteArray head;     // the file's first bytes
-    qint64 size = 0;     // the whole file's size
+    QByteArray head; // the file's first bytes
+    qint64 size = 0; // the whole file's size
     ReadAt read = nullptr;
     void *context = nullptr;
 
@@ -70,10 +70,7 @@ struct PeSection
     quint32 rawOffset = 0;
 };
 
-bool isCompoundFile(const QByteArray &b)
-{
-    return hasAt(b, 0, QByteArrayView("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
-}
+bool isCompoundFile(const QByteArray &b) { return hasAt(b, 0, QByteArrayView("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)); }
 
 InstallerKind compoundKind(const Source &src)
 {
@@ -96,9 +93,15 @@ bool contains(const QByteArray &haystack, QByteArrayView needle)
 
 bool nsisHeaderAt(const QByteArray &b, qint64 off)
 {
-    return hasAt(b, off + 4, QByteArrayView("\xEF\xBE\xAD\xDE" "NullsoftInst", 16))
-        || hasAt(b, off + 4, QByteArrayView("\xED\xBE\xAD\xDE" "NullSoftInst", 16))
-        || hasAt(b, off + 4, QByteArrayView("nsisinstall"));
+    return hasAt(b, off + 4,
+                 QByteArrayView("\xEF\xBE\xAD\xDE"
+                                "NullsoftInst",
+                                16))
+           || hasAt(b, off + 4,
+                    QByteArrayView("\xED\xBE\xAD\xDE"
+                                   "NullSoftInst",
+                                   16))
+           || hasAt(b, off + 4, QByteArrayView("nsisinstall"));
 }
 
 bool nsisInSteps(const QByteArray &b)
@@ -174,8 +177,8 @@ InstallerKind peKind(const Source &src, quint16 *machine)
         || contains(image, "Inno Setup Setup Data (") || contains(overlay, "Inno Setup Setup Data ("))
         return InstallerKind::InnoSetup;
     static const QByteArray installShieldUtf16 = utf16("InstallShield");
-    if (contains(image, installShieldUtf16) || contains(image, "InstallShield")
-        || contains(overlay, "ISSetupStream") || contains(overlay, "ISc("))
+    if (contains(image, installShieldUtf16) || contains(image, "InstallShield") || contains(overlay, "ISSetupStream")
+        || contains(overlay, "ISc("))
         return InstallerKind::InstallShield;
     return InstallerKind::WindowsProgram;
 }
@@ -195,7 +198,10 @@ InstallerInfo classify(const Source &src, const QString &fileName)
         info.kind = compoundKind(src);
         return info;
     }
-    if (hasAt(b, 0, QByteArrayView("\x7F" "ELF", 4))) {
+    if (hasAt(b, 0,
+              QByteArrayView("\x7F"
+                             "ELF",
+                             4))) {
         info.kind = InstallerKind::NativeProgram;
         return info;
     }
@@ -267,17 +273,28 @@ InstallerInfo inspectInstaller(const QByteArray &path)
 QString installerKindId(InstallerKind kind)
 {
     switch (kind) {
-    case InstallerKind::WindowsInstaller: return QStringLiteral("msi");
-    case InstallerKind::Nsis: return QStringLiteral("nsis");
-    case InstallerKind::InnoSetup: return QStringLiteral("inno");
-    case InstallerKind::WixBurn: return QStringLiteral("burn");
-    case InstallerKind::InstallShield: return QStringLiteral("installshield");
-    case InstallerKind::SevenZipSfx: return QStringLiteral("7zip-sfx");
-    case InstallerKind::WindowsProgram: return QStringLiteral("windows");
-    case InstallerKind::BatchFile: return QStringLiteral("batch");
-    case InstallerKind::ShellScript: return QStringLiteral("shell");
-    case InstallerKind::NativeProgram: return QStringLiteral("native");
-    case InstallerKind::Unknown: break;
+    case InstallerKind::WindowsInstaller:
+        return QStringLiteral("msi");
+    case InstallerKind::Nsis:
+        return QStringLiteral("nsis");
+    case InstallerKind::InnoSetup:
+        return QStringLiteral("inno");
+    case InstallerKind::WixBurn:
+        return QStringLiteral("burn");
+    case InstallerKind::InstallShield:
+        return QStringLiteral("installshield");
+    case InstallerKind::SevenZipSfx:
+        return QStringLiteral("7zip-sfx");
+    case InstallerKind::WindowsProgram:
+        return QStringLiteral("windows");
+    case InstallerKind::BatchFile:
+        return QStringLiteral("batch");
+    case InstallerKind::ShellScript:
+        return QStringLiteral("shell");
+    case InstallerKind::NativeProgram:
+        return QStringLiteral("native");
+    case InstallerKind::Unknown:
+        break;
     }
     return QStringLiteral("unknown");
 }
@@ -285,17 +302,28 @@ QString installerKindId(InstallerKind kind)
 QString installerKindName(InstallerKind kind)
 {
     switch (kind) {
-    case InstallerKind::WindowsInstaller: return QStringLiteral("Windows Installer package");
-    case InstallerKind::Nsis: return QStringLiteral("NSIS installer");
-    case InstallerKind::InnoSetup: return QStringLiteral("Inno Setup installer");
-    case InstallerKind::WixBurn: return QStringLiteral("WiX Burn bundle");
-    case InstallerKind::InstallShield: return QStringLiteral("InstallShield installer");
-    case InstallerKind::SevenZipSfx: return QStringLiteral("7-Zip self-extractor");
-    case InstallerKind::WindowsProgram: return QStringLiteral("Windows program");
-    case InstallerKind::BatchFile: return QStringLiteral("Batch file");
-    case InstallerKind::ShellScript: return QStringLiteral("Shell script");
-    case InstallerKind::NativeProgram: return QStringLiteral("Native program");
-    case InstallerKind::Unknown: break;
+    case InstallerKind::WindowsInstaller:
+        return QStringLiteral("Windows Installer package");
+    case InstallerKind::Nsis:
+        return QStringLiteral("NSIS installer");
+    case InstallerKind::InnoSetup:
+        return QStringLiteral("Inno Setup installer");
+    case InstallerKind::WixBurn:
+        return QStringLiteral("WiX Burn bundle");
+    case InstallerKind::InstallShield:
+        return QStringLiteral("InstallShield installer");
+    case InstallerKind::SevenZipSfx:
+        return QStringLiteral("7-Zip self-extractor");
+    case InstallerKind::WindowsProgram:
+        return QStringLiteral("Windows program");
+    case InstallerKind::BatchFile:
+        return QStringLiteral("Batch file");
+    case InstallerKind::ShellScript:
+        return QStringLiteral("Shell script");
+    case InstallerKind::NativeProgram:
+        return QStringLiteral("Native program");
+    case InstallerKind::Unknown:
+        break;
     }
     return QStringLiteral("Unknown");
 }
@@ -303,11 +331,16 @@ QString installerKindName(InstallerKind kind)
 QString machineName(quint16 machine)
 {
     switch (machine) {
-    case MachineNone: return QString();
-    case MachineI386: return QStringLiteral("x86");
-    case MachineAmd64: return QStringLiteral("x86-64");
-    case MachineArm64: return QStringLiteral("ARM64");
-    default: break;
+    case MachineNone:
+        return QString();
+    case MachineI386:
+        return QStringLiteral("x86");
+    case MachineAmd64:
+        return QStringLiteral("x86-64");
+    case MachineArm64:
+        return QStringLiteral("ARM64");
+    default:
+        break;
     }
     return QStringLiteral("0x%1").arg(machine, 0, 16);
 }
@@ -315,12 +348,18 @@ QString machineName(quint16 machine)
 QString silentSwitch(InstallerKind kind)
 {
     switch (kind) {
-    case InstallerKind::WindowsInstaller: return QStringLiteral("/qn /norestart");
-    case InstallerKind::Nsis: return QStringLiteral("/S");
-    case InstallerKind::InnoSetup: return QStringLiteral("/SP- /VERYSILENT /SUPPRESSMSGBOXES /NORESTART");
-    case InstallerKind::WixBurn: return QStringLiteral("/quiet /norestart");
-    case InstallerKind::InstallShield: return QStringLiteral("/s /v\"/qn\"");
-    default: break;
+    case InstallerKind::WindowsInstaller:
+        return QStringLiteral("/qn /norestart");
+    case InstallerKind::Nsis:
+        return QStringLiteral("/S");
+    case InstallerKind::InnoSetup:
+        return QStringLiteral("/SP- /VERYSILENT /SUPPRESSMSGBOXES /NORESTART");
+    case InstallerKind::WixBurn:
+        return QStringLiteral("/quiet /norestart");
+    case InstallerKind::InstallShield:
+        return QStringLiteral("/s /v\"/qn\"");
+    default:
+        break;
     }
     return QString();
 }

@@ -15,10 +15,10 @@ enum class InstallerKind {
     WixBurn,
     InstallShield,
     SevenZipSfx,
-    WindowsProgram,   // any other PE program
+    WindowsProgram, // any other PE program
     BatchFile,
     ShellScript,
-    NativeProgram,    // ELF
+    NativeProgram, // ELF
 };
 
 enum PeMachine : quint16 {

@@ -23,10 +23,7 @@ extern char **environ;
 
 namespace ShellAndWaitLogic {
 
-QString findWine()
-{
-    return QStandardPaths::findExecutable(QStringLiteral("wine"));
-}
+QString findWine() { return QStandardPaths::findExecutable(QStringLiteral("wine")); }
 
 QString winePrefix()
 {
@@ -37,15 +34,14 @@ QString winePrefix()
 QChar rootDriveOf(const QString &prefix)
 {
     QDir devices(prefix + QStringLiteral("/dosdevices"));
-    const QStringList names = devices.entryList(QDir::System | QDir::AllEntries | QDir::NoDotAndDotDot,
-                                                QDir::Name);
+    const QStringList names = devices.entryList(QDir::System | QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
     QChar found;
     for (const QString &name : names) {
         if (name.size() != 2 || name.at(1) != QLatin1Char(':') || !name.at(0).isLetter())
             continue;
         const QString target = QFile::symLinkTarget(devices.filePath(name));
         if (!target.isEmpty() && QDir::cleanPath(target) == QLatin1String("/"))
-            found = name.at(0).toUpper();       // the last one: z: where it is the usual
+            found = name.at(0).toUpper(); // the last one: z: where it is the usual
     }
     return found.isNull() ? QLatin1Char('Z') : found;
 }
@@ -56,7 +52,10 @@ static bool isElf32(const QString &path)
     if (!f.open(QIODevice::ReadOnly))
         return false;
     const QByteArray head = f.read(5);
-    return head.size() == 5 && head.startsWith("\x7f" "ELF") && head.at(4) == 1;
+    return head.size() == 5
+           && head.startsWith("\x7f"
+                              "ELF")
+           && head.at(4) == 1;
 }
 
 bool wineRuns32Bit(const QString &winePath, const QString &root)
@@ -64,7 +63,7 @@ bool wineRuns32Bit(const QString &winePath, const QString &root)
     const QDir r(root);
     // Debian's wine32 brings the i386 loader and libraries.
     if (QFileInfo::exists(r.filePath(QStringLiteral("usr/lib/wine/wine")))
-            || QFileInfo::exists(r.filePath(QStringLiteral("usr/lib/i386-linux-gnu/wine"))))
+        || QFileInfo::exists(r.filePath(QStringLiteral("usr/lib/i386-linux-gnu/wine"))))
         return true;
     // A Wine of its own (under /opt, /usr/local): a 32-bit loader beside it,
     // or the 32-bit Unix libraries in its lib folder.
@@ -74,8 +73,7 @@ bool wineRuns32Bit(const QString &winePath, const QString &root)
     const QDir bin = QFileInfo(real).dir();
     if (isElf32(bin.filePath(QStringLiteral("wine"))))
         return true;
-    for (const char *lib : {"../lib/wine/i386-unix", "../lib32/wine/i386-unix",
-                            "../lib/i386-linux-gnu/wine/i386-unix"})
+    for (const char *lib : {"../lib/wine/i386-unix", "../lib32/wine/i386-unix", "../lib/i386-linux-gnu/wine/i386-unix"})
         if (QFileInfo(bin.filePath(QLatin1String(lib))).isDir())
             return true;
     return false;
@@ -138,8 +136,7 @@ static QString machineRefusal(const QString &program, quint16 machine, const Win
                                   "programs. Install 32-bit Wine (as root: dpkg --add-architecture "
                                   "i386 && apt-get update && apt-get install wine32:i386).")
                     .arg(program);
-        return QStringLiteral("%1 is a 32-bit Windows program, and this computer's Wine cannot run it.")
-                .arg(program);
+        return QStringLiteral("%1 is a 32-bit Windows program, and this computer's Wine cannot run it.").arg(program);
     }
     if ((machine == MachineAmd64 && !wine.runsX64) || (machine == MachineArm64 && !wine.runsArm64)) {
         return QStringLiteral("%1 is a Windows program for %2 processors, which Wine cannot run on "
@@ -153,7 +150,7 @@ static bool startsWithShebang(const QByteArray &file)
 {
     const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return true;    // leave it to the system to say why it cannot run
+        return true; // leave it to the system to say why it cannot run
     char head[2] = {};
     ssize_t n;
     do {
@@ -237,8 +234,7 @@ static LaunchPlan planThroughWine(LaunchPlan plan, const CommandLine &command, c
 
 // Any other file starts itself when it may be run; a .sh script without a
 // "#!" line or without the right to run goes to /bin/sh.
-static LaunchPlan planNative(LaunchPlan plan, const CommandLine &command, const QByteArray &file,
-                             const QString &path)
+static LaunchPlan planNative(LaunchPlan plan, const CommandLine &command, const QByteArray &file, const QString &path)
 {
     const bool script = suffixOf(command.program) == QLatin1String("sh");
     if (::access(file.constData(), X_OK) == 0 && !(script && !startsWithShebang(file))) {
@@ -275,8 +271,7 @@ LaunchPlan planLaunch(const CommandLine &command, const WineSetup &wine)
         return refused(plan, RunTimeError::FileNotFound,
                        QStringLiteral("File not found: %1 (it is a folder)").arg(command.program));
     if (!exists || !S_ISREG(st.st_mode))
-        return refused(plan, RunTimeError::FileNotFound,
-                       QStringLiteral("File not found: %1").arg(command.program));
+        return refused(plan, RunTimeError::FileNotFound, QStringLiteral("File not found: %1").arg(command.program));
     // What is started: as text that encodeFileName turns back into these bytes.
     const QString path = FileNameCodec::decodeFileName(notAnOption(file));
     plan.file = absoluteFile(file);
@@ -295,8 +290,8 @@ StartError startError(int errnum, const LaunchPlan &plan)
     switch (errnum) {
     case ENOENT:
         if (isRegularFile(FileNameCodec::encodeFileName(exe))) // a script whose interpreter is missing
-            return {RunTimeError::FileNotFound, QStringLiteral("File not found: the interpreter that %1 names (%2)")
-                                          .arg(exe, why)};
+            return {RunTimeError::FileNotFound,
+                    QStringLiteral("File not found: the interpreter that %1 names (%2)").arg(exe, why)};
         return {RunTimeError::FileNotFound, QStringLiteral("File not found: %1 (%2)").arg(exe, why)};
     case EACCES:
     case EPERM:

@@ -15,14 +15,14 @@ namespace ShellAndWaitLogic {
 struct LaunchPlan
 {
     int error = RunTimeError::NoError;
-    QString description;    // empty when error is 0
-    QString program;        // the file the command line names
-    QString executable;     // what is started; also argv[0]
-    QStringList arguments;  // argv[1...]
-    QByteArray file;        // the bytes of the file started, absolute
+    QString description;   // empty when error is 0
+    QString program;       // the file the command line names
+    QString executable;    // what is started; also argv[0]
+    QStringList arguments; // argv[1...]
+    QByteArray file;       // the bytes of the file started, absolute
     InstallerInfo installer;
-    bool wine = false;      // started through Wine
-    QString codeFile;       // where the launcher leaves the exit code; empty: none
+    bool wine = false; // started through Wine
+    QString codeFile;  // where the launcher leaves the exit code; empty: none
 
     bool ok() const { return error == RunTimeError::NoError; }
 };
@@ -30,10 +30,10 @@ struct LaunchPlan
 // The Wine that Windows setup files are started with, and what it can run.
 struct WineSetup
 {
-    QString wine;           // empty when there is none
-    QString launcher;       // WineWait.exe; empty: programs start without it
-    QString prefix;         // the Wine prefix folder
-    QChar rootDrive = QLatin1Char('Z');   // the drive that maps "/"
+    QString wine;                       // empty when there is none
+    QString launcher;                   // WineWait.exe; empty: programs start without it
+    QString prefix;                     // the Wine prefix folder
+    QChar rootDrive = QLatin1Char('Z'); // the drive that maps "/"
     bool runsX86 = true;
     bool runsX64 = true;
     bool runsArm64 = false;

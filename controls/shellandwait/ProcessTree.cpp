@@ -19,10 +19,7 @@
 
 namespace ShellAndWaitLogic {
 
-bool becomeSubreaper(bool on)
-{
-    return ::prctl(PR_SET_CHILD_SUBREAPER, on ? 1 : 0, 0, 0, 0) == 0;
-}
+bool becomeSubreaper(bool on) { return ::prctl(PR_SET_CHILD_SUBREAPER, on ? 1 : 0, 0, 0, 0) == 0; }
 
 static QByteArray readSmallFile(const QByteArray &path)
 {
@@ -79,7 +76,7 @@ namespace {
 bool childListsAvailable()
 {
     static const bool available =
-        ::access(("/proc/self/task/" + QByteArray::number(::getpid()) + "/children").constData(), R_OK) == 0;
+            ::access(("/proc/self/task/" + QByteArray::number(::getpid()) + "/children").constData(), R_OK) == 0;
     return available;
 }
 
@@ -164,8 +161,8 @@ QString processName(pid_t pid)
 bool isWineServiceName(const QString &name)
 {
     static const char *const services[] = {
-        "services.exe", "explorer.exe", "winedevice.exe", "plugplay.exe", "rpcss.exe",
-        "svchost.exe", "wineboot.exe", "winemenubuilder.exe", "conhost.exe",
+            "services.exe", "explorer.exe", "winedevice.exe",      "plugplay.exe", "rpcss.exe",
+            "svchost.exe",  "wineboot.exe", "winemenubuilder.exe", "conhost.exe",
     };
     const QString lower = name.toLower();
     for (const char *s : services)
@@ -191,10 +188,10 @@ static bool reapIfEnded(pid_t pid, int pidfd)
         rc = pidfd >= 0 ? ::waitid(P_PIDFD, id_t(pidfd), &info, WEXITED | WNOHANG)
                         : ::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG);
     } while (rc < 0 && errno == EINTR);
-    if (rc < 0 && errno == EINVAL && pidfd >= 0)    // a kernel without P_PIDFD
+    if (rc < 0 && errno == EINVAL && pidfd >= 0) // a kernel without P_PIDFD
         return reapIfEnded(pid, -1);
     if (rc < 0)
-        return true;                // not ours to wait for any more
+        return true; // not ours to wait for any more
     return info.si_pid != 0;
 }
 
@@ -267,8 +264,7 @@ void LeftoverWait::scan()
         ::fcntl(w->pidfd, F_SETFD, FD_CLOEXEC);
         w->notifier = new QSocketNotifier(w->pidfd, QSocketNotifier::Read);
         const pid_t pid = child.pid;
-        QObject::connect(w->notifier, &QSocketNotifier::activated, w->notifier,
-                         [this, pid] { ended(pid); });
+        QObject::connect(w->notifier, &QSocketNotifier::activated, w->notifier, [this, pid] { ended(pid); });
         m_watched.append(w);
     }
 }
@@ -280,7 +276,7 @@ void LeftoverWait::ended(pid_t pid)
         if (w->pid != pid)
             continue;
         if (!reapIfEnded(pid, w->pidfd))
-            return;             // woken early; the notifier stays armed
+            return; // woken early; the notifier stays armed
         m_watched.removeAt(i);
         // Its children, if any, have just been handed to this process.
         scan();

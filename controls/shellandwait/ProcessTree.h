@@ -23,7 +23,7 @@ struct ProcessStat
     pid_t ppid = 0;
     pid_t session = 0;
     char state = '?';
-    quint64 startTime = 0;   // clock ticks after boot
+    quint64 startTime = 0; // clock ticks after boot
 };
 
 // Makes this process the one orphaned descendants are handed to (on) or
@@ -91,7 +91,7 @@ private:
     QSet<pid_t> m_before;
     ProcessStat m_program;
     pid_t m_ownSession;
-    QSet<pid_t> m_known;                           // watched, ignored or reaped
+    QSet<pid_t> m_known; // watched, ignored or reaped
     QList<std::shared_ptr<Watched>> m_watched;
     QEventLoop *m_loop = nullptr;
     bool m_abandoned = false;

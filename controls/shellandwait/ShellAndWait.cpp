@@ -23,13 +23,10 @@ static QString launcherPath()
     Dl_info info;
     if (!dladdr(reinterpret_cast<void *>(&launcherPath), &info) || !info.dli_fname)
         return QString();
-    return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absolutePath()
-            + QStringLiteral("/WineWait.exe");
+    return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absolutePath() + QStringLiteral("/WineWait.exe");
 }
 
-ShellAndWaitControl::ShellAndWaitControl(QObject *parent) : QObject(parent)
-{
-}
+ShellAndWaitControl::ShellAndWaitControl(QObject *parent) : QObject(parent) {}
 
 ShellAndWaitControl::~ShellAndWaitControl()
 {
@@ -105,15 +102,14 @@ static StartError windowsStartError(int error, const QString &program)
     case WinPathNotFound:
         return {RunTimeError::FileNotFound, QStringLiteral("File not found: %1 (%2)").arg(program, why)};
     case WinAccessDenied:
-        return {RunTimeError::PermissionDenied, QStringLiteral("Permission denied: %1 cannot be started (%2)")
-                                                        .arg(program, why)};
+        return {RunTimeError::PermissionDenied,
+                QStringLiteral("Permission denied: %1 cannot be started (%2)").arg(program, why)};
     case WinBadExeFormat:
     case WinMachineTypeMismatch:
         return {RunTimeError::MachineMismatch,
                 QStringLiteral("%1 is not a program Wine can run (%2)").arg(program, why)};
     default:
-        return {RunTimeError::InvalidCall,
-                QStringLiteral("%1 cannot be started under Wine (%2)").arg(program, why)};
+        return {RunTimeError::InvalidCall, QStringLiteral("%1 cannot be started under Wine (%2)").arg(program, why)};
     }
 }
 
@@ -145,9 +141,9 @@ int ShellAndWaitControl::ShellAndWait(const QString &commandLine)
         return fail(RunTimeError::StillWaiting,
                     QStringLiteral("This program is still waiting for %1 to end").arg(m_waitingFor));
     if (m_ending)
-        return fail(RunTimeError::Interrupted,
-                    QStringLiteral("User interrupt occurred: Setupreel is ending, %1 was not started")
-                            .arg(commandLine));
+        return fail(
+                RunTimeError::Interrupted,
+                QStringLiteral("User interrupt occurred: Setupreel is ending, %1 was not started").arg(commandLine));
 
     m_exitCode = -1;
     m_exitSignal = 0;
@@ -158,8 +154,8 @@ int ShellAndWaitControl::ShellAndWait(const QString &commandLine)
     m_stopped = false;
 
     const CommandLine command = splitCommandLine(commandLine);
-    const LaunchPlan plan = planLaunch(command, startsThroughWine(command.program)
-                                               ? findWineSetup(launcherPath()) : WineSetup());
+    const LaunchPlan plan =
+            planLaunch(command, startsThroughWine(command.program) ? findWineSetup(launcherPath()) : WineSetup());
     if (!plan.file.isEmpty()) {
         m_startedFile = FileNameCodec::decodeFileName(plan.file);
         m_installerType = installerKindId(plan.installer.kind);
@@ -250,8 +246,7 @@ int ShellAndWaitControl::readLauncherResult(const LaunchPlan &plan)
     return fail(e.number, e.description);
 }
 
-bool ShellAndWaitControl::waitForLeftovers(const QSet<pid_t> &before, const ProcessStat &program,
-                                           const bool &destroyed)
+bool ShellAndWaitControl::waitForLeftovers(const QSet<pid_t> &before, const ProcessStat &program, const bool &destroyed)
 {
     LeftoverWait leftovers(before, program);
     if (!leftovers.find())

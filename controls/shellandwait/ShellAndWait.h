@@ -83,12 +83,12 @@ private:
     // Reads and removes the launcher's code file; false when it left none.
     bool readCodeFile(const QString &path, int *code, int *startError);
 
-    ShellAndWaitLogic::ChildWait *m_wait = nullptr;        // while a call waits
+    ShellAndWaitLogic::ChildWait *m_wait = nullptr;         // while a call waits
     ShellAndWaitLogic::LeftoverWait *m_leftovers = nullptr; // while left-behind ones are awaited
     bool *m_destroyed = nullptr;                            // flag in the waiting call's frame
     QString m_waitingFor;
-    bool m_ending = false;      // the event loops were told to end during a wait
-    bool m_stopped = false;     // StopWaiting() during the current wait
+    bool m_ending = false;  // the event loops were told to end during a wait
+    bool m_stopped = false; // StopWaiting() during the current wait
     QString m_errorDescription;
     int m_exitCode = -1;
     int m_exitSignal = 0;

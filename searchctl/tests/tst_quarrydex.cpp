@@ -38,7 +38,11 @@ public:
     QString text;
     int writes = 0;
     QString caption() const { return text; }
-    void setCaption(const QString &c) { text = c; ++writes; }
+    void setCaption(const QString &c)
+    {
+        text = c;
+        ++writes;
+    }
 };
 class Sink : public QObject
 {
@@ -155,8 +159,8 @@ private slots:
         const QVariant total = call(FindFiles, path, "*.exe", count, &list, &label);
         QCOMPARE(path, base + "/"); // the caller sees the added separator
         // Own files first, then each subfolder's subtree complete before the next.
-        QCOMPARE(list.rows, QStringList({base + "/a.exe", base + "/B.exe", base + "/tool.exe/e.exe",
-                                         base + "/x/b.EXE", base + "/x/y/c.exe"}));
+        QCOMPARE(list.rows, QStringList({base + "/a.exe", base + "/B.exe", base + "/tool.exe/e.exe", base + "/x/b.EXE",
+                                         base + "/x/y/c.exe"}));
         QCOMPARE(count, qint16(10));
         QCOMPARE(label.text, QStringLiteral("10  Item(s) found."));
         QCOMPARE(label.writes, 5);
@@ -186,14 +190,14 @@ private slots:
         QCOMPARE(::bind(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
         ::close(s);
         QCOMPARE(::symlink(native("T").constData(), native("T/real/loop")), 0); // points back up
-        QCOMPARE(::symlink("real", native("T/dirlink.sh")), 0);                  // a folder by its target
+        QCOMPARE(::symlink("real", native("T/dirlink.sh")), 0);                 // a folder by its target
         QCOMPARE(::symlink("real/r.sh", native("T/alias.sh")), 0);
         QCOMPARE(::symlink("nowhere", native("T/gone.sh")), 0);
         // Hidden entries are found and searched, pipes and sockets count as
         // files, a link to a file (or to nothing) is a file, a link to a folder
         // is neither listed nor searched.
-        QCOMPARE(bare("T", "*.sh"), QStringList({".hidden.sh", "alias.sh", "gone.sh", "pipe.sh", "sock.sh",
-                                                 "in-hidden.sh", "r.sh"}));
+        QCOMPARE(bare("T", "*.sh"),
+                 QStringList({".hidden.sh", "alias.sh", "gone.sh", "pipe.sh", "sock.sh", "in-hidden.sh", "r.sh"}));
         QVERIFY(m_sink.boxes.isEmpty());
     }
 
@@ -282,12 +286,12 @@ private slots:
         touch("L/file.txt");
         touch("L/mid/b.exe", 2);
         touch("L/sub/deep/c.exe", 1);
-        QCOMPARE(::symlink("self.exe", native("L/self.exe")), 0);           // loops
-        QCOMPARE(::symlink("file.txt/x", native("L/through.exe")), 0);      // through a file
-        QCOMPARE(::symlink("nowhere", native("L/gone.exe")), 0);            // to nothing
-        QCOMPARE(::symlink("ring2.exe", native("L/mid/ring1.exe")), 0);     // two that loop
+        QCOMPARE(::symlink("self.exe", native("L/self.exe")), 0);       // loops
+        QCOMPARE(::symlink("file.txt/x", native("L/through.exe")), 0);  // through a file
+        QCOMPARE(::symlink("nowhere", native("L/gone.exe")), 0);        // to nothing
+        QCOMPARE(::symlink("ring2.exe", native("L/mid/ring1.exe")), 0); // two that loop
         QCOMPARE(::symlink("ring1.exe", native("L/mid/ring2.exe")), 0);
-        QCOMPARE(::symlink("spin", native("L/sub/spin")), 0);               // named like a folder
+        QCOMPARE(::symlink("spin", native("L/sub/spin")), 0); // named like a folder
         QCOMPARE(::symlink("../file.txt/y", native("L/sub/deep/past")), 0);
 
         const QString base = at("L");
@@ -296,9 +300,9 @@ private slots:
         List list;
         Label label;
         const QVariant total = call(FindFiles, path, "*.exe", count, &list, &label);
-        QCOMPARE(list.rows, QStringList({base + "/a.exe", base + "/gone.exe", base + "/self.exe",
-                                         base + "/through.exe", base + "/mid/b.exe", base + "/mid/ring1.exe",
-                                         base + "/mid/ring2.exe", base + "/sub/deep/c.exe"}));
+        QCOMPARE(list.rows, QStringList({base + "/a.exe", base + "/gone.exe", base + "/self.exe", base + "/through.exe",
+                                         base + "/mid/b.exe", base + "/mid/ring1.exe", base + "/mid/ring2.exe",
+                                         base + "/sub/deep/c.exe"}));
         QCOMPARE(count, qint16(8));
         QCOMPARE(label.text, QStringLiteral("8  Item(s) found."));
         QCOMPARE(total.toDouble(), 7.0); // a link that leads nowhere has no size
@@ -471,11 +475,12 @@ private slots:
     {
         delete m_box;
         // By bytes: QTemporaryDir cannot remove names that are not valid UTF-8.
-        ::nftw(QFile::encodeName(m_dir.path()).constData(),
-               [](const char *path, const struct stat *, int type, FTW *) {
-                   return type == FTW_DP ? ::rmdir(path) : ::unlink(path);
-               },
-               16, FTW_DEPTH | FTW_PHYS);
+        ::nftw(
+                QFile::encodeName(m_dir.path()).constData(),
+                [](const char *path, const struct stat *, int type, FTW *) {
+                    return type == FTW_DP ? ::rmdir(path) : ::unlink(path);
+                },
+                16, FTW_DEPTH | FTW_PHYS);
     }
 };
 

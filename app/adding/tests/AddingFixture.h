@@ -38,11 +38,12 @@ public:
 // valid UTF-8.
 inline void removeTree(const QString &root)
 {
-    ::nftw(QFile::encodeName(root).constData(),
-           [](const char *path, const struct stat *, int type, FTW *) {
-               return type == FTW_DP ? ::rmdir(path) : ::unlink(path);
-           },
-           16, FTW_DEPTH | FTW_PHYS);
+    ::nftw(
+            QFile::encodeName(root).constData(),
+            [](const char *path, const struct stat *, int type, FTW *) {
+                return type == FTW_DP ? ::rmdir(path) : ::unlink(path);
+            },
+            16, FTW_DEPTH | FTW_PHYS);
 }
 
 class AddingTree

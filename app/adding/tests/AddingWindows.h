@@ -29,7 +29,7 @@ protected:
     void tearDown() { m_windows.tearDown(); }
 
     // The editor's button opens its dialog, as the user clicks it.
-    template <class Window>
+    template<class Window>
     Window *openBy(QWidget *button, const char *caption)
     {
         QTest::mouseClick(button, Qt::LeftButton);

@@ -74,7 +74,7 @@ private slots:
         QCOMPARE(FileInfoText::caption(QStringLiteral("gone.exe"), std::nullopt, QStringLiteral(".")),
                  QStringLiteral("File name :\rgone.exe\rSize : unknown"));
         QVERIFY(FileInfoText::caption(QStringLiteral("x"), qint64(1536 * 1024))
-                    .endsWith(QStringLiteral("1") + QLocale::system().decimalPoint() + QStringLiteral("5  MB")));
+                        .endsWith(QStringLiteral("1") + QLocale::system().decimalPoint() + QStringLiteral("5  MB")));
     }
 
     void patterns_data()
@@ -87,20 +87,34 @@ private slots:
         QTest::newRow("msi") << "Tool.MSI" << setups << true;
         QTest::newRow("bat mixed case") << "run.Bat" << setups << true;
         QTest::newRow("txt is none of them") << "readme.txt" << setups << false;
-        QTest::newRow("extension must end the name") << "setup.exe.txt" << "*.EXE" << false;
-        QTest::newRow("txt") << "notes.TXT" << "*.txt" << true;
-        QTest::newRow("blanks around parts") << "x.msi" << " *.exe ; *.msi " << true;
-        QTest::newRow("*.* takes names without dot") << "README" << "*.*" << true;
-        QTest::newRow("*.* takes several dots") << "a.b.c" << "*.*" << true;
-        QTest::newRow("name.* takes the bare name") << "setup" << "setup.*" << true;
-        QTest::newRow("name.* is still a name") << "setupx" << "setup.*" << false;
-        QTest::newRow("question mark is one letter") << "a.exe" << "?.exe" << true;
-        QTest::newRow("question mark is not two") << "ab.exe" << "?.exe" << false;
-        QTest::newRow("brackets are letters") << "set[1].exe" << "set[1].exe" << true;
-        QTest::newRow("brackets are no class") << "set1.exe" << "set[1].exe" << false;
-        QTest::newRow("dot is a dot") << "setupxexe" << "setup.exe" << false;
-        QTest::newRow("empty pattern takes all") << "anything" << "" << true;
-        QTest::newRow("only separators take all") << "anything" << ";" << true;
+        QTest::newRow("extension must end the name") << "setup.exe.txt"
+                                                     << "*.EXE" << false;
+        QTest::newRow("txt") << "notes.TXT"
+                             << "*.txt" << true;
+        QTest::newRow("blanks around parts") << "x.msi"
+                                             << " *.exe ; *.msi " << true;
+        QTest::newRow("*.* takes names without dot") << "README"
+                                                     << "*.*" << true;
+        QTest::newRow("*.* takes several dots") << "a.b.c"
+                                                << "*.*" << true;
+        QTest::newRow("name.* takes the bare name") << "setup"
+                                                    << "setup.*" << true;
+        QTest::newRow("name.* is still a name") << "setupx"
+                                                << "setup.*" << false;
+        QTest::newRow("question mark is one letter") << "a.exe"
+                                                     << "?.exe" << true;
+        QTest::newRow("question mark is not two") << "ab.exe"
+                                                  << "?.exe" << false;
+        QTest::newRow("brackets are letters") << "set[1].exe"
+                                              << "set[1].exe" << true;
+        QTest::newRow("brackets are no class") << "set1.exe"
+                                               << "set[1].exe" << false;
+        QTest::newRow("dot is a dot") << "setupxexe"
+                                      << "setup.exe" << false;
+        QTest::newRow("empty pattern takes all") << "anything"
+                                                 << "" << true;
+        QTest::newRow("only separators take all") << "anything"
+                                                  << ";" << true;
         const QString latin1 = FileNameCodec::decodeFileName("r\xe9sum\xe9.EXE");
         QTest::newRow("a name that is not UTF-8") << latin1 << setups << true;
         QTest::newRow("its bytes are one letter each") << latin1 << "r?sum?.*" << true;

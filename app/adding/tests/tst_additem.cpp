@@ -21,7 +21,6 @@ class TestAdditem : public QObject, protected AddingWindows
 {
     Q_OBJECT
 
-
     Additem *open() { return openBy<Additem>(m_editor->Command6, "\"Add item\""); }
 
     static void clickFile(Additem *w, const QString &name)
@@ -109,8 +108,8 @@ private slots:
         QVERIFY(folderItem(w->Dir1, QStringLiteral("Sub")));
 
         // Tab order (an option group is one tab stop: the chosen option takes it).
-        const QList<QWidget *> expected{w->Drive1, w->Dir1, w->Command1, w->File1, w->Combo1,
-                                        w->Option1, w->Option2, w->Text1, w->Command2, w->Command3};
+        const QList<QWidget *> expected{w->Drive1,  w->Dir1,    w->Command1, w->File1,    w->Combo1,
+                                        w->Option1, w->Option2, w->Text1,    w->Command2, w->Command3};
         QList<QWidget *> order;
         QWidget *next = w->Drive1;
         for (int step = 0; step < 200 && order.size() < expected.size(); ++step, next = next->nextInFocusChain()) {
@@ -309,13 +308,15 @@ private slots:
         QCOMPARE(texts(w->File1), QStringList{resume});
 
         clickFile(w, resume);
-        QCOMPARE(w->Label2->caption(), "File name :\r" + resume + "\rSize : 0" + QLocale::system().decimalPoint() + "5  KB");
+        QCOMPARE(w->Label2->caption(),
+                 "File name :\r" + resume + "\rSize : 0" + QLocale::system().decimalPoint() + "5  KB");
         doubleClickFile(w, resume);
         doubleClickFolder(w->Dir1, FileNameCodec::decodeFileName("Deeper\xff"));
         QCOMPARE(texts(w->File1), QStringList{"inner.exe"});
         doubleClickFile(w, QStringLiteral("inner.exe"));
         const QStringList rows = m_editor->ListB->rows();
-        QCOMPARE(rows, QStringList({folder + "/" + resume, folder + FileNameCodec::decodeFileName("/Deeper\xff/inner.exe")}));
+        QCOMPARE(rows,
+                 QStringList({folder + "/" + resume, folder + FileNameCodec::decodeFileName("/Deeper\xff/inner.exe")}));
         for (const QString &row : rows)
             QVERIFY2(AddingTree::namesAFile(row), qPrintable(row)); // the run starts that very file
         QVERIFY(m_prompts->boxes.isEmpty());

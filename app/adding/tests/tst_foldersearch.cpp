@@ -132,10 +132,10 @@ private slots:
         QTest::keyClicks(w->Text2, QStringLiteral("*.exe"));
         QTest::mouseClick(w->Command1, Qt::LeftButton);
         using FileNameCodec::decodeFileName;
-        QCOMPARE(w->ListB->rows(), QStringList({decodeFileName(top + "/a.exe"), decodeFileName(top + "/self.exe"),
-                                                decodeFileName(cafe + "/r\xe9sum\xe9.exe"),
-                                                decodeFileName(cafe + "/through.exe"),
-                                                decodeFileName(cafe + "/sub\xff/d.exe")}));
+        QCOMPARE(w->ListB->rows(),
+                 QStringList({decodeFileName(top + "/a.exe"), decodeFileName(top + "/self.exe"),
+                              decodeFileName(cafe + "/r\xe9sum\xe9.exe"), decodeFileName(cafe + "/through.exe"),
+                              decodeFileName(cafe + "/sub\xff/d.exe")}));
         for (const QString &row : {w->ListB->List(0), w->ListB->List(2), w->ListB->List(4)}) {
             struct stat st;
             QVERIFY2(::stat(FileNameCodec::encodeFileName(row).constData(), &st) == 0, qPrintable(row));
@@ -151,9 +151,9 @@ private slots:
         QVERIFY(f->isVisible());
         f->Option2->click();
         QTest::mouseClick(f->Command1, Qt::LeftButton);
-        QCOMPARE(w->ListB->rows(), QStringList({decodeFileName(cafe + "/r\xe9sum\xe9.exe"),
-                                                decodeFileName(cafe + "/through.exe"),
-                                                decodeFileName(cafe + "/sub\xff/d.exe")}));
+        QCOMPARE(w->ListB->rows(),
+                 QStringList({decodeFileName(cafe + "/r\xe9sum\xe9.exe"), decodeFileName(cafe + "/through.exe"),
+                              decodeFileName(cafe + "/sub\xff/d.exe")}));
         QVERIFY(m_prompts->boxes.isEmpty());
     }
 

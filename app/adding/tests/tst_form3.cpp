@@ -17,7 +17,6 @@ class TestForm3 : public QObject, protected AddingWindows
 {
     Q_OBJECT
 
-
     Form3 *open() { return openBy<Form3>(m_editor->Command8, "\"Open\""); }
 
     static void doubleClickFolder(Form3 *w, const QString &name)

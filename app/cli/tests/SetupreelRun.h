@@ -46,8 +46,8 @@ inline Result finish(QProcess &process, int ms = 120000)
 }
 
 // Runs the program with args in dir (empty: this process's current folder).
-inline Result run(const QStringList &args, const QProcessEnvironment &env = noDisplay(),
-                  const QString &dir = QString(), int ms = 120000)
+inline Result run(const QStringList &args, const QProcessEnvironment &env = noDisplay(), const QString &dir = QString(),
+                  int ms = 120000)
 {
     QProcess process;
     process.setProcessEnvironment(env);

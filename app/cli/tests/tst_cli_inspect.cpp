@@ -68,7 +68,8 @@ private slots:
                       "OutFile \"nsis-setup.exe\"\nSilentInstall silent\nRequestExecutionLevel user\n"
                       "Section\nSectionEnd\n"));
         QVERIFY(runTool(m_dir.path(), QStringLiteral("makensis"), {QStringLiteral("-V1"), QStringLiteral("tool.nsi")}));
-        m_files << Expected{QStringLiteral("nsis-setup.exe"), QStringLiteral("nsis"), QStringLiteral("x86"), QStringLiteral("/S")};
+        m_files << Expected{QStringLiteral("nsis-setup.exe"), QStringLiteral("nsis"), QStringLiteral("x86"),
+                            QStringLiteral("/S")};
 
         QVERIFY(write(path(QStringLiteral("readme.txt")), "hello\n"));
         QVERIFY(write(path(QStringLiteral("p.wxs")),
@@ -84,8 +85,10 @@ private slots:
                       "   </Directory></Directory></Directory>\n"
                       "  <Feature Id=\"All\" Level=\"1\"><ComponentRef Id=\"C\" /></Feature>\n"
                       " </Product>\n</Wix>\n"));
-        QVERIFY(runTool(m_dir.path(), QStringLiteral("wixl"), {QStringLiteral("-o"), QStringLiteral("package.msi"), QStringLiteral("p.wxs")}));
-        m_files << Expected{QStringLiteral("package.msi"), QStringLiteral("msi"), QString(), QStringLiteral("/qn /norestart")};
+        QVERIFY(runTool(m_dir.path(), QStringLiteral("wixl"),
+                        {QStringLiteral("-o"), QStringLiteral("package.msi"), QStringLiteral("p.wxs")}));
+        m_files << Expected{QStringLiteral("package.msi"), QStringLiteral("msi"), QString(),
+                            QStringLiteral("/qn /norestart")};
 
         QVERIFY(write(path(QStringLiteral("install.bat")), "@echo off\r\necho hi\r\n"));
         m_files << Expected{QStringLiteral("install.bat"), QStringLiteral("batch"), QString(), QString()};
@@ -105,7 +108,8 @@ private slots:
         QVERIFY(write(path(QStringLiteral("tool32.exe")), pe(I386, {code()})));
         m_files << Expected{QStringLiteral("tool32.exe"), QStringLiteral("windows"), QStringLiteral("x86"), QString()};
         QVERIFY(write(path(QStringLiteral("tool64.exe")), pe(Amd64, {code()})));
-        m_files << Expected{QStringLiteral("tool64.exe"), QStringLiteral("windows"), QStringLiteral("x86-64"), QString()};
+        m_files << Expected{QStringLiteral("tool64.exe"), QStringLiteral("windows"), QStringLiteral("x86-64"),
+                            QString()};
 
         // Nothing that only looks like a setup may pass for one.
         QRandomGenerator random(20240131);
@@ -180,7 +184,8 @@ private slots:
     void unreadableFiles()
     {
         const QString missing = path(QStringLiteral("gone.exe"));
-        const Result r = runSetupreel({QStringLiteral("--inspect"), missing, m_dir.path(), path(QStringLiteral("tool64.exe"))});
+        const Result r =
+                runSetupreel({QStringLiteral("--inspect"), missing, m_dir.path(), path(QStringLiteral("tool64.exe"))});
         QCOMPARE(r.status, 2);
         QVERIFY(r.out.contains("tool64.exe: Windows program (windows), machine x86-64"));
         QVERIFY2(r.err.contains((missing + QStringLiteral(": cannot be read: ")).toUtf8()), r.err.constData());
@@ -206,14 +211,16 @@ private slots:
         env.remove(QStringLiteral("DISPLAY"));
         p.setProcessEnvironment(env);
         // Through sh, so the argument reaches the program as these bytes.
-        p.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("exec \"$0\" --inspect \"$(printf '%s/caf\\351.exe' \"$1\")\""),
-                                       QStringLiteral(SETUPREEL_BUILD_APP_DIR "/setupreel"), m_dir.path()});
+        p.start(QStringLiteral("sh"),
+                {QStringLiteral("-c"), QStringLiteral("exec \"$0\" --inspect \"$(printf '%s/caf\\351.exe' \"$1\")\""),
+                 QStringLiteral(SETUPREEL_BUILD_APP_DIR "/setupreel"), m_dir.path()});
         const bool ended = p.waitForFinished(30000);
         ::unlink(name.constData()); // QTemporaryDir cannot remove a name that is not UTF-8
         QVERIFY(ended);
         QCOMPARE(p.exitCode(), 0);
-        QCOMPARE(p.readAllStandardOutput(), name + ": Inno Setup installer (inno), machine x86, silent switch "
-                                                   "/SP- /VERYSILENT /SUPPRESSMSGBOXES /NORESTART\n");
+        QCOMPARE(p.readAllStandardOutput(), name
+                                                    + ": Inno Setup installer (inno), machine x86, silent switch "
+                                                      "/SP- /VERYSILENT /SUPPRESSMSGBOXES /NORESTART\n");
     }
 
     // --help names every command; --version the version; a wrong command
@@ -222,8 +229,9 @@ private slots:
     {
         const Result help = runSetupreel({QStringLiteral("--help")});
         QCOMPARE(help.status, 0);
-        for (const char *text : {"setupreel [LIST.SR]", "--install LIST.SR [--report FILE]", "--inspect [--json] FILE...",
-                                 "--check LIST.SR [--write-suggested NEW.SR]", "--version", "130 interrupted"})
+        for (const char *text :
+             {"setupreel [LIST.SR]", "--install LIST.SR [--report FILE]", "--inspect [--json] FILE...",
+              "--check LIST.SR [--write-suggested NEW.SR]", "--version", "130 interrupted"})
             QVERIFY2(help.out.contains(text), text);
         QCOMPARE(runSetupreel({QStringLiteral("-h")}).out, help.out);
 
@@ -232,13 +240,14 @@ private slots:
         QCOMPARE(version.out, QByteArray("setupreel " SETUPREEL_VERSION "\n"));
 
         const QList<QStringList> wrong{
-            {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("--frobnicate")},
-            {QStringLiteral("--install")},
-            {QStringLiteral("--inspect")},
-            {QStringLiteral("--json"), QStringLiteral("a.exe")},
-            {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("--inspect"), QStringLiteral("a.exe")},
-            {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("extra")},
-            {QStringLiteral("--report=r.json"), QStringLiteral("--inspect"), QStringLiteral("a.exe")},
+                {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("--frobnicate")},
+                {QStringLiteral("--install")},
+                {QStringLiteral("--inspect")},
+                {QStringLiteral("--json"), QStringLiteral("a.exe")},
+                {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("--inspect"),
+                 QStringLiteral("a.exe")},
+                {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("extra")},
+                {QStringLiteral("--report=r.json"), QStringLiteral("--inspect"), QStringLiteral("a.exe")},
         };
         for (const QStringList &args : wrong) {
             const Result r = runSetupreel(args);

@@ -16,8 +16,8 @@
 
 namespace {
 
-using SetupreelRun::Result;
 using SetupreelRun::program;
+using SetupreelRun::Result;
 
 // No display, the test's own state folder and Wine prefix.
 QProcessEnvironment noDisplay(const QString &stateHome)
@@ -53,10 +53,10 @@ class TestCliInstall : public QObject
         if (!f.open(QIODevice::WriteOnly))
             return {};
         f.write(QStringLiteral("#!/bin/sh\necho \"start %1\" >> '%2'\n%5sleep %3\necho \"end %1\" >> '%2'\nexit %4\n")
-                    .arg(name, m_log, QString::number(seconds))
-                    .arg(exitCode)
-                    .arg(extra)
-                    .toUtf8());
+                        .arg(name, m_log, QString::number(seconds))
+                        .arg(exitCode)
+                        .arg(extra)
+                        .toUtf8());
         f.close();
         f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
         return path;
@@ -119,7 +119,8 @@ private slots:
     {
         QString name = QString::fromLatin1(QTest::currentTestFunction());
         if (QTest::currentDataTag())
-            name += QLatin1Char('-') + QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-'));
+            name += QLatin1Char('-')
+                    + QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-'));
         m_log = m_dir.filePath(name + QStringLiteral(".log"));
         m_state = m_dir.filePath(name + QStringLiteral("-state"));
     }
@@ -133,11 +134,11 @@ private slots:
         makeList(QStringLiteral("tools.SR"), QStringLiteral("Tools"), items);
         const QString reportCopy = m_dir.filePath(QStringLiteral("copy.json"));
         // A relative list path, as typed in the list's folder.
-        const Result r = run({QStringLiteral("--install"), QStringLiteral("tools.SR"),
-                              QStringLiteral("--report=") + reportCopy});
+        const Result r = run(
+                {QStringLiteral("--install"), QStringLiteral("tools.SR"), QStringLiteral("--report=") + reportCopy});
         QVERIFY2(r.status == 0, r.err.constData());
-        QCOMPARE(logged(), QStringList({"start one.sh", "end one.sh", "start two.sh", "end two.sh",
-                                        "start three.sh", "end three.sh"}));
+        QCOMPARE(logged(), QStringList({"start one.sh", "end one.sh", "start two.sh", "end two.sh", "start three.sh",
+                                        "end three.sh"}));
         const QStringList out = lines(r.out);
         QVERIFY(out.contains(QStringLiteral("[1/3] ") + items[0]));
         QVERIFY(out.contains(QStringLiteral("[2/3] ") + items[1]));
@@ -179,8 +180,9 @@ private slots:
         QVERIFY(logged().contains(QStringLiteral("end last.sh")));
         QVERIFY(lines(r.out).contains(QStringLiteral("2 succeeded, 2 failed, 0 need a restart")));
         const QString err = QString::fromUtf8(r.err);
-        QVERIFY2(err.contains(QStringLiteral("Error\n")) && err.contains(QStringLiteral("An error appears.\n")
-                                                                          + QStringLiteral("Click on the button to continue.")),
+        QVERIFY2(err.contains(QStringLiteral("Error\n"))
+                         && err.contains(QStringLiteral("An error appears.\n")
+                                         + QStringLiteral("Click on the button to continue.")),
                  r.err.constData());
         QVERIFY(err.contains(QStringLiteral("Installing\nNot every program was installed:\n")));
         QVERIFY(err.contains(items[1] + QStringLiteral(": failed (exit code 3)")));
@@ -235,8 +237,9 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("message");
-        QTest::newRow("not a list name") << "list.txt" << QByteArray(">T\r\n/bin/true\r\n")
-                                         << "File format\nIt isn't currect file\nThe format of input file must be <SR>\n";
+        QTest::newRow("not a list name")
+                << "list.txt" << QByteArray(">T\r\n/bin/true\r\n")
+                << "File format\nIt isn't currect file\nThe format of input file must be <SR>\n";
         QTest::newRow("no title line") << "notitle.SR" << QByteArray("/bin/true\r\n")
                                        << "File format\nIt isn't currect file\n";
         QTest::newRow("missing file") << "" << QByteArray() << "could not be read.";
@@ -262,7 +265,8 @@ private slots:
     // Without the run-and-wait control nothing can be started: said, status 2.
     void noControl()
     {
-        const QString list = makeList(QStringLiteral("one.SR"), QStringLiteral("One"), {makeSetup(QStringLiteral("x.sh"))});
+        const QString list =
+                makeList(QStringLiteral("one.SR"), QStringLiteral("One"), {makeSetup(QStringLiteral("x.sh"))});
         QProcess p;
         QProcessEnvironment env = noDisplay(m_state);
         env.insert(QStringLiteral("SETUPREEL_SYSTEM_DIR"), m_dir.filePath(QStringLiteral("nowhere")));
@@ -301,7 +305,8 @@ private slots:
         const Result r = run({}, &p);
         QCOMPARE(r.status, 130);
         QCOMPARE(logged(), QStringList({"start p1.sh", "end p1.sh", "start p2.sh", "end p2.sh"}));
-        QVERIFY(lines(r.out).contains(QStringLiteral("2 succeeded, 0 failed, 0 need a restart, 2 not started (cancelled)")));
+        QVERIFY(lines(r.out).contains(
+                QStringLiteral("2 succeeded, 0 failed, 0 need a restart, 2 not started (cancelled)")));
         QVERIFY(r.err.contains("Cancel: the running program goes on to its end"));
         const QStringList kept = keptJsonReports();
         QCOMPARE(kept.size(), 1);
@@ -353,8 +358,8 @@ private slots:
         const QString typescript = m_dir.filePath(QStringLiteral("typescript"));
         QProcess p;
         p.setProcessEnvironment(noDisplay(m_state));
-        p.start(QStringLiteral("script"), {QStringLiteral("-qec"),
-                                           QStringLiteral("'%1' --install '%2'").arg(program(), list), typescript});
+        p.start(QStringLiteral("script"),
+                {QStringLiteral("-qec"), QStringLiteral("'%1' --install '%2'").arg(program(), list), typescript});
         const Result r = run({}, &p);
         QCOMPARE(r.status, 0);
         QFile f(typescript);

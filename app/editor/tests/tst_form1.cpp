@@ -40,8 +40,7 @@ class TestForm1 : public QObject
     static void selectRow(Form1 *w, int row)
     {
         QListWidgetItem *item = w->ListB->item(row);
-        QTest::mouseClick(w->ListB->viewport(), Qt::LeftButton, {},
-                          w->ListB->visualItemRect(item).center());
+        QTest::mouseClick(w->ListB->viewport(), Qt::LeftButton, {}, w->ListB->visualItemRect(item).center());
     }
 
     static void doubleClickRow(Form1 *w, int row)
@@ -64,8 +63,7 @@ class TestForm1 : public QObject
     {
         QVERIFY2(w->PopupMenu, "the item menu comes from its control library");
         QObject *menuObject = nullptr;
-        QMetaObject::invokeMethod(w->PopupMenu, "menu", Qt::DirectConnection,
-                                  Q_RETURN_ARG(QObject *, menuObject));
+        QMetaObject::invokeMethod(w->PopupMenu, "menu", Qt::DirectConnection, Q_RETURN_ARG(QObject *, menuObject));
         auto *menu = qobject_cast<QMenu *>(menuObject);
         QVERIFY(menu);
         int index = -1;
@@ -86,8 +84,7 @@ class TestForm1 : public QObject
     {
         QObject *menuObject = nullptr;
         if (w->PopupMenu)
-            QMetaObject::invokeMethod(w->PopupMenu, "menu", Qt::DirectConnection,
-                                      Q_RETURN_ARG(QObject *, menuObject));
+            QMetaObject::invokeMethod(w->PopupMenu, "menu", Qt::DirectConnection, Q_RETURN_ARG(QObject *, menuObject));
         return qobject_cast<QMenu *>(menuObject);
     }
 
@@ -161,15 +158,9 @@ class TestForm1 : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_dir.isValid());
-    }
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
 
-    void init()
-    {
-        m_prompts = m_windows.setUp();
-    }
+    void init() { m_prompts = m_windows.setUp(); }
 
     void cleanup()
     {
@@ -186,11 +177,13 @@ private slots:
         QCOMPARE(w->windowTitle(), QStringLiteral("Point To Setup Files"));
         QCOMPARE(w->ListB->ListCount(), 0);
         QVERIFY(!w->Command3->isEnabled() && !w->Command5->isEnabled());
-        QCOMPARE(w->Text1->text(), QStringLiteral("Input path that you want to search in here (Double click to clear)"));
-        QCOMPARE(w->Text2->text(), QStringLiteral("Input format that you want to search in here (Double click to clear)"));
+        QCOMPARE(w->Text1->text(),
+                 QStringLiteral("Input path that you want to search in here (Double click to clear)"));
+        QCOMPARE(w->Text2->text(),
+                 QStringLiteral("Input format that you want to search in here (Double click to clear)"));
         QCOMPARE(w->Command5->text(), QStringLiteral("Down  item"));
-        QCOMPARE(w->Command7->toolTip(),
-                 QStringLiteral("Button \"Load saved list\" : For load your saved list to add or remove an item or other chang"));
+        QCOMPARE(w->Command7->toolTip(), QStringLiteral("Button \"Load saved list\" : For load your saved list to add "
+                                                        "or remove an item or other chang"));
         tick();
         QVERIFY(w->Label1->caption().isEmpty() && w->Label2->caption().isEmpty() && w->Label4->caption().isEmpty());
         QVERIFY(!w->background().isNull());

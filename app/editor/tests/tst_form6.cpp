@@ -31,10 +31,7 @@ class TestForm6 : public QObject
         return Windows::find<Form1>();
     }
 
-    static QPoint rowCentre(Form1 *w, int row)
-    {
-        return w->ListB->visualItemRect(w->ListB->item(row)).center();
-    }
+    static QPoint rowCentre(Form1 *w, int row) { return w->ListB->visualItemRect(w->ListB->item(row)).center(); }
 
     static void selectRow(Form1 *w, int row)
     {
@@ -49,10 +46,12 @@ class TestForm6 : public QObject
         QCursor::setPos(w->ListB->viewport()->mapToGlobal(at));
         QTest::mouseClick(w->ListB->viewport(), Qt::RightButton, {}, at);
         QMenu *menu = nullptr;
-        QVERIFY(QTest::qWaitFor([&] {
-            menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-            return menu != nullptr;
-        }, 3000));
+        QVERIFY(QTest::qWaitFor(
+                [&] {
+                    menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+                    return menu != nullptr;
+                },
+                3000));
         for (int i = 0; i < downPresses; ++i)
             QTest::keyClick(menu, Qt::Key_Down);
         QTest::keyClick(menu, Qt::Key_Return);
@@ -73,10 +72,7 @@ class TestForm6 : public QObject
     }
 
 private slots:
-    void init()
-    {
-        m_prompts = m_windows.setUp();
-    }
+    void init() { m_prompts = m_windows.setUp(); }
 
     void cleanup()
     {

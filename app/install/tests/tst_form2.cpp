@@ -72,8 +72,8 @@ class TestForm2 : public QObject
     {
         return writeFile(name,
                          QStringLiteral("#!/bin/sh\necho \"%1 $*\" >> '%2'\nsleep %3\n")
-                             .arg(name, log, QString::number(seconds))
-                             .toUtf8(),
+                                 .arg(name, log, QString::number(seconds))
+                                 .toUtf8(),
                          true);
     }
 
@@ -84,8 +84,8 @@ class TestForm2 : public QObject
     {
         return writeFile(name,
                          QStringLiteral("#!/bin/sh\nprintf '%s|%s\\n' \"$0\" \"$*\" >> '%1'\nsleep %2\n")
-                             .arg(log, QString::number(seconds))
-                             .toUtf8(),
+                                 .arg(log, QString::number(seconds))
+                                 .toUtf8(),
                          true);
     }
 
@@ -283,8 +283,8 @@ private slots:
         QFile::remove(log);
         const QString a = makeReporter(QStringLiteral("f1.sh"), log, 0.4);
         const QString b = makeReporter(QStringLiteral("f2.sh"), log);
-        const QString list = writeFile(QStringLiteral("frame.SR"), ">Frame\r\n" + a.toUtf8() + "\r\n"
-                                           + b.toUtf8() + "\r\n");
+        const QString list =
+                writeFile(QStringLiteral("frame.SR"), ">Frame\r\n" + a.toUtf8() + "\r\n" + b.toUtf8() + "\r\n");
         Form2 *w = Windows::show<Form2>();
         QVERIFY(QTest::qWaitForWindowExposed(w));
         m_prompts->files.enqueue(list);
@@ -365,9 +365,9 @@ private slots:
         QFile::remove(log);
         const QString a = makeReporter(QStringLiteral("l1.sh"), log, 0.2);
         const QString b = makeReporter(QStringLiteral("l2.sh"), log);
-        const QString list = writeFile(QStringLiteral("smile.SR"),
-                                       ">Smile\r" + QByteArray("\xF0\x9F\x98\x80") + a.toUtf8()
-                                           + "\r\n" + b.toUtf8() + " /S\r\n");
+        const QString list =
+                writeFile(QStringLiteral("smile.SR"),
+                          ">Smile\r" + QByteArray("\xF0\x9F\x98\x80") + a.toUtf8() + "\r\n" + b.toUtf8() + " /S\r\n");
         Form2 *w = Windows::show<Form2>();
         m_prompts->files.enqueue(list);
         click(w->Image3);
@@ -398,9 +398,9 @@ private slots:
         const QString ok = makeSetup(QStringLiteral("fine.sh"), log, 0.1);
         const QString fail = writeFile(QStringLiteral("fails.sh"), "#!/bin/sh\nexit 3\n", true);
         const QString missing = m_dir.filePath(QStringLiteral("gone-setup.sh"));
-        const QString list = writeFile(QStringLiteral("outcomes.SR"),
-                                       ">Outcomes\r\n" + ok.toUtf8() + "\r\n" + fail.toUtf8() + " /S\r\n"
-                                           + missing.toUtf8() + "\r\n");
+        const QString list =
+                writeFile(QStringLiteral("outcomes.SR"), ">Outcomes\r\n" + ok.toUtf8() + "\r\n" + fail.toUtf8()
+                                                                 + " /S\r\n" + missing.toUtf8() + "\r\n");
         Form2 *w = Windows::show<Form2>();
         m_prompts->files.enqueue(list);
         QTest::mouseClick(w->Image3, Qt::LeftButton);
@@ -429,7 +429,8 @@ private slots:
         const QString prefix = QStringLiteral("The report of this run: ");
         QVERIFY(lines[3].startsWith(prefix));
         const QString textReport = lines[3].mid(prefix.size());
-        QVERIFY2(textReport.startsWith(m_dir.filePath(QStringLiteral("state/setupreel/runs/"))), qPrintable(textReport));
+        QVERIFY2(textReport.startsWith(m_dir.filePath(QStringLiteral("state/setupreel/runs/"))),
+                 qPrintable(textReport));
         QVERIFY(QFile::exists(textReport));
 
         QFile json(w->installRun().reportJsonPath());
@@ -496,11 +497,12 @@ private slots:
         const QString pidFile = m_dir.filePath(QStringLiteral("helper.pid"));
         QFile::remove(log);
         QFile::remove(pidFile);
-        const QString boot = writeFile(QStringLiteral("bootstrap.sh"),
-                                       QStringLiteral("#!/bin/sh\nsleep 30 &\necho $! > '%1'\nsleep %2\n")
-                                           .arg(pidFile, whileTheSetupRuns ? QStringLiteral("0.6") : QStringLiteral("0"))
-                                           .toUtf8(),
-                                       true);
+        const QString boot =
+                writeFile(QStringLiteral("bootstrap.sh"),
+                          QStringLiteral("#!/bin/sh\nsleep 30 &\necho $! > '%1'\nsleep %2\n")
+                                  .arg(pidFile, whileTheSetupRuns ? QStringLiteral("0.6") : QStringLiteral("0"))
+                                  .toUtf8(),
+                          true);
         const QString after = makeReporter(QStringLiteral("after.sh"), log);
         const QString list = writeFile(QStringLiteral("helper.SR"),
                                        ">Helper\r\n" + boot.toUtf8() + "\r\n" + after.toUtf8() + "\r\n");
@@ -540,7 +542,8 @@ private slots:
         QVERIFY(json.open(QIODevice::ReadOnly));
         const QJsonObject report = QJsonDocument::fromJson(json.readAll()).object();
         QVERIFY(report.value(QLatin1String("cancelled")).toBool());
-        const QJsonArray left = report.value(QLatin1String("programs")).toArray()[0][QLatin1String("leftBehind")].toArray();
+        const QJsonArray left =
+                report.value(QLatin1String("programs")).toArray()[0][QLatin1String("leftBehind")].toArray();
         QVERIFY2(!left.isEmpty(), "the report names the helper");
         QVERIFY2(left[0].toString().contains(helper), qPrintable(left[0].toString()));
     }

@@ -80,8 +80,8 @@ class TestForm2Wm : public QObject
         if (!f.open(QIODevice::WriteOnly))
             return {};
         f.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$0\" >> '%1'\nsleep %2\n")
-                    .arg(log, QString::number(seconds))
-                    .toUtf8());
+                        .arg(log, QString::number(seconds))
+                        .toUtf8());
         f.close();
         f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
         return path;
@@ -96,8 +96,7 @@ class TestForm2Wm : public QObject
 private slots:
     void initTestCase()
     {
-        if (QGuiApplication::platformName() != QLatin1String("xcb")
-            || qEnvironmentVariableIsEmpty("SETUPREEL_WM_TEST"))
+        if (QGuiApplication::platformName() != QLatin1String("xcb") || qEnvironmentVariableIsEmpty("SETUPREEL_WM_TEST"))
             QSKIP("runs in Xvfb with openbox through under-openbox.sh (ctest: tst_form2_wm_openbox)");
         QVERIFY(m_dir.isValid());
     }

@@ -61,10 +61,7 @@ class TestHelpWindows : public QObject
     }
 
 private slots:
-    void init()
-    {
-        m_prompts = m_windows.setUp();
-    }
+    void init() { m_prompts = m_windows.setUp(); }
 
     void cleanup()
     {
@@ -89,7 +86,8 @@ private slots:
         QCOMPARE(help->Label1->caption(),
                  QStringLiteral("Button \"Point\" : Point to your setup files and save  list of your setup files"
                                 "  for now  installing  or afterwards."));
-        QCOMPARE(help->Label2->caption(), QStringLiteral("Button \"Load\" : Load your list of setup files. for installing"));
+        QCOMPARE(help->Label2->caption(),
+                 QStringLiteral("Button \"Load\" : Load your list of setup files. for installing"));
         QCOMPARE(help->Label4->caption(), QStringLiteral("Button \"Cancel\" : Cancel the current installing."));
         QCOMPARE(help->Label3->y(), 176);
         QVERIFY(help->width() >= 390 && help->height() == 260);
@@ -109,9 +107,10 @@ private slots:
         QCOMPARE(help->windowTitle(), QStringLiteral("Help"));
         QCOMPARE(help->OKButton->geometry(), QRect(296, 16, 81, 25));
         QCOMPARE(help->helpLabels().size(), 7);
-        QCOMPARE(help->Label4->caption(),
-                 QStringLiteral("Button \"Load saved list\" : For load your saved list to add or remove an item or other chang."));
-        QCOMPARE(help->Label5->caption(), QStringLiteral("Button \"Open\" :  For select a path from  your hard to search."));
+        QCOMPARE(help->Label4->caption(), QStringLiteral("Button \"Load saved list\" : For load your saved list to add "
+                                                         "or remove an item or other chang."));
+        QCOMPARE(help->Label5->caption(),
+                 QStringLiteral("Button \"Open\" :  For select a path from  your hard to search."));
         QCOMPARE(help->Label6->caption(),
                  QStringLiteral("Button \"Up item\" & \" Down item\"  : For up or down items in the list."));
         QCOMPARE(help->Label7->y(), 212);

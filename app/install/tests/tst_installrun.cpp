@@ -79,15 +79,9 @@ QJsonObject readJson(const QString &path)
     return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object() : QJsonObject();
 }
 
-QJsonArray reportedPrograms(const QString &path)
-{
-    return readJson(path).value(QLatin1String("programs")).toArray();
-}
+QJsonArray reportedPrograms(const QString &path) { return readJson(path).value(QLatin1String("programs")).toArray(); }
 
-QString runsFolder()
-{
-    return qEnvironmentVariable("XDG_STATE_HOME") + QLatin1String("/setupreel/runs");
-}
+QString runsFolder() { return qEnvironmentVariable("XDG_STATE_HOME") + QLatin1String("/setupreel/runs"); }
 
 }
 
@@ -107,8 +101,8 @@ class TestInstallRun : public QObject
         QFile f(path);
         f.open(QIODevice::WriteOnly);
         f.write(QStringLiteral("#!/bin/sh\necho \"start %1 $*\" >> '%2'\nsleep %3\necho \"end %1\" >> '%2'\n")
-                    .arg(name, m_log, QString::number(seconds))
-                    .toUtf8());
+                        .arg(name, m_log, QString::number(seconds))
+                        .toUtf8());
         f.close();
         f.setPermissions(f.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser);
         return path;
@@ -140,7 +134,8 @@ private slots:
     {
         Globals::reset();
         // Each test's reports in a folder of its own.
-        qputenv("XDG_STATE_HOME", m_dir.filePath(QStringLiteral("state-%1").arg(QTest::currentTestFunction())).toUtf8());
+        qputenv("XDG_STATE_HOME",
+                m_dir.filePath(QStringLiteral("state-%1").arg(QTest::currentTestFunction())).toUtf8());
         m_log = m_dir.filePath(QStringLiteral("log-%1.txt").arg(QTest::currentTestFunction()));
         QFile::remove(m_log);
     }
@@ -150,7 +145,10 @@ private slots:
         RecordingDisplay display;
         ScriptedPrompts prompts;
         int calls = 0;
-        InstallRun run(display, prompts, [&](const QString &) { ++calls; return RunResult{}; });
+        InstallRun run(display, prompts, [&](const QString &) {
+            ++calls;
+            return RunResult{};
+        });
         run.install();
         QCOMPARE(prompts.boxes.size(), 1);
         QCOMPARE(prompts.boxes[0].text, QStringLiteral("You didn't load any list. !"));
@@ -170,14 +168,13 @@ private slots:
         InstallRun run(display, prompts, realRunAndWait());
         run.install();
 
-        QCOMPARE(readLines(m_log),
-                 QStringList({"start one.sh ", "end one.sh", "start two.sh ", "end two.sh",
-                              "start three.sh ", "end three.sh"}));
+        QCOMPARE(readLines(m_log), QStringList({"start one.sh ", "end one.sh", "start two.sh ", "end two.sh",
+                                                "start three.sh ", "end three.sh"}));
         QVERIFY(prompts.boxes.isEmpty());
-        QCOMPARE(display.remainders,
-                 QStringList({"Remainder of programs installing :   3", "Remainder of programs installing :   2",
-                              "Remainder of programs installing :   1",
-                              "Remainder of programs for installing  :   0"}));
+        QCOMPARE(
+                display.remainders,
+                QStringList({"Remainder of programs installing :   3", "Remainder of programs installing :   2",
+                             "Remainder of programs installing :   1", "Remainder of programs for installing  :   0"}));
         QCOMPARE(display.currentFiles.first(), QStringLiteral("The current file :\r") + items[0]);
         QCOMPARE(display.currentFiles.last(), QString());
         QCOMPARE(display.values, QList<int>({0, 1, 2, 3}));
@@ -296,7 +293,10 @@ private slots:
         ScriptedPrompts prompts;
         QStringList seen;
         RunAndWait real = realRunAndWait();
-        InstallRun run(display, prompts, [&](const QString &line) { seen << line; return real(line); });
+        InstallRun run(display, prompts, [&](const QString &line) {
+            seen << line;
+            return real(line);
+        });
         run.install();
         QCOMPARE(seen, QStringList({item})); // one string, path and switch together
         QVERIFY(prompts.boxes.isEmpty());
@@ -311,7 +311,10 @@ private slots:
         RecordingDisplay display;
         ScriptedPrompts prompts;
         int calls = 0;
-        InstallRun run(display, prompts, [&](const QString &) { ++calls; return RunResult{}; });
+        InstallRun run(display, prompts, [&](const QString &) {
+            ++calls;
+            return RunResult{};
+        });
         run.install();
         QCOMPARE(calls, 0);
         QVERIFY(prompts.boxes.isEmpty());
@@ -323,7 +326,10 @@ private slots:
         Globals::LoadedListText = QStringLiteral(">T\r\na\r\n\r\nb\r\n");
         Globals::LoadedLineCount = QStringLiteral("4");
         QStringList seen;
-        InstallRun run2(display, prompts, [&](const QString &l) { seen << l; return RunResult{}; });
+        InstallRun run2(display, prompts, [&](const QString &l) {
+            seen << l;
+            return RunResult{};
+        });
         run2.install();
         QCOMPARE(seen, QStringList({"a", "", "b"}));
     }
@@ -337,7 +343,10 @@ private slots:
         RecordingDisplay display;
         ScriptedPrompts prompts;
         int calls = 0;
-        InstallRun run(display, prompts, [&](const QString &) { ++calls; return RunResult{}; });
+        InstallRun run(display, prompts, [&](const QString &) {
+            ++calls;
+            return RunResult{};
+        });
         run.install();
         QCOMPARE(calls, 0);
         QCOMPARE(prompts.boxes.size(), 1);
@@ -411,8 +420,9 @@ private slots:
         QCOMPARE(lines.size(), 4);
         QCOMPARE(lines[0], QStringLiteral("Not every program was installed:"));
         QCOMPARE(lines[1], fail + QStringLiteral(" /S: failed (exit code 1)"));
-        QVERIFY2(lines[2].startsWith(killed + (tellsSignals ? QStringLiteral(": crashed") : QStringLiteral(": failed"))),
-                 qPrintable(lines[2]));
+        QVERIFY2(
+                lines[2].startsWith(killed + (tellsSignals ? QStringLiteral(": crashed") : QStringLiteral(": failed"))),
+                qPrintable(lines[2]));
         QCOMPARE(lines[3], QStringLiteral("The report of this run: ") + run.reportTextPath());
         QFile text(run.reportTextPath());
         QVERIFY(text.open(QIODevice::ReadOnly));
@@ -431,23 +441,25 @@ private slots:
         const QString report = QStringLiteral("The report of this run: %1");
         QTest::newRow("all succeeded") << QList<int>{0, 0} << 0 << 0 << QStringList();
         QTest::newRow("a restart only")
-            << QList<int>{0, 3010, 1641} << 1 << int(MsgIcon::Information)
-            << QStringList{"A restart is needed to finish installing:",
-                           "p2: succeeded, restart needed (exit code 3010): a restart is needed to finish the installation",
-                           "p3: succeeded, restart needed (exit code 1641): the installer started a restart", report};
+                << QList<int>{0, 3010, 1641} << 1 << int(MsgIcon::Information)
+                << QStringList{"A restart is needed to finish installing:",
+                               "p2: succeeded, restart needed (exit code 3010): a restart is needed to finish the "
+                               "installation",
+                               "p3: succeeded, restart needed (exit code 1641): the installer started a restart",
+                               report};
         QTest::newRow("a restart and a cancel")
-            << QList<int>{3010, 1602} << 1 << int(MsgIcon::Exclamation)
-            << QStringList{"Not every program was installed:",
-                           "p1: succeeded, restart needed (exit code 3010): a restart is needed to finish the installation",
-                           "p2: cancelled by the user (exit code 1602): cancelled by the user", report};
-        QTest::newRow("not started")
-            << QList<int>{-53, 0} << 2 << int(MsgIcon::Exclamation)
-            << QStringList{"Not every program was installed:", "p1: not started: error 53, File not found: p1",
-                           report};
+                << QList<int>{3010, 1602} << 1 << int(MsgIcon::Exclamation)
+                << QStringList{"Not every program was installed:",
+                               "p1: succeeded, restart needed (exit code 3010): a restart is needed to finish the "
+                               "installation",
+                               "p2: cancelled by the user (exit code 1602): cancelled by the user", report};
+        QTest::newRow("not started") << QList<int>{-53, 0} << 2 << int(MsgIcon::Exclamation)
+                                     << QStringList{"Not every program was installed:",
+                                                    "p1: not started: error 53, File not found: p1", report};
         QTest::newRow("exit code unknown")
-            << QList<int>{-1} << 1 << int(MsgIcon::Exclamation)
-            << QStringList{"Not every program was installed:",
-                           "p1: ended, result unknown: the exit code could not be read", report};
+                << QList<int>{-1} << 1 << int(MsgIcon::Exclamation)
+                << QStringList{"Not every program was installed:",
+                               "p1: ended, result unknown: the exit code could not be read", report};
     }
 
     void theEndMessage()
@@ -551,8 +563,8 @@ private slots:
         QCOMPARE(started, QStringList({"busy.msi /qn", "busy.msi /qn", "busy.msi /qn", "next.msi"}));
         QVERIFY2(startedAt[1] - startedAt[0] >= 280 && startedAt[2] - startedAt[1] >= 280,
                  "started again only after the interval");
-        QVERIFY(display.currentFiles.contains(
-            QStringLiteral("The current file :\rbusy.msi /qn\rAnother installation is in progress: trying again in 1 s")));
+        QVERIFY(display.currentFiles.contains(QStringLiteral(
+                "The current file :\rbusy.msi /qn\rAnother installation is in progress: trying again in 1 s")));
         // Back to the two lines when it is started again.
         QCOMPARE(display.currentFiles.count(QStringLiteral("The current file :\rbusy.msi /qn")), 3);
         QVERIFY(cancelShownDuringWait);
@@ -569,7 +581,10 @@ private slots:
         RecordingDisplay display;
         ScriptedPrompts prompts;
         int calls = 0;
-        InstallRun run(display, prompts, [&](const QString &) { ++calls; return ended(1618, QStringLiteral("nsis")); });
+        InstallRun run(display, prompts, [&](const QString &) {
+            ++calls;
+            return ended(1618, QStringLiteral("nsis"));
+        });
         run.setRetryTiming(100, 350);
         QElapsedTimer clock;
         clock.start();
@@ -579,7 +594,8 @@ private slots:
         QCOMPARE(prompts.boxes.size(), 1);
         QCOMPARE(prompts.boxes[0].icon, MsgIcon::Exclamation);
         QCOMPARE(prompts.boxes[0].text.split(QLatin1Char('\r')).value(1),
-                 QStringLiteral("busy.exe: another installation in progress (exit code 1618): another installation is in progress"));
+                 QStringLiteral("busy.exe: another installation in progress (exit code 1618): another installation is "
+                                "in progress"));
         QCOMPARE(reportedPrograms(run.reportJsonPath())[0][QLatin1String("attempts")].toInt(), calls);
     }
 
@@ -589,7 +605,10 @@ private slots:
         RecordingDisplay display;
         ScriptedPrompts prompts;
         QStringList started;
-        InstallRun run(display, prompts, [&](const QString &line) { started << line; return ended(1618); });
+        InstallRun run(display, prompts, [&](const QString &line) {
+            started << line;
+            return ended(1618);
+        });
         run.setRetryTiming(10000, 600000);
         display.onCurrentFile = [&](const QString &text) {
             if (text.contains(QLatin1String("Another installation")))
@@ -603,8 +622,10 @@ private slots:
         QCOMPARE(display.remainders.last(), QStringLiteral("Remainder of programs for installing  :   1"));
         QCOMPARE(prompts.boxes.size(), 1);
         const QStringList lines = prompts.boxes[0].text.split(QLatin1Char('\r'));
-        QCOMPARE(lines.value(1), QStringLiteral("busy.msi: another installation in progress (exit code 1618): another installation is in progress"));
-        QCOMPARE(lines.value(2), QStringLiteral("1 more program(s) of the list were not started: the run was cancelled."));
+        QCOMPARE(lines.value(1), QStringLiteral("busy.msi: another installation in progress (exit code 1618): another "
+                                                "installation is in progress"));
+        QCOMPARE(lines.value(2),
+                 QStringLiteral("1 more program(s) of the list were not started: the run was cancelled."));
         QVERIFY(readJson(run.reportJsonPath()).value(QLatin1String("cancelled")).toBool());
     }
 
@@ -612,7 +633,8 @@ private slots:
     // running stops that wait; Cancel pressed earlier stops it when it begins.
     void cancelStopsTheWaitForLeftBehindProcesses()
     {
-        loadList(QStringLiteral("Leftovers"), {QStringLiteral("boot.exe"), QStringLiteral("late.exe"), QStringLiteral("never.exe")});
+        loadList(QStringLiteral("Leftovers"),
+                 {QStringLiteral("boot.exe"), QStringLiteral("late.exe"), QStringLiteral("never.exe")});
         RecordingDisplay display;
         ScriptedPrompts prompts;
         InstallRun *runPtr = nullptr;
@@ -658,7 +680,8 @@ private slots:
                  QStringLiteral("4242 helper.exe"));
 
         // Cancel while late.exe itself still runs: its helper is not waited for.
-        Globals::LoadedListText = listText(QStringLiteral("Late"), {QStringLiteral("late.exe"), QStringLiteral("never.exe")});
+        Globals::LoadedListText =
+                listText(QStringLiteral("Late"), {QStringLiteral("late.exe"), QStringLiteral("never.exe")});
         Globals::LoadedLineCount = QStringLiteral("3");
         stops = 0;
         display.onCurrentFile = [&](const QString &text) {

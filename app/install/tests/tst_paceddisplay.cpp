@@ -65,7 +65,8 @@ private slots:
         // At most one showing a frame (and the first, and the due one after the burst).
         const int frames = int(burstMs / PacedDisplay::FrameMs) + 2;
         QVERIFY2(log.count(QStringLiteral("file:")) <= frames + 1,
-                 qPrintable(QStringLiteral("%1 showings in %2 ms").arg(log.count(QStringLiteral("file:"))).arg(burstMs)));
+                 qPrintable(
+                         QStringLiteral("%1 showings in %2 ms").arg(log.count(QStringLiteral("file:"))).arg(burstMs)));
     }
 
     void otherChangesShowWhatIsKeptFirst()

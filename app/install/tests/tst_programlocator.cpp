@@ -65,9 +65,9 @@ private slots:
         const QString list = path(QStringLiteral("rel/list.SR"));
         const QString file = path(QStringLiteral("rel/Drivers/net setup.sh"));
 
-        for (const QString &line : {QStringLiteral("Drivers/net setup.sh --quiet -x"),
-                                    QStringLiteral("Drivers\\NET SETUP.SH --quiet -x"),
-                                    QStringLiteral("./drivers\\Net Setup.sh --quiet -x")}) {
+        for (const QString &line :
+             {QStringLiteral("Drivers/net setup.sh --quiet -x"), QStringLiteral("Drivers\\NET SETUP.SH --quiet -x"),
+              QStringLiteral("./drivers\\Net Setup.sh --quiet -x")}) {
             const ProgramLocator::Location where = locate(line, list);
             QCOMPARE(where.file, bytes(file));
             QVERIFY(!where.asWritten);
@@ -85,13 +85,12 @@ private slots:
     void windowsPathThroughWineDrive()
     {
         makeFile(bytes(path(QStringLiteral("drive_e/Setups/Office/setup.exe"))));
-        const ProgramLocator::Location where
-            = locate(QStringLiteral("e:\\SETUPS\\office\\Setup.EXE /S /D=C:\\Program Files\\Office"),
-                     path(QStringLiteral("unrelated/list.SR")));
+        const ProgramLocator::Location where =
+                locate(QStringLiteral("e:\\SETUPS\\office\\Setup.EXE /S /D=C:\\Program Files\\Office"),
+                       path(QStringLiteral("unrelated/list.SR")));
         const QString expected = m_prefix + QStringLiteral("/dosdevices/e:/Setups/Office/setup.exe");
         QCOMPARE(where.file, bytes(expected));
-        QCOMPARE(where.commandLine,
-                 QLatin1Char('"') + expected + QStringLiteral("\" /S /D=C:\\Program Files\\Office"));
+        QCOMPARE(where.commandLine, QLatin1Char('"') + expected + QStringLiteral("\" /S /D=C:\\Program Files\\Office"));
         // The control splits it back into that file and the line's own arguments.
         const ShellAndWaitLogic::CommandLine split = ShellAndWaitLogic::splitCommandLine(where.commandLine);
         QCOMPARE(ShellAndWaitLogic::programFile(split), bytes(expected));
@@ -167,7 +166,8 @@ private slots:
 
         // Relative to the current folder, as the control takes it.
         QVERIFY(QDir::setCurrent(path(QStringLiteral("kept"))));
-        const ProgramLocator::Location here = locate(QStringLiteral("real/setup.sh"), path(QStringLiteral("kept/list/x.SR")));
+        const ProgramLocator::Location here =
+                locate(QStringLiteral("real/setup.sh"), path(QStringLiteral("kept/list/x.SR")));
         QVERIFY(here.asWritten);
         QCOMPARE(here.commandLine, QStringLiteral("real/setup.sh"));
         QCOMPARE(here.file, bytes(path(QStringLiteral("kept/real/setup.sh"))));
@@ -180,8 +180,8 @@ private slots:
         makeFile(bytes(path(QStringLiteral("outside/lists/inner/ok.sh"))));
         const QString list = path(QStringLiteral("outside/lists/list.SR"));
         for (const QString &line : {QStringLiteral("../secret.sh"), QStringLiteral("..\\secret.sh"),
-                                    QStringLiteral("inner\\..\\..\\secret.sh"),
-                                    QStringLiteral("F:\\..\\secret.sh"), QStringLiteral("\\..\\secret.sh")})
+                                    QStringLiteral("inner\\..\\..\\secret.sh"), QStringLiteral("F:\\..\\secret.sh"),
+                                    QStringLiteral("\\..\\secret.sh")})
             QCOMPARE(locate(line, list).file, QByteArray());
         QCOMPARE(locate(QStringLiteral("inner\\.\\ok.sh"), list).file,
                  bytes(path(QStringLiteral("outside/lists/inner/ok.sh"))));
@@ -211,8 +211,8 @@ private slots:
     {
         // A file whose name holds a quote cannot be quoted; it goes unquoted.
         makeFile(bytes(path(QStringLiteral("quote/Setups/say\"hi\".sh"))));
-        const ProgramLocator::Location where
-            = locate(QStringLiteral("F:\\Setups\\SAY\"HI\".sh -v"), path(QStringLiteral("quote/Setups/l.SR")));
+        const ProgramLocator::Location where =
+                locate(QStringLiteral("F:\\Setups\\SAY\"HI\".sh -v"), path(QStringLiteral("quote/Setups/l.SR")));
         QCOMPARE(where.file, bytes(path(QStringLiteral("quote/Setups/say\"hi\".sh"))));
         QCOMPARE(where.commandLine, path(QStringLiteral("quote/Setups/say\"hi\".sh")) + QStringLiteral(" -v"));
     }

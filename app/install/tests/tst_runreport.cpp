@@ -125,7 +125,8 @@ private slots:
         const QJsonObject first = j.value(QLatin1String("programs")).toArray().at(0).toObject();
         QCOMPARE(first.value(QLatin1String("exitCode")).toInt(), 3010);
         QCOMPARE(first.value(QLatin1String("outcome")).toString(), QStringLiteral("restart-needed"));
-        QCOMPARE(first.value(QLatin1String("leftBehind")).toArray().at(0).toString(), QStringLiteral("4242 helper.exe"));
+        QCOMPARE(first.value(QLatin1String("leftBehind")).toArray().at(0).toString(),
+                 QStringLiteral("4242 helper.exe"));
         QCOMPARE(j.value(QLatin1String("summary")).toObject().value(QLatin1String("neverStarted")).toInt(), 2);
 
         run.end = QDateTime::currentDateTime();
@@ -164,8 +165,14 @@ private slots:
         text.close();
         QVERIFY(text.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(text.readAll()), RunReport::toText(run));
-        QCOMPARE(readJson(report.jsonPath()).value(QLatin1String("programs")).toArray().at(2).toObject()
-                     .value(QLatin1String("line")).toString(), odd.line);
+        QCOMPARE(readJson(report.jsonPath())
+                         .value(QLatin1String("programs"))
+                         .toArray()
+                         .at(2)
+                         .toObject()
+                         .value(QLatin1String("line"))
+                         .toString(),
+                 odd.line);
     }
 
     void keepsTheNewestRuns()

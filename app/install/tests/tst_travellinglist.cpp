@@ -144,8 +144,8 @@ private slots:
 
             QFile json(run.reportJsonPath());
             QVERIFY(json.open(QIODevice::ReadOnly));
-            const QJsonArray programs = QJsonDocument::fromJson(json.readAll()).object()
-                                            .value(QLatin1String("programs")).toArray();
+            const QJsonArray programs =
+                    QJsonDocument::fromJson(json.readAll()).object().value(QLatin1String("programs")).toArray();
             QCOMPARE(programs.size(), 4);
             for (int i = 0; i < 4; ++i) {
                 const QJsonObject p = programs.at(i).toObject();

@@ -75,10 +75,7 @@ Checked check(const QString &list, const QString &writeTo = QString())
 }
 
 // The cells of a table line: columns are two or more blanks apart.
-QStringList cells(const QString &line)
-{
-    return line.split(QRegularExpression(QStringLiteral(" {2,}")));
-}
+QStringList cells(const QString &line) { return line.split(QRegularExpression(QStringLiteral(" {2,}"))); }
 
 } // namespace
 
@@ -121,7 +118,8 @@ private slots:
         const QStringList lines = c.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 7);
         QCOMPARE(cells(lines[0]), (QStringList{"No.", "Line", "Resolves to", "Type", "Switch", "Suggested"}));
-        QCOMPARE(cells(lines[1]), (QStringList{"1", "nsis.exe", path(QStringLiteral("Setups/nsis.exe")), "NSIS installer", "/S"}));
+        QCOMPARE(cells(lines[1]),
+                 (QStringList{"1", "nsis.exe", path(QStringLiteral("Setups/nsis.exe")), "NSIS installer", "/S"}));
         QCOMPARE(cells(lines[2]), (QStringList{"2", "E:\\Setups\\PKG.MSI /qb", path(QStringLiteral("Setups/pkg.msi")),
                                                "Windows Installer package", "/qb"}));
         QCOMPARE(cells(lines[3]).mid(0, 3),
@@ -224,20 +222,22 @@ private slots:
         writeBytes(other, "someone's list");
         QVERIFY(QFile::link(list, path(QStringLiteral("Setups/link-to-keep.SR"))));
         QCOMPARE(::link(QFile::encodeName(list).constData(),
-                        QFile::encodeName(path(QStringLiteral("Setups/hard-keep.SR"))).constData()), 0);
+                        QFile::encodeName(path(QStringLiteral("Setups/hard-keep.SR"))).constData()),
+                 0);
         QVERIFY(QFile::link(path(QStringLiteral("Setups/nowhere")), path(QStringLiteral("Setups/dangling.SR"))));
 
-        const struct {
+        const struct
+        {
             QString target;
             const char *reason;
         } refused[] = {
-            {list, "It is the list being checked"},
-            {QStringLiteral("Setups/./keep.SR"), "It is the list being checked"},
-            {path(QStringLiteral("Setups/link-to-keep.SR")), "It is the list being checked"},
-            {path(QStringLiteral("Setups/hard-keep.SR")), "It is the list being checked"},
-            {other, "already exists"},
-            {path(QStringLiteral("Setups/dangling.SR")), "already exists"},
-            {path(QStringLiteral("no such folder/new.SR")), "No such file or directory"},
+                {list, "It is the list being checked"},
+                {QStringLiteral("Setups/./keep.SR"), "It is the list being checked"},
+                {path(QStringLiteral("Setups/link-to-keep.SR")), "It is the list being checked"},
+                {path(QStringLiteral("Setups/hard-keep.SR")), "It is the list being checked"},
+                {other, "already exists"},
+                {path(QStringLiteral("Setups/dangling.SR")), "already exists"},
+                {path(QStringLiteral("no such folder/new.SR")), "No such file or directory"},
         };
         for (const auto &r : refused) {
             const Checked c = check(list, r.target);
@@ -271,10 +271,10 @@ private slots:
         writeBytes(list, ">Latin\r\nnsis.exe\r\n");
         QProcess shell;
         shell.setProcessEnvironment(SetupreelRun::noDisplay());
-        shell.start(QStringLiteral("/bin/sh"),
-                    {QStringLiteral("-c"), QStringLiteral("exec \"$0\" --check \"$1\" --write-suggested "
-                                                          "\"$(printf 'Setups/caf\\351.SR')\""),
-                     SetupreelRun::program(), list});
+        shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"),
+                                                QStringLiteral("exec \"$0\" --check \"$1\" --write-suggested "
+                                                               "\"$(printf 'Setups/caf\\351.SR')\""),
+                                                SetupreelRun::program(), list});
         r = SetupreelRun::finish(shell);
         QVERIFY2(r.status == 0, r.err.constData());
         QVERIFY2(r.out.contains("\nWritten to Setups/caf\xe9.SR with 1 suggested switch(es).\n"), r.out.constData());

@@ -62,10 +62,7 @@ class TstListEditing : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_dir.isValid());
-    }
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
 
     void init()
     {
@@ -95,10 +92,9 @@ private slots:
         QTest::addColumn<QByteArray>("bytes"); // null: no such file
         QTest::addColumn<QString>("message");
         QTest::addColumn<QStringList>("rows"); // after the load
-        QTest::newRow("wrong name") << "tools.sr" << QByteArray(">T\r\nA\r\n")
-                                    << "Incorrect file name or file format" << QStringList();
-        QTest::newRow("damaged") << "damaged.SR" << QByteArray("T\r\nA\r\n") << "Damaged file."
-                                 << QStringList();
+        QTest::newRow("wrong name") << "tools.sr" << QByteArray(">T\r\nA\r\n") << "Incorrect file name or file format"
+                                    << QStringList();
+        QTest::newRow("damaged") << "damaged.SR" << QByteArray("T\r\nA\r\n") << "Damaged file." << QStringList();
         QTest::newRow("missing") << "gone.SR" << QByteArray() << "Damaged file." << QStringList();
         QTest::newRow("loaded") << "good.SR" << QByteArray(">New title\r\nX.exe /S\r\n\r\nY.msi\r\n")
                                 << "First item in the list is title of your list."
@@ -215,7 +211,7 @@ private slots:
         click(m_editor->Command2);
         QVERIFY(typed);
         QCOMPARE(asked, QStringLiteral("Save List|") + at("tools.SR")
-                            + QStringLiteral(" already exists.\nDo you want to replace it?"));
+                                + QStringLiteral(" already exists.\nDo you want to replace it?"));
         QCOMPARE(readAll(at("tools.SR")), old);
         QCOMPARE(m_editor->ListB->rows(), (QStringList{"Mine", "A.exe"}));
     }
@@ -229,8 +225,7 @@ private slots:
         m_prompts->files << QStringLiteral("/proc/setupreel-nowhere");
         click(m_editor->Command2);
         QCOMPARE(m_prompts->boxes.size(), 1);
-        QVERIFY(m_prompts->boxes[0].text.startsWith(
-            "The list could not be saved to /proc/setupreel-nowhere.SR.\r"));
+        QVERIFY(m_prompts->boxes[0].text.startsWith("The list could not be saved to /proc/setupreel-nowhere.SR.\r"));
         QCOMPARE(m_editor->ListB->rows(), (QStringList{"Mine", "A.exe"}));
         QCOMPARE(m_rowsAtBox, QList<QStringList>{(QStringList{"Mine", "A.exe"})});
         QVERIFY(!QFile::exists("/proc/setupreel-nowhere.SR"));

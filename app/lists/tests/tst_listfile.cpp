@@ -34,7 +34,8 @@ void writeBytes(const QString &path, const QByteArray &bytes)
 }
 struct stat statOf(const QString &path)
 {
-    struct stat st{};
+    struct stat st
+    {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         st.st_ino = 0;
     return st;
@@ -138,12 +139,11 @@ void TstListFile::saveWritesLayoutAndReplaces()
 {
     const QString path = at("layout.SR");
     writeBytes(path, QByteArray(500, 'x')); // longer than the list: must not show through
-    const SaveResult r = SaveListFile(path, QStringLiteral("Café tools"),
-                                      {QStringLiteral("C:\\Setup\\a.exe /S"), QString(),
-                                       QStringLiteral("D:/b.msi /qn")});
+    const SaveResult r =
+            SaveListFile(path, QStringLiteral("Café tools"),
+                         {QStringLiteral("C:\\Setup\\a.exe /S"), QString(), QStringLiteral("D:/b.msi /qn")});
     QVERIFY2(r.ok, qPrintable(r.message));
-    QCOMPARE(readBytes(path),
-             QByteArray(">Caf\xC3\xA9 tools\r\nC:\\Setup\\a.exe /S\r\n\r\nD:/b.msi /qn\r\n"));
+    QCOMPARE(readBytes(path), QByteArray(">Caf\xC3\xA9 tools\r\nC:\\Setup\\a.exe /S\r\n\r\nD:/b.msi /qn\r\n"));
 
     QVERIFY(SaveListFile(path, QStringLiteral("T"), {}).ok);
     QCOMPARE(readBytes(path), QByteArray(">T\r\n"));
@@ -154,12 +154,18 @@ void TstListFile::listFileName_data()
 {
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("no extension") << "/l/tools" << "/l/tools.SR";
-    QTest::newRow("upper") << "/l/tools.SR" << "/l/tools.SR";
-    QTest::newRow("lower") << "/l/tools.sr" << "/l/tools.sr.SR";
-    QTest::newRow("mixed") << "/l/tools.Sr" << "/l/tools.Sr.SR";
-    QTest::newRow("SR without dot") << "/l/toolsSR" << "/l/toolsSR.SR";
-    QTest::newRow("short") << "SR" << "SR.SR";
+    QTest::newRow("no extension") << "/l/tools"
+                                  << "/l/tools.SR";
+    QTest::newRow("upper") << "/l/tools.SR"
+                           << "/l/tools.SR";
+    QTest::newRow("lower") << "/l/tools.sr"
+                           << "/l/tools.sr.SR";
+    QTest::newRow("mixed") << "/l/tools.Sr"
+                           << "/l/tools.Sr.SR";
+    QTest::newRow("SR without dot") << "/l/toolsSR"
+                                    << "/l/toolsSR.SR";
+    QTest::newRow("short") << "SR"
+                           << "SR.SR";
 }
 
 void TstListFile::listFileName()
@@ -179,27 +185,22 @@ void TstListFile::oddFiles_data()
     QTest::addColumn<int>("lineCount");
     const auto L = LoadResult::Loaded, C = LoadResult::RefusedContent;
 
-    QTest::newRow("plain") << QByteArray(">T\r\nA /S\r\nB\r\n") << L
-                           << QStringList{"T", "A /S", "B"} << L << "T" << 3;
-    QTest::newRow("no final line end") << QByteArray(">T\r\nA\r\nB") << L
-                                       << QStringList{"T", "A"} << L << "T" << 2;
+    QTest::newRow("plain") << QByteArray(">T\r\nA /S\r\nB\r\n") << L << QStringList{"T", "A /S", "B"} << L << "T" << 3;
+    QTest::newRow("no final line end") << QByteArray(">T\r\nA\r\nB") << L << QStringList{"T", "A"} << L << "T" << 2;
     QTest::newRow("LF only") << QByteArray(">T\nA\nB\n") << L << QStringList{} << C << "" << 0;
-    QTest::newRow("empty title") << QByteArray(">\r\nA\r\n") << L << QStringList{"", "A"}
-                                 << L << "" << 2;
+    QTest::newRow("empty title") << QByteArray(">\r\nA\r\n") << L << QStringList{"", "A"} << L << "" << 2;
     QTest::newRow("title only") << QByteArray(">T\r\n") << L << QStringList{"T"} << L << "T" << 1;
-    QTest::newRow("empty line between") << QByteArray(">T\r\nA\r\n\r\nB\r\n") << L
-                                        << QStringList{"T", "A", "", "B"} << L << "T" << 4;
-    QTest::newRow("CR at the very end") << QByteArray(">T\r\nA\r") << L << QStringList{"T", "A"}
-                                        << L << "T" << 2;
-    QTest::newRow("char after CR skipped") << QByteArray(">T\rXA\r\n") << L
-                                           << QStringList{"T", "A"} << L << "T" << 2;
-    QTest::newRow("wide char after CR") << QByteArray(">T\r\xF0\x9F\x98\x80" "A\r\n") << L
-                                        << QStringList{"T", "A"} << L << "T" << 2;
+    QTest::newRow("empty line between") << QByteArray(">T\r\nA\r\n\r\nB\r\n") << L << QStringList{"T", "A", "", "B"}
+                                        << L << "T" << 4;
+    QTest::newRow("CR at the very end") << QByteArray(">T\r\nA\r") << L << QStringList{"T", "A"} << L << "T" << 2;
+    QTest::newRow("char after CR skipped") << QByteArray(">T\rXA\r\n") << L << QStringList{"T", "A"} << L << "T" << 2;
+    QTest::newRow("wide char after CR") << QByteArray(">T\r\xF0\x9F\x98\x80"
+                                                      "A\r\n")
+                                        << L << QStringList{"T", "A"} << L << "T" << 2;
     QTest::newRow("marker only") << QByteArray(">") << L << QStringList{} << C << "" << 0;
     QTest::newRow("empty") << QByteArray() << C << QStringList{} << C << "" << 0;
     QTest::newRow("no marker") << QByteArray("T\r\nA\r\n") << C << QStringList{} << C << "" << 0;
-    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF>T\r\n") << C << QStringList{}
-                                     << C << "" << 0;
+    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF>T\r\n") << C << QStringList{} << C << "" << 0;
 }
 
 void TstListFile::oddFiles()
@@ -503,8 +504,7 @@ void TstListFile::folderWithoutNewFiles()
     const ino_t inode = statOf(path).st_ino;
 
     // Longer and shorter than the old list: both written over it.
-    for (const QStringList &items : {QStringList{"C:\\new.exe /S", "D:\\more.msi", "E:\\x.bat"},
-                                     QStringList{}}) {
+    for (const QStringList &items : {QStringList{"C:\\new.exe /S", "D:\\more.msi", "E:\\x.bat"}, QStringList{}}) {
         const ChildSave r = saveAsNobody(path, QStringLiteral("New"), items);
         QVERIFY(r.ran);
         QVERIFY2(r.ok, qPrintable(r.message));
@@ -522,8 +522,7 @@ void TstListFile::folderWithoutNewFiles()
     const ChildSave cut = saveAsNobody(path, QStringLiteral("New"), many, rlim_t(old.size() + 100));
     QVERIFY(cut.ran);
     QVERIFY(!cut.ok);
-    QVERIFY2(cut.message.startsWith("The list could not be saved to " + path + ".\r"),
-             qPrintable(cut.message));
+    QVERIFY2(cut.message.startsWith("The list could not be saved to " + path + ".\r"), qPrintable(cut.message));
     QVERIFY2(!cut.message.contains("put back"), qPrintable(cut.message));
     QCOMPARE(readBytes(path), old);
     QCOMPARE(entriesOf(dir.path()), QStringList{"shared.SR"});

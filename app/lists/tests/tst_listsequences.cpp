@@ -273,8 +273,7 @@ void TstListSequences::saveFailureKeepsRowsAndTitle()
         p->inputs << "Typed";
     p->files << at("retry.SR");
     QCOMPARE(saveList(rows, *p, cd), SaveOutcome::Saved);
-    QCOMPARE(readBytes(at("retry.SR")),
-             QByteArray(titled ? ">T\r\nA\r\n" : ">Typed\r\nT\r\nA\r\n"));
+    QCOMPARE(readBytes(at("retry.SR")), QByteArray(titled ? ">T\r\nA\r\n" : ">Typed\r\nT\r\nA\r\n"));
 }
 
 void TstListSequences::replaceAsksAboutTheFileWritten()
@@ -351,10 +350,8 @@ void TstListSequences::loadRefused_data()
                                    << EditLoadOutcome::RefusedName;
     QTest::newRow("no marker") << "tools.SR" << QByteArray("T\r\nA\r\n") << "Damaged file."
                                << EditLoadOutcome::RefusedContent;
-    QTest::newRow("empty") << "tools.SR" << QByteArray("") << "Damaged file."
-                           << EditLoadOutcome::RefusedContent;
-    QTest::newRow("missing") << "gone.SR" << QByteArray() << "Damaged file."
-                             << EditLoadOutcome::RefusedContent;
+    QTest::newRow("empty") << "tools.SR" << QByteArray("") << "Damaged file." << EditLoadOutcome::RefusedContent;
+    QTest::newRow("missing") << "gone.SR" << QByteArray() << "Damaged file." << EditLoadOutcome::RefusedContent;
 }
 
 void TstListSequences::loadRefused()
@@ -408,16 +405,13 @@ void TstListSequences::installRefused_data()
     QTest::addColumn<QByteArray>("bytes"); // null: no such file
     QTest::addColumn<InstallLoadOutcome>("outcome");
     QTest::addColumn<QString>("message"); // empty: the unreadable-file text
-    QTest::newRow("lower-case sr") << "tools.sr" << QByteArray(">T\r\nA\r\n")
-                                   << InstallLoadOutcome::RefusedName
+    QTest::newRow("lower-case sr") << "tools.sr" << QByteArray(">T\r\nA\r\n") << InstallLoadOutcome::RefusedName
                                    << "It isn't currect file\rThe format of input file must be <SR>";
-    QTest::newRow("no marker") << "tools.SR" << QByteArray("T\r\nA\r\n")
-                               << InstallLoadOutcome::RefusedContent << "It isn't currect file";
-    QTest::newRow("no line end at all") << "tools.SR" << QByteArray(">T\nA\n")
-                                        << InstallLoadOutcome::RefusedContent
+    QTest::newRow("no marker") << "tools.SR" << QByteArray("T\r\nA\r\n") << InstallLoadOutcome::RefusedContent
+                               << "It isn't currect file";
+    QTest::newRow("no line end at all") << "tools.SR" << QByteArray(">T\nA\n") << InstallLoadOutcome::RefusedContent
                                         << "It isn't currect file";
-    QTest::newRow("missing") << "gone.SR" << QByteArray() << InstallLoadOutcome::Unreadable
-                             << QString();
+    QTest::newRow("missing") << "gone.SR" << QByteArray() << InstallLoadOutcome::Unreadable << QString();
 }
 
 void TstListSequences::installRefused()

@@ -55,10 +55,7 @@ class TestAbout : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_dir.isValid());
-    }
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
 
     void init()
     {
@@ -91,9 +88,10 @@ private slots:
         QCOMPARE(about->lblVersion->caption(), QStringLiteral("Version " SETUPREEL_VERSION));
         QCOMPARE(about->lblVersion->font().pointSizeF(), 9.0);
         QCOMPARE(about->lblDescription->caption(),
-                 QStringLiteral("The program can help you in installing your programs and you can install them easy with "
-                                "out going to their folder.also the program can help you if you have a lot of microsoft "
-                                "windows update files and you don't will installing them manually."));
+                 QStringLiteral(
+                         "The program can help you in installing your programs and you can install them easy with "
+                         "out going to their folder.also the program can help you if you have a lot of microsoft "
+                         "windows update files and you don't will installing them manually."));
         const QStringList note = about->lblDisclaimer->caption().split(QLatin1Char('\r'));
         QCOMPARE(note.size(), 4);
         QVERIFY(note.filter(QStringLiteral("https://setupreel.example.org")).size() == 1);
@@ -140,8 +138,7 @@ private slots:
         } else {
             QVERIFY(QTest::qWaitForWindowActive(about));
             QCOMPARE(QApplication::focusWidget(), about->cmdOK);
-            QTest::keyClick(QApplication::focusWidget(),
-                            way == QLatin1String("Esc") ? Qt::Key_Escape : Qt::Key_Return);
+            QTest::keyClick(QApplication::focusWidget(), way == QLatin1String("Esc") ? Qt::Key_Escape : Qt::Key_Return);
         }
 
         QVERIFY(!Windows::find<frmAbout>());

@@ -117,7 +117,8 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("size");
-        QTest::newRow("no such key") << Reg::HKEY_LOCAL_MACHINE << QStringLiteral("SOFTWARE\\Nobody") << QStringLiteral("Path") << 4;
+        QTest::newRow("no such key") << Reg::HKEY_LOCAL_MACHINE << QStringLiteral("SOFTWARE\\Nobody")
+                                     << QStringLiteral("Path") << 4;
         QTest::newRow("other root") << Reg::HKEY_CURRENT_USER << Key << QStringLiteral("Path") << 4;
         QTest::newRow("not a root") << qint32(12345) << Key << QStringLiteral("Path") << 4;
         QTest::newRow("no such value") << Reg::HKEY_LOCAL_MACHINE << Key << QStringLiteral("Other") << 4;
@@ -185,7 +186,8 @@ private slots:
 
     void toolPathTakesTryOneAsItIs()
     {
-        reg.setString(Reg::HKEY_LOCAL_MACHINE, SysInfo::PathKey, SysInfo::PathValue, QStringLiteral("/nowhere/msinfo32"));
+        reg.setString(Reg::HKEY_LOCAL_MACHINE, SysInfo::PathKey, SysInfo::PathValue,
+                      QStringLiteral("/nowhere/msinfo32"));
         reg.setString(Reg::HKEY_LOCAL_MACHINE, SysInfo::LocationKey, SysInfo::LocationValue, m_dir.path());
         QCOMPARE(SysInfo::toolPath(), QStringLiteral("/nowhere/msinfo32"));
     }

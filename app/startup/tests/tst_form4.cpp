@@ -22,8 +22,8 @@
 
 namespace {
 const QStringList Controls{QStringLiteral("ShellAndWait.ocx"), QStringLiteral("AnimatedGif.ocx"),
-                           QStringLiteral("Quarrydex.ocx"), QStringLiteral("COMCTL32.OCX"),
-                           QStringLiteral("COMDLG32.OCX"), QStringLiteral("PopupMenu.ocx")};
+                           QStringLiteral("Quarrydex.ocx"),    QStringLiteral("COMCTL32.OCX"),
+                           QStringLiteral("COMDLG32.OCX"),     QStringLiteral("PopupMenu.ocx")};
 
 bool copyInto(const QString &from, const QString &folder, const QString &as = QString())
 {
@@ -55,8 +55,9 @@ class TestForm4 : public QObject
         for (const QString &p : pictures)
             QVERIFY(copyInto(build.filePath(p), m_app));
         for (const QString &c : Controls)
-            QVERIFY2(copyInto(QStringLiteral(SETUPREEL_BUILD_SYSTEM_DIR "/") + c, m_app + QLatin1Char('/') + systemName),
-                     qPrintable(c));
+            QVERIFY2(
+                    copyInto(QStringLiteral(SETUPREEL_BUILD_SYSTEM_DIR "/") + c, m_app + QLatin1Char('/') + systemName),
+                    qPrintable(c));
         QVERIFY(copyInto(build.filePath(QStringLiteral("Fonts/seguibk.ttf")), m_app + QStringLiteral("/Fonts")));
         Seams::setAppDir(m_app);
         qputenv("SETUPREEL_SYSTEM_DIR", (m_app + QLatin1Char('/') + systemName).toUtf8());
@@ -254,7 +255,8 @@ private slots:
         QCOMPARE(registerProgramFont(), QStringLiteral("DejaVu Sans"));
         const QFont before = QApplication::font();
         Program::applyWindowFont(QStringLiteral("DejaVu Sans"));
-        QCOMPARE(QApplication::font().families(), QStringList({QStringLiteral("Segoe UI"), QStringLiteral("DejaVu Sans")}));
+        QCOMPARE(QApplication::font().families(),
+                 QStringList({QStringLiteral("Segoe UI"), QStringLiteral("DejaVu Sans")}));
         QApplication::setFont(before);
         QVERIFY(QFile::remove(file(QStringLiteral("Fonts/seguibk.ttf"))));
         QCOMPARE(registerProgramFont(), QString());

@@ -65,13 +65,14 @@ class TestStartupProgram : public QObject
     bool says(qint64 pid, const QStringList &parts, int ms = 20000)
     {
         return QTest::qWaitFor(
-            [&] {
-                const QStringList texts = AccessibleTexts::of(m_display.sessionBus(), pid);
-                return std::any_of(texts.begin(), texts.end(), [&](const QString &text) {
-                    return std::all_of(parts.begin(), parts.end(), [&](const QString &p) { return text.contains(p); });
-                });
-            },
-            ms);
+                [&] {
+                    const QStringList texts = AccessibleTexts::of(m_display.sessionBus(), pid);
+                    return std::any_of(texts.begin(), texts.end(), [&](const QString &text) {
+                        return std::all_of(parts.begin(), parts.end(),
+                                           [&](const QString &p) { return text.contains(p); });
+                    });
+                },
+                ms);
     }
 
     // The check passed: the window says so, and Next leads into the main
@@ -151,7 +152,8 @@ private slots:
         prepare(first, output);
         first.setWorkingDirectory(m_work.path());
         first.start(QStringLiteral("/bin/sh"),
-                    {QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$(printf 'lists/caf\\351 list.SR')\" 'two words'"),
+                    {QStringLiteral("-c"),
+                     QStringLiteral("exec \"$0\" \"$(printf 'lists/caf\\351 list.SR')\" 'two words'"),
                      folder + QStringLiteral("/setupreel")});
         QVERIFY(first.waitForStarted());
         const qint64 firstPid = first.processId();
@@ -272,8 +274,9 @@ private slots:
         QVERIFY2(!startUp.isEmpty(), readAll(output).constData());
         QCOMPARE(m_display.processOf(startUp), program.processId());
         // The window names the stage that failed, never the file.
-        QVERIFY2(says(program.processId(), {QStringLiteral("Some files doesn't exist."), QStringLiteral("Please reinstall."),
-                                            QStringLiteral("Error number : %1").arg(error)}),
+        QVERIFY2(says(program.processId(),
+                      {QStringLiteral("Some files doesn't exist."), QStringLiteral("Please reinstall."),
+                       QStringLiteral("Error number : %1").arg(error)}),
                  qPrintable(AccessibleTexts::of(m_display.sessionBus(), program.processId()).join(QLatin1Char('|'))));
         QVERIFY(!says(program.processId(), {QStringLiteral("Loading successful.")}, 0));
 

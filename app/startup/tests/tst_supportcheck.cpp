@@ -141,10 +141,14 @@ private slots:
         QTest::addColumn<int>("stage");
         QTest::addColumn<qint16>("checkStage");
         QTest::addColumn<int>("searches");
-        QTest::newRow("a picture") << QStringLiteral("/opt/app/|*.jpg") << QStringLiteral("Good.jpg") << 1 << qint16(0) << 1;
-        QTest::newRow("an animation") << QStringLiteral("/opt/app/|*.gif") << QStringLiteral("busy.gif") << 2 << qint16(2) << 2;
-        QTest::newRow("a control") << QStringLiteral("/opt/app/system32/|*.ocx") << QStringLiteral("PopupMenu.ocx") << 3 << qint16(4) << 3;
-        QTest::newRow("the font") << QStringLiteral("/opt/app/Fonts/|*.ttf") << QStringLiteral("seguibk.ttf") << 4 << qint16(6) << 4;
+        QTest::newRow("a picture") << QStringLiteral("/opt/app/|*.jpg") << QStringLiteral("Good.jpg") << 1 << qint16(0)
+                                   << 1;
+        QTest::newRow("an animation") << QStringLiteral("/opt/app/|*.gif") << QStringLiteral("busy.gif") << 2
+                                      << qint16(2) << 2;
+        QTest::newRow("a control") << QStringLiteral("/opt/app/system32/|*.ocx") << QStringLiteral("PopupMenu.ocx") << 3
+                                   << qint16(4) << 3;
+        QTest::newRow("the font") << QStringLiteral("/opt/app/Fonts/|*.ttf") << QStringLiteral("seguibk.ttf") << 4
+                                  << qint16(6) << 4;
     }
 
     void aMissingFileStopsTheCheckAtItsStage()
@@ -163,7 +167,8 @@ private slots:
 
         QCOMPARE(check.outcome(), SupportCheck::Outcome::Failed);
         QCOMPARE(check.failedStage(), stage);
-        QCOMPARE(d.status, QStringLiteral("Some files doesn't exist.\rPlease reinstall.\rError number : %1").arg(stage));
+        QCOMPARE(d.status,
+                 QStringLiteral("Some files doesn't exist.\rPlease reinstall.\rError number : %1").arg(stage));
         QVERIFY(!d.nextVisible && !d.nextEnabled && d.exitVisible);
         QCOMPARE(check.CheckStage, checkStage);
         QCOMPARE(d.searches.size(), searches); // nothing after the failed stage
@@ -196,7 +201,7 @@ private slots:
         FakeDisplay e;
         fillComplete(e);
         e.found[App + QStringLiteral("/|*.jpg")] = SupportCheck::requiredNames().mid(0, 5)
-                                                  << QStringLiteral("Good.jpg.bak") << QStringLiteral("ood.jpg");
+                                                   << QStringLiteral("Good.jpg.bak") << QStringLiteral("ood.jpg");
         SupportCheck other(e, App, Sys);
         other.load();
         other.runStage(1);

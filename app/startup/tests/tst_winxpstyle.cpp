@@ -10,29 +10,28 @@
 #include <unistd.h>
 
 namespace {
-const QByteArray Expected =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?> \r\n"
-    "<assembly \r\n"
-    "   xmlns=\"urn:schemas-microsoft-com:asm.v1\" \r\n"
-    "   manifestVersion=\"1.0\">\r\n"
-    "<assemblyIdentity \r\n"
-    "    processorArchitecture=\"x86\" \r\n"
-    "    version=\"1.0.0.0\"\r\n"
-    "    type=\"win32\"\r\n"
-    "    name=\"setupreel.exe\"/>\r\n"
-    "    <description>" SETUPREEL_DESCRIPTION "</description>\r\n"
-    "    <dependency>\r\n"
-    "    <dependentAssembly>\r\n"
-    "    <assemblyIdentity\r\n"
-    "         type=\"win32\"\r\n"
-    "         name=\"Microsoft.Windows.Common-Controls\"\r\n"
-    "         version=\"6.0.0.0\"\r\n"
-    "         publicKeyToken=\"6595b64144ccf1df\"\r\n"
-    "         language=\"*\"\r\n"
-    "         processorArchitecture=\"x86\"/>\r\n"
-    "    </dependentAssembly>\r\n"
-    "    </dependency>\r\n"
-    "</assembly>\r\n";
+const QByteArray Expected = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?> \r\n"
+                            "<assembly \r\n"
+                            "   xmlns=\"urn:schemas-microsoft-com:asm.v1\" \r\n"
+                            "   manifestVersion=\"1.0\">\r\n"
+                            "<assemblyIdentity \r\n"
+                            "    processorArchitecture=\"x86\" \r\n"
+                            "    version=\"1.0.0.0\"\r\n"
+                            "    type=\"win32\"\r\n"
+                            "    name=\"setupreel.exe\"/>\r\n"
+                            "    <description>" SETUPREEL_DESCRIPTION "</description>\r\n"
+                            "    <dependency>\r\n"
+                            "    <dependentAssembly>\r\n"
+                            "    <assemblyIdentity\r\n"
+                            "         type=\"win32\"\r\n"
+                            "         name=\"Microsoft.Windows.Common-Controls\"\r\n"
+                            "         version=\"6.0.0.0\"\r\n"
+                            "         publicKeyToken=\"6595b64144ccf1df\"\r\n"
+                            "         language=\"*\"\r\n"
+                            "         processorArchitecture=\"x86\"/>\r\n"
+                            "    </dependentAssembly>\r\n"
+                            "    </dependency>\r\n"
+                            "</assembly>\r\n";
 
 QByteArray readAll(const QString &path)
 {
@@ -65,7 +64,7 @@ class TestWinXpStyle : public QObject
         e.arguments = {QByteArray("-platform"), QByteArray("a b"), QByteArray()};
         e.startNewInstance = [this](const QString &program, const QList<QByteArray> &args) {
             m_events << QStringLiteral("start ") + program + QLatin1Char('|')
-                            + QString::fromLatin1(QByteArrayList(args).join('|'));
+                                + QString::fromLatin1(QByteArrayList(args).join('|'));
             return m_startSucceeds;
         };
         e.endNow = [this] { m_events << QStringLiteral("end"); };
@@ -110,7 +109,7 @@ private slots:
 
         // Markup in a description cannot break the file.
         QVERIFY(WinXpStyle::manifestText(QStringLiteral("p.exe"), QStringLiteral("1.0.0.0"), QStringLiteral("A<B & C"))
-                    .contains(QLatin1String("<description>A&lt;B &amp; C</description>")));
+                        .contains(QLatin1String("<description>A&lt;B &amp; C</description>")));
     }
 
     void defaultsComeFromTheRunningProgram()
@@ -141,7 +140,8 @@ private slots:
         QCOMPARE(readAll(folder + QStringLiteral("/setupreel.exe.manifest")), Expected);
         QCOMPARE(m_events, QStringList({QStringLiteral("start ") + folder + QStringLiteral("/setupreel|-platform|a b|"),
                                         QStringLiteral("end")}));
-        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("setupreel.exe.manifest")});
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("setupreel.exe.manifest")});
 
         // The new instance finds it and goes on.
         m_events.clear();
@@ -254,9 +254,8 @@ private slots:
     void aNewInstanceGetsTheArgumentBytesExactly()
     {
         const QString out = m_dir.filePath(QStringLiteral("args.out"));
-        QVERIFY(WinXpStyle::startProgram(QStringLiteral("/bin/sh"),
-                                         {"-c", "printf '%s|' \"$@\" > \"$0\"", out.toUtf8(), "caf\xe9", "",
-                                          "two words", "\xff\xfe"}));
+        QVERIFY(WinXpStyle::startProgram(QStringLiteral("/bin/sh"), {"-c", "printf '%s|' \"$@\" > \"$0\"", out.toUtf8(),
+                                                                     "caf\xe9", "", "two words", "\xff\xfe"}));
         QVERIFY(QTest::qWaitFor([&] { return readAll(out).endsWith("\xff\xfe|"); }, 10000));
         QCOMPARE(readAll(out), QByteArray("caf\xe9||two words|\xff\xfe|"));
 

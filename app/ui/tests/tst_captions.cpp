@@ -49,8 +49,8 @@ QString withoutMnemonic(QString text)
 
 QString describe(const QWidget *w)
 {
-    const QString name = w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
-                                                    : w->objectName();
+    const QString name =
+            w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : w->objectName();
     return name + QStringLiteral(" at ") + QString::number(w->x()) + QLatin1Char(',') + QString::number(w->y());
 }
 
@@ -64,7 +64,10 @@ QString labelMisfit(const QLabel *label)
         // Every word must fit a line, and the wrapped lines the height.
         for (const QString &word : text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
             if (metrics.horizontalAdvance(word) > room.width())
-                return QStringLiteral("the word \"%1\" needs %2 of %3 px").arg(word).arg(metrics.horizontalAdvance(word)).arg(room.width());
+                return QStringLiteral("the word \"%1\" needs %2 of %3 px")
+                        .arg(word)
+                        .arg(metrics.horizontalAdvance(word))
+                        .arg(room.width());
         }
         const QRect needed = metrics.boundingRect(room, int(label->alignment()) | Qt::TextWordWrap, text);
         if (needed.height() > room.height())
@@ -74,7 +77,10 @@ QString labelMisfit(const QLabel *label)
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (const QString &line : lines) {
         if (metrics.horizontalAdvance(line) > room.width())
-            return QStringLiteral("\"%1\" needs %2 of %3 px").arg(line).arg(metrics.horizontalAdvance(line)).arg(room.width());
+            return QStringLiteral("\"%1\" needs %2 of %3 px")
+                    .arg(line)
+                    .arg(metrics.horizontalAdvance(line))
+                    .arg(room.width());
     }
     const int height = lines.size() * metrics.lineSpacing() - metrics.leading();
     if (height > room.height())
@@ -100,9 +106,15 @@ QString buttonMisfit(const QAbstractButton *button)
     const QFontMetrics metrics(button->font());
     const QString text = withoutMnemonic(button->text());
     if (metrics.horizontalAdvance(text) > room.width())
-        return QStringLiteral("\"%1\" needs %2 of %3 px").arg(text).arg(metrics.horizontalAdvance(text)).arg(room.width());
+        return QStringLiteral("\"%1\" needs %2 of %3 px")
+                .arg(text)
+                .arg(metrics.horizontalAdvance(text))
+                .arg(room.width());
     if (metrics.ascent() + metrics.descent() > room.height())
-        return QStringLiteral("\"%1\" needs %2 of %3 px in height").arg(text).arg(metrics.ascent() + metrics.descent()).arg(room.height());
+        return QStringLiteral("\"%1\" needs %2 of %3 px in height")
+                .arg(text)
+                .arg(metrics.ascent() + metrics.descent())
+                .arg(room.height());
     return {};
 }
 
@@ -147,7 +159,8 @@ class TestCaptions : public QObject
     WindowTestFixture m_windows;
     ScriptedPrompts *m_prompts = nullptr; // m_windows' while a test runs
 
-    template<class W> W *open()
+    template<class W>
+    W *open()
     {
         W *w = Windows::show<W>();
         QTest::qWait(30); // a tick of the editor's refresh and the start-up driver
@@ -157,19 +170,25 @@ class TestCaptions : public QObject
     static void expectWhole(const QWidget *window)
     {
         const QStringList found = misfits(window);
-        QVERIFY2(found.isEmpty(), qPrintable(window->windowTitle() + QStringLiteral(": ") + found.join(QStringLiteral("; "))));
+        QVERIFY2(found.isEmpty(),
+                 qPrintable(window->windowTitle() + QStringLiteral(": ") + found.join(QStringLiteral("; "))));
         QVERIFY2(window->width() >= leastWidthForTitle(window->windowTitle()),
                  qPrintable(QStringLiteral("the title \"%1\" needs %2 of %3 px")
-                                .arg(window->windowTitle()).arg(leastWidthForTitle(window->windowTitle())).arg(window->width())));
+                                    .arg(window->windowTitle())
+                                    .arg(leastWidthForTitle(window->windowTitle()))
+                                    .arg(window->width())));
     }
 
     // Shows a real box through the program's own prompts and measures it while it waits.
-    template<class Box> static QSize measureBox(const std::function<void()> &show, QString *title)
+    template<class Box>
+    static QSize measureBox(const std::function<void()> &show, QString *title)
     {
         QSize size;
         QTimer::singleShot(0, [&] {
             QWidget *box = nullptr;
-            if (!QTest::qWaitFor([&] { return (box = qobject_cast<Box *>(QApplication::activeModalWidget())) != nullptr; }, 5000))
+            if (!QTest::qWaitFor(
+                        [&] { return (box = qobject_cast<Box *>(QApplication::activeModalWidget())) != nullptr; },
+                        5000))
                 return;
             QTest::qWait(10);
             size = box->size();
@@ -191,10 +210,7 @@ private slots:
         Program::applyWindowFont(family);
     }
 
-    void init()
-    {
-        m_prompts = m_windows.setUp();
-    }
+    void init() { m_prompts = m_windows.setUp(); }
 
     void cleanup()
     {
@@ -282,19 +298,19 @@ private slots:
         QFETCH(QString, text);
         Seams::setPrompts(nullptr); // the real dialogs
         QString shown;
-        const QSize size = measureBox<QMessageBox>(
-            [&] { Program::prompts().messageBox(text, title, MsgIcon::Critical); }, &shown);
+        const QSize size =
+                measureBox<QMessageBox>([&] { Program::prompts().messageBox(text, title, MsgIcon::Critical); }, &shown);
         QCOMPARE(shown, title.isEmpty() ? Program::title() : title);
         QVERIFY2(size.width() >= leastWidthForTitle(shown),
                  qPrintable(QStringLiteral("%1 of %2 px").arg(size.width()).arg(leastWidthForTitle(shown))));
 
         const QSize question = measureBox<QMessageBox>(
-            [&] { Program::prompts().questionBox(text, title, MsgIcon::Exclamation); }, &shown);
+                [&] { Program::prompts().questionBox(text, title, MsgIcon::Exclamation); }, &shown);
         QVERIFY2(question.width() >= leastWidthForTitle(shown),
                  qPrintable(QStringLiteral("%1 of %2 px").arg(question.width()).arg(leastWidthForTitle(shown))));
 
         const QSize input = measureBox<QInputDialog>(
-            [&] { Program::prompts().inputBox(QStringLiteral("?"), title, QString()); }, &shown);
+                [&] { Program::prompts().inputBox(QStringLiteral("?"), title, QString()); }, &shown);
         QVERIFY2(input.width() >= leastWidthForTitle(shown),
                  qPrintable(QStringLiteral("%1 of %2 px").arg(input.width()).arg(leastWidthForTitle(shown))));
     }

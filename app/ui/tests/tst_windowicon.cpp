@@ -70,10 +70,7 @@ class TestWindowIcon : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_work.isValid());
-    }
+    void initTestCase() { QVERIFY(m_work.isValid()); }
 
     void init() { m_windows.setUp(); }
 
@@ -91,9 +88,9 @@ private slots:
         Windows::show<Form2>();
         QTest::mouseClick(Windows::find<Form2>()->Image2, Qt::LeftButton);
         QVERIFY(Windows::find<Form1>());
-        const QList<QWidget *> shown = {Windows::show<Form4>(), Windows::show<Form2>(), Windows::find<Form1>(),
-                                        Windows::show<Dialog1>(),  Windows::show<frmAbout>(), Windows::show<Additem>(),
-                                        Windows::show<Form3>(),    Windows::show<Form5>(),    Windows::show<Form6>(),
+        const QList<QWidget *> shown = {Windows::show<Form4>(),   Windows::show<Form2>(),    Windows::find<Form1>(),
+                                        Windows::show<Dialog1>(), Windows::show<frmAbout>(), Windows::show<Additem>(),
+                                        Windows::show<Form3>(),   Windows::show<Form5>(),    Windows::show<Form6>(),
                                         Windows::show<Dialog2>()};
         for (const QWidget *window : shown) {
             expectFullIcon(window);
@@ -142,7 +139,8 @@ private slots:
         QVERIFY(QDir(folder + QStringLiteral("/icons")).removeRecursively());
         // With its manifest in place the program does not restart itself.
         const QByteArray manifest = WinXpStyle::manifestText(QStringLiteral("setupreel"), QStringLiteral("1.0.0.0"),
-                                                             QStringLiteral("Setupreel")).toUtf8();
+                                                             QStringLiteral("Setupreel"))
+                                            .toUtf8();
         QVERIFY(WinXpStyle::writeWholeFile(WinXpStyle::manifestPath(folder, QStringLiteral("setupreel")), manifest));
 
         VirtualDisplay display;

@@ -70,9 +70,12 @@ private slots:
     {
         QTest::addColumn<QString>("window");
         QTest::addColumn<QString>("nextWindow");
-        QTest::newRow("help window") << "help" << "switch";
-        QTest::newRow("about box") << "about" << "help";
-        QTest::newRow("switch dialog") << "switch" << "help";
+        QTest::newRow("help window") << "help"
+                                     << "switch";
+        QTest::newRow("about box") << "about"
+                                   << "help";
+        QTest::newRow("switch dialog") << "switch"
+                                       << "help";
     }
 
     // The window's button unloads it; a close that still reaches it before it

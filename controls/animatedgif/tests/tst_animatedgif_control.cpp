@@ -43,7 +43,8 @@ static int frameCount(QObject *control)
 static QByteArray twoFramesNoLoop()
 {
     QByteArray gif("GIF89a\x01\x00\x01\x00\x80\x00\x00"
-                   "\x00\x00\x00\xff\xff\xff", 19);
+                   "\x00\x00\x00\xff\xff\xff",
+                   19);
     const char frame0[] = "\x21\xf9\x04\x00\x02\x00\x00\x00"
                           "\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00"
                           "\x02\x02\x44\x01\x00";
@@ -247,7 +248,7 @@ void TestAnimatedGifControl::hiddenIsPaused()
     QVERIFY(!isPlaying(m_control));
     QCOMPARE(movie->state(), QMovie::Paused);
     int at = frames.size();
-    QTest::qWait(300);      // more than three frames' time
+    QTest::qWait(300); // more than three frames' time
     QCOMPARE(frames.size(), at);
     label()->show();
     QVERIFY(isPlaying(m_control));

@@ -130,9 +130,8 @@ private slots:
         QTemporaryDir dir;
         const QByteArray fifo = QFile::encodeName(dir.filePath("pipe.SR"));
         QCOMPARE(::mkfifo(fifo.constData(), 0644), 0);
-        const QStringList paths{QStringLiteral("/proc/nosuch"), QStringLiteral("/proc/"),
-                                QStringLiteral("/proc/km"), QStringLiteral("/proc/self/"),
-                                dir.filePath("pi"), QStringLiteral("/dev/")};
+        const QStringList paths{QStringLiteral("/proc/nosuch"), QStringLiteral("/proc/"), QStringLiteral("/proc/km"),
+                                QStringLiteral("/proc/self/"),  dir.filePath("pi"),       QStringLiteral("/dev/")};
         for (const bool save : {true, false}) {
             Watchdog watchdog(60, "typing paths under /proc and a fifo into the file dialog");
             const bool chosen = show(save, [&](QFileDialog *d, QLineEdit *edit) {
@@ -157,13 +156,12 @@ private slots:
         }
         const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         QVERIFY(watch >= 0);
-        QVERIFY(inotify_add_watch(watch, QFile::encodeName(dir.path()).constData(),
-                                  IN_OPEN | IN_ACCESS) >= 0);
+        QVERIFY(inotify_add_watch(watch, QFile::encodeName(dir.path()).constData(), IN_OPEN | IN_ACCESS) >= 0);
 
         m_cd->setProperty("FileName", dir.filePath("probe.SR")); // starts in that folder
         Watchdog watchdog(60, "the open dialog in a folder of lists");
         const bool chosen = show(false, [&](QFileDialog *, QLineEdit *edit) {
-            QTest::qWait(1500); // the listing and its details
+            QTest::qWait(1500);                        // the listing and its details
             typeSlowly(edit, dir.filePath("no"), 800); // the completer
             typeSlowly(edit, dir.filePath("probe.SR"), 300);
             QTest::keyClick(edit, Qt::Key_Return);
@@ -205,8 +203,7 @@ private slots:
                 for (QWidget *w : QApplication::topLevelWidgets()) {
                     if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible()) {
                         asked = true;
-                        box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click()
-                                                      : box->accept();
+                        box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click() : box->accept();
                     }
                 }
             });

@@ -23,22 +23,22 @@ struct Entry
 static const QList<Entry> editorEntries()
 {
     return {
-        {"> Add new item", "ADD"},
-        {"-", "Line0"},
-        {"> Send selected item to other line    ", "SIL"},
-        {"-", "Line1"},
-        {"> Change selected item      ", "CRI"},
-        {"-", "Line2"},
-        {"> Remove selected item", "REM"},
-        {"-", "Line3"},
-        {"> Clear current list                  ", "CLE"},
+            {"> Add new item", "ADD"},
+            {"-", "Line0"},
+            {"> Send selected item to other line    ", "SIL"},
+            {"-", "Line1"},
+            {"> Change selected item      ", "CRI"},
+            {"-", "Line2"},
+            {"> Remove selected item", "REM"},
+            {"-", "Line3"},
+            {"> Clear current list                  ", "CLE"},
     };
 }
 
 static void addItem(QObject *control, const QString &caption, const QString &key)
 {
-    QVERIFY(QMetaObject::invokeMethod(control, "AddItem", Qt::DirectConnection,
-                                      Q_ARG(QString, caption), Q_ARG(QString, key)));
+    QVERIFY(QMetaObject::invokeMethod(control, "AddItem", Qt::DirectConnection, Q_ARG(QString, caption),
+                                      Q_ARG(QString, key)));
 }
 
 static int count(QObject *control)
@@ -117,7 +117,7 @@ void TestPopupMenuControl::cleanup()
 void TestPopupMenuControl::factoryCreatesByClassName()
 {
     QCOMPARE(m_control->parent(), m_owner);
-    QVERIFY(!m_control->isWidgetType());     // only its menu ever shows
+    QVERIFY(!m_control->isWidgetType()); // only its menu ever shows
     QObject *other = m_factory->create("popupmenulib.POPUPMENU", m_owner);
     QVERIFY(other);
     QVERIFY(other != m_control);
@@ -142,7 +142,7 @@ void TestPopupMenuControl::entriesKeepOrderCaptionsAndKeys()
         const bool separator = entries.at(i).caption == "-";
         QCOMPARE(actions.at(i)->isSeparator(), separator);
         if (!separator)
-            QCOMPARE(actions.at(i)->text(), entries.at(i).caption);     // trailing blanks too
+            QCOMPARE(actions.at(i)->text(), entries.at(i).caption); // trailing blanks too
     }
     QCOMPARE(text(m_control, "Caption", 2).size(), QString("> Send selected item to other line").size() + 4);
     QCOMPARE(text(m_control, "Caption", 8).size(), QString("> Clear current list").size() + 18);
@@ -191,7 +191,7 @@ void TestPopupMenuControl::captionsShowAsGiven()
     // An "&" would otherwise become a shortcut mark and vanish from the line.
     QCOMPARE(actions.at(0)->text(), QString("Save && go"));
     QCOMPARE(text(m_control, "Caption", 0), QString("Save & go"));
-    QVERIFY(!actions.at(1)->isSeparator());     // only "-" itself is a line
+    QVERIFY(!actions.at(1)->isSeparator()); // only "-" itself is a line
     QCOMPARE(actions.at(1)->text(), QString("--"));
     QCOMPARE(text(m_control, "Key", 2), QString("E"));
 }
@@ -247,7 +247,7 @@ void TestPopupMenuControl::menuGoesWithItsOwner()
     QVERIFY(menu);
     m_owner->show();
     QMetaObject::invokeMethod(m_control, "PopupAtCursor", Qt::DirectConnection);
-    delete m_owner;     // closing the window while its menu is open
+    delete m_owner; // closing the window while its menu is open
     m_owner = nullptr;
     QVERIFY(control.isNull());
     QVERIFY(menu.isNull());

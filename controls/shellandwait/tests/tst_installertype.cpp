@@ -29,10 +29,7 @@ QByteArray makeCompound(const QByteArray &clsid) { return compound(clsid); }
 const QByteArray MsiClsid = msiClsid();
 const QByteArray MspClsid("\x86\x10\x0C\x00\x00\x00\x00\x00\xC0\x00\x00\x00\x00\x00\x00\x46", 16);
 
-QString findTool(const char *name)
-{
-    return QStandardPaths::findExecutable(QString::fromLatin1(name));
-}
+QString findTool(const char *name) { return QStandardPaths::findExecutable(QString::fromLatin1(name)); }
 
 } // namespace
 
@@ -47,42 +44,45 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<int>("machine");
         const Sec text{".text", QByteArray(600, '\x90')};
-        QTest::newRow("plain x86-64 program") << makePe(MachineAmd64, {text}) << "a.exe"
-                                              << int(InstallerKind::WindowsProgram) << int(MachineAmd64);
-        QTest::newRow("ARM64 program") << makePe(MachineArm64, {text}) << "a.exe"
-                                       << int(InstallerKind::WindowsProgram) << int(MachineArm64);
+        QTest::newRow("plain x86-64 program")
+                << makePe(MachineAmd64, {text}) << "a.exe" << int(InstallerKind::WindowsProgram) << int(MachineAmd64);
+        QTest::newRow("ARM64 program") << makePe(MachineArm64, {text}) << "a.exe" << int(InstallerKind::WindowsProgram)
+                                       << int(MachineArm64);
         QTest::newRow("NSIS in the overlay") << makePe(MachineI386, {text, {".ndata", {}}}, nsisFirstHeader())
                                              << "setup.exe" << int(InstallerKind::Nsis) << int(MachineI386);
         QTest::newRow("NSIS a step into the overlay")
-            << makePe(MachineI386, {text}, QByteArray(1024, 'x') + nsisFirstHeader()) << "setup.exe"
-            << int(InstallerKind::Nsis) << int(MachineI386);
-        QTest::newRow("Inno loader table") << makePe(MachineI386, {text, {".rsrc", QByteArray(40, 'r') + QByteArray("rDlPtS02\x87\x65\x56\x78", 12)}})
+                << makePe(MachineI386, {text}, QByteArray(1024, 'x') + nsisFirstHeader()) << "setup.exe"
+                << int(InstallerKind::Nsis) << int(MachineI386);
+        QTest::newRow("Inno loader table") << makePe(
+                MachineI386, {text, {".rsrc", QByteArray(40, 'r') + QByteArray("rDlPtS02\x87\x65\x56\x78", 12)}})
                                            << "setup.exe" << int(InstallerKind::InnoSetup) << int(MachineI386);
         QByteArray oldInno = makePe(MachineI386, {text});
         oldInno.replace(0x30, 4, "Inno");
-        QTest::newRow("Inno before 5.1.5") << oldInno << "setup.exe" << int(InstallerKind::InnoSetup) << int(MachineI386);
-        QTest::newRow("WiX Burn") << makePe(MachineI386, {text, {".wixburn", QByteArray("\x00\x43\xF1\x00\x02\x00\x00\x00", 8)}})
+        QTest::newRow("Inno before 5.1.5")
+                << oldInno << "setup.exe" << int(InstallerKind::InnoSetup) << int(MachineI386);
+        QTest::newRow("WiX Burn") << makePe(MachineI386,
+                                            {text, {".wixburn", QByteArray("\x00\x43\xF1\x00\x02\x00\x00\x00", 8)}})
                                   << "bundle.exe" << int(InstallerKind::WixBurn) << int(MachineI386);
         QTest::newRow("a .wixburn section without the magic")
-            << makePe(MachineI386, {text, {".wixburn", QByteArray(8, '\x01')}}) << "bundle.exe"
-            << int(InstallerKind::WindowsProgram) << int(MachineI386);
+                << makePe(MachineI386, {text, {".wixburn", QByteArray(8, '\x01')}}) << "bundle.exe"
+                << int(InstallerKind::WindowsProgram) << int(MachineI386);
         QByteArray version;
         for (char c : QByteArray("InstallShield"))
             version += QByteArray(1, c) + QByteArray(1, '\0');
         QTest::newRow("InstallShield version information")
-            << makePe(MachineI386, {text, {".rsrc", version}}) << "setup.exe"
-            << int(InstallerKind::InstallShield) << int(MachineI386);
-        QTest::newRow("InstallShield stream") << makePe(MachineI386, {text}, "ISSetupStream....")
-                                              << "setup.exe" << int(InstallerKind::InstallShield) << int(MachineI386);
+                << makePe(MachineI386, {text, {".rsrc", version}}) << "setup.exe" << int(InstallerKind::InstallShield)
+                << int(MachineI386);
+        QTest::newRow("InstallShield stream") << makePe(MachineI386, {text}, "ISSetupStream....") << "setup.exe"
+                                              << int(InstallerKind::InstallShield) << int(MachineI386);
         QTest::newRow("7-Zip configuration") << makePe(MachineI386, {text}, ";!@Install@!UTF-8!\nTitle=\"x\"")
                                              << "sfx.exe" << int(InstallerKind::SevenZipSfx) << int(MachineI386);
         QTest::newRow("7-Zip archive") << makePe(MachineAmd64, {text}, QByteArray("7z\xBC\xAF\x27\x1C\x00\x04", 8))
                                        << "sfx.exe" << int(InstallerKind::SevenZipSfx) << int(MachineAmd64);
-        QTest::newRow("Windows Installer package") << makeCompound(MsiClsid) << "p.msi"
-                                                   << int(InstallerKind::WindowsInstaller) << 0;
+        QTest::newRow("Windows Installer package")
+                << makeCompound(MsiClsid) << "p.msi" << int(InstallerKind::WindowsInstaller) << 0;
         QTest::newRow("a patch is no package") << makeCompound(MspClsid) << "p.msp" << int(InstallerKind::Unknown) << 0;
-        QTest::newRow("compound file cut short") << makeCompound(MsiClsid).left(600) << "p.msi"
-                                                 << int(InstallerKind::Unknown) << 0;
+        QTest::newRow("compound file cut short")
+                << makeCompound(MsiClsid).left(600) << "p.msi" << int(InstallerKind::Unknown) << 0;
         QTest::newRow("MZ without PE") << QByteArray("MZ") + QByteArray(100, '\0') << "x.exe"
                                        << int(InstallerKind::Unknown) << 0;
         QByteArray wild = makePe(MachineI386, {text});
@@ -90,15 +90,18 @@ private slots:
         QTest::newRow("PE offset past the end") << wild << "x.exe" << int(InstallerKind::Unknown) << 0;
         QByteArray manySections = makePe(MachineI386, {text});
         put16(manySections, 0x80 + 6, 0xFFFF);
-        QTest::newRow("section count past the table") << manySections << "x.exe"
-                                                      << int(InstallerKind::WindowsProgram) << int(MachineI386);
-        QTest::newRow("batch file by name") << QByteArray("@echo off\r\n") << "INSTALL.CMD"
-                                            << int(InstallerKind::BatchFile) << 0;
-        QTest::newRow("script by its first line") << QByteArray("#!/bin/sh\nexit 0\n") << "setup"
-                                                  << int(InstallerKind::ShellScript) << 0;
+        QTest::newRow("section count past the table")
+                << manySections << "x.exe" << int(InstallerKind::WindowsProgram) << int(MachineI386);
+        QTest::newRow("batch file by name")
+                << QByteArray("@echo off\r\n") << "INSTALL.CMD" << int(InstallerKind::BatchFile) << 0;
+        QTest::newRow("script by its first line")
+                << QByteArray("#!/bin/sh\nexit 0\n") << "setup" << int(InstallerKind::ShellScript) << 0;
         QTest::newRow("script by name") << QByteArray("exit 0\n") << "setup.sh" << int(InstallerKind::ShellScript) << 0;
-        QTest::newRow("ELF") << QByteArray("\x7F" "ELF\x02\x01\x01", 7) + QByteArray(60, '\0') << "setup"
-                             << int(InstallerKind::NativeProgram) << 0;
+        QTest::newRow("ELF") << QByteArray("\x7F"
+                                           "ELF\x02\x01\x01",
+                                           7)
+                                        + QByteArray(60, '\0')
+                             << "setup" << int(InstallerKind::NativeProgram) << 0;
         QTest::newRow("empty") << QByteArray() << "setup.exe" << int(InstallerKind::Unknown) << 0;
     }
     void craftedKinds()
@@ -130,7 +133,8 @@ private slots:
         // overlay marker: the overlay is read where the sections end.
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("big.exe"));
-        const QByteArray bytes = makePe(MachineI386, {{".text", QByteArray(20 * 1024 * 1024, '\x90')}}, nsisFirstHeader());
+        const QByteArray bytes =
+                makePe(MachineI386, {{".text", QByteArray(20 * 1024 * 1024, '\x90')}}, nsisFirstHeader());
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(bytes);
@@ -183,23 +187,23 @@ private slots:
         payload.close();
         QFile wxs(dir.filePath(QStringLiteral("p.wxs")));
         QVERIFY(wxs.open(QIODevice::WriteOnly));
-        wxs.write(
-            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-            "<Wix xmlns=\"http://schemas.microsoft.com/wix/2006/wi\">\n"
-            "  <Product Id=\"*\" Name=\"Probe\" Language=\"1033\" Version=\"1.0.0\" Manufacturer=\"Setupreel tests\"\n"
-            "           UpgradeCode=\"11111111-2222-3333-4444-555555555555\">\n"
-            "    <Package InstallerVersion=\"200\" Compressed=\"yes\" />\n"
-            "    <Media Id=\"1\" Cabinet=\"p.cab\" EmbedCab=\"yes\" />\n"
-            "    <Directory Id=\"TARGETDIR\" Name=\"SourceDir\">\n"
-            "      <Directory Id=\"ProgramFilesFolder\">\n"
-            "        <Directory Id=\"INSTALLDIR\" Name=\"Probe\">\n"
-            "          <Component Id=\"C\" Guid=\"*\"><File Id=\"F\" Source=\"readme.txt\" /></Component>\n"
-            "        </Directory>\n"
-            "      </Directory>\n"
-            "    </Directory>\n"
-            "    <Feature Id=\"All\" Level=\"1\"><ComponentRef Id=\"C\" /></Feature>\n"
-            "  </Product>\n"
-            "</Wix>\n");
+        wxs.write("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                  "<Wix xmlns=\"http://schemas.microsoft.com/wix/2006/wi\">\n"
+                  "  <Product Id=\"*\" Name=\"Probe\" Language=\"1033\" Version=\"1.0.0\" Manufacturer=\"Setupreel "
+                  "tests\"\n"
+                  "           UpgradeCode=\"11111111-2222-3333-4444-555555555555\">\n"
+                  "    <Package InstallerVersion=\"200\" Compressed=\"yes\" />\n"
+                  "    <Media Id=\"1\" Cabinet=\"p.cab\" EmbedCab=\"yes\" />\n"
+                  "    <Directory Id=\"TARGETDIR\" Name=\"SourceDir\">\n"
+                  "      <Directory Id=\"ProgramFilesFolder\">\n"
+                  "        <Directory Id=\"INSTALLDIR\" Name=\"Probe\">\n"
+                  "          <Component Id=\"C\" Guid=\"*\"><File Id=\"F\" Source=\"readme.txt\" /></Component>\n"
+                  "        </Directory>\n"
+                  "      </Directory>\n"
+                  "    </Directory>\n"
+                  "    <Feature Id=\"All\" Level=\"1\"><ComponentRef Id=\"C\" /></Feature>\n"
+                  "  </Product>\n"
+                  "</Wix>\n");
         wxs.close();
         QProcess p;
         p.setWorkingDirectory(dir.path());

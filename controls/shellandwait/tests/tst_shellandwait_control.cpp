@@ -61,10 +61,7 @@ static QByteArray readBytes(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-static QString q(const QString &path)
-{
-    return "'" + path + "'";
-}
+static QString q(const QString &path) { return "'" + path + "'"; }
 
 static int run(QObject *control, const QString &line)
 {
@@ -117,10 +114,7 @@ static bool boolMember(QObject *control, const char *name)
 }
 
 // Neither running nor a zombie: ended and reaped.
-static bool isGone(pid_t pid)
-{
-    return ::kill(pid, 0) == -1 && errno == ESRCH;
-}
+static bool isGone(pid_t pid) { return ::kill(pid, 0) == -1 && errno == ESRCH; }
 
 // The launcher's arguments in a stand-in Wine's record: WineWait.exe, the
 // code file under the prefix's temp folder, then what follows.
@@ -128,7 +122,7 @@ static QString afterLauncher(const QString &record)
 {
     const QStringList parts = record.split('|');
     if (parts.size() < 2 || !parts.at(0).endsWith("/WineWait.exe")
-            || !parts.at(1).startsWith("C:\\windows\\temp\\setupreel-"))
+        || !parts.at(1).startsWith("C:\\windows\\temp\\setupreel-"))
         return "<not through the launcher: " + record + ">";
     return QStringList(parts.mid(2)).join('|');
 }
@@ -212,7 +206,7 @@ void TestShellAndWaitControl::returnsWhenProgramHasEnded()
     writeScript(script, "sleep 0.3\necho done >> " + q(log) + "\nexit 4");
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(run(m_control, script), 0);     // started; its exit code is no error
+    QCOMPARE(run(m_control, script), 0); // started; its exit code is no error
     QVERIFY(clock.elapsed() >= 300);
     QCOMPARE(readAll(log), QString("done\n"));
     QCOMPARE(exitCode(m_control), 4);
@@ -258,7 +252,8 @@ void TestShellAndWaitControl::startFailures()
     const QString broken = m_dir + "/broken";
     QFile f(broken);
     QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("\x7f" "ELF garbage");
+    f.write("\x7f"
+            "ELF garbage");
     f.close();
     QVERIFY(f.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     QCOMPARE(run(m_control, broken), RunTimeError::PermissionDenied);
@@ -402,7 +397,7 @@ void TestShellAndWaitControl::eventsFlowDuringWait()
     timer.start();
     QCOMPARE(run(m_control, script), 0);
     QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
-    QCOMPARE(seenDuringWait, QString());    // the program was still running
+    QCOMPARE(seenDuringWait, QString()); // the program was still running
     QCOMPARE(readAll(log), QString("end\n"));
 }
 
@@ -431,9 +426,9 @@ void TestShellAndWaitControl::childRunsInOwnSessionWithEnvironment()
 {
     const QString out = m_dir + "/probe";
     const QString script = m_dir + "/probe.sh";
-    writeScript(script,
-                "set -- $(cat /proc/$$/stat)\n"
-                "{ echo \"$1 $6\"; echo \"$SAW_PROBE\"; readlink /proc/$$/fd/0; } > " + q(out));
+    writeScript(script, "set -- $(cat /proc/$$/stat)\n"
+                        "{ echo \"$1 $6\"; echo \"$SAW_PROBE\"; readlink /proc/$$/fd/0; } > "
+                                + q(out));
     qputenv("SAW_PROBE", "probe value");
     QCOMPARE(run(m_control, script), 0);
     qunsetenv("SAW_PROBE");
@@ -441,7 +436,7 @@ void TestShellAndWaitControl::childRunsInOwnSessionWithEnvironment()
     QCOMPARE(lines.size(), 4);
     const QStringList ids = lines.at(0).split(' ');
     QCOMPARE(ids.size(), 2);
-    QCOMPARE(ids.at(1), ids.at(0));     // session leader of its own session
+    QCOMPARE(ids.at(1), ids.at(0)); // session leader of its own session
     QVERIFY(ids.at(1).toInt() != int(::getsid(0)));
     QCOMPARE(lines.at(1), QString("probe value"));
     QCOMPARE(lines.at(2), QString("/dev/null"));
@@ -466,7 +461,7 @@ void TestShellAndWaitControl::childOutlivesControl()
     QVERIFY2(clock.elapsed() < 600, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(result, 0);
     QVERIFY(!QFile::exists(mark));
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(mark), 5000);   // not killed
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(mark), 5000); // not killed
     QTRY_VERIFY(!readAll(mark).trimmed().isEmpty());
     const pid_t pid = readAll(mark).trimmed().toInt();
     QVERIFY(pid > 0);
@@ -481,12 +476,19 @@ void TestShellAndWaitControl::waitsForWhatTheProgramStarted()
     // A bootstrapper: starts the real installer in the background and exits.
     // One more goes into a session of its own, one is orphaned at once.
     const QString setup = m_dir + "/bootstrap.sh";
-    writeScript(setup,
-                "( sleep 0.6; echo installer >> " + q(log) + " ) &\n"
-                "echo $! >> " + q(pids) + "\n"
-                "setsid sh -c 'sleep 0.3; echo daemon >> " + q(log) + "' &\n"
-                "sh -c '( sleep 0.9; echo orphan >> " + q(log) + " ) & echo $! >> " + q(pids) + "'\n"
-                "echo bootstrapper >> " + q(log) + "\nsleep 0.2\nexit 0");
+    writeScript(setup, "( sleep 0.6; echo installer >> " + q(log)
+                               + " ) &\n"
+                                 "echo $! >> "
+                               + q(pids)
+                               + "\n"
+                                 "setsid sh -c 'sleep 0.3; echo daemon >> "
+                               + q(log)
+                               + "' &\n"
+                                 "sh -c '( sleep 0.9; echo orphan >> "
+                               + q(log) + " ) & echo $! >> " + q(pids)
+                               + "'\n"
+                                 "echo bootstrapper >> "
+                               + q(log) + "\nsleep 0.2\nexit 0");
     const QString next = m_dir + "/next.sh";
     writeScript(next, "echo next >> " + q(log));
 
@@ -510,8 +512,8 @@ void TestShellAndWaitControl::waitsForWhatTheProgramStarted()
     clock.start();
     QCOMPARE(run(m_control, setup), 0);
     QVERIFY2(clock.elapsed() >= 850, qPrintable(QString::number(clock.elapsed())));
-    QVERIFY(!waitingSeen);          // the bootstrapper itself still ran at 50 ms
-    QCOMPARE(signalled, 1);         // at 300 ms only what it left behind ran
+    QVERIFY(!waitingSeen);  // the bootstrapper itself still ran at 50 ms
+    QCOMPARE(signalled, 1); // at 300 ms only what it left behind ran
     QCOMPARE(emitted.count(), 1);
     QVERIFY(!boolMember(m_control, "IsWaitingForLeftovers"));
     QCOMPARE(leftBehind(m_control), QStringList());
@@ -543,7 +545,7 @@ void TestShellAndWaitControl::signalEndsProgram()
     writeScript(script, "kill -SEGV $$");
     QCOMPARE(run(m_control, script), 0);
     QCOMPARE(intMember(m_control, "ExitSignal"), SIGSEGV);
-    QCOMPARE(exitCode(m_control), -1);      // it never ran to its end
+    QCOMPARE(exitCode(m_control), -1); // it never ran to its end
     writeScript(script, "exit 3");
     QCOMPARE(run(m_control, script), 0);
     QCOMPARE(intMember(m_control, "ExitSignal"), 0);
@@ -564,9 +566,8 @@ void TestShellAndWaitControl::stopWaitingLeavesLeftoversRunning()
     qint64 stoppedAt = -1;
     QElapsedTimer clock;
     // Pressed while the program runs: no effect, the wait goes on.
-    QTimer::singleShot(100, [&] {
-        QMetaObject::invokeMethod(m_control, "StopWaiting", Q_RETURN_ARG(bool, stoppedEarly));
-    });
+    QTimer::singleShot(100,
+                       [&] { QMetaObject::invokeMethod(m_control, "StopWaiting", Q_RETURN_ARG(bool, stoppedEarly)); });
     // As Cancel does once only left-behind processes remain.
     QTimer later;
     later.setSingleShot(true);
@@ -587,7 +588,7 @@ void TestShellAndWaitControl::stopWaitingLeavesLeftoversRunning()
     const pid_t pid = readAll(pidFile).trimmed().toInt();
     QVERIFY(pid > 0);
     QCOMPARE(leftBehind(m_control), QStringList{QString("%1 sleep").arg(pid)});
-    QVERIFY(!isGone(pid));          // left running
+    QVERIFY(!isGone(pid)); // left running
     // Reaped when it ends, though nobody waits in a call any more.
     QVERIFY(::kill(pid, SIGTERM) == 0);
     QTRY_VERIFY_WITH_TIMEOUT(isGone(pid), 5000);

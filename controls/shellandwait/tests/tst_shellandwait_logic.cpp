@@ -54,10 +54,7 @@ static QByteArray peFor(quint16 machine)
     return pe;
 }
 
-static bool isGone(pid_t pid)
-{
-    return ::kill(pid, 0) == -1 && errno == ESRCH;
-}
+static bool isGone(pid_t pid) { return ::kill(pid, 0) == -1 && errno == ESRCH; }
 
 static LaunchPlan shellPlan(const QString &script)
 {
@@ -231,8 +228,7 @@ void TestShellAndWaitLogic::plan()
     for (const char *name : {"/SETUP.EXE", "/Pack.Msi", "/run.bat"}) {
         p = planFor(d + name, QString());
         QCOMPARE(p.error, RunTimeError::InvalidCall);
-        QVERIFY2(p.description.contains("Wine") && p.description.contains("not installed"),
-                 qPrintable(p.description));
+        QVERIFY2(p.description.contains("Wine") && p.description.contains("not installed"), qPrintable(p.description));
         QVERIFY(p.description.contains(d + name));
         QVERIFY(p.executable.isEmpty());
     }
@@ -300,9 +296,8 @@ void TestShellAndWaitLogic::programFileBytes()
 void TestShellAndWaitLogic::unreadableFilesAreRefused()
 {
     QTemporaryDir tmp;
-    QVERIFY(QFile::setPermissions(tmp.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                      | QFileDevice::ExeOwner | QFileDevice::ReadOther
-                                                      | QFileDevice::ExeOther));
+    QVERIFY(QFile::setPermissions(tmp.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                                      | QFileDevice::ReadOther | QFileDevice::ExeOther));
     const QString script = tmp.path() + "/locked.sh";
     const QString setup = tmp.path() + "/locked.exe";
     writeFile(script, "exit 0\n", false);
@@ -335,14 +330,15 @@ void TestShellAndWaitLogic::startErrors()
 {
     LaunchPlan plan;
     plan.program = plan.executable = "/x/setup";
-    const struct { int err; int number; } cases[] = {
-        {ENOENT, RunTimeError::FileNotFound},
-        {EACCES, RunTimeError::PermissionDenied},
-        {EPERM, RunTimeError::PermissionDenied},
-        {ENOEXEC, RunTimeError::PermissionDenied},
-        {ENOMEM, RunTimeError::OutOfMemory},
-        {EIO, RunTimeError::PathFileAccess},
-        {ECONNREFUSED, RunTimeError::InvalidCall},
+    const struct
+    {
+        int err;
+        int number;
+    } cases[] = {
+            {ENOENT, RunTimeError::FileNotFound},      {EACCES, RunTimeError::PermissionDenied},
+            {EPERM, RunTimeError::PermissionDenied},   {ENOEXEC, RunTimeError::PermissionDenied},
+            {ENOMEM, RunTimeError::OutOfMemory},       {EIO, RunTimeError::PathFileAccess},
+            {ECONNREFUSED, RunTimeError::InvalidCall},
     };
     for (const auto &c : cases) {
         const StartError e = startError(c.err, plan);
@@ -442,7 +438,7 @@ void TestShellAndWaitLogic::abandonEndsWait()
     QCOMPARE(spawnPlan(shellPlan("sleep 0.2"), &pid), 0);
     ChildWait wait(pid);
     wait.abandon();
-    QVERIFY(!wait.wait());      // abandoned before: does not wait at all
+    QVERIFY(!wait.wait()); // abandoned before: does not wait at all
     QVERIFY(!isGone(pid));
 }
 
@@ -550,9 +546,15 @@ void TestShellAndWaitLogic::rootDriveAndThirtyTwoBitWine()
     // Debian's wine32 brings the i386 loader; without it, 64-bit only.
     const QString root = d + "/root";
     QVERIFY(QDir().mkpath(root + "/usr/lib/wine"));
-    writeFile(root + "/usr/lib/wine/wine64", "\x7f" "ELF\x02", true);
+    writeFile(root + "/usr/lib/wine/wine64",
+              "\x7f"
+              "ELF\x02",
+              true);
     QVERIFY(!wineRuns32Bit(d + "/no/wine", root));
-    writeFile(root + "/usr/lib/wine/wine", "\x7f" "ELF\x01", true);
+    writeFile(root + "/usr/lib/wine/wine",
+              "\x7f"
+              "ELF\x01",
+              true);
     QVERIFY(wineRuns32Bit(d + "/no/wine", root));
     QFile::remove(root + "/usr/lib/wine/wine");
     QVERIFY(QDir().mkpath(root + "/usr/lib/i386-linux-gnu/wine"));
@@ -562,11 +564,20 @@ void TestShellAndWaitLogic::rootDriveAndThirtyTwoBitWine()
     const QString empty = d + "/empty";
     QVERIFY(QDir().mkpath(empty));
     QVERIFY(QDir().mkpath(d + "/opt/bin"));
-    writeFile(d + "/opt/bin/wine", "\x7f" "ELF\x02", true);
+    writeFile(d + "/opt/bin/wine",
+              "\x7f"
+              "ELF\x02",
+              true);
     QVERIFY(!wineRuns32Bit(d + "/opt/bin/wine", empty));
-    writeFile(d + "/opt/bin/wine", "\x7f" "ELF\x01", true);
+    writeFile(d + "/opt/bin/wine",
+              "\x7f"
+              "ELF\x01",
+              true);
     QVERIFY(wineRuns32Bit(d + "/opt/bin/wine", empty));
-    writeFile(d + "/opt/bin/wine", "\x7f" "ELF\x02", true);
+    writeFile(d + "/opt/bin/wine",
+              "\x7f"
+              "ELF\x02",
+              true);
     QVERIFY(QDir().mkpath(d + "/opt/lib/wine/i386-unix"));
     QVERIFY(wineRuns32Bit(d + "/opt/bin/wine", empty));
 }
@@ -574,9 +585,9 @@ void TestShellAndWaitLogic::rootDriveAndThirtyTwoBitWine()
 void TestShellAndWaitLogic::processStatAndNames()
 {
     // Names as Wine shows them (argv[0] a Windows path) and as Linux does.
-    for (const char *name : {"services.exe", "EXPLORER.EXE", "winedevice.exe", "plugplay.exe",
-                             "rpcss.exe", "svchost.exe", "wineboot.exe", "winemenubuilder.exe",
-                             "conhost.exe", "wineserver", "wineserver64"})
+    for (const char *name :
+         {"services.exe", "EXPLORER.EXE", "winedevice.exe", "plugplay.exe", "rpcss.exe", "svchost.exe", "wineboot.exe",
+          "winemenubuilder.exe", "conhost.exe", "wineserver", "wineserver64"})
         QVERIFY2(isWineServiceName(name), name);
     for (const char *name : {"setup.exe", "msiexec.exe", "second.exe", "wine64", "sh"})
         QVERIFY2(!isWineServiceName(name), name);
@@ -593,7 +604,7 @@ void TestShellAndWaitLogic::processStatAndNames()
     QVERIFY(readProcessStat(pid, &st));
     QCOMPARE(st.pid, pid);
     QCOMPARE(st.ppid, ::getpid());
-    QCOMPARE(st.session, pid);      // a session of its own
+    QCOMPARE(st.session, pid); // a session of its own
     ProcessStat self;
     QVERIFY(readProcessStat(::getpid(), &self));
     QVERIFY(st.startTime >= self.startTime);
@@ -668,7 +679,7 @@ void TestShellAndWaitLogic::leftoverWaitIsIdleAndReaps()
     QVERIFY(f.open(QIODevice::ReadOnly));
     const pid_t last = pid_t(f.readAll().trimmed().toInt());
     QVERIFY(last > 0);
-    QVERIFY(isGone(last));      // reaped, no zombie
+    QVERIFY(isGone(last)); // reaped, no zombie
     // Nothing of it is found a second time.
     LeftoverWait again(before, program);
     QVERIFY(!again.find());

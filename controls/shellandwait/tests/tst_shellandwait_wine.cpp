@@ -77,7 +77,7 @@ void TestShellAndWaitWine::initTestCase()
     m_prefix = m_prefixDir.path() + "/prefix";
     qputenv("WINEPREFIX", m_prefix.toLocal8Bit());
     qputenv("WINEDEBUG", "-all");
-    qputenv("WINEDLLOVERRIDES", "mscoree,mshtml=");     // no Mono or Gecko questions
+    qputenv("WINEDLLOVERRIDES", "mscoree,mshtml="); // no Mono or Gecko questions
     QProcess boot;
     boot.start("wine", {"wineboot", "--init"});
     QVERIFY(boot.waitForFinished(180000));
@@ -98,8 +98,7 @@ void TestShellAndWaitWine::cleanupTestCase()
     kill.waitForFinished(30000);
 }
 
-QString TestShellAndWaitWine::makeInstaller(const QString &name, const QString &target,
-                                            const QString &section)
+QString TestShellAndWaitWine::makeInstaller(const QString &name, const QString &target, const QString &section)
 {
     const QString script = m_tmp.path() + "/" + name + ".nsi";
     QFile f(script);
@@ -107,7 +106,8 @@ QString TestShellAndWaitWine::makeInstaller(const QString &name, const QString &
         return QString();
     f.write(QStringLiteral("Unicode true\nTarget %1\nOutFile \"%2.exe\"\nSilentInstall silent\n"
                            "RequestExecutionLevel user\nSection\n%3\nSectionEnd\n")
-                    .arg(target, name, section).toUtf8());
+                    .arg(target, name, section)
+                    .toUtf8());
     f.close();
     QProcess makensis;
     makensis.setWorkingDirectory(m_tmp.path());
@@ -128,8 +128,8 @@ void TestShellAndWaitWine::fullExitCodes()
 {
     // Linux sees these as 194, 67 and 82: the launcher reads the whole code.
     for (const int code : {3010, 1603, 1618, 0}) {
-        const QString setup = makeInstaller(QString("exit%1").arg(code), "amd64-unicode",
-                                            QString("SetErrorLevel %1").arg(code));
+        const QString setup =
+                makeInstaller(QString("exit%1").arg(code), "amd64-unicode", QString("SetErrorLevel %1").arg(code));
         QVERIFY(!setup.isEmpty());
         QCOMPARE(run(m_control, setup + " /S"), 0);
         // Returned while Wine's own processes (its server, its services) run on.
@@ -157,8 +157,7 @@ void TestShellAndWaitWine::waitsForTheSecondInstaller()
                                          "FileWrite $0 \"done\"\nFileClose $0\nSetErrorLevel 5");
     QVERIFY(!second.isEmpty());
     // A bootstrapper: starts the real installer and exits at once.
-    const QString first = makeInstaller("first", "amd64-unicode",
-                                        "Exec '\"$EXEDIR\\second.exe\" /S'\nSetErrorLevel 0");
+    const QString first = makeInstaller("first", "amd64-unicode", "Exec '\"$EXEDIR\\second.exe\" /S'\nSetErrorLevel 0");
     QVERIFY(!first.isEmpty());
     const QString next = makeInstaller("next", "amd64-unicode",
                                        "FileOpen $0 \"$EXEDIR\\next.txt\" w\n"
@@ -178,7 +177,7 @@ void TestShellAndWaitWine::waitsForTheSecondInstaller()
     QVERIFY2(used < 0.3, qPrintable(QString("waiting used %1 s of processor time").arg(used)));
     QCOMPARE(readAll(mark), QString("done"));
     QCOMPARE(leftovers.count(), 1);
-    QCOMPARE(member<int>(m_control, "ExitCode"), 0);     // the bootstrapper's own code
+    QCOMPARE(member<int>(m_control, "ExitCode"), 0); // the bootstrapper's own code
     QCOMPARE(member<QStringList>(m_control, "LeftBehind"), QStringList());
     // The next program starts only now.
     QVERIFY(!QFile::exists(m_tmp.path() + "/next.txt"));
@@ -203,8 +202,7 @@ void TestShellAndWaitWine::thirtyTwoBitSetupIsRefused()
 {
     const QString setup = makeInstaller("setup32", "x86-unicode", "SetErrorLevel 0");
     QVERIFY(!setup.isEmpty());
-    const bool has32BitWine = QFile::exists("/usr/lib/wine/wine")
-            || QFileInfo("/usr/lib/i386-linux-gnu/wine").isDir();
+    const bool has32BitWine = QFile::exists("/usr/lib/wine/wine") || QFileInfo("/usr/lib/i386-linux-gnu/wine").isDir();
     QElapsedTimer clock;
     clock.start();
     const int result = run(m_control, setup + " /S");
@@ -217,10 +215,9 @@ void TestShellAndWaitWine::thirtyTwoBitSetupIsRefused()
         return;
     }
     QCOMPARE(result, RunTimeError::MachineMismatch);
-    QVERIFY(clock.elapsed() < 2000);    // refused before anything started
+    QVERIFY(clock.elapsed() < 2000); // refused before anything started
     const QString text = member<QString>(m_control, "ErrorDescription");
-    QVERIFY2(text.contains(setup) && text.contains("32-bit") && text.contains("wine32:i386"),
-             qPrintable(text));
+    QVERIFY2(text.contains(setup) && text.contains("32-bit") && text.contains("wine32:i386"), qPrintable(text));
     QCOMPARE(member<int>(m_control, "ExitCode"), -1);
     QCOMPARE(codeFiles(), QStringList());
 }
