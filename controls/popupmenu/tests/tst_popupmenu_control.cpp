@@ -13,14 +13,14 @@
 #include <QWidget>
 #include <QtTest>
 
-struct Entry
+struct MenuEntry
 {
     QString caption;
     QString key;
 };
 
 // The list editor's entries.
-static const QList<Entry> editorEntries()
+static const QList<MenuEntry> editorEntries()
 {
     return {
             {"> Add new item", "ADD"},
@@ -82,7 +82,7 @@ private:
     QObject *newControl(QWidget *owner) { return m_factory->create("PopupMenuLib.PopupMenu", owner); }
     void addEditorEntries(QObject *control)
     {
-        for (const Entry &e : editorEntries())
+        for (const MenuEntry &e : editorEntries())
             addItem(control, e.caption, e.key);
     }
 
@@ -130,7 +130,7 @@ void TestPopupMenuControl::entriesKeepOrderCaptionsAndKeys()
 {
     QCOMPARE(count(m_control), 0);
     addEditorEntries(m_control);
-    const QList<Entry> entries = editorEntries();
+    const QList<MenuEntry> entries = editorEntries();
     QCOMPARE(count(m_control), entries.size());
     QMenu *menu = menuOf(m_control);
     QVERIFY(menu);
