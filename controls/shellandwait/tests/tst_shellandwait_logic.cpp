@@ -544,17 +544,13 @@ void TestShellAndWaitLogic::rootDriveAndThirtyTwoBitWine()
     QCOMPARE(rootDriveOf(d + "/pfx"), QChar('R'));
 
     // Debian's wine32 brings the i386 loader; without it, 64-bit only.
+    const QByteArray elf64 = QByteArray("\x7f") + "ELF\x02";
+    const QByteArray elf32 = QByteArray("\x7f") + "ELF\x01";
     const QString root = d + "/root";
     QVERIFY(QDir().mkpath(root + "/usr/lib/wine"));
-    writeFile(root + "/usr/lib/wine/wine64",
-              "\x7f"
-              "ELF\x02",
-              true);
+    writeFile(root + "/usr/lib/wine/wine64", elf64, true);
     QVERIFY(!wineRuns32Bit(d + "/no/wine", root));
-    writeFile(root + "/usr/lib/wine/wine",
-              "\x7f"
-              "ELF\x01",
-              true);
+    writeFile(root + "/usr/lib/wine/wine", elf32, true);
     QVERIFY(wineRuns32Bit(d + "/no/wine", root));
     QFile::remove(root + "/usr/lib/wine/wine");
     QVERIFY(QDir().mkpath(root + "/usr/lib/i386-linux-gnu/wine"));
@@ -564,20 +560,11 @@ void TestShellAndWaitLogic::rootDriveAndThirtyTwoBitWine()
     const QString empty = d + "/empty";
     QVERIFY(QDir().mkpath(empty));
     QVERIFY(QDir().mkpath(d + "/opt/bin"));
-    writeFile(d + "/opt/bin/wine",
-              "\x7f"
-              "ELF\x02",
-              true);
+    writeFile(d + "/opt/bin/wine", elf64, true);
     QVERIFY(!wineRuns32Bit(d + "/opt/bin/wine", empty));
-    writeFile(d + "/opt/bin/wine",
-              "\x7f"
-              "ELF\x01",
-              true);
+    writeFile(d + "/opt/bin/wine", elf32, true);
     QVERIFY(wineRuns32Bit(d + "/opt/bin/wine", empty));
-    writeFile(d + "/opt/bin/wine",
-              "\x7f"
-              "ELF\x02",
-              true);
+    writeFile(d + "/opt/bin/wine", elf64, true);
     QVERIFY(QDir().mkpath(d + "/opt/lib/wine/i386-unix"));
     QVERIFY(wineRuns32Bit(d + "/opt/bin/wine", empty));
 }
