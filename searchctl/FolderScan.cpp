@@ -61,22 +61,13 @@ int errorNumber(int err, QString *description)
     case ENOENT:
     case ENOTDIR:
     case EACCES:
-    case EPERM:
-        number = RunTimeError::FileNotFound;
-        break;
+    case EPERM: number = RunTimeError::FileNotFound; break;
     case ENAMETOOLONG:
-    case EILSEQ:
-        number = RunTimeError::BadFileName;
-        break;
+    case EILSEQ: number = RunTimeError::BadFileName; break;
     case EMFILE:
-    case ENFILE:
-        number = RunTimeError::TooManyFiles;
-        break;
-    case ENOMEM:
-        number = RunTimeError::OutOfMemory;
-        break;
-    default:
-        break;
+    case ENFILE: number = RunTimeError::TooManyFiles; break;
+    case ENOMEM: number = RunTimeError::OutOfMemory; break;
+    default: break;
     }
     if (description)
         *description = QString::fromLocal8Bit(std::strerror(err));

@@ -316,23 +316,12 @@ void Form1::Label8_Click() { setWindowState(windowState() | Qt::WindowMinimized)
 void Form1::PopupMenu_Selected(const QString &key)
 {
     switch (EditorLogic::menuAction(key, Globals::ItemClicked)) {
-    case EditorLogic::MenuAction::SendToLine:
-        Windows::show<Form6>();
-        break;
-    case EditorLogic::MenuAction::ChangeItem:
-        Windows::show<Dialog>();
-        break;
-    case EditorLogic::MenuAction::ClearList:
-        ListB->Clear();
-        break;
-    case EditorLogic::MenuAction::RemoveItem:
-        ListB->RemoveItem(ListB->ListIndex());
-        break;
-    case EditorLogic::MenuAction::AddItem:
-        Command6_Click();
-        break;
-    case EditorLogic::MenuAction::None:
-        break;
+    case EditorLogic::MenuAction::SendToLine: Windows::show<Form6>(); break;
+    case EditorLogic::MenuAction::ChangeItem: Windows::show<Dialog>(); break;
+    case EditorLogic::MenuAction::ClearList: ListB->Clear(); break;
+    case EditorLogic::MenuAction::RemoveItem: ListB->RemoveItem(ListB->ListIndex()); break;
+    case EditorLogic::MenuAction::AddItem: Command6_Click(); break;
+    case EditorLogic::MenuAction::None: break;
     }
 }
 

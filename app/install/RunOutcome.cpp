@@ -46,48 +46,29 @@ ReadOutcome readOutcome(InstallerKind kind, const ProgramEnd &end)
     }
     if (kind == InstallerKind::InnoSetup) {
         switch (code) {
-        case 1:
-            return is(RunOutcome::Failed, "setup failed to initialize");
-        case 2:
-            return is(RunOutcome::Cancelled, "cancelled by the user before installing");
-        case 3:
-            return is(RunOutcome::Failed, "a fatal error while preparing the next step");
-        case 4:
-            return is(RunOutcome::Failed, "a fatal error during installation");
-        case 5:
-            return is(RunOutcome::Cancelled, "cancelled by the user during installation");
-        case 6:
-            return is(RunOutcome::Failed, "the setup process was ended");
-        case 7:
-            return is(RunOutcome::Failed, "preparing to install failed");
-        case 8:
-            return is(RunOutcome::RestartNeeded, "preparing to install failed: restart, then run it again");
-        default:
-            break;
+        case 1: return is(RunOutcome::Failed, "setup failed to initialize");
+        case 2: return is(RunOutcome::Cancelled, "cancelled by the user before installing");
+        case 3: return is(RunOutcome::Failed, "a fatal error while preparing the next step");
+        case 4: return is(RunOutcome::Failed, "a fatal error during installation");
+        case 5: return is(RunOutcome::Cancelled, "cancelled by the user during installation");
+        case 6: return is(RunOutcome::Failed, "the setup process was ended");
+        case 7: return is(RunOutcome::Failed, "preparing to install failed");
+        case 8: return is(RunOutcome::RestartNeeded, "preparing to install failed: restart, then run it again");
+        default: break;
         }
     }
     if (usesWindowsInstallerCodes(kind)) {
         switch (code) {
-        case 3010:
-            return is(RunOutcome::RestartNeeded, "a restart is needed to finish the installation");
-        case 1641:
-            return is(RunOutcome::RestartNeeded, "the installer started a restart");
-        case 1602:
-            return is(RunOutcome::Cancelled, "cancelled by the user");
-        case 1223:
-            return is(RunOutcome::Cancelled, "cancelled by the user");
-        case 1618:
-            return is(RunOutcome::InstallInProgress, "another installation is in progress");
-        case 1603:
-            return is(RunOutcome::Failed, "a fatal error during installation");
-        case 1619:
-            return is(RunOutcome::Failed, "the package could not be opened");
-        case 1620:
-            return is(RunOutcome::Failed, "the package is invalid");
-        case 1638:
-            return is(RunOutcome::Failed, "another version of the product is already installed");
-        default:
-            break;
+        case 3010: return is(RunOutcome::RestartNeeded, "a restart is needed to finish the installation");
+        case 1641: return is(RunOutcome::RestartNeeded, "the installer started a restart");
+        case 1602: return is(RunOutcome::Cancelled, "cancelled by the user");
+        case 1223: return is(RunOutcome::Cancelled, "cancelled by the user");
+        case 1618: return is(RunOutcome::InstallInProgress, "another installation is in progress");
+        case 1603: return is(RunOutcome::Failed, "a fatal error during installation");
+        case 1619: return is(RunOutcome::Failed, "the package could not be opened");
+        case 1620: return is(RunOutcome::Failed, "the package is invalid");
+        case 1638: return is(RunOutcome::Failed, "another version of the product is already installed");
+        default: break;
         }
     }
     return is(RunOutcome::Failed);
@@ -108,22 +89,14 @@ InstallerKind installerKindFromId(const QString &id)
 QString outcomeId(RunOutcome outcome)
 {
     switch (outcome) {
-    case RunOutcome::Succeeded:
-        return QStringLiteral("succeeded");
-    case RunOutcome::RestartNeeded:
-        return QStringLiteral("restart-needed");
-    case RunOutcome::Cancelled:
-        return QStringLiteral("cancelled");
-    case RunOutcome::InstallInProgress:
-        return QStringLiteral("install-in-progress");
-    case RunOutcome::Failed:
-        return QStringLiteral("failed");
-    case RunOutcome::Crashed:
-        return QStringLiteral("crashed");
-    case RunOutcome::NotStarted:
-        return QStringLiteral("not-started");
-    case RunOutcome::Unknown:
-        return QStringLiteral("unknown");
+    case RunOutcome::Succeeded: return QStringLiteral("succeeded");
+    case RunOutcome::RestartNeeded: return QStringLiteral("restart-needed");
+    case RunOutcome::Cancelled: return QStringLiteral("cancelled");
+    case RunOutcome::InstallInProgress: return QStringLiteral("install-in-progress");
+    case RunOutcome::Failed: return QStringLiteral("failed");
+    case RunOutcome::Crashed: return QStringLiteral("crashed");
+    case RunOutcome::NotStarted: return QStringLiteral("not-started");
+    case RunOutcome::Unknown: return QStringLiteral("unknown");
     }
     return QString();
 }
@@ -131,22 +104,14 @@ QString outcomeId(RunOutcome outcome)
 QString outcomeText(RunOutcome outcome)
 {
     switch (outcome) {
-    case RunOutcome::Succeeded:
-        return QStringLiteral("succeeded");
-    case RunOutcome::RestartNeeded:
-        return QStringLiteral("succeeded, restart needed");
-    case RunOutcome::Cancelled:
-        return QStringLiteral("cancelled by the user");
-    case RunOutcome::InstallInProgress:
-        return QStringLiteral("another installation in progress");
-    case RunOutcome::Failed:
-        return QStringLiteral("failed");
-    case RunOutcome::Crashed:
-        return QStringLiteral("crashed");
-    case RunOutcome::NotStarted:
-        return QStringLiteral("not started");
-    case RunOutcome::Unknown:
-        return QStringLiteral("ended, result unknown");
+    case RunOutcome::Succeeded: return QStringLiteral("succeeded");
+    case RunOutcome::RestartNeeded: return QStringLiteral("succeeded, restart needed");
+    case RunOutcome::Cancelled: return QStringLiteral("cancelled by the user");
+    case RunOutcome::InstallInProgress: return QStringLiteral("another installation in progress");
+    case RunOutcome::Failed: return QStringLiteral("failed");
+    case RunOutcome::Crashed: return QStringLiteral("crashed");
+    case RunOutcome::NotStarted: return QStringLiteral("not started");
+    case RunOutcome::Unknown: return QStringLiteral("ended, result unknown");
     }
     return QString();
 }

@@ -382,13 +382,9 @@ SaveResult SaveListFile(const QString &path, const QString &title, const QString
 
     int error = 0;
     switch (replaceByRename(target, exists ? &old : nullptr, bytes, &error)) {
-    case Replace::Done:
-        r.ok = true;
-        return r;
-    case Replace::Failed:
-        return fail(systemError(error));
-    case Replace::InPlace:
-        break;
+    case Replace::Done: r.ok = true; return r;
+    case Replace::Failed: return fail(systemError(error));
+    case Replace::InPlace: break;
     }
     const QString reason = replaceInPlace(target, bytes);
     if (!reason.isEmpty())

@@ -107,8 +107,7 @@ EditLoadOutcome loadSavedList(EditorRows &rows, Prompts &prompts, QObject *cd)
     case ListFile::LoadResult::Unreadable:
         prompts.messageBox(QStringLiteral("Damaged file."), QStringLiteral("Load Saved List"), MsgIcon::Critical);
         return EditLoadOutcome::RefusedContent;
-    case ListFile::LoadResult::Loaded:
-        break;
+    case ListFile::LoadResult::Loaded: break;
     }
 
     Globals::ListHasTitle = 1;
@@ -147,8 +146,7 @@ InstallLoad loadFileForInstalling(const QString &path, Prompts &prompts)
                            title, MsgIcon::Critical);
         result.outcome = InstallLoadOutcome::Unreadable;
         return result;
-    case ListFile::LoadResult::Loaded:
-        break;
+    case ListFile::LoadResult::Loaded: break;
     }
 
     result.loaded = true;

@@ -116,20 +116,11 @@ void Form4::Form_Load()
 void Form4::Timer5_Timer()
 {
     switch (m_check->stageToStart()) {
-    case 1:
-        enable(Timer1);
-        break;
-    case 2:
-        enable(Timer2);
-        break;
-    case 3:
-        enable(Timer3);
-        break;
-    case 4:
-        enable(Timer4);
-        break;
-    default:
-        break;
+    case 1: enable(Timer1); break;
+    case 2: enable(Timer2); break;
+    case 3: enable(Timer3); break;
+    case 4: enable(Timer4); break;
+    default: break;
     }
 }
 

@@ -123,9 +123,7 @@ void decodeKeyValue(qint32 type, QByteArray bytes, QString &KeyVal)
     if (!bytes.isEmpty() && bytes.endsWith('\0'))
         bytes.chop(1);
     switch (type) {
-    case Reg::REG_SZ:
-        KeyVal = QString::fromLocal8Bit(bytes);
-        break;
+    case Reg::REG_SZ: KeyVal = QString::fromLocal8Bit(bytes); break;
     case Reg::REG_DWORD: {
         QString hex;
         for (qsizetype i = bytes.size() - 1; i >= 0; --i)
@@ -133,8 +131,7 @@ void decodeKeyValue(qint32 type, QByteArray bytes, QString &KeyVal)
         KeyVal = QStringLiteral("&h") + hex;
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 

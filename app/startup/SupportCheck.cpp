@@ -80,14 +80,10 @@ int SupportCheck::stageToStart() const
     case 0:
         // Stage 1 sets no value of its own: once entered it is never started again.
         return m_stagesRun == 0 ? 1 : 0;
-    case 1:
-        return 2;
-    case 3:
-        return 3;
-    case 5:
-        return 4;
-    default:
-        return 0;
+    case 1: return 2;
+    case 3: return 3;
+    case 5: return 4;
+    default: return 0;
     }
 }
 

@@ -153,7 +153,6 @@ void frmAbout::keyPressEvent(QKeyEvent *event)
         cmdOK->click();
         event->accept();
         return;
-    default:
-        PictureWindow::keyPressEvent(event);
+    default: PictureWindow::keyPressEvent(event);
     }
 }

@@ -347,12 +347,8 @@ void PictureWindow::closeEvent(QCloseEvent *event)
         return;
     }
     switch (queryUnload()) {
-    case FrameClose::Refuse:
-        event->ignore();
-        return;
-    case FrameClose::Hide:
-        event->accept();
-        return;
+    case FrameClose::Refuse: event->ignore(); return;
+    case FrameClose::Hide: event->accept(); return;
     case FrameClose::Unload:
         event->accept();
         unload();

@@ -60,17 +60,10 @@ void WidgetPrompts::messageBox(const QString &text, const QString &title, MsgIco
     box.setWindowTitle(titleOr(title));
     box.setText(displayText(text));
     switch (icon) {
-    case MsgIcon::Critical:
-        box.setIcon(QMessageBox::Critical);
-        break;
-    case MsgIcon::Exclamation:
-        box.setIcon(QMessageBox::Warning);
-        break;
-    case MsgIcon::Information:
-        box.setIcon(QMessageBox::Information);
-        break;
-    case MsgIcon::None:
-        break;
+    case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MsgIcon::None: break;
     }
     box.setStandardButtons(QMessageBox::Ok);
     keepTitleWhole(box);

@@ -19,12 +19,9 @@ public:
     QString type(const QFileInfo &info) const override
     {
         switch (kind(info)) {
-        case Drive:
-            return QStringLiteral("Drive");
-        case Folder:
-            return QStringLiteral("Folder");
-        default:
-            break;
+        case Drive: return QStringLiteral("Drive");
+        case Folder: return QStringLiteral("Folder");
+        default: break;
         }
         const QString suffix = info.suffix();
         return suffix.isEmpty() ? QStringLiteral("File") : suffix + QStringLiteral(" File");

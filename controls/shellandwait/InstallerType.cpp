@@ -273,28 +273,17 @@ InstallerInfo inspectInstaller(const QByteArray &path)
 QString installerKindId(InstallerKind kind)
 {
     switch (kind) {
-    case InstallerKind::WindowsInstaller:
-        return QStringLiteral("msi");
-    case InstallerKind::Nsis:
-        return QStringLiteral("nsis");
-    case InstallerKind::InnoSetup:
-        return QStringLiteral("inno");
-    case InstallerKind::WixBurn:
-        return QStringLiteral("burn");
-    case InstallerKind::InstallShield:
-        return QStringLiteral("installshield");
-    case InstallerKind::SevenZipSfx:
-        return QStringLiteral("7zip-sfx");
-    case InstallerKind::WindowsProgram:
-        return QStringLiteral("windows");
-    case InstallerKind::BatchFile:
-        return QStringLiteral("batch");
-    case InstallerKind::ShellScript:
-        return QStringLiteral("shell");
-    case InstallerKind::NativeProgram:
-        return QStringLiteral("native");
-    case InstallerKind::Unknown:
-        break;
+    case InstallerKind::WindowsInstaller: return QStringLiteral("msi");
+    case InstallerKind::Nsis: return QStringLiteral("nsis");
+    case InstallerKind::InnoSetup: return QStringLiteral("inno");
+    case InstallerKind::WixBurn: return QStringLiteral("burn");
+    case InstallerKind::InstallShield: return QStringLiteral("installshield");
+    case InstallerKind::SevenZipSfx: return QStringLiteral("7zip-sfx");
+    case InstallerKind::WindowsProgram: return QStringLiteral("windows");
+    case InstallerKind::BatchFile: return QStringLiteral("batch");
+    case InstallerKind::ShellScript: return QStringLiteral("shell");
+    case InstallerKind::NativeProgram: return QStringLiteral("native");
+    case InstallerKind::Unknown: break;
     }
     return QStringLiteral("unknown");
 }
@@ -302,28 +291,17 @@ QString installerKindId(InstallerKind kind)
 QString installerKindName(InstallerKind kind)
 {
     switch (kind) {
-    case InstallerKind::WindowsInstaller:
-        return QStringLiteral("Windows Installer package");
-    case InstallerKind::Nsis:
-        return QStringLiteral("NSIS installer");
-    case InstallerKind::InnoSetup:
-        return QStringLiteral("Inno Setup installer");
-    case InstallerKind::WixBurn:
-        return QStringLiteral("WiX Burn bundle");
-    case InstallerKind::InstallShield:
-        return QStringLiteral("InstallShield installer");
-    case InstallerKind::SevenZipSfx:
-        return QStringLiteral("7-Zip self-extractor");
-    case InstallerKind::WindowsProgram:
-        return QStringLiteral("Windows program");
-    case InstallerKind::BatchFile:
-        return QStringLiteral("Batch file");
-    case InstallerKind::ShellScript:
-        return QStringLiteral("Shell script");
-    case InstallerKind::NativeProgram:
-        return QStringLiteral("Native program");
-    case InstallerKind::Unknown:
-        break;
+    case InstallerKind::WindowsInstaller: return QStringLiteral("Windows Installer package");
+    case InstallerKind::Nsis: return QStringLiteral("NSIS installer");
+    case InstallerKind::InnoSetup: return QStringLiteral("Inno Setup installer");
+    case InstallerKind::WixBurn: return QStringLiteral("WiX Burn bundle");
+    case InstallerKind::InstallShield: return QStringLiteral("InstallShield installer");
+    case InstallerKind::SevenZipSfx: return QStringLiteral("7-Zip self-extractor");
+    case InstallerKind::WindowsProgram: return QStringLiteral("Windows program");
+    case InstallerKind::BatchFile: return QStringLiteral("Batch file");
+    case InstallerKind::ShellScript: return QStringLiteral("Shell script");
+    case InstallerKind::NativeProgram: return QStringLiteral("Native program");
+    case InstallerKind::Unknown: break;
     }
     return QStringLiteral("Unknown");
 }
@@ -331,16 +309,11 @@ QString installerKindName(InstallerKind kind)
 QString machineName(quint16 machine)
 {
     switch (machine) {
-    case MachineNone:
-        return QString();
-    case MachineI386:
-        return QStringLiteral("x86");
-    case MachineAmd64:
-        return QStringLiteral("x86-64");
-    case MachineArm64:
-        return QStringLiteral("ARM64");
-    default:
-        break;
+    case MachineNone: return QString();
+    case MachineI386: return QStringLiteral("x86");
+    case MachineAmd64: return QStringLiteral("x86-64");
+    case MachineArm64: return QStringLiteral("ARM64");
+    default: break;
     }
     return QStringLiteral("0x%1").arg(machine, 0, 16);
 }
@@ -348,18 +321,12 @@ QString machineName(quint16 machine)
 QString silentSwitch(InstallerKind kind)
 {
     switch (kind) {
-    case InstallerKind::WindowsInstaller:
-        return QStringLiteral("/qn /norestart");
-    case InstallerKind::Nsis:
-        return QStringLiteral("/S");
-    case InstallerKind::InnoSetup:
-        return QStringLiteral("/SP- /VERYSILENT /SUPPRESSMSGBOXES /NORESTART");
-    case InstallerKind::WixBurn:
-        return QStringLiteral("/quiet /norestart");
-    case InstallerKind::InstallShield:
-        return QStringLiteral("/s /v\"/qn\"");
-    default:
-        break;
+    case InstallerKind::WindowsInstaller: return QStringLiteral("/qn /norestart");
+    case InstallerKind::Nsis: return QStringLiteral("/S");
+    case InstallerKind::InnoSetup: return QStringLiteral("/SP- /VERYSILENT /SUPPRESSMSGBOXES /NORESTART");
+    case InstallerKind::WixBurn: return QStringLiteral("/quiet /norestart");
+    case InstallerKind::InstallShield: return QStringLiteral("/s /v\"/qn\"");
+    default: break;
     }
     return QString();
 }
@@ -374,10 +341,8 @@ bool isWindowsKind(InstallerKind kind)
     case InstallerKind::InstallShield:
     case InstallerKind::SevenZipSfx:
     case InstallerKind::WindowsProgram:
-    case InstallerKind::BatchFile:
-        return true;
-    default:
-        return false;
+    case InstallerKind::BatchFile: return true;
+    default: return false;
     }
 }
 

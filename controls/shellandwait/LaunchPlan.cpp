@@ -306,10 +306,8 @@ StartError startError(int errnum, const LaunchPlan &plan)
     case EISDIR:
     case ELOOP:
     case ENAMETOOLONG:
-    case EIO:
-        return {RunTimeError::PathFileAccess, QStringLiteral("Path/File access error: %1 (%2)").arg(exe, why)};
-    default:
-        return {RunTimeError::InvalidCall, QStringLiteral("%1 cannot be started (%2)").arg(exe, why)};
+    case EIO: return {RunTimeError::PathFileAccess, QStringLiteral("Path/File access error: %1 (%2)").arg(exe, why)};
+    default: return {RunTimeError::InvalidCall, QStringLiteral("%1 cannot be started (%2)").arg(exe, why)};
     }
 }
 
