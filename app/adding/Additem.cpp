@@ -102,14 +102,8 @@ void Additem::createBrowseControls()
 
 void Additem::connectHandlers()
 {
-    connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
-        if (on)
-            Option1_Click();
-    });
-    connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
-        if (on)
-            Option2_Click();
-    });
+    onChosen(Option1, this, [this] { Option1_Click(); });
+    onChosen(Option2, this, [this] { Option2_Click(); });
     connect(Combo1, &QComboBox::editTextChanged, this, &Additem::Combo1_Change);
     connect(Combo1, &QComboBox::activated, this, &Additem::Combo1_Click);
     connect(Drive1, &DriveListBox::Change, this, &Additem::Drive1_Change);

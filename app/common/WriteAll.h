@@ -1,17 +1,20 @@
 #pragma once
 // Writes the whole of bytes to a descriptor, again after a signal or a short
-// write. False, with errno set, when it could not (a full disk, a closed pipe).
+// write: at the descriptor's position, or from offset at when it is 0 or more.
+// False, with errno set, when it could not (a full disk, a closed pipe).
 #include <QByteArray>
 
 #include <cerrno>
+#include <sys/types.h>
 #include <unistd.h>
 
-inline bool writeAll(int fd, const QByteArray &bytes)
+inline bool writeAll(int fd, const QByteArray &bytes, off_t at = -1)
 {
-    const char *p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const char *from = bytes.constData() + done;
+        const size_t left = size_t(bytes.size() - done);
+        const ssize_t n = at < 0 ? ::write(fd, from, left) : ::pwrite(fd, from, left, at + off_t(done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -19,8 +22,7 @@ inline bool writeAll(int fd, const QByteArray &bytes)
                 errno = EIO;
             return false;
         }
-        p += n;
-        left -= n;
+        done += n;
     }
     return true;
 }

@@ -72,14 +72,8 @@ Dialog::Dialog()
     connect(OKButton, &QPushButton::clicked, this, &Dialog::OKButton_Click);
     connect(Command1, &QPushButton::clicked, this, &Dialog::Command1_Click);
     connect(CancelButton, &QPushButton::clicked, this, &Dialog::CancelButton_Click);
-    connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
-        if (on)
-            Option1_Click();
-    });
-    connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
-        if (on)
-            Option2_Click();
-    });
+    onChosen(Option1, this, [this] { Option1_Click(); });
+    onChosen(Option2, this, [this] { Option2_Click(); });
 }
 
 void Dialog::Form_Load()

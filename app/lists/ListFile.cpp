@@ -1,6 +1,7 @@
 #include "lists/ListFile.h"
 
 #include "FileNameCodec.h"
+#include "common/WriteAll.h"
 
 #include <QRandomGenerator>
 #include <QStringDecoder>
@@ -150,23 +151,6 @@ bool hasMultiByteUtf8(const QByteArray &bytes)
             return true;
     }
     return false;
-}
-
-bool writeAll(int fd, const QByteArray &bytes, off_t at)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::pwrite(fd, bytes.constData() + done, size_t(bytes.size() - done), at + off_t(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        done += n;
-    }
-    return true;
 }
 
 QByteArray folderOf(const QByteArray &file)

@@ -2,6 +2,7 @@
 // The standard controls of the windows, with the members that other windows and
 // the hosted controls reach by name (Caption, AddItem).
 #include <QAbstractButton>
+#include <QRadioButton>
 #include <QLabel>
 #include <QListWidget>
 #include <QPixmap>
@@ -164,3 +165,14 @@ QPixmap appPicture(const QString &name);
 
 // Places a window of the given client size in twips centred on its screen.
 void centreOnScreen(QWidget *window, int widthTwips, int heightTwips);
+
+// Runs handler when the option becomes the chosen one, by a click or by code;
+// losing the choice to another option runs nothing.
+template<class Handler>
+void onChosen(QRadioButton *option, QObject *context, Handler handler)
+{
+    QObject::connect(option, &QRadioButton::toggled, context, [handler](bool on) {
+        if (on)
+            handler();
+    });
+}
