@@ -1,12 +1,12 @@
 // The program with its windows: loaded by main() as a module beside the
 // program, only when no terminal command was given, so the terminal commands
 // never load a window system library.
-#include "startup/Form4.h"
-#include "startup/ProgramFont.h"
-#include "startup/Registry.h"
-#include "startup/WinXpStyle.h"
-#include "ui/Program.h"
-#include "ui/Windows.h"
+#include "windows/startup/Form4.h"
+#include "windows/startup/ProgramFont.h"
+#include "core/startup/Registry.h"
+#include "core/startup/WinXpStyle.h"
+#include "windows/ui/Program.h"
+#include "windows/ui/Windows.h"
 
 #include "FileNameCodec.h"
 

@@ -2,7 +2,7 @@
 // program lines as its line count says, the editor's rows and the run's items
 // agree line by line, and a list without carriage returns in its items comes
 // back byte for byte from saving and loading.
-#include "lists/ListFile.h"
+#include "core/lists/ListFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // its first start, so an installed copy finds it there: it never has to write
 // into a folder its users may not write to, and never restarts.
 // Usage: setupreel_write_manifest FOLDER PROGRAM-NAME
-#include "startup/WinXpStyle.h"
+#include "core/startup/WinXpStyle.h"
 
 #include <QFile>
 #include <QFileInfo>

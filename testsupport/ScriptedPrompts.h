@@ -1,6 +1,6 @@
 #pragma once
 // Dialog answers given by the test, and a record of every box shown.
-#include "common/Prompts.h"
+#include "core/common/Prompts.h"
 
 #include <QList>
 #include <QQueue>

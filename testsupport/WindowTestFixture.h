@@ -5,9 +5,9 @@
 // window unloaded and every real part of the program back. Header only: it
 // needs the windows, which the tests that include it link.
 #include "ScriptedPrompts.h"
-#include "common/Globals.h"
-#include "common/Seams.h"
-#include "ui/Windows.h"
+#include "core/common/Globals.h"
+#include "core/common/Seams.h"
+#include "windows/ui/Windows.h"
 
 #include <memory>
 

@@ -1,9 +1,9 @@
 #include "cli/CheckCommand.h"
 
 #include "cli/Terminal.h"
-#include "lists/ListCheck.h"
-#include "lists/ListFile.h"
-#include "lists/ListSequences.h"
+#include "core/lists/ListCheck.h"
+#include "core/lists/ListFile.h"
+#include "core/lists/ListSequences.h"
 
 namespace CheckCommand {
 

@@ -4,11 +4,11 @@
 #include "FileNameCodec.h"
 #include "cli/Cli.h"
 #include "cli/Terminal.h"
-#include "common/Folders.h"
-#include "common/Globals.h"
-#include "common/WriteAll.h"
-#include "install/InstallRun.h"
-#include "lists/ListSequences.h"
+#include "core/common/Folders.h"
+#include "core/common/Globals.h"
+#include "core/common/WriteAll.h"
+#include "core/install/InstallRun.h"
+#include "core/lists/ListSequences.h"
 
 #include <QDir>
 #include <QFile>

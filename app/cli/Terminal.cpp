@@ -1,7 +1,7 @@
 #include "cli/Terminal.h"
 
 #include "FileNameCodec.h"
-#include "common/WriteAll.h"
+#include "core/common/WriteAll.h"
 
 #include <QStringList>
 

@@ -4,7 +4,7 @@
 // control characters from lists and file names never reach the terminal. On
 // a terminal one status line (the progress bar) stays below the other lines;
 // to a pipe or a file only plain lines are written.
-#include "common/Prompts.h"
+#include "core/common/Prompts.h"
 
 #include <QByteArray>
 #include <QString>

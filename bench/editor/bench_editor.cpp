@@ -4,11 +4,11 @@
 // so the length of a row must not count). The editor's processor use while it
 // sits idle is measured on the real program (bench_waitcpu).
 #include "BenchSupport.h"
-#include "common/Seams.h"
-#include "editor/Form1.h"
-#include "install/Form2.h"
-#include "ui/Program.h"
-#include "ui/Windows.h"
+#include "core/common/Seams.h"
+#include "windows/editor/Form1.h"
+#include "windows/install/Form2.h"
+#include "windows/ui/Program.h"
+#include "windows/ui/Windows.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -7,12 +7,12 @@
 // at most 1.5). Run it under a display (scripts/bench.sh runs it under Xvfb),
 // or with QT_QPA_PLATFORM=offscreen.
 #include "BenchSupport.h"
-#include "common/Prompts.h"
-#include "common/Seams.h"
-#include "install/Form2.h"
-#include "install/InstallRun.h"
-#include "ui/Program.h"
-#include "ui/Windows.h"
+#include "core/common/Prompts.h"
+#include "core/common/Seams.h"
+#include "windows/install/Form2.h"
+#include "core/install/InstallRun.h"
+#include "windows/ui/Program.h"
+#include "windows/ui/Windows.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,7 +6,7 @@
 // splitting them into rows. Prints median times and ratios; the target is a
 // ratio of at most 3.
 #include "BenchSupport.h"
-#include "lists/ListFile.h"
+#include "core/lists/ListFile.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The smallest Qt program that shows one picture window: the reference for the
 // start-up window, of the same size and placed the same way, showing the same
 // picture. Argument: the picture's path.
-#include "ui/Twips.h"
+#include "windows/ui/Twips.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,0 +1,507 @@
+#include "core/lists/ListFile.h"
+
+#include "FileNameCodec.h"
+#include "core/common/WriteAll.h"
+
+#include <QRandomGenerator>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+namespace ListFile {
+
+namespace {
+
+constexpr QChar CR = u'\r';
+
+// The position behind a line end: the carriage return and the one character
+// after it, which is taken to be the line feed without looking. A character
+// outside the 16-bit range is one character, not two halves.
+qsizetype afterLineEnd(const QString &text, qsizetype cr)
+{
+    const qsizetype next = cr + 1;
+    if (next + 1 < text.size() && text.at(next).isHighSurrogate() && text.at(next + 1).isLowSurrogate())
+        return next + 2;
+    return next + 1;
+}
+
+QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// The one place that closes a descriptor and keeps errno of the step before.
+struct Fd
+{
+    int fd = -1;
+    explicit Fd(int d) : fd(d) {}
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    ~Fd() { reset(); }
+    int release()
+    {
+        const int d = fd;
+        fd = -1;
+        return d;
+    }
+    void reset()
+    {
+        if (fd >= 0) {
+            const int saved = errno;
+            ::close(fd);
+            errno = saved;
+        }
+        fd = -1;
+    }
+};
+
+// Files under /proc and /sys look regular but are made as they are read: one
+// may block for good (kmsg) or never end.
+bool onKernelFileSystem(int fd)
+{
+    struct statfs fs
+    {};
+    if (::fstatfs(fd, &fs) != 0)
+        return false;
+    constexpr long ProcMagic = 0x9fa0;
+    constexpr long SysfsMagic = 0x62656572;
+    return long(fs.f_type) == ProcMagic || long(fs.f_type) == SysfsMagic;
+}
+
+struct Bytes
+{
+    bool ok = false;
+    QByteArray data;
+    QString error;
+};
+
+// Only the contents of a regular file are read: a fifo or a device named
+// like a list would block the window or never end. Opened without waiting,
+// so a fifo is seen for what it is before anything is read.
+Bytes readWhole(const QString &path)
+{
+    Bytes b;
+    Fd file(::open(FileNameCodec::encodeFileName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (file.fd < 0) {
+        b.error = systemError(errno);
+        return b;
+    }
+    struct stat st
+    {};
+    if (::fstat(file.fd, &st) != 0) {
+        b.error = systemError(errno);
+        return b;
+    }
+    if (!S_ISREG(st.st_mode) || onKernelFileSystem(file.fd)) {
+        b.error = S_ISDIR(st.st_mode) ? systemError(EISDIR) : QStringLiteral("It is not a regular file.");
+        return b;
+    }
+    QByteArray data;
+    data.resize(qsizetype(st.st_size) + 1); // one byte more sees the end at once
+    qsizetype have = 0;
+    for (;;) {
+        if (have == data.size())
+            data.resize(data.size() * 2 + 4096);
+        const ssize_t n = ::read(file.fd, data.data() + have, size_t(data.size() - have));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            b.error = systemError(errno);
+            return b;
+        }
+        if (n == 0)
+            break;
+        have += n;
+    }
+    data.truncate(have);
+    b.data = std::move(data);
+    b.ok = true;
+    return b;
+}
+
+// The byte 0x0D is a carriage return in UTF-8 and in Windows-1252 alike, and
+// memchr is far quicker than a pass over the decoded text.
+qsizetype countLineEnds(const QByteArray &bytes)
+{
+    qsizetype n = 0;
+    const char *p = bytes.constData();
+    const char *const end = p + bytes.size();
+    while ((p = static_cast<const char *>(std::memchr(p, '\r', size_t(end - p))))) {
+        ++n;
+        ++p;
+    }
+    return n;
+}
+
+bool hasListName(const QString &path) { return path.endsWith(QLatin1String("SR")); }
+
+// True when the bytes hold at least one valid UTF-8 sequence of two or more
+// bytes: no Windows-1252 text looks like that by chance.
+bool hasMultiByteUtf8(const QByteArray &bytes)
+{
+    const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (p[i] >= 0x80 && FileNameCodec::validSequenceLength(p + i, n - i) > 1)
+            return true;
+    }
+    return false;
+}
+
+QByteArray folderOf(const QByteArray &file)
+{
+    const qsizetype slash = file.lastIndexOf('/');
+    if (slash < 0)
+        return QByteArrayLiteral(".");
+    if (slash == 0)
+        return QByteArrayLiteral("/");
+    return file.left(slash);
+}
+
+enum class Replace { Done, Failed, InPlace };
+
+// The new list goes into a fresh file beside the old one, which takes the old
+// one's owner, group and mode, and is renamed over it once it is complete and
+// on the disk: the old list is never seen half-written. The temporary's name
+// is short, so that it fits wherever the list's own name fits. InPlace when
+// the folder takes no new file, or the old owner cannot be kept.
+Replace replaceByRename(const QByteArray &target, const struct stat *old, const QByteArray &bytes, int *error)
+{
+    const QByteArray folder = folderOf(target);
+    QByteArray temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 64 && fd < 0; ++attempt) {
+        temp = folder + "/.sr-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        *error = errno;
+        const bool noNewFile = *error == EACCES || *error == EPERM || *error == ENOSPC || *error == EDQUOT;
+        return old && noNewFile ? Replace::InPlace : Replace::Failed;
+    }
+    Fd file(fd);
+    auto fail = [&](Replace how) {
+        *error = errno;
+        file.reset();
+        ::unlink(temp.constData());
+        return how;
+    };
+    if (old) {
+        struct stat now
+        {};
+        if (::fstat(file.fd, &now) != 0)
+            return fail(Replace::Failed);
+        if ((now.st_uid != old->st_uid || now.st_gid != old->st_gid)
+            && ::fchown(file.fd, old->st_uid, old->st_gid) != 0)
+            return fail(errno == EPERM ? Replace::InPlace : Replace::Failed);
+        // After fchown, which drops the set-id bits.
+        if (::fchmod(file.fd, old->st_mode & 07777) != 0)
+            return fail(errno == EPERM ? Replace::InPlace : Replace::Failed);
+    }
+    if (!writeAll(file.fd, bytes, 0) || ::fsync(file.fd) != 0)
+        return fail(Replace::Failed);
+    if (::close(file.release()) != 0)
+        return fail(Replace::Failed);
+    if (::rename(temp.constData(), target.constData()) != 0)
+        return fail(Replace::Failed);
+    // After a crash the folder shows the old list or the new one, whole.
+    return Replace::Done;
+}
+
+// A list the user may write in a folder that takes no new file is written
+// over itself. Room for the longer of the two is taken first, and when any
+// step fails the old bytes are put back, so the list is never left cut off.
+QString replaceInPlace(const QByteArray &target, const QByteArray &bytes)
+{
+    Fd file(::open(target.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY));
+    if (file.fd < 0)
+        return systemError(errno);
+    struct stat st
+    {};
+    if (::fstat(file.fd, &st) != 0)
+        return systemError(errno);
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("It is not a regular file.");
+
+    QByteArray old;
+    old.resize(qsizetype(st.st_size));
+    qsizetype have = 0;
+    while (have < old.size()) {
+        const ssize_t n = ::pread(file.fd, old.data() + have, size_t(old.size() - have), off_t(have));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return systemError(errno);
+        if (n == 0)
+            break;
+        have += n;
+    }
+    old.truncate(have);
+
+    int error = 0;
+    if (bytes.size() > old.size()) {
+        error = ::posix_fallocate(file.fd, 0, off_t(bytes.size()));
+        if (error == EOPNOTSUPP || error == EINVAL)
+            error = 0; // the write below finds out
+    }
+    if (error == 0) {
+        if (!writeAll(file.fd, bytes, 0) || ::ftruncate(file.fd, off_t(bytes.size())) != 0 || ::fsync(file.fd) != 0)
+            error = errno;
+    }
+    if (error == 0)
+        return QString();
+
+    const bool restored =
+            ::ftruncate(file.fd, off_t(old.size())) == 0 && writeAll(file.fd, old, 0) && ::fsync(file.fd) == 0;
+    return systemError(error) + (restored ? QString() : QStringLiteral(" The old list could not be put back."));
+}
+
+} // namespace
+
+// How a list file's bytes are read:
+// - valid UTF-8 (what this program writes) is read as UTF-8;
+// - otherwise, bytes that hold at least one valid multi-byte UTF-8 sequence
+//   were written on a UTF-8 system: the rows name files whose names are not
+//   UTF-8, and each odd byte is kept as its escape (FileNameCodec), so the
+//   row names that very file and saving writes the same bytes again;
+// - anything else is Windows-1252 (lists written on the original platform).
+// The initial byte-order mark is kept as a character, as the original reader
+// saw it.
+QString DecodeListBytes(const QByteArray &bytes)
+{
+    // Stateless: a sequence cut off at the end counts as invalid.
+    QStringDecoder utf8(QStringConverter::Utf8,
+                        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    if (hasMultiByteUtf8(bytes)) {
+        if (bytes.startsWith("\xEF\xBB\xBF")) // the codec would drop the mark
+            return QChar(0xFEFF) + FileNameCodec::decodeFileName(bytes.mid(3));
+        return FileNameCodec::decodeFileName(bytes);
+    }
+    return FileNameCodec::decodeCp1252(bytes);
+}
+
+QByteArray EncodeList(const QString &title, const QStringList &items)
+{
+    // Straight into one buffer: at most three bytes for each 16-bit unit, and
+    // an escaped byte is one unit and one byte.
+    qsizetype units = 1 + title.size() + 2;
+    for (const QString &item : items)
+        units += item.size() + 2;
+    QByteArray bytes(units * 3, Qt::Uninitialized);
+    QStringEncoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    char *out = bytes.data();
+    auto line = [&](const QString &text) {
+        if (FileNameCodec::hasEscapedBytes(text)) {
+            const QByteArray raw = FileNameCodec::encodeFileName(text);
+            std::memcpy(out, raw.constData(), size_t(raw.size()));
+            out += raw.size();
+        } else {
+            out = utf8.appendToBuffer(out, text);
+        }
+        *out++ = '\r';
+        *out++ = '\n';
+    };
+    *out++ = '>';
+    line(title);
+    for (const QString &item : items)
+        line(item);
+    bytes.truncate(out - bytes.constData());
+    return bytes;
+}
+
+SaveResult SaveListFile(const QString &path, const QString &title, const QStringList &items)
+{
+    SaveResult r;
+    auto fail = [&](const QString &reason) {
+        r.ok = false;
+        r.reason = reason;
+        r.message = QStringLiteral("The list could not be saved to ") + path + u'.' + CR + reason;
+        return r;
+    };
+
+    const QByteArray bytes = EncodeList(title, items);
+    if (countLineEnds(bytes) != items.size() + 1) {
+        if (title.contains(CR))
+            return fail(QStringLiteral("The title holds a carriage return."));
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            if (items.at(i).contains(CR))
+                return fail(QStringLiteral("Item %1 holds a carriage return.").arg(i + 1));
+        }
+    }
+
+    QByteArray target = FileNameCodec::encodeFileName(path);
+    if (target.isEmpty())
+        return fail(systemError(ENOENT));
+    struct stat old
+    {};
+    bool exists = false;
+    if (::lstat(target.constData(), &old) == 0) {
+        if (S_ISLNK(old.st_mode)) {
+            // A link to a list stays a link: the list it points at is replaced.
+            char *resolved = ::realpath(target.constData(), nullptr);
+            if (!resolved)
+                return fail(systemError(errno));
+            target = QByteArray(resolved);
+            std::free(resolved);
+            if (::stat(target.constData(), &old) != 0)
+                return fail(systemError(errno));
+        }
+        // A folder, a device or a fifo is never replaced by a list.
+        if (!S_ISREG(old.st_mode))
+            return fail(S_ISDIR(old.st_mode) ? systemError(EISDIR) : QStringLiteral("It is not a regular file."));
+        exists = true;
+    } else if (errno != ENOENT) {
+        return fail(systemError(errno));
+    }
+
+    int error = 0;
+    switch (replaceByRename(target, exists ? &old : nullptr, bytes, &error)) {
+    case Replace::Done: r.ok = true; return r;
+    case Replace::Failed: return fail(systemError(error));
+    case Replace::InPlace: break;
+    }
+    const QString reason = replaceInPlace(target, bytes);
+    if (!reason.isEmpty())
+        return fail(reason);
+    r.ok = true;
+    return r;
+}
+
+QString ListFileName(const QString &chosen)
+{
+    if (chosen.endsWith(QLatin1String(".SR")))
+        return chosen;
+    return chosen + QLatin1String(".SR");
+}
+
+EditLoad LoadListForEditing(const QString &path)
+{
+    EditLoad load;
+    if (!hasListName(path)) {
+        load.result = LoadResult::RefusedName;
+        return load;
+    }
+    // An unreadable file is an empty text here, and so a damaged one.
+    const QByteArray bytes = readWhole(path).data;
+    const QString text = DecodeListBytes(bytes);
+    if (!text.startsWith(u'>')) {
+        load.result = LoadResult::RefusedContent;
+        return load;
+    }
+    load.result = LoadResult::Loaded;
+    load.rows.reserve(countLineEnds(bytes));
+    qsizetype start = 1;
+    for (;;) {
+        const qsizetype cr = text.indexOf(CR, start);
+        if (cr < 0)
+            break;
+        load.rows.append(text.mid(start, cr - start));
+        start = afterLineEnd(text, cr);
+    }
+    return load;
+}
+
+InstallText LoadListForInstalling(const QString &path)
+{
+    InstallText load;
+    if (!hasListName(path)) {
+        load.result = LoadResult::RefusedName;
+        return load;
+    }
+    Bytes bytes = readWhole(path);
+    if (!bytes.ok) {
+        load.result = LoadResult::Unreadable;
+        load.error = bytes.error;
+        return load;
+    }
+    const qsizetype lineEnds = countLineEnds(bytes.data);
+    QString text = DecodeListBytes(bytes.data);
+    const qsizetype firstCr = text.indexOf(CR);
+    if (!text.startsWith(u'>') || firstCr < 0) {
+        load.result = LoadResult::RefusedContent;
+        return load;
+    }
+    load.result = LoadResult::Loaded;
+    load.title = text.mid(1, firstCr - 1);
+    load.lineCount = int(lineEnds);
+    load.text = std::move(text);
+    return load;
+}
+
+QString ListItemAt(const QString &text, int k)
+{
+    if (k < 1)
+        return QString();
+    qsizetype cr = -1;
+    for (int j = 0; j < k; ++j) {
+        cr = text.indexOf(CR, cr + 1);
+        if (cr < 0)
+            return QString();
+    }
+    const qsizetype start = afterLineEnd(text, cr);
+    const qsizetype end = text.indexOf(CR, cr + 1);
+    if (end < 0 || end < start)
+        return QString();
+    return text.mid(start, end - start);
+}
+
+QString ListItemFrom(const QString &text, qsizetype from)
+{
+    const QString rest = QString::fromRawData(text.constData() + from, text.size() - from);
+    const QString item = ListItemAt(rest, 1);
+    return QString(item.constData(), item.size()); // a copy: rest is only borrowed
+}
+
+QByteArray ReadListBytes(const QString &path, QString *error)
+{
+    Bytes b = readWhole(path);
+    if (error)
+        *error = b.error;
+    return b.ok ? std::move(b.data) : QByteArray();
+}
+
+QString WriteNewFile(const QString &path, const QString &listFile, const QByteArray &bytes)
+{
+    const QByteArray target = FileNameCodec::encodeFileName(path);
+    if (target.isEmpty())
+        return systemError(ENOENT);
+    struct stat existing
+    {
+    }, list{};
+    if (::lstat(target.constData(), &existing) == 0) {
+        // Through a link, or a second name of the same file, it is the list itself.
+        if (::stat(target.constData(), &existing) == 0
+            && ::stat(FileNameCodec::encodeFileName(listFile).constData(), &list) == 0 && existing.st_dev == list.st_dev
+            && existing.st_ino == list.st_ino)
+            return QStringLiteral("It is the list being checked; it is never overwritten.");
+        return QStringLiteral("The file already exists; it is never overwritten.");
+    }
+    if (errno != ENOENT)
+        return systemError(errno);
+
+    Fd file(::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (file.fd < 0)
+        return systemError(errno);
+    if (!writeAll(file.fd, bytes, 0) || ::fsync(file.fd) != 0 || ::close(file.release()) != 0) {
+        const int error = errno;
+        ::unlink(target.constData());
+        return systemError(error);
+    }
+    // The new name itself survives a power cut too.
+    Fd folder(::open(folderOf(target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.fd >= 0)
+        ::fsync(folder.fd);
+    return QString();
+}
+
+} // namespace ListFile

@@ -1,0 +1,337 @@
+#include "windows/editor/Form1.h"
+
+#include "windows/adding/Additem.h"
+#include "windows/adding/Form3.h"
+#include "windows/adding/Form5.h"
+#include "core/common/Folders.h"
+#include "core/common/Globals.h"
+#include "core/common/Prompts.h"
+#include "windows/editor/Dialog.h"
+#include "core/editor/EditorLogic.h"
+#include "windows/editor/Form6.h"
+#include "windows/install/Dialog2.h"
+#include "windows/install/Form2.h"
+#include "core/lists/ListSequences.h"
+#include "windows/startup/frmAbout.h"
+#include "windows/ui/ControlHost.h"
+#include "windows/ui/Program.h"
+#include "windows/ui/Twips.h"
+#include "windows/ui/Windows.h"
+
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+QPushButton *button(QWidget *parent, const QString &caption, const QString &tip, int l, int t, int w, int h)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setGeometry(twRect(l, t, w, h));
+    b->setToolTip(tip);
+    return b;
+}
+
+VbLabel *label(QWidget *parent, const QString &caption, int l, int t, int w, int h)
+{
+    auto *lbl = new VbLabel(parent);
+    lbl->setWordWrap(false);
+    lbl->setCaption(caption);
+    lbl->setGeometry(twRect(l, t, w, h));
+    return lbl;
+}
+
+void setIfChanged(VbLabel *label, const QString &text)
+{
+    if (label->caption() != text)
+        label->setCaption(text);
+}
+}
+
+Form1::Form1()
+{
+    setWindowTitle(QStringLiteral("Point To Setup Files"));
+    centreOnScreen(this, 9105, 6195);
+
+    Shape1 = new Shape(this);
+    Shape1->setGeometry(twRect(0, 0, 9100, 6190));
+    createButtons();
+    createListAndLabels();
+    createHostedControls();
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(10);
+    connectHandlers();
+}
+
+void Form1::createButtons()
+{
+    Command1 = button(this, QStringLiteral("Search"),
+                      QStringLiteral("Button \"Search\" : Search in your path with specified format"), 7440, 1080, 1335,
+                      255);
+    Command6 =
+            button(this, QStringLiteral("Add item"),
+                   QStringLiteral("Button \"Add item\" :  For add an item to the current list"), 7440, 1320, 1335, 255);
+    Command2 = button(this, QStringLiteral("Save list"),
+                      QStringLiteral("Button \"Save list\" : For save current list to use in next time"), 7440, 1560,
+                      1335, 255);
+    Command7 = button(
+            this, QStringLiteral("Load saved list"),
+            QStringLiteral(
+                    "Button \"Load saved list\" : For load your saved list to add or remove an item or other chang"),
+            7440, 1800, 1335, 255);
+    Command4 = button(this, QStringLiteral("Exit"), QString(), 7440, 2040, 1335, 255);
+    Command8 = button(this, QStringLiteral("Open"),
+                      QStringLiteral("Button \"Open\" :  For select a path from  your hard to search"), 6360, 1340, 735,
+                      310);
+    Command3 = button(this, QStringLiteral("Up item"), QStringLiteral("Button \"Up item\"  : For up items in the list"),
+                      6360, 4920, 1215, 270);
+    Command5 = button(this, QStringLiteral("Down  item"),
+                      QStringLiteral("Button \" Down item\"  : For down items in the list"), 7560, 4920, 1215, 270);
+
+    // The buttons are as small as the layout gives; their captions must fit.
+    for (QPushButton *b : {Command1, Command6, Command2, Command7, Command4, Command8, Command3, Command5})
+        b->setStyleSheet(QStringLiteral("QPushButton { padding: 0px 1px; }"));
+}
+
+void Form1::createListAndLabels()
+{
+    ListB = new VbListBox(this);
+    ListB->setGeometry(twRect(240, 2400, 8535, 2220));
+
+    Text1 = new QLineEdit(this);
+    Text1->setGeometry(twRect(1440, 1320, 4815, 315));
+    Text2 = new QLineEdit(this);
+    Text2->setGeometry(twRect(1440, 1680, 4815, 315));
+    Text1->installEventFilter(this);
+    Text2->installEventFilter(this);
+
+    Image1 = new QLabel(this);
+    Image1->setGeometry(twRect(240, 1080, 1050, 1050));
+
+    Label3 = label(this, QStringLiteral("Files found:"), 240, 2160, 1095, 255);
+    Label2 = label(this, QString(), 1320, 2160, 2055, 255);
+    Label4 = label(this, QString(), 240, 5280, 3495, 255);
+    Label1 = label(this, QString(), 240, 5520, 6255, 255);
+
+    Label6 = ClickArea::onTopStrip(this, QStringLiteral("About"), 7440);
+    Label7 = ClickArea::onTopStrip(this, QStringLiteral("Help"), 7920);
+    Label8 = ClickArea::onTopStrip(this, QStringLiteral("Minimize"), 8280);
+}
+
+void Form1::createHostedControls()
+{
+    ControlHost &host = ControlHost::instance();
+    CD = host.create(QStringLiteral("MSComDlg.CommonDialog"), this);
+    PopupMenu = host.create(QStringLiteral("PopupMenuLib.PopupMenu"), this);
+    AniGif1 = qobject_cast<QWidget *>(host.create(QStringLiteral("AnimatedGif.AniGif"), this));
+    if (AniGif1)
+        AniGif1->setGeometry(twRect(6480, 1710, 480, 480));
+}
+
+void Form1::connectHandlers()
+{
+    connect(ListB, &VbListBox::listIndexChanged, this, &Form1::ListB_Click);
+    connect(ListB, &QListWidget::itemDoubleClicked, this, &Form1::ListB_DblClick);
+    connect(ListB, &VbListBox::rightButtonReleased, this, &Form1::ListB_MouseUp);
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command8, &QPushButton::clicked, this, &Form1::Command8_Click);
+    connect(Label6, &QAbstractButton::clicked, this, &Form1::Label6_Click);
+    connect(Label7, &QAbstractButton::clicked, this, &Form1::Label7_Click);
+    connect(Label8, &QAbstractButton::clicked, this, &Form1::Label8_Click);
+    if (PopupMenu)
+        connect(PopupMenu, SIGNAL(ItemSelected(QString)), this, SLOT(PopupMenu_Selected(QString)));
+}
+
+Form1::~Form1() = default;
+
+void Form1::Form_Load()
+{
+    if (PopupMenu) {
+        const QList<QPair<QString, QString>> entries{
+                {QStringLiteral("> Add new item"), QStringLiteral("ADD")},
+                {QStringLiteral("-"), QStringLiteral("Line0")},
+                {QStringLiteral("> Send selected item to other line    "), QStringLiteral("SIL")},
+                {QStringLiteral("-"), QStringLiteral("Line1")},
+                {QStringLiteral("> Change selected item      "), QStringLiteral("CRI")},
+                {QStringLiteral("-"), QStringLiteral("Line2")},
+                {QStringLiteral("> Remove selected item"), QStringLiteral("REM")},
+                {QStringLiteral("-"), QStringLiteral("Line3")},
+                {QStringLiteral("> Clear current list                  "), QStringLiteral("CLE")},
+        };
+        for (const auto &entry : entries)
+            QMetaObject::invokeMethod(PopupMenu, "AddItem", Qt::DirectConnection, Q_ARG(QString, entry.first),
+                                      Q_ARG(QString, entry.second));
+    }
+    Image1->setPixmap(appPicture(QStringLiteral("\\Search Drive.gif")));
+    setBackground(appPicture(QStringLiteral("\\Top Menu2.jpg")));
+    Text1->setText(QStringLiteral("Input path that you want to search in here (Double click to clear)"));
+    Text2->setText(QStringLiteral("Input format that you want to search in here (Double click to clear)"));
+    // Show the prompts from their start.
+    Text1->setCursorPosition(0);
+    Text2->setCursorPosition(0);
+    Command3->setEnabled(false);
+    Command5->setEnabled(false);
+    if (AniGif1) {
+        bool shown = false;
+        QMetaObject::invokeMethod(AniGif1, "LoadGif", Qt::DirectConnection, Q_RETURN_ARG(bool, shown),
+                                  Q_ARG(QString, Folders::appFile(QStringLiteral("\\busy.gif"))), Q_ARG(bool, false));
+    }
+    Timer1->start();
+}
+
+void Form1::ListB_Click()
+{
+    Globals::ItemClicked = 1;
+    const EditorLogic::Buttons b = EditorLogic::afterSelectionChange(ListB->ListIndex(), ListB->ListCount());
+    Command3->setEnabled(b.up);
+    Command5->setEnabled(b.down);
+}
+
+void Form1::ListB_DblClick() { Windows::show<Dialog>(); }
+
+void Form1::ListB_MouseUp(const QPoint &)
+{
+    if (PopupMenu)
+        QMetaObject::invokeMethod(PopupMenu, "PopupAtCursor", Qt::DirectConnection);
+}
+
+void Form1::Command3_Click()
+{
+    const int i = ListB->ListIndex();
+    if (i < 0)
+        return; // no row selected: nothing to move
+    if (i == 0) {
+        Command3->setEnabled(false);
+        return;
+    }
+    const QString above = ListB->List(i - 1);
+    ListB->setList(i - 1, ListB->List(i));
+    ListB->setList(i, above);
+    ListB->setListIndex(i - 1);
+}
+
+void Form1::Command5_Click()
+{
+    const int i = ListB->ListIndex();
+    const int n = ListB->ListCount();
+    if (i < 0)
+        return;
+    if (i == n - 1) {
+        Command5->setEnabled(false);
+        return;
+    }
+    const QString below = ListB->List(i + 1);
+    ListB->setList(i + 1, ListB->List(i));
+    ListB->setList(i, below);
+    ListB->setListIndex(i + 1);
+}
+
+void Form1::Timer1_Timer()
+{
+    const EditorLogic::Tick tick = EditorLogic::refresh({Command3->isEnabled(), Command5->isEnabled()},
+                                                        ListB->ListCount(), ListB->ListIndex(), Globals::ListHasTitle);
+    if (!tick.buttons.up && Command3->isEnabled())
+        Command3->setEnabled(false);
+    if (!tick.buttons.down && Command5->isEnabled())
+        Command5->setEnabled(false);
+    if (tick.clearLabel2)
+        setIfChanged(Label2, QString());
+    setIfChanged(Label1, tick.label1);
+    setIfChanged(Label4, tick.label4);
+}
+
+void Form1::Command6_Click() { Windows::show<Additem>(); }
+
+void Form1::Command2_Click()
+{
+    ListSequences::ListBoxRows rows(ListB);
+    ListSequences::saveList(rows, Program::prompts(), CD);
+}
+
+void Form1::Command7_Click()
+{
+    ListSequences::ListBoxRows rows(ListB);
+    ListSequences::loadSavedList(rows, Program::prompts(), CD);
+}
+
+void Form1::Command4_Click() { unload(); }
+
+void Form1::Form_Unload()
+{
+    Globals::ListHasTitle = 0;
+    Timer1->stop();
+    hide();
+    Windows::show<Form2>();
+}
+
+void Form1::returnFrom(QWidget *window)
+{
+    window->hide();
+    Windows::setEnabled<Form1>(true);
+}
+
+void Form1::Command1_Click()
+{
+    if (ListB->ListCount() != 0) {
+        // Rows are there: the options window asks whether to append or replace.
+        Windows::show<Form5>();
+        setEnabled(false);
+        return;
+    }
+    Globals::ListHasTitle = 0;
+    Label4->setCaption(QStringLiteral("Please Wait...."));
+    Windows::load<Form5>()->searchIntoEditor();
+}
+
+void Form1::Command8_Click()
+{
+    setEnabled(false);
+    Windows::show<Form3>();
+}
+
+void Form1::Text1_DblClick() { Text1->clear(); }
+void Form1::Text2_DblClick() { Text2->clear(); }
+
+void Form1::Label6_Click()
+{
+    Windows::show<frmAbout>();
+    setEnabled(false);
+}
+
+void Form1::Label7_Click()
+{
+    Windows::show<Dialog2>();
+    setEnabled(false);
+}
+
+void Form1::Label8_Click() { setWindowState(windowState() | Qt::WindowMinimized); }
+
+void Form1::PopupMenu_Selected(const QString &key)
+{
+    switch (EditorLogic::menuAction(key, Globals::ItemClicked)) {
+    case EditorLogic::MenuAction::SendToLine: Windows::show<Form6>(); break;
+    case EditorLogic::MenuAction::ChangeItem: Windows::show<Dialog>(); break;
+    case EditorLogic::MenuAction::ClearList: ListB->Clear(); break;
+    case EditorLogic::MenuAction::RemoveItem: ListB->RemoveItem(ListB->ListIndex()); break;
+    case EditorLogic::MenuAction::AddItem: Command6_Click(); break;
+    case EditorLogic::MenuAction::None: break;
+    }
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        if (watched == Text1)
+            Text1_DblClick();
+        else if (watched == Text2)
+            Text2_DblClick();
+    }
+    return PictureWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,79 @@
+#pragma once
+// The main window: Point, Load, Install, Cancel, Exit and the top-strip areas.
+#include "core/install/InstallRun.h"
+#include "core/lists/ListSequences.h"
+#include "windows/ui/Controls.h"
+
+#include <QPointer>
+#include <memory>
+
+class PacedDisplay;
+class QProgressBar;
+
+class Form2 : public PictureWindow, private InstallDisplay
+{
+    Q_OBJECT
+public:
+    Form2();
+    ~Form2() override;
+
+    void Form_Load() override;
+
+    Shape *Shape1;
+    PictureButton *Image1; // Exit
+    PictureButton *Image2; // Point
+    PictureButton *Image3; // Load
+    PictureButton *Image4; // Install
+    PictureButton *Image5; // Cancel
+    VbLabel *Label1;
+    VbLabel *Label2;
+    VbLabel *Label3;
+    VbLabel *Label4;
+    VbLabel *Label5;
+    ClickArea *Label6;               // About
+    ClickArea *Label7;               // Help
+    ClickArea *Label8;               // Minimize
+    QPointer<QWidget> PB1;           // hosted progress bar
+    QPointer<QObject> ShellAndWait1; // hosted run-and-wait control
+    QPointer<QObject> CD1;           // hosted open dialog
+
+    InstallRun &installRun() { return *m_run; }
+
+    // Load for a file already chosen (named on the command line): the same
+    // checks and messages, and the dialog starts there next time.
+    void loadListFile(const QString &path);
+
+public slots:
+    void Image1_Click();
+    void Image2_Click();
+    void Image3_Click();
+    void Image4_Click();
+    void Image5_Click();
+    void Label6_Click();
+    void Label7_Click();
+    void Label8_Click();
+
+private slots:
+    void leftoversRemain();
+
+protected:
+    // The frame's close is Exit, while Exit takes clicks.
+    FrameClose queryUnload() override;
+
+private:
+    // InstallDisplay
+    void setButtonsEnabled(bool enabled) override;
+    void setCancelVisible(bool visible) override;
+    void setModeText(const QString &text) override;
+    void setRemainderText(const QString &text) override;
+    void setCurrentFileText(const QString &text) override;
+    void setProgressVisible(bool visible) override;
+    void setProgressMax(int max) override;
+    void setProgressValue(int value) override;
+
+    RunResult runAndWait(const QString &commandLine);
+    void showLoaded(const ListSequences::InstallLoad &load);
+
+    std::unique_ptr<PacedDisplay> m_paced;
+    std::unique_ptr<InstallRun> m_run;
+};
