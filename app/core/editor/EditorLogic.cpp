@@ -17,11 +17,11 @@ Tick refresh(Buttons current, int rowCount, int selected, qint16 listHasTitle)
     }
     if (rowCount == 0) {
         tick.buttons = {};
-        tick.clearLabel2 = true;
+        tick.clearFoundText = true;
         return tick;
     }
-    tick.label4 = QStringLiteral("File(s) in the list : ") + QString::number(rowCount - listHasTitle);
-    tick.label1 = QStringLiteral("Double click on the item to change switch or remove item.");
+    tick.countText = QStringLiteral("File(s) in the list : ") + QString::number(rowCount - listHasTitle);
+    tick.hint = QStringLiteral("Double click on the item to change switch or remove item.");
     return tick;
 }
 

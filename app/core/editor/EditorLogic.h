@@ -15,13 +15,14 @@ struct Buttons
 // A selection change sets both buttons from the selected index.
 Buttons afterSelectionChange(int selected, int rowCount);
 
-// The refresh tick: it only ever disables, and it writes the labels.
+// The refresh tick: it only ever disables the buttons, and it gives the lines
+// under the list.
 struct Tick
 {
     Buttons buttons;
-    QString label1; // hint line
-    QString label4; // count label
-    bool clearLabel2 = false;
+    QString hint;                // what a double click on a row does
+    QString countText;           // how many programs the list holds
+    bool clearFoundText = false; // an empty list: the search's "found" line goes
 };
 Tick refresh(Buttons current, int rowCount, int selected, qint16 listHasTitle);
 

@@ -241,10 +241,10 @@ void Form1::Timer1_Timer()
         Command3->setEnabled(false);
     if (!tick.buttons.down && Command5->isEnabled())
         Command5->setEnabled(false);
-    if (tick.clearLabel2)
+    if (tick.clearFoundText)
         setIfChanged(Label2, QString());
-    setIfChanged(Label1, tick.label1);
-    setIfChanged(Label4, tick.label4);
+    setIfChanged(Label1, tick.hint);
+    setIfChanged(Label4, tick.countText);
 }
 
 void Form1::Command6_Click() { Windows::show<Additem>(); }

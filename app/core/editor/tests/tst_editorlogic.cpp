@@ -70,14 +70,14 @@ private slots:
         Buttons b = afterSelectionChange(0, 1);
         QVERIFY(!b.up && !b.down);
         Tick t = refresh(b, 1, 0, 0);
-        QCOMPARE(t.label4, QStringLiteral("File(s) in the list : 1"));
-        QCOMPARE(t.label1, QStringLiteral("Double click on the item to change switch or remove item."));
+        QCOMPARE(t.countText, QStringLiteral("File(s) in the list : 1"));
+        QCOMPARE(t.hint, QStringLiteral("Double click on the item to change switch or remove item."));
 
         // A title and two programs.
         b = afterSelectionChange(0, 3);
         t = refresh(b, 3, 0, 1);
         QVERIFY(!t.buttons.up && !t.buttons.down); // the title row
-        QCOMPARE(t.label4, QStringLiteral("File(s) in the list : 2"));
+        QCOMPARE(t.countText, QStringLiteral("File(s) in the list : 2"));
         b = afterSelectionChange(1, 3);
         t = refresh(b, 3, 1, 1);
         QVERIFY(!t.buttons.up && t.buttons.down);
@@ -90,8 +90,8 @@ private slots:
         QVERIFY(!t.buttons.up && !t.buttons.down);
         t = refresh({true, true}, 0, -1, 0);
         QVERIFY(!t.buttons.up && !t.buttons.down);
-        QVERIFY(t.clearLabel2);
-        QVERIFY(t.label1.isEmpty() && t.label4.isEmpty());
+        QVERIFY(t.clearFoundText);
+        QVERIFY(t.hint.isEmpty() && t.countText.isEmpty());
     }
 
     void menuKeys()
