@@ -11,6 +11,17 @@
 
 #include <memory>
 
+// A window's control as a test finds it from outside: by the name the window
+// gives it.
+template<class Control = QWidget>
+Control *controlOf(const QObject *window, const char *name)
+{
+    auto *control = window->findChild<Control *>(QLatin1String(name));
+    if (!control)
+        qFatal("%s has no control %s", window->metaObject()->className(), name);
+    return control;
+}
+
 class WindowTestFixture
 {
 public:

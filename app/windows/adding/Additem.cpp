@@ -5,6 +5,7 @@
 #include "core/adding/FileInfoText.h"
 #include "core/common/FileSystemObject.h"
 #include "windows/editor/Form1.h"
+#include "windows/ui/Navigation.h"
 #include "windows/ui/Twips.h"
 #include "windows/ui/Windows.h"
 
@@ -122,7 +123,7 @@ void Additem::connectHandlers()
 
 void Additem::Form_Load()
 {
-    Windows::setEnabled<Form1>(false);
+    Navigation::enableEditor(false);
     Option2->setChecked(true); // runs the browse layout
     Combo1->clear();
     Combo1->addItems({QStringLiteral("*.EXE;*.MSI;*.BAT"), QStringLiteral("*.EXE"), QStringLiteral("*.MSI"),
@@ -187,24 +188,26 @@ void Additem::File1_DblClick()
     if (name.isEmpty())
         return;
     if (Form1 *editor = Windows::find<Form1>())
-        editor->ListB->AddItem(Browsing::joinPath(Dir1->path(), name));
+        editor->appendRow(Browsing::joinPath(Dir1->path(), name));
 }
 
-void Additem::Command1_Click() { Form1::returnFrom(this); }
+void Additem::Command1_Click() { Navigation::returnToEditor(this); }
 
 void Additem::Command2_Click()
 {
     if (Form1 *editor = Windows::find<Form1>())
-        editor->ListB->AddItem(Text1->text());
-    Form1::returnFrom(this);
+        editor->appendRow(Text1->text());
+    Navigation::returnToEditor(this);
 }
 
-void Additem::Command3_Click() { Form1::returnFrom(this); }
+void Additem::Command3_Click() { Navigation::returnToEditor(this); }
 
-void Additem::Form_Unload() { Form1::returnFrom(this); }
+void Additem::Form_Unload() { Navigation::returnToEditor(this); }
+
+void Navigation::showAddItem() { Windows::show<Additem>(); }
 
 void Additem::showEvent(QShowEvent *event)
 {
     PictureWindow::showEvent(event);
-    Windows::setEnabled<Form1>(false);
+    Navigation::enableEditor(false);
 }

@@ -2,10 +2,10 @@
 
 #include "windows/adding/BrowseWidgets.h"
 #include "windows/editor/Form1.h"
+#include "windows/ui/Navigation.h"
 #include "windows/ui/Twips.h"
 #include "windows/ui/Windows.h"
 
-#include <QLineEdit>
 #include <QPushButton>
 
 Form3::Form3()
@@ -41,10 +41,12 @@ void Form3::Drive1_Change() { followDrive(Drive1, Dir1, QStringLiteral("Open"));
 void Form3::Command1_Click()
 {
     if (Form1 *editor = Windows::find<Form1>())
-        editor->Text1->setText(Dir1->path());
-    Form1::returnFrom(this);
+        editor->setSearchFolder(Dir1->path());
+    Navigation::returnToEditor(this);
 }
 
-void Form3::Command2_Click() { Form1::returnFrom(this); }
+void Form3::Command2_Click() { Navigation::returnToEditor(this); }
 
-void Form3::Form_Unload() { Form1::returnFrom(this); }
+void Form3::Form_Unload() { Navigation::returnToEditor(this); }
+
+void Navigation::showSearchFolderChooser() { Windows::show<Form3>(); }

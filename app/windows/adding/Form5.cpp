@@ -1,15 +1,14 @@
 #include "windows/adding/Form5.h"
 
-#include "ControlContract.h"
 #include "core/common/Globals.h"
 #include "core/common/Prompts.h"
 #include "windows/editor/Form1.h"
 #include "windows/ui/ControlHost.h"
+#include "windows/ui/Navigation.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Twips.h"
 #include "windows/ui/Windows.h"
 
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -57,28 +56,27 @@ void Form5::Form_Load()
 void Form5::searchIntoEditor()
 {
     Form1 *editor = Windows::find<Form1>();
-    if (!editor || !QuarryBox1)
-        return;
-    // Copies: the separator the control appends never reaches the text boxes.
-    QString path = editor->Text1->text();
-    QString pattern = editor->Text2->text();
-    callFindFiles(QuarryBox1, DispId::FindFiles, path, pattern, Globals::SearchFileCount, editor->ListB,
-                  editor->Label2);
+    if (editor && QuarryBox1)
+        editor->searchWith(QuarryBox1);
 }
+
+void Navigation::showSearchOptions() { Windows::show<Form5>(); }
+
+void Navigation::searchIntoEditor() { Windows::load<Form5>()->searchIntoEditor(); }
 
 void Form5::Command1_Click()
 {
     Form1 *editor = Windows::find<Form1>();
     if (editor && Option2->isChecked())
-        editor->ListB->Clear();
+        editor->clearRows();
     Globals::ListHasTitle = 0;
     if (editor)
-        editor->Label4->setCaption(QStringLiteral("Please Wait...."));
+        editor->setSearchStatus(QStringLiteral("Please Wait...."));
     searchIntoEditor();
-    Form1::returnFrom(this);
+    Navigation::returnToEditor(this);
 }
 
-void Form5::Command2_Click() { Form1::returnFrom(this); }
+void Form5::Command2_Click() { Navigation::returnToEditor(this); }
 
 void Form5::messageBox(const QString &text, const QString &title)
 {

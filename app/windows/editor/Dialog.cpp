@@ -1,7 +1,6 @@
 #include "windows/editor/Dialog.h"
 
 #include "core/common/Globals.h"
-#include "core/editor/EditorLogic.h"
 #include "windows/editor/Form1.h"
 #include "windows/ui/Twips.h"
 #include "windows/ui/Windows.h"
@@ -79,7 +78,7 @@ Dialog::Dialog()
 void Dialog::Form_Load()
 {
     Form1 *editor = Windows::find<Form1>();
-    const int selected = editor ? editor->ListB->ListIndex() : -1;
+    const int selected = editor ? editor->selectedRow() : -1;
     if (Globals::ListHasTitle == 1 && selected == 0)
         Command1->setEnabled(false);
     const QPixmap background = appPicture(QStringLiteral("\\Dialog1.jpg"));
@@ -94,7 +93,7 @@ void Dialog::Form_Load()
     Option1->setChecked(true);
     Option1_Click();
     // With no row selected the box starts empty and OK changes nothing.
-    Text1->setText(editor && selected >= 0 ? editor->ListB->List(selected) : QString());
+    Text1->setText(editor && selected >= 0 ? editor->selectedRowText() : QString());
     Text1->setCursorPosition(0);
     OKButton->setFocus();
 }
@@ -114,16 +113,10 @@ void Dialog::Option2_Click()
 void Dialog::OKButton_Click()
 {
     if (Form1 *editor = Windows::find<Form1>()) {
-        VbListBox *list = editor->ListB;
-        if (Option1->isChecked()) {
-            if (list->ListIndex() >= 0)
-                list->setList(list->ListIndex(), Text1->text());
-        } else {
-            QStringList rows = list->rows();
-            EditorLogic::addSwitchToAll(rows, Text2->text(), Globals::ListHasTitle);
-            for (int i = 0; i < rows.size(); ++i)
-                list->setList(i, rows[i]);
-        }
+        if (Option1->isChecked())
+            editor->changeSelectedRow(Text1->text());
+        else
+            editor->addSwitchToAll(Text2->text());
     }
     unload();
 }
@@ -131,7 +124,7 @@ void Dialog::OKButton_Click()
 void Dialog::Command1_Click()
 {
     if (Form1 *editor = Windows::find<Form1>())
-        editor->ListB->RemoveItem(editor->ListB->ListIndex());
+        editor->removeSelectedRow();
     unload();
 }
 

@@ -1,19 +1,15 @@
 #include "windows/editor/Form1.h"
 
-#include "windows/adding/Additem.h"
-#include "windows/adding/Form3.h"
-#include "windows/adding/Form5.h"
+#include "ControlContract.h"
 #include "core/common/Folders.h"
 #include "core/common/Globals.h"
 #include "core/common/Prompts.h"
 #include "windows/editor/Dialog.h"
 #include "core/editor/EditorLogic.h"
 #include "windows/editor/Form6.h"
-#include "windows/install/Dialog2.h"
-#include "windows/install/Form2.h"
 #include "core/lists/ListSequences.h"
-#include "windows/startup/frmAbout.h"
 #include "windows/ui/ControlHost.h"
+#include "windows/ui/Navigation.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Twips.h"
 #include "windows/ui/Windows.h"
@@ -60,7 +56,43 @@ Form1::Form1()
     createHostedControls();
     Timer1 = new QTimer(this);
     Timer1->setInterval(10);
+    nameControls();
     connectHandlers();
+}
+
+void Form1::nameControls()
+{
+    // Found by these names, as by the user, from outside the window.
+    const QList<QPair<QObject *, const char *>> named{
+            {Command1, "Command1"},
+            {Command6, "Command6"},
+            {Command2, "Command2"},
+            {Command7, "Command7"},
+            {Command4, "Command4"},
+            {Command8, "Command8"},
+            {Command3, "Command3"},
+            {Command5, "Command5"},
+            {ListB, "ListB"},
+            {Text1, "Text1"},
+            {Text2, "Text2"},
+            {Image1, "Image1"},
+            {AniGif1, "AniGif1"},
+            {Label3, "Label3"},
+            {Label2, "Label2"},
+            {Label4, "Label4"},
+            {Label1, "Label1"},
+            {Label6, "Label6"},
+            {Label7, "Label7"},
+            {Label8, "Label8"},
+            {Shape1, "Shape1"},
+            {Timer1, "Timer1"},
+            {CD, "CD"},
+            {PopupMenu, "PopupMenu"},
+    };
+    for (const auto &[control, name] : named) {
+        if (control) // a hosted control may be missing
+            control->setObjectName(QLatin1String(name));
+    }
 }
 
 void Form1::createButtons()
@@ -247,7 +279,7 @@ void Form1::Timer1_Timer()
     setIfChanged(Label4, tick.countText);
 }
 
-void Form1::Command6_Click() { Windows::show<Additem>(); }
+void Form1::Command6_Click() { Navigation::showAddItem(); }
 
 void Form1::Command2_Click()
 {
@@ -268,10 +300,14 @@ void Form1::Form_Unload()
     Globals::ListHasTitle = 0;
     Timer1->stop();
     hide();
-    Windows::show<Form2>();
+    Navigation::showMainWindow();
 }
 
-void Form1::returnFrom(QWidget *window)
+void Navigation::showEditor() { Windows::show<Form1>(); }
+
+void Navigation::enableEditor(bool enabled) { Windows::setEnabled<Form1>(enabled); }
+
+void Navigation::returnToEditor(QWidget *window)
 {
     window->hide();
     Windows::setEnabled<Form1>(true);
@@ -281,19 +317,19 @@ void Form1::Command1_Click()
 {
     if (ListB->ListCount() != 0) {
         // Rows are there: the options window asks whether to append or replace.
-        Windows::show<Form5>();
+        Navigation::showSearchOptions();
         setEnabled(false);
         return;
     }
     Globals::ListHasTitle = 0;
-    Label4->setCaption(QStringLiteral("Please Wait...."));
-    Windows::load<Form5>()->searchIntoEditor();
+    setSearchStatus(QStringLiteral("Please Wait...."));
+    Navigation::searchIntoEditor();
 }
 
 void Form1::Command8_Click()
 {
     setEnabled(false);
-    Windows::show<Form3>();
+    Navigation::showSearchFolderChooser();
 }
 
 void Form1::Text1_DblClick() { Text1->clear(); }
@@ -301,13 +337,13 @@ void Form1::Text2_DblClick() { Text2->clear(); }
 
 void Form1::Label6_Click()
 {
-    Windows::show<frmAbout>();
+    Navigation::showAbout();
     setEnabled(false);
 }
 
 void Form1::Label7_Click()
 {
-    Windows::show<Dialog2>();
+    Navigation::showEditorHelp();
     setEnabled(false);
 }
 
@@ -318,11 +354,54 @@ void Form1::PopupMenu_Selected(const QString &key)
     switch (EditorLogic::menuAction(key, Globals::ItemClicked)) {
     case EditorLogic::MenuAction::SendToLine: Windows::show<Form6>(); break;
     case EditorLogic::MenuAction::ChangeItem: Windows::show<Dialog>(); break;
-    case EditorLogic::MenuAction::ClearList: ListB->Clear(); break;
-    case EditorLogic::MenuAction::RemoveItem: ListB->RemoveItem(ListB->ListIndex()); break;
+    case EditorLogic::MenuAction::ClearList: clearRows(); break;
+    case EditorLogic::MenuAction::RemoveItem: removeSelectedRow(); break;
     case EditorLogic::MenuAction::AddItem: Command6_Click(); break;
     case EditorLogic::MenuAction::None: break;
     }
+}
+
+QStringList Form1::rows() const { return ListB->rows(); }
+void Form1::setRows(const QStringList &rows) { ListB->setRows(rows); }
+void Form1::appendRow(const QString &row) { ListB->AddItem(row); }
+void Form1::clearRows() { ListB->Clear(); }
+int Form1::selectedRow() const { return ListB->ListIndex(); }
+QString Form1::selectedRowText() const { return ListB->List(ListB->ListIndex()); }
+
+void Form1::changeSelectedRow(const QString &text)
+{
+    if (ListB->ListIndex() >= 0)
+        ListB->setList(ListB->ListIndex(), text);
+}
+
+void Form1::removeSelectedRow() { ListB->RemoveItem(ListB->ListIndex()); }
+
+void Form1::sendSelectedRowToLine(double target)
+{
+    QStringList rows = ListB->rows();
+    if (EditorLogic::MoveRowToLine(rows, ListB->ListIndex(), target))
+        ListB->setRows(rows);
+}
+
+void Form1::addSwitchToAll(const QString &switchText)
+{
+    QStringList rows = ListB->rows();
+    EditorLogic::addSwitchToAll(rows, switchText, Globals::ListHasTitle);
+    // Row by row: the selection stays where it is.
+    for (int i = 0; i < rows.size(); ++i)
+        ListB->setList(i, rows[i]);
+}
+
+QString Form1::searchFolder() const { return Text1->text(); }
+void Form1::setSearchFolder(const QString &folder) { Text1->setText(folder); }
+void Form1::setSearchStatus(const QString &text) { Label4->setCaption(text); }
+
+void Form1::searchWith(QObject *searchControl)
+{
+    // Copies: the separator the control appends never reaches the text boxes.
+    QString path = Text1->text();
+    QString pattern = Text2->text();
+    callFindFiles(searchControl, DispId::FindFiles, path, pattern, Globals::SearchFileCount, ListB, Label2);
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)

@@ -1,9 +1,11 @@
 #pragma once
 // The list editor "Point To Setup Files": the rows of ListB are the list while
-// it is edited; the other editor windows work on them directly.
+// it is edited; the other editor windows work on them through what they ask of
+// the editor below, never on its controls.
 #include "windows/ui/Controls.h"
 
 #include <QPointer>
+#include <QStringList>
 
 class QLineEdit;
 class QPushButton;
@@ -20,34 +22,31 @@ public:
     // Exit, by its button or the frame: the rows go and the main window shows.
     void Form_Unload() override;
 
-    // A window opened over the editor goes out of sight and the editor takes
-    // clicks again.
-    static void returnFrom(QWidget *window);
+    // The list's rows, top to bottom.
+    QStringList rows() const;
+    // The rows replaced; no row is selected afterwards.
+    void setRows(const QStringList &rows);
+    void appendRow(const QString &row);
+    void clearRows();
+    // The selected row's index, -1 for none, and its text.
+    int selectedRow() const;
+    QString selectedRowText() const;
+    // Each does nothing while no row is selected.
+    void changeSelectedRow(const QString &text);
+    void removeSelectedRow();
+    // Moves the selected row to line `target` (lines count from 1).
+    void sendSelectedRowToLine(double target);
+    // One space and the switch behind every program row.
+    void addSwitchToAll(const QString &switchText);
 
-    QPushButton *Command1; // Search
-    QPushButton *Command6; // Add item
-    QPushButton *Command2; // Save list
-    QPushButton *Command7; // Load saved list
-    QPushButton *Command4; // Exit
-    QPushButton *Command8; // Open
-    QPushButton *Command3; // Up item
-    QPushButton *Command5; // Down item
-    VbListBox *ListB;
-    QLineEdit *Text1; // folder to search
-    QLineEdit *Text2; // pattern to search
-    QLabel *Image1;
-    QPointer<QWidget> AniGif1; // hosted animated picture
-    VbLabel *Label3;
-    VbLabel *Label2;   // files found by a search
-    VbLabel *Label4;   // count label, search status
-    VbLabel *Label1;   // hint line
-    ClickArea *Label6; // About
-    ClickArea *Label7; // Help
-    ClickArea *Label8; // Minimize
-    Shape *Shape1;
-    QTimer *Timer1;              // refresh tick
-    QPointer<QObject> CD;        // hosted file dialog
-    QPointer<QObject> PopupMenu; // hosted item popup menu
+    // The folder the search looks in.
+    QString searchFolder() const;
+    void setSearchFolder(const QString &folder);
+    // The count line, while a search runs.
+    void setSearchStatus(const QString &text);
+    // The folder search with the folder and pattern as they are now, into the
+    // list and its "files found" line, counting in SearchFileCount.
+    void searchWith(QObject *searchControl);
 
 public slots:
     void ListB_Click();
@@ -73,7 +72,33 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    QPushButton *Command1; // Search
+    QPushButton *Command6; // Add item
+    QPushButton *Command2; // Save list
+    QPushButton *Command7; // Load saved list
+    QPushButton *Command4; // Exit
+    QPushButton *Command8; // Open
+    QPushButton *Command3; // Up item
+    QPushButton *Command5; // Down item
+    VbListBox *ListB;
+    QLineEdit *Text1; // folder to search
+    QLineEdit *Text2; // pattern to search
+    QLabel *Image1;
+    QPointer<QWidget> AniGif1; // hosted animated picture
+    VbLabel *Label3;
+    VbLabel *Label2;   // files found by a search
+    VbLabel *Label4;   // count label, search status
+    VbLabel *Label1;   // hint line
+    ClickArea *Label6; // About
+    ClickArea *Label7; // Help
+    ClickArea *Label8; // Minimize
+    Shape *Shape1;
+    QTimer *Timer1;              // refresh tick
+    QPointer<QObject> CD;        // hosted file dialog
+    QPointer<QObject> PopupMenu; // hosted item popup menu
+
     void createButtons();
+    void nameControls();
     void createListAndLabels();
     // The common dialog, the popup menu and the busy picture; each may be missing.
     void createHostedControls();

@@ -2,6 +2,7 @@
 
 #include "core/editor/EditorLogic.h"
 #include "windows/editor/Form1.h"
+#include "windows/ui/Navigation.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Twips.h"
 #include "windows/ui/Windows.h"
@@ -68,17 +69,14 @@ void Form6::Text3_KeyPress(int key)
     if (target > 0) {
         // A positive target is sent, and the box emptied, even when the move
         // itself changes nothing (no row selected, beyond the list's limit).
-        if (Form1 *editor = Windows::find<Form1>()) {
-            QStringList rows = editor->ListB->rows();
-            if (EditorLogic::MoveRowToLine(rows, editor->ListB->ListIndex(), target))
-                editor->ListB->setRows(rows);
-        }
+        if (Form1 *editor = Windows::find<Form1>())
+            editor->sendSelectedRowToLine(target);
         Text3->clear();
     }
-    Form1::returnFrom(this);
+    Navigation::returnToEditor(this);
 }
 
-void Form6::Command1_Click() { Form1::returnFrom(this); }
+void Form6::Command1_Click() { Navigation::returnToEditor(this); }
 
 PictureWindow::FrameClose Form6::queryUnload()
 {

@@ -1,7 +1,6 @@
 #include "windows/install/Dialog1.h"
 
-#include "windows/editor/Form1.h"
-#include "windows/install/Form2.h"
+#include "windows/ui/Navigation.h"
 #include "windows/ui/Windows.h"
 
 #include <QPushButton>
@@ -23,7 +22,9 @@ Dialog1::Dialog1() : HelpWindow(4440, 3360)
 
 void Dialog1::OKButton_Click()
 {
-    Windows::setEnabled<Form2>(true);
-    Windows::setEnabled<Form1>(true);
+    Navigation::enableMainWindow(true);
+    Navigation::enableEditor(true);
     close();
 }
+
+void Navigation::showMainHelp() { Windows::show<Dialog1>(); }

@@ -1,6 +1,6 @@
 #include "windows/install/Dialog2.h"
 
-#include "windows/editor/Form1.h"
+#include "windows/ui/Navigation.h"
 #include "windows/ui/Windows.h"
 
 #include <QPushButton>
@@ -24,6 +24,8 @@ Dialog2::Dialog2() : HelpWindow(4440, 240)
 
 void Dialog2::OKButton_Click()
 {
-    Windows::setEnabled<Form1>(true);
+    Navigation::enableEditor(true);
     close();
 }
+
+void Navigation::showEditorHelp() { Windows::show<Dialog2>(); }

@@ -3,12 +3,10 @@
 #include "core/common/Folders.h"
 #include "core/common/Globals.h"
 #include "core/common/Prompts.h"
-#include "windows/editor/Form1.h"
-#include "windows/install/Dialog1.h"
 #include "core/install/PacedDisplay.h"
 #include "core/lists/ListSequences.h"
-#include "windows/startup/frmAbout.h"
 #include "windows/ui/ControlHost.h"
+#include "windows/ui/Navigation.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Twips.h"
 #include "windows/ui/Windows.h"
@@ -98,6 +96,10 @@ Form2::Form2()
 
 Form2::~Form2() = default;
 
+void Navigation::showMainWindow() { Windows::show<Form2>(); }
+
+void Navigation::enableMainWindow(bool enabled) { Windows::setEnabled<Form2>(enabled); }
+
 void Form2::Form_Load()
 {
     setBackground(appPicture(QStringLiteral("\\Top Menu2.jpg")));
@@ -115,7 +117,7 @@ void Form2::Image1_Click() { Program::end(); }
 void Form2::Image2_Click()
 {
     hide();
-    Windows::show<Form1>();
+    Navigation::showEditor();
 }
 
 void Form2::Image3_Click() { showLoaded(ListSequences::loadForInstalling(Program::prompts(), CD1)); }
@@ -149,13 +151,13 @@ void Form2::leftoversRemain() { m_run->leftoversRemain(); }
 
 void Form2::Label6_Click()
 {
-    Windows::show<frmAbout>();
+    Navigation::showAbout();
     setEnabled(false);
 }
 
 void Form2::Label7_Click()
 {
-    Windows::show<Dialog1>();
+    Navigation::showMainHelp();
     setEnabled(false);
 }
 

@@ -1,9 +1,7 @@
 #include "windows/install/HelpWindow.h"
 
-#include "windows/editor/Form1.h"
-#include "windows/install/Form2.h"
+#include "windows/ui/Navigation.h"
 #include "windows/ui/Twips.h"
-#include "windows/ui/Windows.h"
 
 #include <QFontMetrics>
 #include <QPushButton>
@@ -84,6 +82,6 @@ void HelpWindow::Form_Load()
 
 void HelpWindow::Form_Unload()
 {
-    Windows::setEnabled<Form2>(true);
-    Windows::setEnabled<Form1>(true);
+    Navigation::enableMainWindow(true);
+    Navigation::enableEditor(true);
 }

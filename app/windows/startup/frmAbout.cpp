@@ -2,9 +2,8 @@
 
 #include "core/common/Prompts.h"
 #include "core/common/Seams.h"
-#include "windows/editor/Form1.h"
-#include "windows/install/Form2.h"
 #include "core/startup/SysInfo.h"
+#include "windows/ui/Navigation.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Twips.h"
 #include "windows/ui/Windows.h"
@@ -113,8 +112,8 @@ void frmAbout::Form_Load()
 
 void frmAbout::cmdOK_Click()
 {
-    Windows::setEnabled<Form2>(true);
-    Windows::setEnabled<Form1>(true);
+    Navigation::enableMainWindow(true);
+    Navigation::enableEditor(true);
     close();
 }
 
@@ -133,9 +132,11 @@ void frmAbout::StartSysInfo()
 
 void frmAbout::Form_Unload()
 {
-    Windows::setEnabled<Form1>(true);
-    Windows::setEnabled<Form2>(true);
+    Navigation::enableEditor(true);
+    Navigation::enableMainWindow(true);
 }
+
+void Navigation::showAbout() { Windows::show<frmAbout>(); }
 
 void frmAbout::keyPressEvent(QKeyEvent *event)
 {

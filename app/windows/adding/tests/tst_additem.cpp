@@ -7,6 +7,7 @@
 #include "core/common/Globals.h"
 #include "core/common/Seams.h"
 #include "windows/editor/Form1.h"
+#include "windows/editor/tests/EditorControls.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Twips.h"
 #include "windows/ui/Windows.h"
@@ -21,7 +22,7 @@ class TestAdditem : public QObject, protected AddingWindows
 {
     Q_OBJECT
 
-    Additem *open() { return openBy<Additem>(m_editor->Command6, "\"Add item\""); }
+    Additem *open() { return openBy<Additem>(controls(m_editor).Command6, "\"Add item\""); }
 
     static void clickFile(Additem *w, const QString &name)
     {
@@ -137,11 +138,11 @@ private slots:
 
     void doubleClickAppendsTheFile()
     {
-        m_editor->ListB->AddItem(QStringLiteral("first row"));
+        controls(m_editor).ListB->AddItem(QStringLiteral("first row"));
         Additem *w = open();
         doubleClickFile(w, QStringLiteral("setup.exe"));
         doubleClickFile(w, QStringLiteral("Tool.MSI"));
-        QCOMPARE(m_editor->ListB->rows(),
+        QCOMPARE(m_editor->rows(),
                  QStringList({"first row", m_tree.Setups + "/setup.exe", m_tree.Setups + "/Tool.MSI"}));
         QVERIFY2(w->isVisible(), "several files can be added one after another");
         QVERIFY(!m_editor->isEnabled());
@@ -157,8 +158,8 @@ private slots:
         doubleClickFolder(w->Dir1, QDir::toNativeSeparators(m_tree.A));
         QCOMPARE(texts(w->File1), QStringList{"root.exe"});
         doubleClickFile(w, QStringLiteral("root.exe"));
-        QCOMPARE(m_editor->ListB->List(3), m_tree.A + "/root.exe");
-        QCOMPARE(m_editor->ListB->ListCount(), 4);
+        QCOMPARE(controls(m_editor).ListB->List(3), m_tree.A + "/root.exe");
+        QCOMPARE(controls(m_editor).ListB->ListCount(), 4);
     }
 
     void clickShowsNameAndSize()
@@ -236,7 +237,7 @@ private slots:
         choose(w->Option1);
         QTest::keyClicks(w->Text1, QStringLiteral("C:\\Setups\\setup.exe /S"));
         QTest::mouseClick(w->Command2, Qt::LeftButton);
-        QCOMPARE(m_editor->ListB->rows(), QStringList{"C:\\Setups\\setup.exe /S"});
+        QCOMPARE(m_editor->rows(), QStringList{"C:\\Setups\\setup.exe /S"});
         QVERIFY(!w->isVisible());
         QVERIFY(m_editor->isEnabled());
 
@@ -245,7 +246,7 @@ private slots:
         QVERIFY(!m_editor->isEnabled());
         w->Text1->clear();
         QTest::mouseClick(w->Command2, Qt::LeftButton);
-        QCOMPARE(m_editor->ListB->rows(), QStringList({"C:\\Setups\\setup.exe /S", ""}));
+        QCOMPARE(m_editor->rows(), QStringList({"C:\\Setups\\setup.exe /S", ""}));
     }
 
     void cancelKeepsTheDialogAsItWas()
@@ -257,7 +258,7 @@ private slots:
         QTest::mouseClick(w->Command1, Qt::LeftButton); // browse mode's Cancel
         QVERIFY(!w->isVisible());
         QVERIFY(m_editor->isEnabled());
-        QCOMPARE(m_editor->ListB->ListCount(), 0);
+        QCOMPARE(controls(m_editor).ListB->ListCount(), 0);
 
         QCOMPARE(open(), w);
         QVERIFY2(!m_editor->isEnabled(), "opening again disables the editor again");
@@ -268,7 +269,7 @@ private slots:
         QTest::keyClicks(w->Text1, QStringLiteral("typed"));
         QTest::mouseClick(w->Command3, Qt::LeftButton); // manual mode's Cancel
         QVERIFY(!w->isVisible() && m_editor->isEnabled());
-        QCOMPARE(m_editor->ListB->ListCount(), 0);
+        QCOMPARE(controls(m_editor).ListB->ListCount(), 0);
 
         open();
         QVERIFY(!m_editor->isEnabled());
@@ -285,7 +286,7 @@ private slots:
         QVERIFY(m_editor->isEnabled());
         QVERIFY(!Windows::find<Additem>());
         QTRY_VERIFY(w.isNull());
-        QCOMPARE(m_editor->ListB->ListCount(), 0);
+        QCOMPARE(controls(m_editor).ListB->ListCount(), 0);
 
         Additem *fresh = open();
         QVERIFY(!m_editor->isEnabled());
@@ -314,7 +315,7 @@ private slots:
         doubleClickFolder(w->Dir1, FileNameCodec::decodeFileName("Deeper\xff"));
         QCOMPARE(texts(w->File1), QStringList{"inner.exe"});
         doubleClickFile(w, QStringLiteral("inner.exe"));
-        const QStringList rows = m_editor->ListB->rows();
+        const QStringList rows = m_editor->rows();
         QCOMPARE(rows,
                  QStringList({folder + "/" + resume, folder + FileNameCodec::decodeFileName("/Deeper\xff/inner.exe")}));
         for (const QString &row : rows)

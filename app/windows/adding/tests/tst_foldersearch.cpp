@@ -7,6 +7,7 @@
 #include "core/common/Folders.h"
 #include "core/common/Globals.h"
 #include "windows/editor/Form1.h"
+#include "windows/editor/tests/EditorControls.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Windows.h"
 
@@ -41,8 +42,8 @@ class TestFolderSearch : public QObject
     Form1 *editorAt(const QString &folder, const QString &pattern)
     {
         Form1 *w = Windows::show<Form1>();
-        w->Text1->setText(folder);
-        w->Text2->setText(pattern);
+        controls(w).Text1->setText(folder);
+        controls(w).Text2->setText(pattern);
         return w;
     }
 
@@ -65,47 +66,47 @@ private slots:
         const QString setups = m_dir.filePath("Setups");
         Form1 *w = editorAt(setups, "*.exe");
         Globals::ListHasTitle = 1;
-        QTest::mouseClick(w->Command1, Qt::LeftButton); // empty list: at once
+        QTest::mouseClick(controls(w).Command1, Qt::LeftButton); // empty list: at once
         QVERIFY(!Windows::find<Form5>()->isVisible());
-        QCOMPARE(w->ListB->rows(), QStringList({setups + "/a.exe", setups + "/c.exe", setups + "/x/b.EXE"}));
-        QCOMPARE(w->Label2->caption(), QStringLiteral("3  Item(s) found."));
-        QCOMPARE(w->Label4->caption(), QStringLiteral("Please Wait...."));
-        QCOMPARE(w->Text1->text(), setups); // the control worked on a copy
+        QCOMPARE(w->rows(), QStringList({setups + "/a.exe", setups + "/c.exe", setups + "/x/b.EXE"}));
+        QCOMPARE(controls(w).Label2->caption(), QStringLiteral("3  Item(s) found."));
+        QCOMPARE(controls(w).Label4->caption(), QStringLiteral("Please Wait...."));
+        QCOMPARE(controls(w).Text1->text(), setups); // the control worked on a copy
         QCOMPARE(Globals::ListHasTitle, qint16(0));
 
         // With rows: the options window; Cancel leaves all as it was.
-        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QTest::mouseClick(controls(w).Command1, Qt::LeftButton);
         Form5 *f = Windows::find<Form5>();
         QVERIFY(f->isVisible());
         QVERIFY(!w->isEnabled());
         QVERIFY(!f->Option1->isChecked() && !f->Option2->isChecked());
         QTest::mouseClick(f->Command2, Qt::LeftButton);
         QVERIFY(w->isEnabled());
-        QCOMPARE(w->ListB->ListCount(), 3);
+        QCOMPARE(controls(w).ListB->ListCount(), 3);
 
         // Append: the count goes on from the earlier search.
-        w->Text1->setText(m_dir.filePath("Other"));
-        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        controls(w).Text1->setText(m_dir.filePath("Other"));
+        QTest::mouseClick(controls(w).Command1, Qt::LeftButton);
         f->Option1->click();
         QTest::mouseClick(f->Command1, Qt::LeftButton);
-        QCOMPARE(w->ListB->ListCount(), 5);
-        QCOMPARE(w->Label2->caption(), QStringLiteral("5  Item(s) found."));
+        QCOMPARE(controls(w).ListB->ListCount(), 5);
+        QCOMPARE(controls(w).Label2->caption(), QStringLiteral("5  Item(s) found."));
         QVERIFY(w->isEnabled());
         QVERIFY(!f->isVisible());
 
         // Replace: the list is emptied first, the count still goes on.
-        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QTest::mouseClick(controls(w).Command1, Qt::LeftButton);
         QVERIFY(f->Option1->isChecked()); // the choice stays for the next search
         f->Option2->click();
         QTest::mouseClick(f->Command1, Qt::LeftButton);
-        QCOMPARE(w->ListB->rows(), QStringList({m_dir.filePath("Other/d.exe"), m_dir.filePath("Other/e.exe")}));
-        QCOMPARE(w->Label2->caption(), QStringLiteral("7  Item(s) found."));
+        QCOMPARE(w->rows(), QStringList({m_dir.filePath("Other/d.exe"), m_dir.filePath("Other/e.exe")}));
+        QCOMPARE(controls(w).Label2->caption(), QStringLiteral("7  Item(s) found."));
 
         // Closing the options window by its frame is Cancel.
-        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QTest::mouseClick(controls(w).Command1, Qt::LeftButton);
         f->close();
         QVERIFY(w->isEnabled());
-        QCOMPARE(w->ListB->ListCount(), 2);
+        QCOMPARE(controls(w).ListB->ListCount(), 2);
         QVERIFY(m_prompts->boxes.isEmpty());
     }
 
@@ -126,32 +127,33 @@ private slots:
         QCOMPARE(::symlink("a.exe/x", (cafe + "/through.exe").constData()), 0);
 
         Form1 *w = Windows::show<Form1>();
-        QTest::mouseDClick(w->Text1, Qt::LeftButton); // empties the box
-        QTest::keyClicks(w->Text1, QFile::decodeName(top));
-        QTest::mouseDClick(w->Text2, Qt::LeftButton);
-        QTest::keyClicks(w->Text2, QStringLiteral("*.exe"));
-        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QTest::mouseDClick(controls(w).Text1, Qt::LeftButton); // empties the box
+        QTest::keyClicks(controls(w).Text1, QFile::decodeName(top));
+        QTest::mouseDClick(controls(w).Text2, Qt::LeftButton);
+        QTest::keyClicks(controls(w).Text2, QStringLiteral("*.exe"));
+        QTest::mouseClick(controls(w).Command1, Qt::LeftButton);
         using FileNameCodec::decodeFileName;
-        QCOMPARE(w->ListB->rows(),
+        QCOMPARE(w->rows(),
                  QStringList({decodeFileName(top + "/a.exe"), decodeFileName(top + "/self.exe"),
                               decodeFileName(cafe + "/r\xe9sum\xe9.exe"), decodeFileName(cafe + "/through.exe"),
                               decodeFileName(cafe + "/sub\xff/d.exe")}));
-        for (const QString &row : {w->ListB->List(0), w->ListB->List(2), w->ListB->List(4)}) {
+        for (const QString &row :
+             {controls(w).ListB->List(0), controls(w).ListB->List(2), controls(w).ListB->List(4)}) {
             struct stat st;
             QVERIFY2(::stat(FileNameCodec::encodeFileName(row).constData(), &st) == 0, qPrintable(row));
         }
 
         // A row's folder pasted into the path box is searched by its bytes.
         QGuiApplication::clipboard()->setText(decodeFileName(cafe));
-        QTest::mouseDClick(w->Text1, Qt::LeftButton);
-        QTest::keyClick(w->Text1, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(w->Text1->text(), decodeFileName(cafe));
-        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QTest::mouseDClick(controls(w).Text1, Qt::LeftButton);
+        QTest::keyClick(controls(w).Text1, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(controls(w).Text1->text(), decodeFileName(cafe));
+        QTest::mouseClick(controls(w).Command1, Qt::LeftButton);
         Form5 *f = Windows::find<Form5>();
         QVERIFY(f->isVisible());
         f->Option2->click();
         QTest::mouseClick(f->Command1, Qt::LeftButton);
-        QCOMPARE(w->ListB->rows(),
+        QCOMPARE(w->rows(),
                  QStringList({decodeFileName(cafe + "/r\xe9sum\xe9.exe"), decodeFileName(cafe + "/through.exe"),
                               decodeFileName(cafe + "/sub\xff/d.exe")}));
         QVERIFY(m_prompts->boxes.isEmpty());
@@ -160,10 +162,10 @@ private slots:
     void nothingFoundKeepsTheCount()
     {
         Form1 *w = editorAt(m_dir.filePath("nowhere"), "*.exe");
-        w->Label2->setCaption(QStringLiteral("kept"));
-        QTest::mouseClick(w->Command1, Qt::LeftButton);
-        QCOMPARE(w->ListB->ListCount(), 0);
-        QCOMPARE(w->Label2->caption(), QStringLiteral("kept"));
+        controls(w).Label2->setCaption(QStringLiteral("kept"));
+        QTest::mouseClick(controls(w).Command1, Qt::LeftButton);
+        QCOMPARE(controls(w).ListB->ListCount(), 0);
+        QCOMPARE(controls(w).Label2->caption(), QStringLiteral("kept"));
         QVERIFY(m_prompts->boxes.isEmpty());
     }
 };

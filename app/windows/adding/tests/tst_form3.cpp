@@ -6,6 +6,7 @@
 #include "core/common/Folders.h"
 #include "core/common/Globals.h"
 #include "windows/editor/Form1.h"
+#include "windows/editor/tests/EditorControls.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Twips.h"
 #include "windows/ui/Windows.h"
@@ -17,7 +18,7 @@ class TestForm3 : public QObject, protected AddingWindows
 {
     Q_OBJECT
 
-    Form3 *open() { return openBy<Form3>(m_editor->Command8, "\"Open\""); }
+    Form3 *open() { return openBy<Form3>(controls(m_editor).Command8, "\"Open\""); }
 
     static void doubleClickFolder(Form3 *w, const QString &name)
     {
@@ -59,7 +60,7 @@ private slots:
         clickAt(w->Dir1, w->Dir1->visualItemRect(sub));
         QCOMPARE(w->Dir1->path(), m_tree.Setups);
         QTest::mouseClick(w->Command1, Qt::LeftButton);
-        QCOMPARE(m_editor->Text1->text(), m_tree.Setups);
+        QCOMPARE(controls(m_editor).Text1->text(), m_tree.Setups);
         QVERIFY(!w->isVisible());
         QVERIFY(m_editor->isEnabled());
 
@@ -67,7 +68,7 @@ private slots:
         open();
         doubleClickFolder(w, QDir::toNativeSeparators(m_tree.A));
         QTest::mouseClick(w->Command1, Qt::LeftButton);
-        QCOMPARE(m_editor->Text1->text(), m_tree.A);
+        QCOMPARE(controls(m_editor).Text1->text(), m_tree.A);
 
         // The keyboard opens a folder too.
         open();
@@ -75,7 +76,7 @@ private slots:
         QTest::keyClick(w->Dir1, Qt::Key_Return);
         QCOMPARE(w->Dir1->path(), m_tree.Setups);
         QTest::mouseClick(w->Command1, Qt::LeftButton);
-        QCOMPARE(m_editor->Text1->text(), m_tree.Setups);
+        QCOMPARE(controls(m_editor).Text1->text(), m_tree.Setups);
     }
 
     void secondOpenShowsTheFolderChosenBefore()
@@ -91,11 +92,11 @@ private slots:
 
     void cancelLeavesThePathBox()
     {
-        const QString prompt = m_editor->Text1->text();
+        const QString prompt = controls(m_editor).Text1->text();
         Form3 *w = open();
         doubleClickFolder(w, QStringLiteral("Sub"));
         QTest::mouseClick(w->Command2, Qt::LeftButton);
-        QCOMPARE(m_editor->Text1->text(), prompt);
+        QCOMPARE(controls(m_editor).Text1->text(), prompt);
         QVERIFY(!w->isVisible());
         QVERIFY(m_editor->isEnabled());
     }
@@ -111,14 +112,14 @@ private slots:
         QCOMPARE(w->Drive1->drive(), m_tree.B);
         QCOMPARE(w->Dir1->path(), m_tree.Setups);
         QTest::mouseClick(w->Command1, Qt::LeftButton);
-        QCOMPARE(m_editor->Text1->text(), m_tree.Setups);
+        QCOMPARE(controls(m_editor).Text1->text(), m_tree.Setups);
 
         open();
         QTest::keyClick(w->Drive1, Qt::Key_Down); // B -> C, ready
         QCOMPARE(m_prompts->boxes.size(), 1);
         QCOMPARE(w->Dir1->path(), m_tree.C);
         QTest::mouseClick(w->Command1, Qt::LeftButton);
-        QCOMPARE(m_editor->Text1->text(), m_tree.C);
+        QCOMPARE(controls(m_editor).Text1->text(), m_tree.C);
     }
 
     void folderNamedInLatin1IsSearched()
@@ -129,10 +130,10 @@ private slots:
         doubleClickFolder(w, QDir::toNativeSeparators(m_tree.A));
         doubleClickFolder(w, FileNameCodec::decodeFileName("Caf\xe9"));
         QTest::mouseClick(w->Command1, Qt::LeftButton);
-        QCOMPARE(m_editor->Text1->text(), folder);
-        m_editor->Text2->setText(QStringLiteral("*.exe"));
-        QTest::mouseClick(m_editor->Command1, Qt::LeftButton); // "Search"
-        const QStringList rows = m_editor->ListB->rows();
+        QCOMPARE(controls(m_editor).Text1->text(), folder);
+        controls(m_editor).Text2->setText(QStringLiteral("*.exe"));
+        QTest::mouseClick(controls(m_editor).Command1, Qt::LeftButton); // "Search"
+        const QStringList rows = m_editor->rows();
         QCOMPARE(rows.size(), 2);
         for (const QString &row : rows)
             QVERIFY2(AddingTree::namesAFile(row), qPrintable(row));
@@ -143,10 +144,10 @@ private slots:
     {
         QPointer<Form3> w = open();
         doubleClickFolder(w, QStringLiteral("Sub"));
-        const QString before = m_editor->Text1->text();
+        const QString before = controls(m_editor).Text1->text();
         w->close();
         QVERIFY(m_editor->isEnabled());
-        QCOMPARE(m_editor->Text1->text(), before);
+        QCOMPARE(controls(m_editor).Text1->text(), before);
         QVERIFY(!Windows::find<Form3>());
         QTRY_VERIFY(w.isNull());
 

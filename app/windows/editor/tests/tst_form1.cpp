@@ -6,6 +6,7 @@
 #include "core/common/Globals.h"
 #include "windows/editor/Dialog.h"
 #include "windows/editor/Form1.h"
+#include "windows/editor/tests/EditorControls.h"
 #include "windows/editor/Form6.h"
 #include "windows/install/Form2.h"
 #include "windows/ui/Program.h"
@@ -39,15 +40,16 @@ class TestForm1 : public QObject
 
     static void selectRow(Form1 *w, int row)
     {
-        QListWidgetItem *item = w->ListB->item(row);
-        QTest::mouseClick(w->ListB->viewport(), Qt::LeftButton, {}, w->ListB->visualItemRect(item).center());
+        QListWidgetItem *item = controls(w).ListB->item(row);
+        QTest::mouseClick(controls(w).ListB->viewport(), Qt::LeftButton, {},
+                          controls(w).ListB->visualItemRect(item).center());
     }
 
     static void doubleClickRow(Form1 *w, int row)
     {
-        const QPoint at = w->ListB->visualItemRect(w->ListB->item(row)).center();
-        QTest::mouseClick(w->ListB->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(w->ListB->viewport(), Qt::LeftButton, {}, at);
+        const QPoint at = controls(w).ListB->visualItemRect(controls(w).ListB->item(row)).center();
+        QTest::mouseClick(controls(w).ListB->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(controls(w).ListB->viewport(), Qt::LeftButton, {}, at);
     }
 
     static void tick() { QTest::qWait(40); }
@@ -61,17 +63,18 @@ class TestForm1 : public QObject
     // Chooses a menu entry the way the user does: through the real popup menu.
     static void chooseMenuEntry(Form1 *w, const QString &key)
     {
-        QVERIFY2(w->PopupMenu, "the item menu comes from its control library");
+        QVERIFY2(controls(w).PopupMenu, "the item menu comes from its control library");
         QObject *menuObject = nullptr;
-        QMetaObject::invokeMethod(w->PopupMenu, "menu", Qt::DirectConnection, Q_RETURN_ARG(QObject *, menuObject));
+        QMetaObject::invokeMethod(controls(w).PopupMenu, "menu", Qt::DirectConnection,
+                                  Q_RETURN_ARG(QObject *, menuObject));
         auto *menu = qobject_cast<QMenu *>(menuObject);
         QVERIFY(menu);
         int index = -1;
         int count = 0;
-        QMetaObject::invokeMethod(w->PopupMenu, "Count", Qt::DirectConnection, Q_RETURN_ARG(int, count));
+        QMetaObject::invokeMethod(controls(w).PopupMenu, "Count", Qt::DirectConnection, Q_RETURN_ARG(int, count));
         for (int i = 0; i < count; ++i) {
             QString k;
-            QMetaObject::invokeMethod(w->PopupMenu, "Key", Qt::DirectConnection, Q_RETURN_ARG(QString, k),
+            QMetaObject::invokeMethod(controls(w).PopupMenu, "Key", Qt::DirectConnection, Q_RETURN_ARG(QString, k),
                                       Q_ARG(int, i));
             if (k == key)
                 index = i;
@@ -83,16 +86,17 @@ class TestForm1 : public QObject
     static QMenu *itemMenu(Form1 *w)
     {
         QObject *menuObject = nullptr;
-        if (w->PopupMenu)
-            QMetaObject::invokeMethod(w->PopupMenu, "menu", Qt::DirectConnection, Q_RETURN_ARG(QObject *, menuObject));
+        if (controls(w).PopupMenu)
+            QMetaObject::invokeMethod(controls(w).PopupMenu, "menu", Qt::DirectConnection,
+                                      Q_RETURN_ARG(QObject *, menuObject));
         return qobject_cast<QMenu *>(menuObject);
     }
 
     // The right button released over a row opens the item menu.
     static QMenu *rightClickRow(Form1 *w, int row)
     {
-        const QPoint at = w->ListB->visualItemRect(w->ListB->item(row)).center();
-        QTest::mouseClick(w->ListB->viewport(), Qt::RightButton, {}, at);
+        const QPoint at = controls(w).ListB->visualItemRect(controls(w).ListB->item(row)).center();
+        QTest::mouseClick(controls(w).ListB->viewport(), Qt::RightButton, {}, at);
         QMenu *menu = itemMenu(w);
         return menu && QTest::qWaitFor([menu] { return menu->isVisible(); }) ? menu : nullptr;
     }
@@ -114,21 +118,21 @@ class TestForm1 : public QObject
 
     static void ctrlClickRow(Form1 *w, int row)
     {
-        QTest::mouseClick(w->ListB->viewport(), Qt::LeftButton, Qt::ControlModifier,
-                          w->ListB->visualItemRect(w->ListB->item(row)).center());
+        QTest::mouseClick(controls(w).ListB->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          controls(w).ListB->visualItemRect(controls(w).ListB->item(row)).center());
     }
 
     // Tab from the folder box round the window until the list has the focus.
     static bool tabIntoList(Form1 *w)
     {
-        QTest::mouseClick(w->Text1, Qt::LeftButton);
-        for (int i = 0; i < 40 && !w->ListB->hasFocus(); ++i) {
+        QTest::mouseClick(controls(w).Text1, Qt::LeftButton);
+        for (int i = 0; i < 40 && !controls(w).ListB->hasFocus(); ++i) {
             QWidget *focused = QApplication::focusWidget();
             if (!focused)
                 return false;
             QTest::keyClick(focused, Qt::Key_Tab);
         }
-        return w->ListB->hasFocus();
+        return controls(w).ListB->hasFocus();
     }
 
     QString writeFile(const QString &name, const QByteArray &bytes)
@@ -144,7 +148,7 @@ class TestForm1 : public QObject
     void loadByButton(Form1 *w, const QString &path)
     {
         m_prompts->files.enqueue(path);
-        QTest::mouseClick(w->Command7, Qt::LeftButton);
+        QTest::mouseClick(controls(w).Command7, Qt::LeftButton);
     }
 
     // Saves by "Save list" (a loaded list keeps its title) and reads the file back.
@@ -153,7 +157,7 @@ class TestForm1 : public QObject
         const QString path = m_dir.filePath(name);
         QFile::remove(path);
         m_prompts->files.enqueue(path);
-        QTest::mouseClick(w->Command2, Qt::LeftButton);
+        QTest::mouseClick(controls(w).Command2, Qt::LeftButton);
         return readAll(path);
     }
 
@@ -175,90 +179,92 @@ private slots:
         QVERIFY(w->isVisible());
         QVERIFY(!Windows::find<Form2>()->isVisible());
         QCOMPARE(w->windowTitle(), QStringLiteral("Point To Setup Files"));
-        QCOMPARE(w->ListB->ListCount(), 0);
-        QVERIFY(!w->Command3->isEnabled() && !w->Command5->isEnabled());
-        QCOMPARE(w->Text1->text(),
+        QCOMPARE(controls(w).ListB->ListCount(), 0);
+        QVERIFY(!controls(w).Command3->isEnabled() && !controls(w).Command5->isEnabled());
+        QCOMPARE(controls(w).Text1->text(),
                  QStringLiteral("Input path that you want to search in here (Double click to clear)"));
-        QCOMPARE(w->Text2->text(),
+        QCOMPARE(controls(w).Text2->text(),
                  QStringLiteral("Input format that you want to search in here (Double click to clear)"));
-        QCOMPARE(w->Command5->text(), QStringLiteral("Down  item"));
-        QCOMPARE(w->Command7->toolTip(), QStringLiteral("Button \"Load saved list\" : For load your saved list to add "
-                                                        "or remove an item or other chang"));
+        QCOMPARE(controls(w).Command5->text(), QStringLiteral("Down  item"));
+        QCOMPARE(controls(w).Command7->toolTip(),
+                 QStringLiteral("Button \"Load saved list\" : For load your saved list to add "
+                                "or remove an item or other chang"));
         tick();
-        QVERIFY(w->Label1->caption().isEmpty() && w->Label2->caption().isEmpty() && w->Label4->caption().isEmpty());
+        QVERIFY(controls(w).Label1->caption().isEmpty() && controls(w).Label2->caption().isEmpty()
+                && controls(w).Label4->caption().isEmpty());
         QVERIFY(!w->background().isNull());
-        QVERIFY(w->PopupMenu);
-        QVERIFY(w->CD);
-        QVERIFY2(w->AniGif1, "busy.gif plays in the AniGif control");
+        QVERIFY(controls(w).PopupMenu);
+        QVERIFY(controls(w).CD);
+        QVERIFY2(controls(w).AniGif1, "busy.gif plays in the AniGif control");
         bool playing = false;
-        QMetaObject::invokeMethod(w->AniGif1, "IsPlaying", Qt::DirectConnection, Q_RETURN_ARG(bool, playing));
+        QMetaObject::invokeMethod(controls(w).AniGif1, "IsPlaying", Qt::DirectConnection, Q_RETURN_ARG(bool, playing));
         QVERIFY(playing);
     }
 
     void upAndDown()
     {
         Form1 *w = openEditor();
-        w->ListB->setRows({"r0", "r1", "r2"});
+        w->setRows({"r0", "r1", "r2"});
         selectRow(w, 1);
         QCOMPARE(Globals::ItemClicked, qint16(1));
-        QVERIFY(w->Command3->isEnabled() && w->Command5->isEnabled());
-        QTest::mouseClick(w->Command3, Qt::LeftButton);
-        QCOMPARE(w->ListB->rows(), QStringList({"r1", "r0", "r2"}));
-        QCOMPARE(w->ListB->ListIndex(), 0);
+        QVERIFY(controls(w).Command3->isEnabled() && controls(w).Command5->isEnabled());
+        QTest::mouseClick(controls(w).Command3, Qt::LeftButton);
+        QCOMPARE(w->rows(), QStringList({"r1", "r0", "r2"}));
+        QCOMPARE(controls(w).ListB->ListIndex(), 0);
         tick();
-        QVERIFY(!w->Command3->isEnabled());
-        QVERIFY(w->Command5->isEnabled());
-        QCOMPARE(w->Label4->caption(), QStringLiteral("File(s) in the list : 3"));
+        QVERIFY(!controls(w).Command3->isEnabled());
+        QVERIFY(controls(w).Command5->isEnabled());
+        QCOMPARE(controls(w).Label4->caption(), QStringLiteral("File(s) in the list : 3"));
 
         selectRow(w, 2);
-        QVERIFY(!w->Command5->isEnabled()); // the last row
+        QVERIFY(!controls(w).Command5->isEnabled()); // the last row
         selectRow(w, 1);
-        QTest::mouseClick(w->Command5, Qt::LeftButton);
-        QCOMPARE(w->ListB->rows(), QStringList({"r1", "r2", "r0"}));
-        QCOMPARE(w->ListB->ListIndex(), 2);
-        QVERIFY(!w->Command5->isEnabled());
+        QTest::mouseClick(controls(w).Command5, Qt::LeftButton);
+        QCOMPARE(w->rows(), QStringList({"r1", "r2", "r0"}));
+        QCOMPARE(controls(w).ListB->ListIndex(), 2);
+        QVERIFY(!controls(w).Command5->isEnabled());
 
         // One row: selecting it leaves both disabled.
-        w->ListB->setRows({"only"});
+        w->setRows({"only"});
         selectRow(w, 0);
-        QVERIFY(!w->Command3->isEnabled() && !w->Command5->isEnabled());
+        QVERIFY(!controls(w).Command3->isEnabled() && !controls(w).Command5->isEnabled());
     }
 
     void saveLoadAndSaveAgainGivesTheSameFile()
     {
         Form1 *w = openEditor();
-        w->ListB->setRows({"/opt/setups/a.sh /S", "", "/opt/setups/b c.sh"});
+        w->setRows({"/opt/setups/a.sh /S", "", "/opt/setups/b c.sh"});
         const QString path = m_dir.filePath(QStringLiteral("tools"));
         m_prompts->inputs.enqueue(QStringLiteral("My tools"));
         m_prompts->files.enqueue(path);
-        QTest::mouseClick(w->Command2, Qt::LeftButton);
+        QTest::mouseClick(controls(w).Command2, Qt::LeftButton);
         QCOMPARE(m_prompts->inputPrompts, QStringList({"You must enter a title for your list of programs|Save List"}));
-        QCOMPARE(w->ListB->ListCount(), 0);
+        QCOMPARE(controls(w).ListB->ListCount(), 0);
         const QByteArray first = readAll(path + QStringLiteral(".SR"));
         QCOMPARE(first, QByteArray(">My tools\r\n/opt/setups/a.sh /S\r\n\r\n/opt/setups/b c.sh\r\n"));
         tick();
-        QVERIFY(w->Label4->caption().isEmpty());
+        QVERIFY(controls(w).Label4->caption().isEmpty());
 
         m_prompts->files.enqueue(path + QStringLiteral(".SR"));
-        QTest::mouseClick(w->Command7, Qt::LeftButton);
-        QCOMPARE(w->ListB->rows(), QStringList({"My tools", "/opt/setups/a.sh /S", "", "/opt/setups/b c.sh"}));
+        QTest::mouseClick(controls(w).Command7, Qt::LeftButton);
+        QCOMPARE(w->rows(), QStringList({"My tools", "/opt/setups/a.sh /S", "", "/opt/setups/b c.sh"}));
         QCOMPARE(Globals::ListHasTitle, qint16(1));
         QCOMPARE(m_prompts->boxes.last().text, QStringLiteral("First item in the list is title of your list."));
         QCOMPARE(m_prompts->boxes.last().icon, MsgIcon::Information);
         tick();
-        QCOMPARE(w->Label4->caption(), QStringLiteral("File(s) in the list : 3"));
+        QCOMPARE(controls(w).Label4->caption(), QStringLiteral("File(s) in the list : 3"));
 
         // The title row: both buttons off; row 1 may go down only.
         selectRow(w, 0);
         tick();
-        QVERIFY(!w->Command3->isEnabled() && !w->Command5->isEnabled());
+        QVERIFY(!controls(w).Command3->isEnabled() && !controls(w).Command5->isEnabled());
         selectRow(w, 1);
         tick();
-        QVERIFY(!w->Command3->isEnabled() && w->Command5->isEnabled());
+        QVERIFY(!controls(w).Command3->isEnabled() && controls(w).Command5->isEnabled());
 
         const QString again = m_dir.filePath(QStringLiteral("again.SR"));
         m_prompts->files.enqueue(again);
-        QTest::mouseClick(w->Command2, Qt::LeftButton);
+        QTest::mouseClick(controls(w).Command2, Qt::LeftButton);
         QCOMPARE(m_prompts->inputPrompts.size(), 1); // no second question
         QCOMPARE(readAll(again), first);
         QCOMPARE(Globals::ListHasTitle, qint16(0));
@@ -273,14 +279,14 @@ private slots:
         f.close();
         Form1 *w = openEditor();
         m_prompts->files << path;
-        QTest::mouseClick(w->Command7, Qt::LeftButton);
+        QTest::mouseClick(controls(w).Command7, Qt::LeftButton);
         tick();
-        QCOMPARE(w->Label4->caption(), QStringLiteral("File(s) in the list : 2"));
-        QTest::mouseClick(w->Command2, Qt::LeftButton); // the dialog is cancelled
-        QCOMPARE(w->ListB->ListCount(), 3);
+        QCOMPARE(controls(w).Label4->caption(), QStringLiteral("File(s) in the list : 2"));
+        QTest::mouseClick(controls(w).Command2, Qt::LeftButton); // the dialog is cancelled
+        QCOMPARE(controls(w).ListB->ListCount(), 3);
         QCOMPARE(Globals::ListHasTitle, qint16(0));
         tick();
-        QCOMPARE(w->Label4->caption(), QStringLiteral("File(s) in the list : 3"));
+        QCOMPARE(controls(w).Label4->caption(), QStringLiteral("File(s) in the list : 3"));
     }
 
     void refusedLoadsLeaveTheEditorEmpty()
@@ -293,27 +299,27 @@ private slots:
             f.write(p == lower ? ">T\r\na\r\n" : "T\r\na\r\n");
         }
         Form1 *w = openEditor();
-        w->ListB->setRows({"keep?"});
+        w->setRows({"keep?"});
         m_prompts->files << lower << damaged;
-        QTest::mouseClick(w->Command7, Qt::LeftButton);
-        QCOMPARE(w->ListB->ListCount(), 0);
+        QTest::mouseClick(controls(w).Command7, Qt::LeftButton);
+        QCOMPARE(controls(w).ListB->ListCount(), 0);
         QCOMPARE(m_prompts->boxes.last().text, QStringLiteral("Incorrect file name or file format"));
         QCOMPARE(m_prompts->boxes.last().title, QStringLiteral("Load Saved List"));
-        w->ListB->setRows({"again"});
-        QTest::mouseClick(w->Command7, Qt::LeftButton);
-        QCOMPARE(w->ListB->ListCount(), 0);
+        w->setRows({"again"});
+        QTest::mouseClick(controls(w).Command7, Qt::LeftButton);
+        QCOMPARE(controls(w).ListB->ListCount(), 0);
         QCOMPARE(m_prompts->boxes.last().text, QStringLiteral("Damaged file."));
         // A cancelled dialog leaves the rows.
-        w->ListB->setRows({"stays"});
-        QTest::mouseClick(w->Command7, Qt::LeftButton);
-        QCOMPARE(w->ListB->rows(), QStringList({"stays"}));
+        w->setRows({"stays"});
+        QTest::mouseClick(controls(w).Command7, Qt::LeftButton);
+        QCOMPARE(w->rows(), QStringList({"stays"}));
     }
 
     void emptySaveSaysSo()
     {
         Form1 *w = openEditor();
         Globals::ListHasTitle = 1;
-        QTest::mouseClick(w->Command2, Qt::LeftButton);
+        QTest::mouseClick(controls(w).Command2, Qt::LeftButton);
         QCOMPARE(m_prompts->boxes.size(), 1);
         QCOMPARE(m_prompts->boxes[0].text,
                  QStringLiteral("There isn't any item in the list.\rFirst add an item,then save the list"));
@@ -325,40 +331,40 @@ private slots:
     void menuBeforeAnyRowWasSelected()
     {
         Form1 *w = openEditor();
-        w->ListB->setRows({"a", "b"});
+        w->setRows({"a", "b"});
         chooseMenuEntry(w, QStringLiteral("SIL"));
         chooseMenuEntry(w, QStringLiteral("CRI"));
         chooseMenuEntry(w, QStringLiteral("REM"));
         QVERIFY(!Windows::find<Form6>());
         QVERIFY(!Windows::find<Dialog>());
-        QCOMPARE(w->ListB->ListCount(), 2);
+        QCOMPARE(controls(w).ListB->ListCount(), 2);
         QVERIFY(w->isEnabled());
         chooseMenuEntry(w, QStringLiteral("CLE"));
-        QCOMPARE(w->ListB->ListCount(), 0);
+        QCOMPARE(controls(w).ListB->ListCount(), 0);
     }
 
     void menuOnALoadedList()
     {
         Form1 *w = openEditor();
         Globals::ListHasTitle = 1;
-        w->ListB->setRows({"Title", "a", "b"});
+        w->setRows({"Title", "a", "b"});
         selectRow(w, 0);
         chooseMenuEntry(w, QStringLiteral("REM")); // the title goes like any row
-        QCOMPARE(w->ListB->rows(), QStringList({"a", "b"}));
-        QCOMPARE(w->ListB->ListIndex(), -1);
+        QCOMPARE(w->rows(), QStringList({"a", "b"}));
+        QCOMPARE(controls(w).ListB->ListIndex(), -1);
         QCOMPARE(Globals::ListHasTitle, qint16(1));
         tick();
-        QCOMPARE(w->Label4->caption(), QStringLiteral("File(s) in the list : 1"));
+        QCOMPARE(controls(w).Label4->caption(), QStringLiteral("File(s) in the list : 1"));
         // With no row selected, Remove and Change change nothing.
         chooseMenuEntry(w, QStringLiteral("REM"));
-        QCOMPARE(w->ListB->ListCount(), 2);
+        QCOMPARE(controls(w).ListB->ListCount(), 2);
     }
 
     void switchDialog()
     {
         Form1 *w = openEditor();
         Globals::ListHasTitle = 1;
-        w->ListB->setRows({"Title", "C:\\a.exe", "C:\\b.msi /q"});
+        w->setRows({"Title", "C:\\a.exe", "C:\\b.msi /q"});
         doubleClickRow(w, 1);
         Dialog *d = Windows::find<Dialog>();
         QVERIFY(d);
@@ -372,7 +378,7 @@ private slots:
         QVERIFY(!d->Text1->isEnabled() && d->Text2->isEnabled());
         d->Text2->setText(QStringLiteral("/S"));
         QTest::mouseClick(d->OKButton, Qt::LeftButton);
-        QCOMPARE(w->ListB->rows(), QStringList({"Title", "C:\\a.exe /S", "C:\\b.msi /q /S"}));
+        QCOMPARE(w->rows(), QStringList({"Title", "C:\\a.exe /S", "C:\\b.msi /q /S"}));
         QVERIFY(w->isEnabled());
         QVERIFY(!Windows::find<Dialog>()); // unloaded
 
@@ -384,26 +390,26 @@ private slots:
         QVERIFY(!d->Command1->isEnabled());
         d->Text1->setText(QString());
         QTest::mouseClick(d->OKButton, Qt::LeftButton);
-        QCOMPARE(w->ListB->List(0), QString());
+        QCOMPARE(controls(w).ListB->List(0), QString());
 
         // Remove, and a close by the frame that acts as Cancel.
         doubleClickRow(w, 2);
         d = Windows::find<Dialog>();
         QTest::mouseClick(d->Command1, Qt::LeftButton);
-        QCOMPARE(w->ListB->ListCount(), 2);
+        QCOMPARE(controls(w).ListB->ListCount(), 2);
         QVERIFY(w->isEnabled());
         doubleClickRow(w, 1);
         d = Windows::find<Dialog>();
         QVERIFY(!w->isEnabled());
         d->close();
         QVERIFY(w->isEnabled());
-        QCOMPARE(w->ListB->ListCount(), 2);
+        QCOMPARE(controls(w).ListB->ListCount(), 2);
     }
 
     void sendToLine()
     {
         Form1 *w = openEditor();
-        w->ListB->setRows({"A", "B", "C", "D"});
+        w->setRows({"A", "B", "C", "D"});
         selectRow(w, 2);
         chooseMenuEntry(w, QStringLiteral("SIL"));
         Form6 *f = Windows::find<Form6>();
@@ -411,7 +417,7 @@ private slots:
         QVERIFY(!w->isEnabled());
         QTest::keyClicks(f->Text3, QStringLiteral("1"));
         QTest::keyClick(f->Text3, Qt::Key_Return);
-        QCOMPARE(w->ListB->rows(), QStringList({"C", "A", "B", "D"}));
+        QCOMPARE(w->rows(), QStringList({"C", "A", "B", "D"}));
         QVERIFY(!f->isVisible());
         QVERIFY(w->isEnabled());
         QCOMPARE(f->Text3->text(), QString());
@@ -426,7 +432,7 @@ private slots:
         QCOMPARE(f->Text3->text(), QStringLiteral("7"));
         f->Text3->setText(QStringLiteral("abc"));
         QTest::keyClick(f->Text3, Qt::Key_Return);
-        QCOMPARE(w->ListB->rows(), QStringList({"C", "A", "B", "D"}));
+        QCOMPARE(w->rows(), QStringList({"C", "A", "B", "D"}));
         QCOMPARE(f->Text3->text(), QStringLiteral("abc"));
         QVERIFY(w->isEnabled());
     }
@@ -434,18 +440,18 @@ private slots:
     void exitAndFrameCloseReturnToTheMainWindow()
     {
         Form1 *w = openEditor();
-        w->ListB->setRows({"x"});
+        w->setRows({"x"});
         selectRow(w, 0);
         Globals::ListHasTitle = 1;
-        QTest::mouseClick(w->Command4, Qt::LeftButton);
+        QTest::mouseClick(controls(w).Command4, Qt::LeftButton);
         QVERIFY(!Windows::find<Form1>());
         QVERIFY(Windows::find<Form2>()->isVisible());
         QCOMPARE(Globals::ListHasTitle, qint16(0));
         QTest::qWait(0);
 
         w = openEditor();
-        QCOMPARE(w->ListB->ListCount(), 0);
-        QVERIFY(!w->Command3->isEnabled() && !w->Command5->isEnabled());
+        QCOMPARE(controls(w).ListB->ListCount(), 0);
+        QVERIFY(!controls(w).Command3->isEnabled() && !controls(w).Command5->isEnabled());
         QCOMPARE(Globals::ItemClicked, qint16(1));
         w->close();
         QVERIFY(!Windows::find<Form1>());
@@ -461,63 +467,63 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(w));
         loadByButton(w, writeFile(QStringLiteral("focus.SR"), ">Title\r\n/opt/a.sh\r\n/opt/b.sh\r\n"));
         const QStringList loaded{"Title", "/opt/a.sh", "/opt/b.sh"};
-        QCOMPARE(w->ListB->rows(), loaded);
+        QCOMPARE(w->rows(), loaded);
 
         // The menu opened and dismissed; then Remove, Change and Send.
         QMenu *menu = rightClickRow(w, 1);
         QVERIFY(menu);
         QTest::keyClick(menu, Qt::Key_Escape);
         QTRY_VERIFY(!menu->isVisible());
-        QVERIFY(w->ListB->selectedItems().isEmpty());
-        QCOMPARE(w->ListB->ListIndex(), -1);
+        QVERIFY(controls(w).ListB->selectedItems().isEmpty());
+        QCOMPARE(controls(w).ListB->ListIndex(), -1);
         QCOMPARE(Globals::ItemClicked, qint16(0));
         QVERIFY(chooseByMouse(w, 1, QStringLiteral("> Remove selected item")));
-        QCOMPARE(w->ListB->rows(), loaded);
+        QCOMPARE(w->rows(), loaded);
         QVERIFY(chooseByMouse(w, 2, QStringLiteral("> Change selected item      ")));
         QVERIFY(!Windows::find<Dialog>());
         QVERIFY(chooseByMouse(w, 0, QStringLiteral("> Send selected item to other line    ")));
         QVERIFY(!Windows::find<Form6>() || !Windows::find<Form6>()->isVisible());
         QVERIFY(w->isEnabled());
-        QCOMPARE(w->ListB->rows(), loaded);
+        QCOMPARE(w->rows(), loaded);
 
         // Tabbing into a list without title: nothing is selected, Down stays off.
-        w->ListB->setRows({"r0", "r1", "r2"});
+        w->setRows({"r0", "r1", "r2"});
         Globals::ListHasTitle = 0;
         QVERIFY(tabIntoList(w));
-        QCOMPARE(w->ListB->ListIndex(), -1);
+        QCOMPARE(controls(w).ListB->ListIndex(), -1);
         QCOMPARE(Globals::ItemClicked, qint16(0));
-        QVERIFY(!w->Command3->isEnabled() && !w->Command5->isEnabled());
-        QTest::mouseClick(w->Command5, Qt::LeftButton);
-        QCOMPARE(w->ListB->rows(), QStringList({"r0", "r1", "r2"}));
+        QVERIFY(!controls(w).Command3->isEnabled() && !controls(w).Command5->isEnabled());
+        QTest::mouseClick(controls(w).Command5, Qt::LeftButton);
+        QCOMPARE(w->rows(), QStringList({"r0", "r1", "r2"}));
 
         // The arrow keys do select, and that is a selection change.
-        QTest::keyClick(w->ListB, Qt::Key_Down);
-        QCOMPARE(w->ListB->ListIndex(), w->ListB->row(w->ListB->selectedItems().value(0)));
-        QVERIFY(w->ListB->ListIndex() >= 0);
+        QTest::keyClick(controls(w).ListB, Qt::Key_Down);
+        QCOMPARE(controls(w).ListB->ListIndex(), controls(w).ListB->row(controls(w).ListB->selectedItems().value(0)));
+        QVERIFY(controls(w).ListB->ListIndex() >= 0);
         QCOMPARE(Globals::ItemClicked, qint16(1));
 
         // Ctrl+click takes the highlight off: no row is selected any more.
         selectRow(w, 2);
-        QCOMPARE(w->ListB->ListIndex(), 2);
+        QCOMPARE(controls(w).ListB->ListIndex(), 2);
         ctrlClickRow(w, 2);
-        QVERIFY(w->ListB->selectedItems().isEmpty());
-        QCOMPARE(w->ListB->ListIndex(), -1);
+        QVERIFY(controls(w).ListB->selectedItems().isEmpty());
+        QCOMPARE(controls(w).ListB->ListIndex(), -1);
         QVERIFY(chooseByMouse(w, 2, QStringLiteral("> Remove selected item")));
-        QCOMPARE(w->ListB->rows(), QStringList({"r0", "r1", "r2"}));
-        QTest::mouseClick(w->Command3, Qt::LeftButton);
-        QTest::mouseClick(w->Command5, Qt::LeftButton);
-        QCOMPARE(w->ListB->rows(), QStringList({"r0", "r1", "r2"}));
+        QCOMPARE(w->rows(), QStringList({"r0", "r1", "r2"}));
+        QTest::mouseClick(controls(w).Command3, Qt::LeftButton);
+        QTest::mouseClick(controls(w).Command5, Qt::LeftButton);
+        QCOMPARE(w->rows(), QStringList({"r0", "r1", "r2"}));
         // The switch dialog opens empty, and its OK changes no row.
         QVERIFY(chooseByMouse(w, 0, QStringLiteral("> Change selected item      ")));
         Dialog *d = Windows::find<Dialog>();
         QVERIFY(d);
         QCOMPARE(d->Text1->text(), QString());
         QTest::mouseClick(d->OKButton, Qt::LeftButton);
-        QCOMPARE(w->ListB->rows(), QStringList({"r0", "r1", "r2"}));
+        QCOMPARE(w->rows(), QStringList({"r0", "r1", "r2"}));
 
         // Clicking the selected row again is no new selection change.
         selectRow(w, 1);
-        QSignalSpy changes(w->ListB, &VbListBox::listIndexChanged);
+        QSignalSpy changes(controls(w).ListB, &VbListBox::listIndexChanged);
         selectRow(w, 1);
         QCOMPARE(changes.count(), 0);
         selectRow(w, 0);
@@ -547,21 +553,21 @@ private slots:
 
         Form1 *w = openEditor();
         loadByButton(w, writeFile(QStringLiteral("long.SR"), file));
-        QCOMPARE(w->ListB->ListCount(), 4);
-        QCOMPARE(w->ListB->List(1), row);
-        QCOMPARE(w->ListB->List(3), row);
+        QCOMPARE(controls(w).ListB->ListCount(), 4);
+        QCOMPARE(controls(w).ListB->List(1), row);
+        QCOMPARE(controls(w).ListB->List(3), row);
         // What is drawn of a row is bounded, not the whole row laid out.
-        QVERIFY(w->ListB->visualItemRect(w->ListB->item(1)).width() < 100000);
+        QVERIFY(controls(w).ListB->visualItemRect(controls(w).ListB->item(1)).width() < 100000);
 
         // Clicks and moves keep the rows whole.
         selectRow(w, 2);
         selectRow(w, 3);
         selectRow(w, 1);
-        QTest::mouseClick(w->Command5, Qt::LeftButton);
-        QCOMPARE(w->ListB->ListIndex(), 2);
-        QCOMPARE(w->ListB->List(2), row);
-        QTest::mouseClick(w->Command3, Qt::LeftButton);
-        QCOMPARE(w->ListB->List(1), row);
+        QTest::mouseClick(controls(w).Command5, Qt::LeftButton);
+        QCOMPARE(controls(w).ListB->ListIndex(), 2);
+        QCOMPARE(controls(w).ListB->List(2), row);
+        QTest::mouseClick(controls(w).Command3, Qt::LeftButton);
+        QCOMPARE(controls(w).ListB->List(1), row);
 
         // OK without any edit changes nothing.
         doubleClickRow(w, 1);
@@ -570,7 +576,7 @@ private slots:
         QCOMPARE(d->Text1->text().size(), length);
         QTest::mouseClick(d->OKButton, Qt::LeftButton);
         QVERIFY(!Windows::find<Dialog>());
-        QCOMPARE(w->ListB->List(1), row);
+        QCOMPARE(controls(w).ListB->List(1), row);
 
         QCOMPARE(saveByButton(w, QStringLiteral("long-saved.SR")), file);
     }
@@ -591,7 +597,7 @@ private slots:
         QTest::keyClick(d->Text2, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(d->Text2->text(), sw);
         QTest::mouseClick(d->OKButton, Qt::LeftButton);
-        QCOMPARE(w->ListB->rows(), QStringList({"T", "a.sh " + sw, "b.sh " + sw}));
+        QCOMPARE(w->rows(), QStringList({"T", "a.sh " + sw, "b.sh " + sw}));
     }
 
     // A disabled picture button is its picture greyed; around the button face
@@ -624,9 +630,9 @@ private slots:
     void doubleClickEmptiesATextBox()
     {
         Form1 *w = openEditor();
-        QTest::mouseDClick(w->Text1, Qt::LeftButton);
-        QCOMPARE(w->Text1->text(), QString());
-        QVERIFY(!w->Text2->text().isEmpty());
+        QTest::mouseDClick(controls(w).Text1, Qt::LeftButton);
+        QCOMPARE(controls(w).Text1->text(), QString());
+        QVERIFY(!controls(w).Text2->text().isEmpty());
     }
 };
 

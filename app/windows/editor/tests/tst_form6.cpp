@@ -6,6 +6,7 @@
 #include "core/common/Folders.h"
 #include "core/common/Globals.h"
 #include "windows/editor/Form1.h"
+#include "windows/editor/tests/EditorControls.h"
 #include "windows/editor/Form6.h"
 #include "windows/install/Form2.h"
 #include "windows/ui/Program.h"
@@ -31,20 +32,23 @@ class TestForm6 : public QObject
         return Windows::find<Form1>();
     }
 
-    static QPoint rowCentre(Form1 *w, int row) { return w->ListB->visualItemRect(w->ListB->item(row)).center(); }
+    static QPoint rowCentre(Form1 *w, int row)
+    {
+        return controls(w).ListB->visualItemRect(controls(w).ListB->item(row)).center();
+    }
 
     static void selectRow(Form1 *w, int row)
     {
-        QTest::mouseClick(w->ListB->viewport(), Qt::LeftButton, {}, rowCentre(w, row));
+        QTest::mouseClick(controls(w).ListB->viewport(), Qt::LeftButton, {}, rowCentre(w, row));
     }
 
     // Right click on the list, then the menu's entry by keyboard: Down steps
     // over the separators, from "> Add new item" onwards.
     static void chooseFromItemMenu(Form1 *w, int downPresses)
     {
-        const QPoint at = w->ListB->ListCount() ? rowCentre(w, 0) : QPoint(10, 10);
-        QCursor::setPos(w->ListB->viewport()->mapToGlobal(at));
-        QTest::mouseClick(w->ListB->viewport(), Qt::RightButton, {}, at);
+        const QPoint at = controls(w).ListB->ListCount() ? rowCentre(w, 0) : QPoint(10, 10);
+        QCursor::setPos(controls(w).ListB->viewport()->mapToGlobal(at));
+        QTest::mouseClick(controls(w).ListB->viewport(), Qt::RightButton, {}, at);
         QMenu *menu = nullptr;
         QVERIFY(QTest::qWaitFor(
                 [&] {
@@ -110,14 +114,14 @@ private slots:
 
         Form1 *w = openEditor();
         QVERIFY(w);
-        w->ListB->setRows({"A", "B", "C"});
+        w->setRows({"A", "B", "C"});
         selectRow(w, 1);
         if (!rowSelected) {
             // Remove the selected row, then put it back: no row is selected now.
             chooseFromItemMenu(w, 4); // "> Remove selected item"
-            QCOMPARE(w->ListB->ListCount(), 2);
-            w->ListB->setRows({"A", "B", "C"});
-            QCOMPARE(w->ListB->ListIndex(), -1);
+            QCOMPARE(controls(w).ListB->ListCount(), 2);
+            w->setRows({"A", "B", "C"});
+            QCOMPARE(controls(w).ListB->ListIndex(), -1);
         }
         Form6 *f = openSendToLine(w);
         QVERIFY(f);
@@ -125,7 +129,7 @@ private slots:
         QCOMPARE(f->focusWidget(), f->Text3);
 
         typeAndEnter(f, typed);
-        QCOMPARE(w->ListB->rows(), rowsAfter);
+        QCOMPARE(w->rows(), rowsAfter);
         QCOMPARE(f->Text3->text(), textAfter);
         QVERIFY(!f->isVisible());
         QVERIFY(w->isEnabled());

@@ -7,6 +7,7 @@
 #include "core/common/Globals.h"
 #include "core/common/Seams.h"
 #include "windows/editor/Form1.h"
+#include "windows/editor/tests/EditorControls.h"
 #include "windows/install/Form2.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Windows.h"
@@ -58,7 +59,7 @@ class TstListEditing : public QObject
     void loadThroughEditor(const QString &path)
     {
         m_prompts->files << path;
-        click(m_editor->Command7);
+        click(controls(m_editor).Command7);
     }
 
 private slots:
@@ -74,7 +75,7 @@ private slots:
         m_editor = Windows::find<Form1>();
         QVERIFY(m_editor);
         m_prompts->onMessage = [this](const ScriptedPrompts::Box &) {
-            m_rowsAtBox << m_editor->ListB->rows();
+            m_rowsAtBox << m_editor->rows();
             m_titleAtBox << Globals::ListHasTitle;
         };
     }
@@ -109,7 +110,7 @@ private slots:
         QFETCH(QStringList, rows);
         writeAll(at("earlier.SR"), ">Earlier\r\nA.exe\r\nB.exe\r\n");
         loadThroughEditor(at("earlier.SR"));
-        QCOMPARE(m_editor->ListB->ListCount(), 3);
+        QCOMPARE(controls(m_editor).ListB->ListCount(), 3);
         m_rowsAtBox.clear();
         m_titleAtBox.clear();
         m_prompts->boxes.clear();
@@ -123,7 +124,7 @@ private slots:
         // were cut before the "Information" box.
         QCOMPARE(m_rowsAtBox, QList<QStringList>{rows});
         QCOMPARE(m_titleAtBox, QList<qint16>{1});
-        QCOMPARE(m_editor->ListB->rows(), rows);
+        QCOMPARE(m_editor->rows(), rows);
     }
 
     void cancelledLoadKeepsTheRows()
@@ -131,8 +132,8 @@ private slots:
         writeAll(at("kept.SR"), ">Kept\r\nA.exe\r\n");
         loadThroughEditor(at("kept.SR"));
         m_prompts->files << QString(); // cancel
-        click(m_editor->Command7);
-        QCOMPARE(m_editor->ListB->rows(), (QStringList{"Kept", "A.exe"}));
+        click(controls(m_editor).Command7);
+        QCOMPARE(m_editor->rows(), (QStringList{"Kept", "A.exe"}));
         QCOMPARE(m_prompts->boxes.size(), 1);
     }
 
@@ -149,28 +150,28 @@ private slots:
         m_rowsAtBox.clear();
         m_prompts->files << at("tools");
         m_prompts->answers << false;
-        click(m_editor->Command2);
+        click(controls(m_editor).Command2);
         QCOMPARE(m_prompts->questions.size(), 1);
         QCOMPARE(m_prompts->questions[0].text,
                  at("tools.SR") + QStringLiteral(" already exists.\rDo you want to replace it?"));
         QCOMPARE(m_prompts->questions[0].title, QStringLiteral("Save List"));
         QCOMPARE(m_rowsAtBox, QList<QStringList>{rows});
         QCOMPARE(readAll(at("tools.SR")), old);
-        QCOMPARE(m_editor->ListB->rows(), rows);
+        QCOMPARE(m_editor->rows(), rows);
 
         // Yes replaces tools.SR with the list, and the editor is emptied.
         m_prompts->inputs << "Mine";
         m_prompts->files << at("tools");
         m_prompts->answers << true;
-        click(m_editor->Command2);
+        click(controls(m_editor).Command2);
         QCOMPARE(m_prompts->questions.size(), 2);
         QCOMPARE(readAll(at("tools.SR")), QByteArray(">Mine\r\nMine\r\nA.exe\r\nB.exe\r\n"));
-        QCOMPARE(m_editor->ListB->ListCount(), 0);
+        QCOMPARE(controls(m_editor).ListB->ListCount(), 0);
 
         // "x.sr" is written as x.sr.SR, which is new: no question, x.sr untouched.
         loadThroughEditor(at("mine.SR"));
         m_prompts->files << at("x.sr");
-        click(m_editor->Command2);
+        click(controls(m_editor).Command2);
         QCOMPARE(m_prompts->questions.size(), 2);
         QCOMPARE(readAll(at("x.sr")), QByteArray("someone else's file"));
         QCOMPARE(readAll(at("x.sr.SR")), readAll(at("mine.SR")));
@@ -208,12 +209,12 @@ private slots:
             QTimer::singleShot(50, drive);
         };
         QTimer::singleShot(50, drive);
-        click(m_editor->Command2);
+        click(controls(m_editor).Command2);
         QVERIFY(typed);
         QCOMPARE(asked, QStringLiteral("Save List|") + at("tools.SR")
                                 + QStringLiteral(" already exists.\nDo you want to replace it?"));
         QCOMPARE(readAll(at("tools.SR")), old);
-        QCOMPARE(m_editor->ListB->rows(), (QStringList{"Mine", "A.exe"}));
+        QCOMPARE(m_editor->rows(), (QStringList{"Mine", "A.exe"}));
     }
 
     void failedSaveKeepsTheList()
@@ -223,10 +224,10 @@ private slots:
         m_rowsAtBox.clear();
         m_prompts->boxes.clear();
         m_prompts->files << QStringLiteral("/proc/setupreel-nowhere");
-        click(m_editor->Command2);
+        click(controls(m_editor).Command2);
         QCOMPARE(m_prompts->boxes.size(), 1);
         QVERIFY(m_prompts->boxes[0].text.startsWith("The list could not be saved to /proc/setupreel-nowhere.SR.\r"));
-        QCOMPARE(m_editor->ListB->rows(), (QStringList{"Mine", "A.exe"}));
+        QCOMPARE(m_editor->rows(), (QStringList{"Mine", "A.exe"}));
         QCOMPARE(m_rowsAtBox, QList<QStringList>{(QStringList{"Mine", "A.exe"})});
         QVERIFY(!QFile::exists("/proc/setupreel-nowhere.SR"));
     }
@@ -237,14 +238,14 @@ private slots:
         const QByteArray bytes(">Caf\xC3\xA9\r\n/opt/caf\xE9/setup.sh /S\r\n/opt/\xC3\xA9t\xE9.exe\r\n");
         writeAll(at("latin.SR"), bytes);
         loadThroughEditor(at("latin.SR"));
-        QCOMPARE(m_editor->ListB->ListCount(), 3);
+        QCOMPARE(controls(m_editor).ListB->ListCount(), 3);
         m_prompts->files << at("again");
-        click(m_editor->Command2);
+        click(controls(m_editor).Command2);
         QCOMPARE(readAll(at("again.SR")), bytes);
 
         loadThroughEditor(at("again.SR"));
         m_prompts->files << at("third");
-        click(m_editor->Command2);
+        click(controls(m_editor).Command2);
         QCOMPARE(readAll(at("third.SR")), bytes);
     }
 };

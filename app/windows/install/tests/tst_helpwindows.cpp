@@ -5,6 +5,7 @@
 #include "core/common/Folders.h"
 #include "core/common/Globals.h"
 #include "windows/editor/Form1.h"
+#include "windows/editor/tests/EditorControls.h"
 #include "windows/install/Dialog1.h"
 #include "windows/install/Dialog2.h"
 #include "windows/install/Form2.h"
@@ -98,7 +99,7 @@ private slots:
     {
         Form1 *editor = openEditor();
         QVERIFY(editor);
-        click(editor->Label7);
+        click(controls(editor).Label7);
         Dialog2 *help = Windows::find<Dialog2>();
         QVERIFY(help);
         QVERIFY(help->isVisible());
@@ -120,7 +121,7 @@ private slots:
     void bothShowTheSamePictures()
     {
         Form1 *editor = openEditor();
-        click(editor->Label7);
+        click(controls(editor).Label7);
         Dialog2 *second = Windows::find<Dialog2>();
         Dialog1 *first = Windows::load<Dialog1>();
         QVERIFY(!first->background().isNull());
@@ -168,7 +169,7 @@ private slots:
     {
         QFETCH(QString, way);
         Form1 *editor = openEditor();
-        click(editor->Label7);
+        click(controls(editor).Label7);
         QPointer<Dialog2> help = Windows::find<Dialog2>();
         QVERIFY(help && !editor->isEnabled());
         // Every way of closing enables the main window too.
@@ -181,7 +182,7 @@ private slots:
         flushDeletes();
         QVERIFY(help.isNull());
 
-        click(editor->Label7);
+        click(controls(editor).Label7);
         QVERIFY(Windows::find<Dialog2>());
         QVERIFY(!editor->isEnabled());
     }

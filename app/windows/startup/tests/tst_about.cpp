@@ -6,6 +6,7 @@
 #include "core/common/Globals.h"
 #include "core/common/Seams.h"
 #include "windows/editor/Form1.h"
+#include "windows/editor/tests/EditorControls.h"
 #include "windows/install/Form2.h"
 #include "core/startup/Registry.h"
 #include "core/startup/SysInfo.h"
@@ -38,7 +39,7 @@ class TestAbout : public QObject
         Form2 *main = Windows::show<Form2>();
         if (opener == QLatin1String("Form1")) {
             click(main->Image2); // Point
-            click(Windows::find<Form1>()->Label6);
+            click(controls(Windows::find<Form1>()).Label6);
         } else {
             click(main->Label6);
         }

@@ -246,7 +246,7 @@ private slots:
         QVERIFY(editor);
         QTest::qWait(30);
         expectWhole(editor);
-        editor->ListB->setRows({QStringLiteral("a"), QStringLiteral("b")});
+        editor->setRows({QStringLiteral("a"), QStringLiteral("b")});
         QTest::qWait(30);
         expectWhole(editor);
         expectWhole(open<Form6>());

@@ -4,6 +4,7 @@
 #include "windows/adding/Form5.h"
 #include "windows/editor/Dialog.h"
 #include "windows/editor/Form1.h"
+#include "windows/editor/tests/EditorControls.h"
 #include "windows/install/Dialog2.h"
 #include "windows/install/Form2.h"
 #include "windows/startup/frmAbout.h"
@@ -29,15 +30,15 @@ class TestWindowLifeCycle : public QObject
     {
         click(Windows::show<Form2>()->Image2); // Point
         Form1 *editor = Windows::find<Form1>();
-        editor->ListB->setRows({QStringLiteral("/opt/a.sh"), QStringLiteral("/opt/b.sh /S")});
+        editor->setRows({QStringLiteral("/opt/a.sh"), QStringLiteral("/opt/b.sh /S")});
         return editor;
     }
 
     static void doubleClickRow(Form1 *editor, int row)
     {
-        const QPoint at = editor->ListB->visualItemRect(editor->ListB->item(row)).center();
-        QTest::mouseClick(editor->ListB->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(editor->ListB->viewport(), Qt::LeftButton, {}, at);
+        const QPoint at = controls(editor).ListB->visualItemRect(controls(editor).ListB->item(row)).center();
+        QTest::mouseClick(controls(editor).ListB->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(controls(editor).ListB->viewport(), Qt::LeftButton, {}, at);
     }
 
     // Opens one of the windows that lie over the editor, as the user opens it;
@@ -45,13 +46,13 @@ class TestWindowLifeCycle : public QObject
     static PictureWindow *openOver(Form1 *editor, const QString &which, QPushButton **closer)
     {
         if (which == QLatin1String("help")) {
-            click(editor->Label7);
+            click(controls(editor).Label7);
             Dialog2 *help = Windows::find<Dialog2>();
             *closer = help ? help->OKButton : nullptr;
             return help;
         }
         if (which == QLatin1String("about")) {
-            click(editor->Label6);
+            click(controls(editor).Label6);
             frmAbout *about = Windows::find<frmAbout>();
             *closer = about ? about->cmdOK : nullptr;
             return about;
@@ -114,7 +115,7 @@ private slots:
     void editorExitThenLateClose()
     {
         QPointer<Form1> old = openEditor();
-        click(old->Command4); // Exit
+        click(controls(old).Command4); // Exit
         Form2 *main = Windows::find<Form2>();
         QVERIFY(main->isVisible());
         QVERIFY(!Windows::find<Form1>());
@@ -144,7 +145,7 @@ private slots:
         QVERIFY(first->close());
         QVERIFY(editor->isEnabled());
         QVERIFY(!Windows::find<Dialog>());
-        QCOMPARE(editor->ListB->rows(), QStringList({"/opt/a.sh", "/opt/b.sh /S"}));
+        QCOMPARE(editor->rows(), QStringList({"/opt/a.sh", "/opt/b.sh /S"}));
         flushDeletes();
         QVERIFY(!first);
 
@@ -163,7 +164,7 @@ private slots:
     void searchOptionsClosedByTheFrameStayLoaded()
     {
         Form1 *editor = openEditor();
-        click(editor->Command1); // Search, with rows there
+        click(controls(editor).Command1); // Search, with rows there
         QPointer<Form5> options = Windows::find<Form5>();
         QVERIFY(options && options->isVisible());
         QVERIFY(!editor->isEnabled());
@@ -171,12 +172,12 @@ private slots:
         QVERIFY(options->close());
         QVERIFY(!options->isVisible());
         QVERIFY(editor->isEnabled());
-        QCOMPARE(editor->ListB->ListCount(), 2);
+        QCOMPARE(controls(editor).ListB->ListCount(), 2);
         flushDeletes();
         QVERIFY(options);
         QCOMPARE(Windows::find<Form5>(), options.data());
 
-        click(editor->Command1);
+        click(controls(editor).Command1);
         QCOMPARE(Windows::find<Form5>(), options.data());
         QVERIFY(options->isVisible() && options->Option2->isChecked());
         QVERIFY(!editor->isEnabled());
