@@ -3,6 +3,8 @@
 #include "core/install/RunReport.h"
 #include "core/io/FileIO.h"
 
+#include "SmallFileSystem.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,7 +13,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,47 +31,6 @@ void put(const QString &path, const QByteArray &bytes)
     QCOMPARE(f.write(bytes), bytes.size());
 }
 
-// A small tmpfs, unmounted again at the end; empty path() when this process
-// may not mount (not root).
-class SmallDisk
-{
-public:
-    SmallDisk()
-    {
-        if (::geteuid() != 0) {
-            m_why = QStringLiteral("mounting a tmpfs needs root");
-            return;
-        }
-        if (::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, "size=64k") != 0) {
-            m_why = QStringLiteral("tmpfs could not be mounted: ") + QString::fromLocal8Bit(std::strerror(errno));
-            return;
-        }
-        m_mounted = true;
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
-    }
-    QString path() const { return m_mounted ? m_dir.path() : QString(); }
-    QString why() const { return m_why; }
-    // Takes what room is left, so that the next write finds the disk full.
-    void fill() const
-    {
-        QFile filler(m_dir.path() + QLatin1String("/filler"));
-        if (!filler.open(QIODevice::WriteOnly))
-            return;
-        const QByteArray block(512, 'f');
-        while (filler.write(block) == block.size() && filler.flush()) {
-        }
-    }
-
-private:
-    QTemporaryDir m_dir;
-    bool m_mounted = false;
-    QString m_why;
-};
-
 QStringList leftovers(const QString &folder)
 {
     return QDir(folder).entryList({QStringLiteral(".sr-*")}, QDir::Files | QDir::Hidden);
@@ -84,10 +44,13 @@ class TestFileIO : public QObject
 private slots:
     void replaceOnFullDiskKeepsTheOldFile()
     {
-        SmallDisk disk;
-        if (disk.path().isEmpty())
-            QSKIP(qPrintable(disk.why()));
-        const QString target = disk.path() + QLatin1String("/kept.txt");
+        QTemporaryDir dir;
+        if (::geteuid() != 0)
+            QSKIP("mounting a small tmpfs to fill up needs root");
+        SmallFileSystem disk(dir.path(), QStringLiteral("64k"));
+        if (!disk.isMounted())
+            QSKIP(qPrintable(disk.whyNot()));
+        const QString target = dir.filePath(QStringLiteral("kept.txt"));
         put(target, "the old content\n");
         // Larger than the whole disk: some of it may go in before the disk is full.
         const FileIO::WriteResult r = FileIO::replaceFile(QFile::encodeName(target), QByteArray(200 * 1024, 'n'));
@@ -95,21 +58,24 @@ private slots:
         QCOMPARE(r.error, ENOSPC);
         QCOMPARE(r.reason(), QString::fromLocal8Bit(std::strerror(ENOSPC)));
         QCOMPARE(contents(target), QByteArray("the old content\n"));
-        QCOMPARE(leftovers(disk.path()), QStringList());
+        QCOMPARE(leftovers(dir.path()), QStringList());
 
         // The same with the room taken by another file: nothing fits.
-        disk.fill();
+        QVERIFY(SmallFileSystem::fillUp(dir.filePath(QStringLiteral("filler")), 512));
         QVERIFY(!FileIO::replaceFile(QFile::encodeName(target), "new").ok());
         QCOMPARE(contents(target), QByteArray("the old content\n"));
-        QCOMPARE(leftovers(disk.path()), QStringList());
+        QCOMPARE(leftovers(dir.path()), QStringList());
     }
 
     void runReportOnFullDiskIsNotWritten()
     {
-        SmallDisk disk;
-        if (disk.path().isEmpty())
-            QSKIP(qPrintable(disk.why()));
-        RunReport report(disk.path() + QLatin1String("/runs"));
+        QTemporaryDir dir;
+        if (::geteuid() != 0)
+            QSKIP("mounting a small tmpfs to fill up needs root");
+        SmallFileSystem disk(dir.path(), QStringLiteral("64k"));
+        if (!disk.isMounted())
+            QSKIP(qPrintable(disk.whyNot()));
+        RunReport report(dir.filePath(QStringLiteral("runs")));
         RunRecord run;
         run.listFile = QStringLiteral("/lists/tools.SR");
         run.title = QStringLiteral("Tools");
@@ -120,7 +86,7 @@ private slots:
         const QByteArray text = contents(report.textPath());
         QVERIFY(json.contains("\"programs\""));
 
-        disk.fill();
+        QVERIFY(SmallFileSystem::fillUp(dir.filePath(QStringLiteral("filler")), 512));
         ProgramRecord p;
         p.line = QStringLiteral("/setups/a.exe /S");
         run.programs << p;
