@@ -3,11 +3,11 @@
 // when set, else the folder holding this library): one "class=file" line per
 // registered class. The class object is the plugin's factory.
 #include "QuarryBox.h"
+#include "core/io/FileIO.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringList>
 #include <algorithm>
 #include <dlfcn.h>
@@ -39,10 +39,12 @@ QString registryFile()
 // The registry without this library's class.
 QStringList otherLines()
 {
-    QFile f(registryFile());
+    // A registry of one line a class; anything larger is no registry.
+    constexpr qint64 RegistryLimit = 16 * 1024 * 1024;
+    const FileIO::ReadResult read = FileIO::readFile(QFile::encodeName(registryFile()), RegistryLimit);
     QStringList lines;
-    if (f.open(QIODevice::ReadOnly))
-        lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (read.ok)
+        lines = QString::fromUtf8(read.data).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     const QString ours = ClassName + QLatin1Char('=');
     lines.erase(std::remove_if(lines.begin(), lines.end(),
                                [&](const QString &l) { return l.startsWith(ours, Qt::CaseInsensitive); }),
@@ -56,12 +58,10 @@ long writeRegistry(const QStringList &lines)
         QFile f(registryFile());
         return !f.exists() || f.remove() ? S_OK : E_FAIL;
     }
-    QSaveFile f(registryFile());
-    if (!f.open(QIODevice::WriteOnly))
-        return E_FAIL;
+    QByteArray bytes;
     for (const QString &line : lines)
-        f.write(line.toUtf8() + '\n');
-    return f.commit() ? S_OK : E_FAIL;
+        bytes += line.toUtf8() + '\n';
+    return FileIO::replaceFile(QFile::encodeName(registryFile()), bytes).ok() ? S_OK : E_FAIL;
 }
 }
 

@@ -6,8 +6,8 @@
 #include "cli/Terminal.h"
 #include "core/common/Folders.h"
 #include "core/common/Globals.h"
-#include "core/common/WriteAll.h"
 #include "core/install/InstallRun.h"
+#include "core/io/FileIO.h"
 #include "core/lists/ListSequences.h"
 
 #include <QDir>
@@ -20,6 +20,7 @@
 #include <cstring>
 #include <memory>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -177,31 +178,36 @@ QObject *createControl(QPluginLoader &loader, QString *error)
     return control;
 }
 
-// Opens (and with truncate empties) the file --report names.
-int openReport(const QString &path, bool truncate)
+// Opens the file --report names for writing, made when missing.
+FileIO::Fd openReport(const QString &path)
 {
-    int fd;
-    do {
-        fd = ::open(FileNameCodec::encodeFileName(path).constData(),
-                    O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | (truncate ? O_TRUNC : 0), 0666);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
+    return FileIO::open(FileNameCodec::encodeFileName(path), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
 }
 
+// A file is replaced whole: a copy cut short by a full disk never takes the
+// place of a complete one. A pipe or a device (/dev/stdout) is written to as
+// it is, and so is a file in a folder that takes no new file.
 bool writeReportCopy(const QString &path, const QByteArray &json, QString *error)
 {
-    const int fd = openReport(path, true);
-    if (fd < 0) {
-        *error = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
+    struct stat st
+    {};
+    const QByteArray name = FileNameCodec::encodeFileName(path);
+    const bool regular = ::stat(name.constData(), &st) != 0 || S_ISREG(st.st_mode);
+    if (regular) {
+        const FileIO::WriteResult written = FileIO::replaceFile(name, json);
+        const bool noNewFile = (written.failedAt == FileIO::WriteResult::Create
+                                && (written.error == EACCES || written.error == EPERM || written.error == EROFS))
+                               || (written.failedAt == FileIO::WriteResult::KeepOwner && written.error == EPERM);
+        if (!noNewFile || ::stat(name.constData(), &st) != 0) {
+            if (!written.ok())
+                *error = written.reason();
+            return written.ok();
+        }
     }
-    if (!writeAll(fd, json)) {
-        *error = QString::fromLocal8Bit(std::strerror(errno));
-        ::close(fd);
-        return false;
-    }
-    if (::close(fd) != 0) {
-        *error = QString::fromLocal8Bit(std::strerror(errno));
+    FileIO::Fd fd = openReport(path);
+    if (!fd.isOpen() || (regular && ::ftruncate(fd.get(), 0) != 0) || !FileIO::writeAll(fd.get(), json)
+        || !fd.close()) {
+        *error = FileIO::errorText(errno);
         return false;
     }
     return true;
@@ -212,13 +218,11 @@ bool reportCanBeWritten(const QString &reportTo, Terminal &terminal)
 {
     if (reportTo.isEmpty())
         return true;
-    const int fd = openReport(reportTo, false);
-    if (fd < 0) {
+    if (!openReport(reportTo).isOpen()) {
         terminal.errorLine(QStringLiteral("setupreel: the report cannot be written to %1: %2")
-                                   .arg(reportTo, QString::fromLocal8Bit(std::strerror(errno))));
+                                   .arg(reportTo, FileIO::errorText(errno)));
         return false;
     }
-    ::close(fd);
     return true;
 }
 
@@ -270,10 +274,14 @@ void tellSummary(const InstallRun &run, const RunTally &counts, Terminal &termin
 // was written, else the run's record made anew.
 void copyReport(const InstallRun &run, const QString &reportTo, Terminal &terminal)
 {
+    // Far beyond any run's report; a larger file is not the one written.
+    constexpr qint64 ReportLimit = 256 * 1024 * 1024;
     QByteArray json;
-    QFile kept(run.reportJsonPath());
-    if (run.reportError().isEmpty() && kept.open(QIODevice::ReadOnly))
-        json = kept.readAll();
+    FileIO::ReadResult kept;
+    if (run.reportError().isEmpty())
+        kept = FileIO::readFile(FileNameCodec::encodeFileName(run.reportJsonPath()), ReportLimit);
+    if (kept.ok)
+        json = std::move(kept.data);
     else
         json = RunReport::toJson(run.lastRun());
     QString error;

@@ -1,7 +1,7 @@
 #include "cli/Terminal.h"
 
 #include "FileNameCodec.h"
-#include "core/common/WriteAll.h"
+#include "core/io/FileIO.h"
 
 #include <QStringList>
 
@@ -28,7 +28,7 @@ QByteArray Terminal::printable(const QString &text)
 void Terminal::clearStatus()
 {
     if (m_statusShown)
-        writeAll(STDOUT_FILENO, QByteArrayLiteral("\r\033[K"));
+        FileIO::writeAll(STDOUT_FILENO, QByteArrayLiteral("\r\033[K"));
     m_statusShown = false;
 }
 
@@ -36,7 +36,7 @@ void Terminal::drawStatus()
 {
     if (!m_tty || m_status.isEmpty())
         return;
-    writeAll(STDOUT_FILENO, m_statusShown ? QByteArrayLiteral("\r\033[K") + m_status : m_status);
+    FileIO::writeAll(STDOUT_FILENO, m_statusShown ? QByteArrayLiteral("\r\033[K") + m_status : m_status);
     m_statusShown = true;
 }
 
@@ -51,7 +51,7 @@ void Terminal::lines(const QString &text, bool toError)
     for (const QString &part : parts)
         out += printable(part) + '\n';
     clearStatus();
-    writeAll(toError ? STDERR_FILENO : STDOUT_FILENO, out);
+    FileIO::writeAll(toError ? STDERR_FILENO : STDOUT_FILENO, out);
     drawStatus();
 }
 

@@ -1,4 +1,5 @@
 #include "ChildWait.h"
+#include "core/io/FileIO.h"
 #include "ProcessTree.h"
 
 #include <QEventLoop>
@@ -38,11 +39,7 @@ static void keepLibraryLoaded()
 
 static pid_t waitBlocking(pid_t pid, int *status)
 {
-    pid_t rc;
-    do {
-        rc = ::waitpid(pid, status, 0);
-    } while (rc < 0 && errno == EINTR);
-    return rc;
+    return FileIO::retryOnSignal([&] { return ::waitpid(pid, status, 0); });
 }
 
 // Reaps pid whenever it ends; tells shared->relay if that is still there.
@@ -76,10 +73,7 @@ ChildWait::ChildWait(pid_t pid, Method method) : m_pid(pid)
             m_notifier = new QSocketNotifier(m_pidfd, QSocketNotifier::Read);
             QObject::connect(m_notifier, &QSocketNotifier::activated, m_notifier, [this] {
                 int status = 0;
-                pid_t rc;
-                do {
-                    rc = ::waitpid(m_pid, &status, WNOHANG);
-                } while (rc < 0 && errno == EINTR);
+                const pid_t rc = FileIO::retryOnSignal([&] { return ::waitpid(m_pid, &status, WNOHANG); });
                 if (rc == 0)
                     return; // not yet; the notifier stays armed
                 childEnded(status, rc == m_pid);

@@ -1,4 +1,5 @@
 #include "InstallerType.h"
+#include "core/io/FileIO.h"
 
 #include <QFileInfo>
 
@@ -218,16 +219,8 @@ QByteArray readFd(void *context, qint64 off, qint64 len)
 {
     const int fd = *static_cast<int *>(context);
     QByteArray out(len, Qt::Uninitialized);
-    qint64 got = 0;
-    while (got < len) {
-        const ssize_t n = ::pread(fd, out.data() + got, size_t(len - got), off_t(off + got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += n;
-    }
-    out.truncate(got);
+    const qsizetype got = FileIO::readUpTo(fd, out.data(), size_t(len), off_t(off));
+    out.truncate(qMax<qsizetype>(got, 0));
     return out;
 }
 
@@ -244,20 +237,17 @@ InstallerInfo inspectInstallerBytes(const QByteArray &bytes, const QString &file
 InstallerInfo inspectInstaller(const QByteArray &path)
 {
     const QString name = QString::fromUtf8(path);
-    int fd;
-    do {
-        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    } while (fd < 0 && errno == EINTR);
+    const FileIO::Fd file = FileIO::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     InstallerInfo info;
-    if (fd < 0) {
-        info.error = QString::fromLocal8Bit(std::strerror(errno));
+    if (!file.isOpen()) {
+        info.error = FileIO::errorText(errno);
         return info;
     }
+    int fd = file.get();
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         // A fifo or a device is never read: it could block or never end.
         info.error = QStringLiteral("Not a regular file");
-        ::close(fd);
         return info;
     }
     Source src;
@@ -266,7 +256,6 @@ InstallerInfo inspectInstaller(const QByteArray &path)
     src.read = readFd;
     src.head = readFd(&fd, 0, qMin<qint64>(st.st_size, HeadBytes));
     info = classify(src, name);
-    ::close(fd);
     return info;
 }
 

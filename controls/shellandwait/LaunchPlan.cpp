@@ -1,4 +1,5 @@
 #include "LaunchPlan.h"
+#include "core/io/FileIO.h"
 
 #include "FileNameCodec.h"
 
@@ -148,16 +149,11 @@ static QString machineRefusal(const QString &program, quint16 machine, const Win
 
 static bool startsWithShebang(const QByteArray &file)
 {
-    const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    const FileIO::Fd fd = FileIO::open(file, O_RDONLY | O_CLOEXEC);
+    if (!fd.isOpen())
         return true; // leave it to the system to say why it cannot run
     char head[2] = {};
-    ssize_t n;
-    do {
-        n = ::read(fd, head, sizeof head);
-    } while (n < 0 && errno == EINTR);
-    ::close(fd);
-    return n == 2 && head[0] == '#' && head[1] == '!';
+    return FileIO::readUpTo(fd.get(), head, sizeof head) == 2 && head[0] == '#' && head[1] == '!';
 }
 
 // The extension of the file's name, in lower case ("" when it has none).

@@ -1,4 +1,5 @@
 #include "ProcessTree.h"
+#include "core/io/FileIO.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -21,24 +22,15 @@ namespace ShellAndWaitLogic {
 
 bool becomeSubreaper(bool on) { return ::prctl(PR_SET_CHILD_SUBREAPER, on ? 1 : 0, 0, 0, 0) == 0; }
 
+// The first 64 KiB at most: what is read here is far shorter.
 static QByteArray readSmallFile(const QByteArray &path)
 {
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    const FileIO::Fd file = FileIO::open(path, O_RDONLY | O_CLOEXEC);
+    if (!file.isOpen())
         return QByteArray();
-    QByteArray data;
-    char buf[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        data.append(buf, n);
-        if (data.size() > 65536)
-            break;
-    }
-    ::close(fd);
+    QByteArray data(65536, Qt::Uninitialized);
+    const qsizetype n = FileIO::readUpTo(file.get(), data.data(), size_t(data.size()));
+    data.truncate(qMax<qsizetype>(n, 0));
     return data;
 }
 
@@ -124,10 +116,7 @@ QList<pid_t> allProcesses()
 static bool hasNoChildren()
 {
     siginfo_t info = {};
-    int rc;
-    do {
-        rc = ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT);
-    } while (rc < 0 && errno == EINTR);
+    const int rc = FileIO::retryOnSignal([&] { return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT); });
     return rc < 0 && errno == ECHILD;
 }
 
@@ -183,11 +172,10 @@ bool isWineServiceProcess(pid_t pid)
 static bool reapIfEnded(pid_t pid, int pidfd)
 {
     siginfo_t info{};
-    int rc;
-    do {
-        rc = pidfd >= 0 ? ::waitid(P_PIDFD, id_t(pidfd), &info, WEXITED | WNOHANG)
-                        : ::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG);
-    } while (rc < 0 && errno == EINTR);
+    const int rc = FileIO::retryOnSignal([&] {
+        return pidfd >= 0 ? ::waitid(P_PIDFD, id_t(pidfd), &info, WEXITED | WNOHANG)
+                          : ::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG);
+    });
     if (rc < 0 && errno == EINVAL && pidfd >= 0) // a kernel without P_PIDFD
         return reapIfEnded(pid, -1);
     if (rc < 0)

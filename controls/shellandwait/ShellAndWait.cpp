@@ -5,6 +5,7 @@
 #include "FileNameCodec.h"
 #include "LaunchPlan.h"
 #include "ProcessTree.h"
+#include "core/io/FileIO.h"
 
 #include <QFileInfo>
 #include <QSet>
@@ -63,10 +64,7 @@ bool ShellAndWaitControl::readCodeFile(const QString &path, int *code, int *star
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd >= 0) {
         char buf[64];
-        ssize_t n;
-        do {
-            n = ::read(fd, buf, sizeof buf);
-        } while (n < 0 && errno == EINTR);
+        const qsizetype n = FileIO::readUpTo(fd, buf, sizeof buf);
         if (n > 0)
             text = QByteArray(buf, n).trimmed();
         ::close(fd);

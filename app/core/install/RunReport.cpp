@@ -1,12 +1,14 @@
 #include "core/install/RunReport.h"
 
+#include "FileNameCodec.h"
+#include "core/io/FileIO.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace {
 
@@ -19,15 +21,13 @@ QString stamp(const QDateTime &t)
 
 QJsonValue orNull(const QString &s) { return s.isEmpty() ? QJsonValue() : QJsonValue(s); }
 
+// A report not written completely leaves the previous complete one.
 bool saveWhole(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = path + QLatin1String(": ") + file.errorString();
-        return false;
-    }
-    return true;
+    const FileIO::WriteResult written = FileIO::replaceFile(FileNameCodec::encodeFileName(path), bytes);
+    if (!written.ok() && error)
+        *error = path + QLatin1String(": ") + written.reason();
+    return written.ok();
 }
 
 } // namespace

@@ -1,9 +1,8 @@
 #include "core/lists/ListFile.h"
 
 #include "FileNameCodec.h"
-#include "core/common/WriteAll.h"
+#include "core/io/FileIO.h"
 
-#include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -33,32 +32,9 @@ qsizetype afterLineEnd(const QString &text, qsizetype cr)
     return next + 1;
 }
 
-QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString systemError(int error) { return FileIO::errorText(error); }
 
-// The one place that closes a descriptor and keeps errno of the step before.
-struct Fd
-{
-    int fd = -1;
-    explicit Fd(int d) : fd(d) {}
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    ~Fd() { reset(); }
-    int release()
-    {
-        const int d = fd;
-        fd = -1;
-        return d;
-    }
-    void reset()
-    {
-        if (fd >= 0) {
-            const int saved = errno;
-            ::close(fd);
-            errno = saved;
-        }
-        fd = -1;
-    }
-};
+using FileIO::Fd;
 
 // Files under /proc and /sys look regular but are made as they are read: one
 // may block for good (kmsg) or never end.
@@ -86,41 +62,25 @@ struct Bytes
 Bytes readWhole(const QString &path)
 {
     Bytes b;
-    Fd file(::open(FileNameCodec::encodeFileName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (file.fd < 0) {
+    const Fd file = FileIO::open(FileNameCodec::encodeFileName(path), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (!file.isOpen()) {
         b.error = systemError(errno);
         return b;
     }
     struct stat st
     {};
-    if (::fstat(file.fd, &st) != 0) {
+    if (::fstat(file.get(), &st) != 0) {
         b.error = systemError(errno);
         return b;
     }
-    if (!S_ISREG(st.st_mode) || onKernelFileSystem(file.fd)) {
+    if (!S_ISREG(st.st_mode) || onKernelFileSystem(file.get())) {
         b.error = S_ISDIR(st.st_mode) ? systemError(EISDIR) : QStringLiteral("It is not a regular file.");
         return b;
     }
-    QByteArray data;
-    data.resize(qsizetype(st.st_size) + 1); // one byte more sees the end at once
-    qsizetype have = 0;
-    for (;;) {
-        if (have == data.size())
-            data.resize(data.size() * 2 + 4096);
-        const ssize_t n = ::read(file.fd, data.data() + have, size_t(data.size() - have));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            b.error = systemError(errno);
-            return b;
-        }
-        if (n == 0)
-            break;
-        have += n;
-    }
-    data.truncate(have);
-    b.data = std::move(data);
-    b.ok = true;
+    FileIO::ReadResult read = FileIO::readAll(file.get());
+    b.ok = read.ok;
+    b.data = std::move(read.data);
+    b.error = read.error;
     return b;
 }
 
@@ -153,66 +113,27 @@ bool hasMultiByteUtf8(const QByteArray &bytes)
     return false;
 }
 
-QByteArray folderOf(const QByteArray &file)
-{
-    const qsizetype slash = file.lastIndexOf('/');
-    if (slash < 0)
-        return QByteArrayLiteral(".");
-    if (slash == 0)
-        return QByteArrayLiteral("/");
-    return file.left(slash);
-}
-
 enum class Replace { Done, Failed, InPlace };
 
 // The new list goes into a fresh file beside the old one, which takes the old
 // one's owner, group and mode, and is renamed over it once it is complete and
-// on the disk: the old list is never seen half-written. The temporary's name
-// is short, so that it fits wherever the list's own name fits. InPlace when
-// the folder takes no new file, or the old owner cannot be kept.
-Replace replaceByRename(const QByteArray &target, const struct stat *old, const QByteArray &bytes, int *error)
+// on the disk: the old list is never seen half-written. InPlace when the
+// folder takes no new file, or the old owner cannot be kept.
+Replace replaceByRename(const QByteArray &target, bool exists, const QByteArray &bytes, int *error)
 {
-    const QByteArray folder = folderOf(target);
-    QByteArray temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 64 && fd < 0; ++attempt) {
-        temp = folder + "/.sr-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
+    const FileIO::WriteResult r = FileIO::replaceFile(target, bytes);
+    *error = r.error;
+    switch (r.failedAt) {
+    case FileIO::WriteResult::None: return Replace::Done;
+    case FileIO::WriteResult::Create: {
+        const bool noNewFile = r.error == EACCES || r.error == EPERM || r.error == ENOSPC || r.error == EDQUOT;
+        return exists && noNewFile ? Replace::InPlace : Replace::Failed;
     }
-    if (fd < 0) {
-        *error = errno;
-        const bool noNewFile = *error == EACCES || *error == EPERM || *error == ENOSPC || *error == EDQUOT;
-        return old && noNewFile ? Replace::InPlace : Replace::Failed;
+    case FileIO::WriteResult::KeepOwner: return r.error == EPERM ? Replace::InPlace : Replace::Failed;
+    case FileIO::WriteResult::Write:
+    case FileIO::WriteResult::Rename: break;
     }
-    Fd file(fd);
-    auto fail = [&](Replace how) {
-        *error = errno;
-        file.reset();
-        ::unlink(temp.constData());
-        return how;
-    };
-    if (old) {
-        struct stat now
-        {};
-        if (::fstat(file.fd, &now) != 0)
-            return fail(Replace::Failed);
-        if ((now.st_uid != old->st_uid || now.st_gid != old->st_gid)
-            && ::fchown(file.fd, old->st_uid, old->st_gid) != 0)
-            return fail(errno == EPERM ? Replace::InPlace : Replace::Failed);
-        // After fchown, which drops the set-id bits.
-        if (::fchmod(file.fd, old->st_mode & 07777) != 0)
-            return fail(errno == EPERM ? Replace::InPlace : Replace::Failed);
-    }
-    if (!writeAll(file.fd, bytes, 0) || ::fsync(file.fd) != 0)
-        return fail(Replace::Failed);
-    if (::close(file.release()) != 0)
-        return fail(Replace::Failed);
-    if (::rename(temp.constData(), target.constData()) != 0)
-        return fail(Replace::Failed);
-    // After a crash the folder shows the old list or the new one, whole.
-    return Replace::Done;
+    return Replace::Failed;
 }
 
 // A list the user may write in a folder that takes no new file is written
@@ -220,46 +141,39 @@ Replace replaceByRename(const QByteArray &target, const struct stat *old, const 
 // step fails the old bytes are put back, so the list is never left cut off.
 QString replaceInPlace(const QByteArray &target, const QByteArray &bytes)
 {
-    Fd file(::open(target.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY));
-    if (file.fd < 0)
+    const Fd file = FileIO::open(target, O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
+    if (!file.isOpen())
         return systemError(errno);
     struct stat st
     {};
-    if (::fstat(file.fd, &st) != 0)
+    if (::fstat(file.get(), &st) != 0)
         return systemError(errno);
     if (!S_ISREG(st.st_mode))
         return QStringLiteral("It is not a regular file.");
 
     QByteArray old;
     old.resize(qsizetype(st.st_size));
-    qsizetype have = 0;
-    while (have < old.size()) {
-        const ssize_t n = ::pread(file.fd, old.data() + have, size_t(old.size() - have), off_t(have));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return systemError(errno);
-        if (n == 0)
-            break;
-        have += n;
-    }
+    const qsizetype have = FileIO::readUpTo(file.get(), old.data(), size_t(old.size()), 0);
+    if (have < 0)
+        return systemError(errno);
     old.truncate(have);
 
     int error = 0;
     if (bytes.size() > old.size()) {
-        error = ::posix_fallocate(file.fd, 0, off_t(bytes.size()));
+        error = ::posix_fallocate(file.get(), 0, off_t(bytes.size()));
         if (error == EOPNOTSUPP || error == EINVAL)
             error = 0; // the write below finds out
     }
     if (error == 0) {
-        if (!writeAll(file.fd, bytes, 0) || ::ftruncate(file.fd, off_t(bytes.size())) != 0 || ::fsync(file.fd) != 0)
+        if (!FileIO::writeAll(file.get(), bytes, 0) || ::ftruncate(file.get(), off_t(bytes.size())) != 0
+            || ::fsync(file.get()) != 0)
             error = errno;
     }
     if (error == 0)
         return QString();
 
-    const bool restored =
-            ::ftruncate(file.fd, off_t(old.size())) == 0 && writeAll(file.fd, old, 0) && ::fsync(file.fd) == 0;
+    const bool restored = ::ftruncate(file.get(), off_t(old.size())) == 0 && FileIO::writeAll(file.get(), old, 0)
+                          && ::fsync(file.get()) == 0;
     return systemError(error) + (restored ? QString() : QStringLiteral(" The old list could not be put back."));
 }
 
@@ -365,7 +279,7 @@ SaveResult SaveListFile(const QString &path, const QString &title, const QString
     }
 
     int error = 0;
-    switch (replaceByRename(target, exists ? &old : nullptr, bytes, &error)) {
+    switch (replaceByRename(target, exists, bytes, &error)) {
     case Replace::Done: r.ok = true; return r;
     case Replace::Failed: return fail(systemError(error));
     case Replace::InPlace: break;
@@ -489,18 +403,9 @@ QString WriteNewFile(const QString &path, const QString &listFile, const QByteAr
     if (errno != ENOENT)
         return systemError(errno);
 
-    Fd file(::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (file.fd < 0)
-        return systemError(errno);
-    if (!writeAll(file.fd, bytes, 0) || ::fsync(file.fd) != 0 || ::close(file.release()) != 0) {
-        const int error = errno;
-        ::unlink(target.constData());
-        return systemError(error);
-    }
-    // The new name itself survives a power cut too.
-    Fd folder(::open(folderOf(target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.fd >= 0)
-        ::fsync(folder.fd);
+    const FileIO::WriteResult written = FileIO::createNewFile(target, bytes);
+    if (!written.ok())
+        return written.reason();
     return QString();
 }
 

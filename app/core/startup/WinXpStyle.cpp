@@ -1,6 +1,7 @@
 #include "core/startup/WinXpStyle.h"
 
 #include "FileNameCodec.h"
+#include "core/io/FileIO.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -8,7 +9,6 @@
 #include <climits>
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,23 +43,6 @@ QString folderOf(const QString &file)
 {
     const qsizetype slash = file.lastIndexOf(QLatin1Char('/'));
     return slash > 0 ? file.left(slash) : QStringLiteral("/");
-}
-
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    const char *p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += n;
-        left -= n;
-    }
-    return true;
 }
 
 const char *const TemplateLines[] = {
@@ -153,31 +136,8 @@ bool startProgram(const QString &program, const QList<QByteArray> &arguments)
 
 bool writeWholeFile(const QString &path, const QByteArray &bytes)
 {
-    const QByteArray target = FileNameCodec::encodeFileName(path);
-    QByteArray temporary = target + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    // A plain file, as a created one would be: the process's mask decides.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    bool ok = ::fchmod(fd, 0666 & ~mask) == 0;
     // A full disk may only show at the sync (or the close) on some file systems.
-    ok = ok && writeAll(fd, bytes) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temporary.constData(), target.constData()) == 0;
-    if (!ok) {
-        ::unlink(temporary.constData());
-        return false;
-    }
-    // The new name reaches the disk with its folder.
-    const int folder =
-            ::open(FileNameCodec::encodeFileName(folderOf(path)).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
-    return true;
+    return FileIO::replaceFile(FileNameCodec::encodeFileName(path), bytes).ok();
 }
 
 QString templateText()
