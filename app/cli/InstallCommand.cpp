@@ -5,7 +5,7 @@
 #include "cli/Cli.h"
 #include "cli/Terminal.h"
 #include "core/common/Folders.h"
-#include "core/common/Globals.h"
+#include "core/install/HostedRunAndWait.h"
 #include "core/install/InstallRun.h"
 #include "core/io/FileIO.h"
 #include "core/lists/ListSequences.h"
@@ -25,55 +25,54 @@
 
 namespace {
 
-const QChar CR(QLatin1Char('\r'));
-
-// The run as lines: one per program as it starts, and on a terminal a bar
-// below them. The run's steps arrive as the window's label texts: a new
-// remainder text opens a step, the current file text names its program.
-class TerminalDisplay final : public InstallDisplay
+// The run as lines: one per program as it starts (and under it, off a
+// terminal, a wait for another installation), and on a terminal a bar below them.
+class TerminalRunLines final : public RunObserver
 {
 public:
-    explicit TerminalDisplay(Terminal &terminal) : m_terminal(terminal) {}
+    explicit TerminalRunLines(Terminal &terminal) : m_terminal(terminal) {}
 
-    void setButtonsEnabled(bool) override {}
-    void setCancelVisible(bool) override {}
-    void setModeText(const QString &) override {}
-    void setRemainderText(const QString &) override { m_newStep = true; }
-
-    void setCurrentFileText(const QString &text) override
+    void runStarted(int programCount) override
     {
-        const QStringList parts = text.split(CR);
-        if (parts.size() < 2)
-            return;
-        const int step = m_value + 1;
-        if (m_newStep) {
-            m_newStep = false;
-            m_note.clear();
-            m_terminal.line(QStringLiteral("[%1/%2] %3").arg(step).arg(m_max).arg(parts.at(1)));
-        }
-        // "Another installation is in progress: trying again in N s"
-        const QString note = parts.mid(2).join(QLatin1Char(' '));
-        if (!note.isEmpty() && m_note.isEmpty() && !m_terminal.isTerminal())
+        m_max = programCount;
+        m_value = 0;
+        m_visible = true;
+        drawBar();
+    }
+
+    void programStarting(const ProgramStart &program) override
+    {
+        if (program.attempt == 1)
+            m_terminal.line(QStringLiteral("[%1/%2] %3").arg(program.index).arg(m_max).arg(program.line));
+        m_note.clear();
+        drawBar();
+    }
+
+    void waitingForAnotherInstallation(int secondsLeft) override
+    {
+        const QString note =
+                QStringLiteral("Another installation is in progress: trying again in %1 s").arg(secondsLeft);
+        if (m_note.isEmpty() && !m_terminal.isTerminal())
             m_terminal.line(QStringLiteral("      ") + note);
         m_note = note;
         drawBar();
     }
 
-    void setProgressVisible(bool visible) override
+    void waitingForLeftovers(const QList<LeftoverProcess> &) override {}
+
+    void programEnded(const ProgramRecord &) override
     {
-        m_visible = visible;
+        ++m_value;
         drawBar();
     }
-    void setProgressMax(int max) override
+
+    void runEnded(const RunRecord &) override
     {
-        m_max = max;
+        m_visible = false;
         drawBar();
     }
-    void setProgressValue(int value) override
-    {
-        m_value = value;
-        drawBar();
-    }
+
+    void cancelPressed() override {}
 
 private:
     void drawBar()
@@ -97,7 +96,6 @@ private:
     int m_max = 0;
     int m_value = 0;
     bool m_visible = false;
-    bool m_newStep = false;
     QString m_note;
 };
 
@@ -228,7 +226,7 @@ bool reportCanBeWritten(const QString &reportTo, Terminal &terminal)
 
 // The whole run, with Ctrl-C as Cancel and a second one as "stop waiting for
 // what the setup left behind". Returns how many Ctrl-C arrived.
-int installAnsweringCtrlC(InstallRun &run, QObject *control, Terminal &terminal)
+int installAnsweringCtrlC(InstallRun &run, const LoadedList &list, const HostedRunAndWait &control, Terminal &terminal)
 {
     int interrupts = 0;
     Interrupts ctrlC;
@@ -241,7 +239,7 @@ int installAnsweringCtrlC(InstallRun &run, QObject *control, Terminal &terminal)
                             QStringLiteral("Cancel: the running program goes on to its end; no further one starts.\n"
                                            "Ctrl-C again: stop waiting for processes it leaves behind."));
                     run.cancel();
-                } else if (stopWaitingOn(control)) {
+                } else if (control.stopWaiting()) {
                     terminal.errorLine(QStringLiteral("No longer waiting for the processes the setup left behind."));
                 } else {
                     terminal.errorLine(
@@ -250,7 +248,7 @@ int installAnsweringCtrlC(InstallRun &run, QObject *control, Terminal &terminal)
             }
         });
     }
-    run.install();
+    run.install(list);
     return interrupts;
 }
 
@@ -289,19 +287,6 @@ void copyReport(const InstallRun &run, const QString &reportTo, Terminal &termin
         terminal.errorLine(QStringLiteral("setupreel: the report could not be written to %1: %2").arg(reportTo, error));
 }
 
-// The control's signal reaches the run, which is no QObject, through this.
-class LeftoversRelay : public QObject
-{
-    Q_OBJECT
-public:
-    explicit LeftoversRelay(InstallRun &run) : m_run(run) {}
-public slots:
-    void leftoversRemain() { m_run.leftoversRemain(); }
-
-private:
-    InstallRun &m_run;
-};
-
 } // namespace
 
 namespace InstallCommand {
@@ -314,8 +299,7 @@ int run(const QString &listPath, const QString &reportTo, Terminal &terminal)
     const ListSequences::InstallLoad load = ListSequences::loadFileForInstalling(path, prompts);
     if (!load.loaded || !reportCanBeWritten(reportTo, terminal))
         return Cli::Refused;
-    Globals::LoadedListText = load.text;
-    Globals::LoadedLineCount = QString::number(load.lineCount);
+    const LoadedList list = LoadedList::fromText(path, load.text, load.lineCount);
 
     QPluginLoader loader;
     QString error;
@@ -328,18 +312,17 @@ int run(const QString &listPath, const QString &reportTo, Terminal &terminal)
 
     terminal.line(QStringLiteral("Installing \"%1\": %2 program(s)").arg(load.title).arg(load.lineCount - 1));
 
-    TerminalDisplay display(terminal);
-    QObject *const ocx = control.get();
-    InstallRun run(display, prompts, [ocx](const QString &line) { return runAndWaitOn(ocx, line); });
-    run.setListFile(path);
-    run.setStopWaiting([ocx] { return stopWaitingOn(ocx); });
+    TerminalRunLines lines(terminal);
+    const HostedRunAndWait hosted(control.get());
+    InstallRun run(lines, prompts, [&hosted](const QString &line) { return hosted.run(line); });
+    run.setStopWaiting([&hosted] { return hosted.stopWaiting(); });
     // After Cancel, processes a setup left behind are not waited for: no
     // further program starts after them.
-    LeftoversRelay relay(run);
-    if (ocx->metaObject()->indexOfSignal("waitingForLeftovers()") >= 0)
-        QObject::connect(ocx, SIGNAL(waitingForLeftovers()), &relay, SLOT(leftoversRemain()));
+    const QObject leftovers;
+    hosted.onWaitingForLeftovers(&leftovers,
+                                 [&run](const QList<LeftoverProcess> &processes) { run.leftoversRemain(processes); });
 
-    const int interrupts = installAnsweringCtrlC(run, ocx, terminal);
+    const int interrupts = installAnsweringCtrlC(run, list, hosted, terminal);
     // Install refused the list (more programs than one run can take).
     if (run.reportJsonPath().isEmpty())
         return Cli::Refused;
@@ -357,5 +340,3 @@ int run(const QString &listPath, const QString &reportTo, Terminal &terminal)
 }
 
 } // namespace InstallCommand
-
-#include "InstallCommand.moc"

@@ -300,4 +300,12 @@ QStringList LeftoverWait::remaining() const
     return list;
 }
 
+QList<LeftoverProcess> LeftoverWait::remainingProcesses() const
+{
+    QList<LeftoverProcess> list;
+    for (const auto &w : m_watched)
+        list << LeftoverProcess{w->pid, w->name};
+    return list;
+}
+
 } // namespace ShellAndWaitLogic

@@ -4,6 +4,8 @@
 // real installer; every process Wine starts, as Wine double-forks) become
 // its children; they are told from the program's own children by their
 // session and start time, read from /proc.
+#include "RunAndWaitInterface.h"
+
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -82,6 +84,8 @@ public:
 
     // "<pid> <name>" of each leftover still awaited.
     QStringList remaining() const;
+    // The same, as id and name.
+    QList<LeftoverProcess> remainingProcesses() const;
 
 private:
     struct Watched;

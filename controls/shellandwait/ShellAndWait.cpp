@@ -57,6 +57,11 @@ bool ShellAndWaitControl::StopWaiting()
     return true;
 }
 
+QMetaObject::Connection ShellAndWaitControl::onWaitingForLeftovers(const QObject *context, LeftoversHandler handler)
+{
+    return connect(this, &ShellAndWaitControl::waitingForLeftovers, context, std::move(handler));
+}
+
 bool ShellAndWaitControl::readCodeFile(const QString &path, int *code, int *startError)
 {
     const QByteArray name = FileNameCodec::encodeFileName(path);
@@ -250,7 +255,7 @@ bool ShellAndWaitControl::waitForLeftovers(const QSet<pid_t> &before, const Proc
     if (!leftovers.find())
         return true;
     m_leftovers = &leftovers;
-    emit waitingForLeftovers();
+    emit waitingForLeftovers(leftovers.remainingProcesses());
     const bool done = !destroyed && leftovers.wait();
     if (destroyed)
         return done;

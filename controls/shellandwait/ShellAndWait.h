@@ -1,9 +1,10 @@
 #pragma once
 // The run-and-wait control "Project1.ShellAndWait": starts a command line and
 // returns when the whole installation has ended (the started program and all
-// it started), while the window's events keep flowing. Its members are
-// reached late-bound, by name.
+// it started), while the window's events keep flowing. The program reaches it
+// through RunAndWaitControl; its members stay callable by name as well.
 #include "ControlFactory.h"
+#include "RunAndWaitInterface.h"
 
 #include <QObject>
 #include <QString>
@@ -20,46 +21,33 @@ struct ProcessStat;
 }
 
 // C++ forbids a member named like its class, so the class carries a suffix;
-// the host knows it only by "Project1.ShellAndWait" and its member names.
-class ShellAndWaitControl : public QObject
+// the host knows it only by "Project1.ShellAndWait" and its interface.
+class ShellAndWaitControl : public QObject, public RunAndWaitControl
 {
     Q_OBJECT
     Q_CLASSINFO("ClassName", "Project1.ShellAndWait")
+    Q_INTERFACES(RunAndWaitControl)
 public:
     explicit ShellAndWaitControl(QObject *parent = nullptr);
     // Never ends the started program: it keeps running on its own.
     ~ShellAndWaitControl() override;
 
-    // Starts commandLine and returns once that program and every process it
-    // started have ended. 0 when it was started, whatever its exit code;
-    // else the error number, with ErrorDescription() saying why.
-    Q_INVOKABLE int ShellAndWait(const QString &commandLine);
-    // The description of the last error; empty after a call that succeeded.
-    Q_INVOKABLE QString ErrorDescription() const { return m_errorDescription; }
-    // The full exit code of the last program (a Windows program's own code
-    // under Wine); -1 when the last call ran no program to its end.
-    Q_INVOKABLE int ExitCode() const { return m_exitCode; }
-    // The signal that ended the last program; 0 for none.
-    Q_INVOKABLE int ExitSignal() const { return m_exitSignal; }
-    // The file the last call started (or refused), as text.
-    Q_INVOKABLE QString StartedFile() const { return m_startedFile; }
-    // Its installer type ("nsis", "msi", …) and PE machine ("x86", empty for none).
-    Q_INVOKABLE QString InstallerType() const { return m_installerType; }
-    Q_INVOKABLE QString Machine() const { return m_machine; }
-    // "<pid> <name>" of each process still running when the wait for what the
-    // last program left behind was given up.
-    Q_INVOKABLE QStringList LeftBehind() const { return m_leftBehind; }
-    // Whether the started program has ended and only the processes it left
-    // behind are awaited.
-    Q_INVOKABLE bool IsWaitingForLeftovers() const { return m_leftovers != nullptr; }
-    // Gives up waiting for left-behind processes, which go on running; the
-    // waiting call returns at once. False (and nothing changes) while the
-    // started program itself still runs.
-    Q_INVOKABLE bool StopWaiting();
+    // What each member does: RunAndWaitControl.
+    Q_INVOKABLE int ShellAndWait(const QString &commandLine) override;
+    Q_INVOKABLE QString ErrorDescription() const override { return m_errorDescription; }
+    Q_INVOKABLE int ExitCode() const override { return m_exitCode; }
+    Q_INVOKABLE int ExitSignal() const override { return m_exitSignal; }
+    Q_INVOKABLE QString StartedFile() const override { return m_startedFile; }
+    Q_INVOKABLE QString InstallerType() const override { return m_installerType; }
+    Q_INVOKABLE QString Machine() const override { return m_machine; }
+    Q_INVOKABLE QStringList LeftBehind() const override { return m_leftBehind; }
+    Q_INVOKABLE bool IsWaitingForLeftovers() const override { return m_leftovers != nullptr; }
+    Q_INVOKABLE bool StopWaiting() override;
+    QMetaObject::Connection onWaitingForLeftovers(const QObject *context, LeftoversHandler handler) override;
 
 signals:
-    // The started program has ended; what it left behind is now awaited.
-    void waitingForLeftovers();
+    // The started program has ended; the processes it left running are now awaited.
+    void waitingForLeftovers(const QList<LeftoverProcess> &processes);
 
 private:
     int fail(int number, const QString &description);

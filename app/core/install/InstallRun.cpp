@@ -1,15 +1,13 @@
 #include "core/install/InstallRun.h"
 
-#include "ControlContract.h"
-#include "core/common/Globals.h"
+#include "FileNameCodec.h"
+#include "InstallerType.h"
 #include "core/common/Prompts.h"
-#include "core/lists/ProgramLocator.h"
 #include "core/lists/ListFile.h"
+#include "core/lists/ProgramLocator.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QMetaObject>
-#include <QPointer>
 #include <QSysInfo>
 #include <QTimer>
 
@@ -23,8 +21,6 @@ const QChar CR(QLatin1Char('\r'));
 constexpr qint64 ReportAfterProgramMs = 100;
 constexpr qint64 ReportAtMostAfterMs = 1000;
 
-QString currentFileText(const QString &item) { return QStringLiteral("The current file :") + CR + item; }
-
 // The title line of a loaded list, without its ">".
 QString listTitle(const QString &text)
 {
@@ -35,8 +31,22 @@ QString listTitle(const QString &text)
 }
 }
 
-InstallRun::InstallRun(InstallDisplay &display, Prompts &prompts, RunAndWait runAndWait)
-    : m_display(display), m_prompts(prompts), m_runAndWait(std::move(runAndWait))
+LoadedList LoadedList::fromText(const QString &file, const QString &text, int lineCount)
+{
+    LoadedList list;
+    list.file = file;
+    list.title = listTitle(text);
+    qsizetype searchPos = 0;
+    for (int i = 1; i < lineCount; ++i) {
+        const qsizetype p1 = text.indexOf(CR, searchPos);
+        list.programs << ListFile::ListItemFrom(text, searchPos);
+        searchPos = p1 < 0 ? text.size() : p1 + 1;
+    }
+    return list;
+}
+
+InstallRun::InstallRun(RunObserver &observer, Prompts &prompts, RunAndWait runAndWait)
+    : m_observer(observer), m_prompts(prompts), m_runAndWait(std::move(runAndWait))
 {
 }
 
@@ -48,22 +58,21 @@ void InstallRun::setRetryTiming(int intervalMs, int limitMs)
     m_retryLimitMs = qMax(0, limitMs);
 }
 
-void InstallRun::install()
+void InstallRun::install(const std::optional<LoadedList> &loaded)
 {
-    const int programs = Globals::LoadedLineCount.toInt() - 1;
-    if (!mayStart(programs))
+    if (!mayStart(loaded))
         return;
     m_running = true;
     m_cancelled = false;
-    // The run cuts its items from the list as it was when Install was pressed.
-    const QString text = Globals::LoadedListText;
+    // The run keeps the list as it was when Install was pressed.
+    const LoadedList list = *loaded;
 
     RunRecord record;
-    record.listFile = m_listFile;
-    record.title = listTitle(text);
+    record.listFile = list.file;
+    record.title = list.title;
     record.host = QSysInfo::machineHostName();
     record.start = RunReport::now();
-    record.programCount = qMax(programs, 0);
+    record.programCount = int(list.programs.size());
     RunReport report(m_reportFolder);
     report.begin(record.start);
     m_reportText = report.textPath();
@@ -72,21 +81,21 @@ void InstallRun::install()
     m_lastWrite.invalidate();
     writeReport(report, record, true);
 
-    showRunning(programs);
-    const int remaining = runPrograms(text, programs, record, report);
-    showFinished(remaining);
+    m_observer.runStarted(record.programCount);
+    const int remaining = runPrograms(list, record, report);
 
     record.cancelled = m_cancelled;
     record.end = RunReport::now();
     writeReport(report, record, true);
     m_running = false;
     m_lastRun = record;
+    m_observer.runEnded(record);
     tellTheEnd(record, remaining);
 }
 
-bool InstallRun::mayStart(int programs)
+bool InstallRun::mayStart(const std::optional<LoadedList> &list)
 {
-    if (Globals::LoadedListText.isEmpty()) {
+    if (!list) {
         m_prompts.messageBox(QStringLiteral("You didn't load any list. !"), QStringLiteral("Installing"),
                              MsgIcon::Exclamation);
         return false;
@@ -99,6 +108,7 @@ bool InstallRun::mayStart(int programs)
                              QStringLiteral("Installing"), MsgIcon::Information);
         return false;
     }
+    const qsizetype programs = list->programs.size();
     if (programs > MaxPrograms) {
         m_prompts.messageBox(QStringLiteral("This list holds %1 programs.").arg(programs) + CR
                                      + QStringLiteral("One run can install at most %1.").arg(MaxPrograms),
@@ -108,61 +118,24 @@ bool InstallRun::mayStart(int programs)
     return true;
 }
 
-int InstallRun::runPrograms(const QString &text, int programs, RunRecord &record, RunReport &report)
+int InstallRun::runPrograms(const LoadedList &list, RunRecord &record, RunReport &report)
 {
-    int remaining = programs;
-    if (programs < 1)
-        return remaining;
-    qsizetype searchPos = 0; // 0-based here
-    int progress = 0;
-    Globals::InstallIndex = 1;
-    while (true) {
-        const qsizetype p1 = text.indexOf(CR, searchPos);
-        const QString item = ListFile::ListItemFrom(text, searchPos);
-
-        m_display.setRemainderText(QStringLiteral("Remainder of programs installing :   ")
-                                   + QString::number(remaining));
-        m_display.setCurrentFileText(currentFileText(item));
-
-        record.programs << runProgram(item);
+    const int programs = int(list.programs.size());
+    for (int index = 1; index <= programs; ++index) {
+        record.programs << runProgram(index, list.programs.at(index - 1), list.file);
         record.cancelled = m_cancelled;
         const ProgramRecord &last = record.programs.last();
         writeReport(report, record,
                     outcomeIsNews(last.outcome.outcome) || last.start.msecsTo(last.end) >= ReportAfterProgramMs);
-
-        m_display.setProgressValue(++progress);
-        searchPos = p1 < 0 ? text.size() : p1 + 1;
-        --remaining;
-        // Cancel sets InstallIndex past the last program.
-        const int next = int(Globals::InstallIndex) + 1;
-        if (next > programs)
-            return remaining;
-        Globals::InstallIndex = qint16(next);
+        m_observer.programEnded(last);
+        // Cancel takes effect when the current program has ended.
+        if (m_cancelled)
+            return programs - index;
     }
+    return 0;
 }
 
-void InstallRun::showRunning(int programs)
-{
-    m_display.setButtonsEnabled(false);
-    m_display.setCancelVisible(true);
-    m_display.setModeText(QStringLiteral("The program mode   :   Installing your programs"));
-    m_display.setProgressValue(0);
-    m_display.setProgressVisible(true);
-    m_display.setProgressMax(qMax(programs, 0));
-}
-
-void InstallRun::showFinished(int remaining)
-{
-    m_display.setModeText(QStringLiteral("The program mode   :   Installing finished"));
-    m_display.setCancelVisible(false);
-    m_display.setButtonsEnabled(true);
-    m_display.setRemainderText(QStringLiteral("Remainder of programs for installing  :   ")
-                               + QString::number(remaining));
-    m_display.setCurrentFileText(QString());
-    m_display.setProgressVisible(false);
-}
-
-ProgramRecord InstallRun::runProgram(const QString &item)
+ProgramRecord InstallRun::runProgram(int index, const QString &item, const QString &listFile)
 {
     ProgramRecord rec;
     rec.line = item;
@@ -171,7 +144,17 @@ ProgramRecord InstallRun::runProgram(const QString &item)
     while (true) {
         // A list written elsewhere names its files where they were there; the
         // line itself stays as the list holds it, for the window and the report.
-        const RunResult r = m_runAndWait(ProgramLocator::locate(item, m_listFile).commandLine);
+        const ProgramLocator::Location where = ProgramLocator::locate(item, listFile);
+        ProgramStart start;
+        start.index = index;
+        start.attempt = rec.attempts;
+        start.line = item;
+        start.file = FileNameCodec::decodeFileName(where.file);
+        start.installerType = ShellAndWaitLogic::installerKindId(
+                where.file.isEmpty() ? ShellAndWaitLogic::InstallerKind::Unknown
+                                     : ShellAndWaitLogic::inspectInstaller(where.file).kind);
+        m_observer.programStarting(start);
+        const RunResult r = m_runAndWait(where.commandLine);
         if (r.number != 0) {
             m_prompts.messageBox(QString::number(r.number) + CR + QStringLiteral("An error appears.") + CR
                                          + QStringLiteral("Click on the button to continue.") + CR + r.description,
@@ -199,23 +182,20 @@ ProgramRecord InstallRun::runProgram(const QString &item)
             busySince.start();
         if (busySince.elapsed() + m_retryIntervalMs > m_retryLimitMs)
             break;
-        if (!waitBeforeRetry(item))
+        if (!waitBeforeRetry())
             break;
         ++rec.attempts;
-        m_display.setCurrentFileText(currentFileText(item));
     }
     return rec;
 }
 
-bool InstallRun::waitBeforeRetry(const QString &item)
+bool InstallRun::waitBeforeRetry()
 {
     QElapsedTimer waited;
     waited.start();
     const auto show = [&] {
         const qint64 left = qMax<qint64>(0, m_retryIntervalMs - waited.elapsed());
-        m_display.setCurrentFileText(
-                currentFileText(item) + CR
-                + QStringLiteral("Another installation is in progress: trying again in %1 s").arg((left + 999) / 1000));
+        m_observer.waitingForAnotherInstallation(int((left + 999) / 1000));
     };
     show();
 
@@ -236,9 +216,7 @@ bool InstallRun::waitBeforeRetry(const QString &item)
 
 void InstallRun::cancel()
 {
-    m_display.setCancelVisible(false);
-    m_display.setButtonsEnabled(true);
-    Globals::InstallIndex = qint16(Globals::LoadedLineCount.toInt());
+    m_observer.cancelPressed();
     if (!m_running)
         return;
     m_cancelled = true;
@@ -250,9 +228,12 @@ void InstallRun::cancel()
         m_stopWaiting();
 }
 
-void InstallRun::leftoversRemain()
+void InstallRun::leftoversRemain(const QList<LeftoverProcess> &processes)
 {
-    if (m_running && m_cancelled && m_stopWaiting)
+    if (!m_running)
+        return;
+    m_observer.waitingForLeftovers(processes);
+    if (m_cancelled && m_stopWaiting)
         m_stopWaiting();
 }
 
@@ -294,58 +275,4 @@ void InstallRun::tellTheEnd(const RunRecord &record, int notStarted)
                       : QStringLiteral("The report of this run could not be written: %1").arg(m_reportError));
     m_prompts.messageBox(lines.join(CR), QStringLiteral("Installing"),
                          failures ? MsgIcon::Exclamation : MsgIcon::Information);
-}
-
-namespace {
-// A member of the hosted control, called by name. False when the control has
-// no such member (an older ShellAndWait.ocx): what it would tell is unknown.
-template<class T>
-bool ask(QObject *control, const char *member, T &value)
-{
-    const QMetaObject *meta = control->metaObject();
-    // "Name()" is already in normalized form.
-    if (meta->indexOfMethod((QByteArray(member) + "()").constData()) < 0)
-        return false;
-    return QMetaObject::invokeMethod(control, member, Qt::DirectConnection,
-                                     QReturnArgument<T>(QMetaType::fromType<T>().name(), value));
-}
-}
-
-RunResult runAndWaitOn(QObject *control, const QString &commandLine)
-{
-    RunResult result;
-    if (!control) {
-        result.number = RunTimeError::CantCreateObject;
-        result.description = QStringLiteral("The run-and-wait control (ShellAndWait.ocx) is not available.");
-        return result;
-    }
-    QPointer<QObject> alive(control);
-    if (!QMetaObject::invokeMethod(control, "ShellAndWait", Qt::DirectConnection, Q_RETURN_ARG(int, result.number),
-                                   Q_ARG(QString, commandLine))) {
-        result.number = RunTimeError::NotSupported;
-        result.description = QStringLiteral("The run-and-wait control does not support this action.");
-        return result;
-    }
-    if (!alive) { // its window went away while the program ran
-        result.exitCode = -1;
-        return result;
-    }
-    if (result.number != 0)
-        ask(control, "ErrorDescription", result.description);
-    else if (!ask(control, "ExitCode", result.exitCode))
-        result.exitCode = -1;
-    ask(control, "ExitSignal", result.exitSignal);
-    ask(control, "StartedFile", result.startedFile);
-    ask(control, "InstallerType", result.installerType);
-    ask(control, "Machine", result.machine);
-    ask(control, "LeftBehind", result.leftBehind);
-    return result;
-}
-
-bool stopWaitingOn(QObject *control)
-{
-    bool waiting = false;
-    if (!control || !ask(control, "IsWaitingForLeftovers", waiting) || !waiting)
-        return false;
-    return QMetaObject::invokeMethod(control, "StopWaiting", Qt::DirectConnection);
 }

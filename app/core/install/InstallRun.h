@@ -1,29 +1,29 @@
 #pragma once
-// The install run: starts the programs of the loaded list one after another and
-// waits for each to end. It knows the window only by the display operations below.
+// The install run: starts the programs of a loaded list one after another and
+// waits for each to end. It tells a RunObserver what happens; showing it is
+// the observer's.
+#include "core/install/RunObserver.h"
 #include "core/install/RunReport.h"
 
 #include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 class Prompts;
 class QEventLoop;
-class QObject;
 
-class InstallDisplay
+// A list loaded for installing.
+struct LoadedList
 {
-public:
-    virtual ~InstallDisplay() = default;
-    virtual void setButtonsEnabled(bool enabled) = 0; // Exit, Point, Load, Install
-    virtual void setCancelVisible(bool visible) = 0;
-    virtual void setModeText(const QString &text) = 0;        // Label5
-    virtual void setRemainderText(const QString &text) = 0;   // Label4
-    virtual void setCurrentFileText(const QString &text) = 0; // Label3
-    virtual void setProgressVisible(bool visible) = 0;
-    virtual void setProgressMax(int max) = 0;
-    virtual void setProgressValue(int value) = 0;
+    QString file;         // where it was loaded from; empty when unknown
+    QString title;        // its title line without the ">"
+    QStringList programs; // its program lines as the list holds them
+
+    // From a loaded list's text and its count of carriage returns (the
+    // programs and the title).
+    static LoadedList fromText(const QString &file, const QString &text, int lineCount);
 };
 
 // What one run-and-wait call tells of its program.
@@ -42,13 +42,6 @@ struct RunResult
 // Starts one command line and returns when the program has ended.
 using RunAndWait = std::function<RunResult(const QString &commandLine)>;
 
-// The run-and-wait call on the hosted "Project1.ShellAndWait" control, by its
-// members' names; what an older control cannot tell stays unknown.
-RunResult runAndWaitOn(QObject *control, const QString &commandLine);
-// Stops the control's wait for processes an ended setup left running; false
-// when it was waiting for none.
-bool stopWaitingOn(QObject *control);
-
 class InstallRun
 {
 public:
@@ -57,23 +50,24 @@ public:
     // Lines of programs the closing message names before "and N more".
     static constexpr int MaxNewsLines = 20;
 
-    InstallRun(InstallDisplay &display, Prompts &prompts, RunAndWait runAndWait);
+    InstallRun(RunObserver &observer, Prompts &prompts, RunAndWait runAndWait);
     ~InstallRun();
 
-    void install(); // Install: the whole run; returns when it has ended
-    void cancel();  // Cancel: takes effect when the current program has ended
+    // Install: the whole run of list (none: no list was loaded); returns when
+    // it has ended.
+    void install(const std::optional<LoadedList> &list);
+    void cancel(); // Cancel: takes effect when the current program has ended
 
     bool isRunning() const { return m_running; }
 
     // Stops the control's wait for processes an ended setup left running;
     // false when it was not waiting for such.
     void setStopWaiting(std::function<bool()> stopWaiting) { m_stopWaiting = std::move(stopWaiting); }
-    // The control says the started program has ended and only processes it
-    // left behind are awaited: after Cancel they are waited for no longer.
-    void leftoversRemain();
+    // The control says the started program has ended and only these
+    // processes it left behind are awaited: after Cancel they are waited for
+    // no longer.
+    void leftoversRemain(const QList<LeftoverProcess> &processes);
 
-    // The list file the loaded list came from, for the report.
-    void setListFile(const QString &path) { m_listFile = path; }
     // Where reports are kept; empty for the default folder.
     void setReportFolder(const QString &folder) { m_reportFolder = folder; }
     // "Another installation is in progress": how long to wait before the same
@@ -90,22 +84,19 @@ public:
 
 private:
     // Says why a run cannot start now; false then.
-    bool mayStart(int programs);
+    bool mayStart(const std::optional<LoadedList> &list);
     // The list's programs one after another, until the last or Cancel; how
     // many were not started.
-    int runPrograms(const QString &text, int programs, RunRecord &record, RunReport &report);
-    void showRunning(int programs);
-    void showFinished(int remaining);
-    ProgramRecord runProgram(const QString &item);
-    bool waitBeforeRetry(const QString &item);
+    int runPrograms(const LoadedList &list, RunRecord &record, RunReport &report);
+    ProgramRecord runProgram(int index, const QString &item, const QString &listFile);
+    bool waitBeforeRetry();
     void writeReport(RunReport &report, const RunRecord &record, bool always);
     void tellTheEnd(const RunRecord &record, int notStarted);
 
-    InstallDisplay &m_display;
+    RunObserver &m_observer;
     Prompts &m_prompts;
     RunAndWait m_runAndWait;
     std::function<bool()> m_stopWaiting;
-    QString m_listFile;
     QString m_reportFolder;
     QString m_reportText, m_reportJson, m_reportError;
     RunRecord m_lastRun;

@@ -6,7 +6,7 @@
 // turn of the event loop, or, within a frame of the last showing, when the
 // frame is over; so any program that runs longer than a frame is always on
 // screen. Every other change first shows what is kept, then itself, at once.
-#include "core/install/InstallRun.h"
+#include "core/install/RunCaptions.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

@@ -85,13 +85,15 @@ Form2::Form2()
     connect(Label8, &QAbstractButton::clicked, this, &Form2::Label8_Click);
 
     m_paced = std::make_unique<PacedDisplay>(static_cast<InstallDisplay &>(*this));
-    m_run = std::make_unique<InstallRun>(*m_paced, Program::prompts(),
-                                         [this](const QString &line) { return runAndWait(line); });
-    m_run->setStopWaiting([this] { return stopWaitingOn(ShellAndWait1); });
+    m_captions = std::make_unique<RunCaptions>(*m_paced);
+    m_runAndWait = HostedRunAndWait(ShellAndWait1);
+    m_run = std::make_unique<InstallRun>(static_cast<RunObserver &>(*this), Program::prompts(),
+                                         [this](const QString &line) { return m_runAndWait.run(line); });
+    m_run->setStopWaiting([this] { return m_runAndWait.stopWaiting(); });
     // After Cancel, processes a setup left behind are not waited for: no
     // further program starts after them.
-    if (ShellAndWait1 && ShellAndWait1->metaObject()->indexOfSignal("waitingForLeftovers()") >= 0)
-        connect(ShellAndWait1, SIGNAL(waitingForLeftovers()), this, SLOT(leftoversRemain()));
+    m_runAndWait.onWaitingForLeftovers(
+            this, [this](const QList<LeftoverProcess> &processes) { m_run->leftoversRemain(processes); });
 }
 
 Form2::~Form2() = default;
@@ -138,16 +140,19 @@ void Form2::showLoaded(const ListSequences::InstallLoad &load)
     setBackground(appPicture(QStringLiteral("\\LoadedMenu.jpg")));
     Label1->setCaption(QStringLiteral("Title of your list :    ") + load.title);
     Globals::LoadedListText = load.text;
-    m_run->setListFile(CD1 ? CD1->property("FileName").toString() : QString());
     Globals::LoadedLineCount = QString::number(load.lineCount);
+    m_list = LoadedList::fromText(CD1 ? CD1->property("FileName").toString() : QString(), load.text, load.lineCount);
     Label2->setCaption(QStringLiteral("Number of programs in the list :   ") + QString::number(load.lineCount - 1));
 }
 
-void Form2::Image4_Click() { m_run->install(); }
+void Form2::Image4_Click() { m_run->install(m_list); }
 
-void Form2::Image5_Click() { m_run->cancel(); }
-
-void Form2::leftoversRemain() { m_run->leftoversRemain(); }
+void Form2::Image5_Click()
+{
+    // Past the last program: the other windows see the run as ended.
+    Globals::InstallIndex = qint16(Globals::LoadedLineCount.toInt());
+    m_run->cancel();
+}
 
 void Form2::Label6_Click()
 {
@@ -203,4 +208,16 @@ void Form2::setProgressValue(int value)
         PB1->setProperty("Value", value);
 }
 
-RunResult Form2::runAndWait(const QString &commandLine) { return runAndWaitOn(ShellAndWait1, commandLine); }
+void Form2::runStarted(int programCount) { m_captions->runStarted(programCount); }
+
+void Form2::programStarting(const ProgramStart &program)
+{
+    Globals::InstallIndex = qint16(program.index);
+    m_captions->programStarting(program);
+}
+
+void Form2::waitingForAnotherInstallation(int secondsLeft) { m_captions->waitingForAnotherInstallation(secondsLeft); }
+void Form2::waitingForLeftovers(const QList<LeftoverProcess> &processes) { m_captions->waitingForLeftovers(processes); }
+void Form2::programEnded(const ProgramRecord &program) { m_captions->programEnded(program); }
+void Form2::runEnded(const RunRecord &run) { m_captions->runEnded(run); }
+void Form2::cancelPressed() { m_captions->cancelPressed(); }

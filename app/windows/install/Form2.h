@@ -1,16 +1,19 @@
 #pragma once
 // The main window: Point, Load, Install, Cancel, Exit and the top-strip areas.
+#include "core/install/HostedRunAndWait.h"
 #include "core/install/InstallRun.h"
+#include "core/install/RunCaptions.h"
 #include "core/lists/ListSequences.h"
 #include "windows/ui/Controls.h"
 
 #include <QPointer>
 #include <memory>
+#include <optional>
 
 class PacedDisplay;
 class QProgressBar;
 
-class Form2 : public PictureWindow, private InstallDisplay
+class Form2 : public PictureWindow, private InstallDisplay, private RunObserver
 {
     Q_OBJECT
 public:
@@ -53,9 +56,6 @@ public slots:
     void Label7_Click();
     void Label8_Click();
 
-private slots:
-    void leftoversRemain();
-
 protected:
     // The frame's close is Exit, while Exit takes clicks.
     FrameClose queryUnload() override;
@@ -71,9 +71,20 @@ private:
     void setProgressMax(int max) override;
     void setProgressValue(int value) override;
 
-    RunResult runAndWait(const QString &commandLine);
+    // RunObserver: the captions, and the step the other windows read.
+    void runStarted(int programCount) override;
+    void programStarting(const ProgramStart &program) override;
+    void waitingForAnotherInstallation(int secondsLeft) override;
+    void waitingForLeftovers(const QList<LeftoverProcess> &processes) override;
+    void programEnded(const ProgramRecord &program) override;
+    void runEnded(const RunRecord &run) override;
+    void cancelPressed() override;
+
     void showLoaded(const ListSequences::InstallLoad &load);
 
     std::unique_ptr<PacedDisplay> m_paced;
+    std::unique_ptr<RunCaptions> m_captions;
+    HostedRunAndWait m_runAndWait;
     std::unique_ptr<InstallRun> m_run;
+    std::optional<LoadedList> m_list; // the list Install runs
 };

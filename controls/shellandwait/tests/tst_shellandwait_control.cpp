@@ -2,6 +2,7 @@
 // created by class name and called by member name.
 #include "ControlTesting.h"
 #include "FileNameCodec.h"
+#include "RunAndWaitInterface.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -11,7 +12,6 @@
 #include <QPluginLoader>
 #include <QPointer>
 #include <QProcess>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -494,9 +494,12 @@ void TestShellAndWaitControl::waitsForWhatTheProgramStarted()
 
     int signalled = 0;
     bool waitingSeen = false;
-    // By name, as the host reaches the control.
-    QSignalSpy emitted(m_control, SIGNAL(waitingForLeftovers()));
-    QVERIFY(emitted.isValid());
+    // Through the interface the host casts the control to.
+    auto *api = qobject_cast<RunAndWaitControl *>(m_control);
+    QVERIFY(api);
+    int emitted = 0;
+    const QObject counting; // ends the count with this test
+    api->onWaitingForLeftovers(&counting, [&](const QList<LeftoverProcess> &) { ++emitted; });
 
     // A child of this program that the control must leave to its owner.
     QProcess own;
@@ -514,7 +517,7 @@ void TestShellAndWaitControl::waitsForWhatTheProgramStarted()
     QVERIFY2(clock.elapsed() >= 850, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(!waitingSeen);  // the bootstrapper itself still ran at 50 ms
     QCOMPARE(signalled, 1); // at 300 ms only what it left behind ran
-    QCOMPARE(emitted.count(), 1);
+    QCOMPARE(emitted, 1);
     QVERIFY(!boolMember(m_control, "IsWaitingForLeftovers"));
     QCOMPARE(leftBehind(m_control), QStringList());
     QCOMPARE(exitCode(m_control), 0);
@@ -576,7 +579,14 @@ void TestShellAndWaitControl::stopWaitingLeavesLeftoversRunning()
         stoppedAt = clock.elapsed();
         QMetaObject::invokeMethod(m_control, "StopWaiting", Q_RETURN_ARG(bool, stopped));
     });
-    QVERIFY(connect(m_control, SIGNAL(waitingForLeftovers()), &later, SLOT(start())));
+    auto *api = qobject_cast<RunAndWaitControl *>(m_control);
+    QVERIFY(api);
+    QList<LeftoverProcess> handedOver;
+    const QMetaObject::Connection starting = api->onWaitingForLeftovers(&later, [&](const QList<LeftoverProcess> &p) {
+        handedOver = p;
+        later.start();
+    });
+    QVERIFY(starting);
     clock.start();
     QCOMPARE(run(m_control, script), 0);
     const qint64 returned = clock.elapsed();
@@ -588,6 +598,9 @@ void TestShellAndWaitControl::stopWaitingLeavesLeftoversRunning()
     const pid_t pid = readAll(pidFile).trimmed().toInt();
     QVERIFY(pid > 0);
     QCOMPARE(leftBehind(m_control), QStringList{QString("%1 sleep").arg(pid)});
+    // The wait began with the same process, by id and name.
+    const QList<LeftoverProcess> expected{{pid, "sleep"}};
+    QCOMPARE(handedOver, expected);
     QVERIFY(!isGone(pid)); // left running
     // Reaped when it ends, though nobody waits in a call any more.
     QVERIFY(::kill(pid, SIGTERM) == 0);

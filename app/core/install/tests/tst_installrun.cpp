@@ -2,8 +2,10 @@
 // control from the build's system folder.
 #include "RunAndWaitControl.h"
 #include "ScriptedPrompts.h"
-#include "core/common/Globals.h"
+#include "core/install/HostedRunAndWait.h"
 #include "core/install/InstallRun.h"
+#include "core/install/RunCaptions.h"
+#include "core/install/RunOutcome.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -25,6 +27,7 @@ struct RecordingDisplay : InstallDisplay
     int max = -1;
     bool buttonsEnabled = true, cancelVisible = false, progressVisible = false;
     std::function<void(const QString &)> onCurrentFile;
+    RunCaptions captions{*this}; // what the run tells, as the window shows it
 
     void setButtonsEnabled(bool e) override { buttonsEnabled = e; }
     void setCancelVisible(bool v) override { cancelVisible = v; }
@@ -41,6 +44,39 @@ struct RecordingDisplay : InstallDisplay
     void setProgressValue(int v) override { values << v; }
 };
 
+// Each event the run tells, as a line.
+struct EventLog : RunObserver
+{
+    QStringList events;
+
+    void runStarted(int programCount) override { events << QStringLiteral("run of %1").arg(programCount); }
+    void programStarting(const ProgramStart &p) override
+    {
+        events << QStringLiteral("start %1, attempt %2: %3 | %4 | %5")
+                          .arg(p.index)
+                          .arg(p.attempt)
+                          .arg(p.line, p.file, p.installerType);
+    }
+    void waitingForAnotherInstallation(int secondsLeft) override
+    {
+        events << QStringLiteral("busy, again in %1 s").arg(secondsLeft);
+    }
+    void waitingForLeftovers(const QList<LeftoverProcess> &processes) override
+    {
+        for (const LeftoverProcess &p : processes)
+            events << QStringLiteral("left running: %1 %2").arg(p.pid).arg(p.name);
+    }
+    void programEnded(const ProgramRecord &p) override
+    {
+        events << QStringLiteral("end: %1 %2 after %3").arg(p.line, outcomeId(p.outcome.outcome)).arg(p.attempts);
+    }
+    void runEnded(const RunRecord &run) override
+    {
+        events << QStringLiteral("run ended: %1 of %2").arg(run.programs.size()).arg(run.programCount);
+    }
+    void cancelPressed() override { events << QStringLiteral("cancel"); }
+};
+
 QString listText(const QString &title, const QStringList &items)
 {
     QString text = QLatin1Char('>') + title + QLatin1String("\r\n");
@@ -49,10 +85,12 @@ QString listText(const QString &title, const QStringList &items)
     return text;
 }
 
+// The list Install runs, as the main window holds it after Load.
+std::optional<LoadedList> loaded;
+
 void loadList(const QString &title, const QStringList &items)
 {
-    Globals::LoadedListText = listText(title, items);
-    Globals::LoadedLineCount = QString::number(items.size() + 1);
+    loaded = LoadedList::fromText(QString(), listText(title, items), int(items.size()) + 1);
 }
 
 QStringList readLines(const QString &path)
@@ -110,8 +148,8 @@ class TestInstallRun : public QObject
 
     RunAndWait realRunAndWait()
     {
-        QObject *control = m_control;
-        return [control](const QString &line) { return runAndWaitOn(control, line); };
+        const HostedRunAndWait control(m_control);
+        return [control](const QString &line) { return control.run(line); };
     }
 
 public slots:
@@ -132,7 +170,7 @@ private slots:
 
     void init()
     {
-        Globals::reset();
+        loaded.reset();
         // Each test's reports in a folder of its own.
         qputenv("XDG_STATE_HOME",
                 m_dir.filePath(QStringLiteral("state-%1").arg(QTest::currentTestFunction())).toUtf8());
@@ -145,11 +183,11 @@ private slots:
         RecordingDisplay display;
         ScriptedPrompts prompts;
         int calls = 0;
-        InstallRun run(display, prompts, [&](const QString &) {
+        InstallRun run(display.captions, prompts, [&](const QString &) {
             ++calls;
             return RunResult{};
         });
-        run.install();
+        run.install(loaded);
         QCOMPARE(prompts.boxes.size(), 1);
         QCOMPARE(prompts.boxes[0].text, QStringLiteral("You didn't load any list. !"));
         QCOMPARE(prompts.boxes[0].title, QStringLiteral("Installing"));
@@ -165,8 +203,8 @@ private slots:
         loadList(QStringLiteral("Tools"), items);
         RecordingDisplay display;
         ScriptedPrompts prompts;
-        InstallRun run(display, prompts, realRunAndWait());
-        run.install();
+        InstallRun run(display.captions, prompts, realRunAndWait());
+        run.install(loaded);
 
         QCOMPARE(readLines(m_log), QStringList({"start one.sh ", "end one.sh", "start two.sh ", "end two.sh",
                                                 "start three.sh ", "end three.sh"}));
@@ -187,7 +225,7 @@ private slots:
 
         // The list is not consumed: a second Install starts again from the first program.
         QFile::remove(m_log);
-        run.install();
+        run.install(loaded);
         QCOMPARE(readLines(m_log).first(), QStringLiteral("start one.sh "));
         QCOMPARE(readLines(m_log).size(), 6);
     }
@@ -200,7 +238,7 @@ private slots:
         loadList(QStringLiteral("Five"), items);
         RecordingDisplay display;
         ScriptedPrompts prompts;
-        InstallRun run(display, prompts, realRunAndWait());
+        InstallRun run(display.captions, prompts, realRunAndWait());
         display.onCurrentFile = [&](const QString &text) {
             if (text.endsWith(QLatin1String("p2.sh")))
                 QTimer::singleShot(100, [&] {
@@ -211,7 +249,7 @@ private slots:
                     QVERIFY(!display.cancelVisible);
                 });
         };
-        run.install();
+        run.install(loaded);
         QCOMPARE(readLines(m_log), QStringList({"start p1.sh ", "end p1.sh", "start p2.sh ", "end p2.sh"}));
         QCOMPARE(display.remainders.last(), QStringLiteral("Remainder of programs for installing  :   3"));
         QCOMPARE(display.values.last(), 2);
@@ -224,12 +262,12 @@ private slots:
         loadList(QStringLiteral("Two"), items);
         RecordingDisplay display;
         ScriptedPrompts prompts;
-        InstallRun run(display, prompts, realRunAndWait());
+        InstallRun run(display.captions, prompts, realRunAndWait());
         display.onCurrentFile = [&](const QString &text) {
             if (text.endsWith(QLatin1String("b.sh")))
                 QTimer::singleShot(100, [&] { run.cancel(); });
         };
-        run.install();
+        run.install(loaded);
         QCOMPARE(display.remainders.last(), QStringLiteral("Remainder of programs for installing  :   0"));
         QCOMPARE(display.values.last(), 2);
     }
@@ -240,18 +278,18 @@ private slots:
         loadList(QStringLiteral("Slow"), items);
         RecordingDisplay display;
         ScriptedPrompts prompts;
-        InstallRun run(display, prompts, realRunAndWait());
+        InstallRun run(display.captions, prompts, realRunAndWait());
         bool triedSecond = false;
         display.onCurrentFile = [&](const QString &text) {
             if (text.endsWith(QLatin1String("slow.sh")) && !triedSecond) {
                 triedSecond = true;
                 QTimer::singleShot(100, [&] {
                     run.cancel();
-                    run.install(); // the user clicks Install again at once
+                    run.install(loaded); // the user clicks Install again at once
                 });
             }
         };
-        run.install();
+        run.install(loaded);
         QCOMPARE(readLines(m_log), QStringList({"start slow.sh ", "end slow.sh"}));
         QCOMPARE(prompts.boxes.size(), 1);
         QCOMPARE(prompts.boxes[0].title, QStringLiteral("Installing"));
@@ -265,8 +303,8 @@ private slots:
         loadList(QStringLiteral("Gap"), items);
         RecordingDisplay display;
         ScriptedPrompts prompts;
-        InstallRun run(display, prompts, realRunAndWait());
-        run.install();
+        InstallRun run(display.captions, prompts, realRunAndWait());
+        run.install(loaded);
         // The error box during the run, then the summary at its end.
         QCOMPARE(prompts.boxes.size(), 2);
         QCOMPARE(prompts.boxes[1].title, QStringLiteral("Installing"));
@@ -293,11 +331,11 @@ private slots:
         ScriptedPrompts prompts;
         QStringList seen;
         RunAndWait real = realRunAndWait();
-        InstallRun run(display, prompts, [&](const QString &line) {
+        InstallRun run(display.captions, prompts, [&](const QString &line) {
             seen << line;
             return real(line);
         });
-        run.install();
+        run.install(loaded);
         QCOMPARE(seen, QStringList({item})); // one string, path and switch together
         QVERIFY(prompts.boxes.isEmpty());
         QCOMPARE(readLines(m_log).first(), QStringLiteral("start with switch.sh /S /D=C:\\Program"));
@@ -306,16 +344,15 @@ private slots:
     void emptyAndOddLists()
     {
         // A title only: nothing starts and the run goes straight to its end.
-        Globals::LoadedListText = QStringLiteral(">Nothing\r\n");
-        Globals::LoadedLineCount = QStringLiteral("1");
+        loaded = LoadedList::fromText(QString(), QStringLiteral(">Nothing\r\n"), 1);
         RecordingDisplay display;
         ScriptedPrompts prompts;
         int calls = 0;
-        InstallRun run(display, prompts, [&](const QString &) {
+        InstallRun run(display.captions, prompts, [&](const QString &) {
             ++calls;
             return RunResult{};
         });
-        run.install();
+        run.install(loaded);
         QCOMPARE(calls, 0);
         QVERIFY(prompts.boxes.isEmpty());
         QCOMPARE(display.max, 0);
@@ -323,14 +360,13 @@ private slots:
         QCOMPARE(display.modes.last(), QStringLiteral("The program mode   :   Installing finished"));
 
         // An empty line between items is started as an empty command line.
-        Globals::LoadedListText = QStringLiteral(">T\r\na\r\n\r\nb\r\n");
-        Globals::LoadedLineCount = QStringLiteral("4");
+        loaded = LoadedList::fromText(QString(), QStringLiteral(">T\r\na\r\n\r\nb\r\n"), 4);
         QStringList seen;
-        InstallRun run2(display, prompts, [&](const QString &l) {
+        InstallRun run2(display.captions, prompts, [&](const QString &l) {
             seen << l;
             return RunResult{};
         });
-        run2.install();
+        run2.install(loaded);
         QCOMPARE(seen, QStringList({"a", "", "b"}));
     }
 
@@ -343,11 +379,11 @@ private slots:
         RecordingDisplay display;
         ScriptedPrompts prompts;
         int calls = 0;
-        InstallRun run(display, prompts, [&](const QString &) {
+        InstallRun run(display.captions, prompts, [&](const QString &) {
             ++calls;
             return RunResult{};
         });
-        run.install();
+        run.install(loaded);
         QCOMPARE(calls, 0);
         QCOMPARE(prompts.boxes.size(), 1);
         QVERIFY(prompts.boxes[0].text.contains(QLatin1String("32766")));
@@ -355,7 +391,7 @@ private slots:
         // The largest list that fits runs to its end without overflowing.
         items.removeLast();
         loadList(QStringLiteral("Largest"), items);
-        run.install();
+        run.install(loaded);
         QCOMPARE(calls, InstallRun::MaxPrograms);
         QCOMPARE(display.remainders.last(), QStringLiteral("Remainder of programs for installing  :   0"));
     }
@@ -378,14 +414,14 @@ private slots:
         loadList(QStringLiteral("Mixed"), {ok, fail + QStringLiteral(" /S"), killed});
         RecordingDisplay display;
         ScriptedPrompts prompts;
-        InstallRun run(display, prompts, realRunAndWait());
-        run.setListFile(QStringLiteral("/lists/mixed.SR"));
+        InstallRun run(display.captions, prompts, realRunAndWait());
+        loaded->file = QStringLiteral("/lists/mixed.SR");
         QList<int> reportedWhileRunning;
         display.onCurrentFile = [&](const QString &text) {
             if (!text.isEmpty())
                 reportedWhileRunning << int(reportedPrograms(run.reportJsonPath()).size());
         };
-        run.install();
+        run.install(loaded);
 
         // Before each program the report held every program before it.
         QCOMPARE(reportedWhileRunning, QList<int>({0, 1, 2}));
@@ -475,7 +511,7 @@ private slots:
         RecordingDisplay display;
         ScriptedPrompts prompts;
         int errorBoxesBeforeEnd = -1;
-        InstallRun run(display, prompts, [&](const QString &line) {
+        InstallRun run(display.captions, prompts, [&](const QString &line) {
             const int code = codes.at(line.mid(1).toInt() - 1);
             if (code < -1) {
                 RunResult r;
@@ -489,7 +525,7 @@ private slots:
             if (text.isEmpty()) // steps 6 to 10 run before the summary
                 errorBoxesBeforeEnd = int(prompts.boxes.size());
         };
-        run.install();
+        run.install(loaded);
         QCOMPARE(prompts.boxes.size(), boxes);
         if (!boxes)
             return;
@@ -511,8 +547,8 @@ private slots:
         loadList(QStringLiteral("Many"), items);
         RecordingDisplay display;
         ScriptedPrompts prompts;
-        InstallRun run(display, prompts, [](const QString &) { return ended(1603); });
-        run.install();
+        InstallRun run(display.captions, prompts, [](const QString &) { return ended(1603); });
+        run.install(loaded);
         QCOMPARE(prompts.boxes.size(), 1);
         const QStringList lines = prompts.boxes[0].text.split(QLatin1Char('\r'));
         QCOMPARE(lines.size(), 1 + InstallRun::MaxNewsLines + 2);
@@ -529,8 +565,8 @@ private slots:
         loadList(QStringLiteral("Nowhere"), {QStringLiteral("a")});
         RecordingDisplay display;
         ScriptedPrompts prompts;
-        InstallRun run(display, prompts, [](const QString &) { return ended(1603); });
-        run.install();
+        InstallRun run(display.captions, prompts, [](const QString &) { return ended(1603); });
+        run.install(loaded);
         QCOMPARE(prompts.boxes.size(), 1);
         QVERIFY2(prompts.boxes[0].text.contains(QLatin1String("The report of this run could not be written: /proc/")),
                  qPrintable(prompts.boxes[0].text));
@@ -547,7 +583,7 @@ private slots:
         QList<qint64> startedAt;
         QElapsedTimer clock;
         clock.start();
-        InstallRun run(display, prompts, [&](const QString &line) {
+        InstallRun run(display.captions, prompts, [&](const QString &line) {
             started << line;
             startedAt << clock.elapsed();
             return ended(line.startsWith(QLatin1String("busy")) && started.size() < 3 ? 1618 : 0);
@@ -558,7 +594,7 @@ private slots:
             if (text.contains(QLatin1String("Another installation")))
                 cancelShownDuringWait = display.cancelVisible && !display.buttonsEnabled;
         };
-        run.install();
+        run.install(loaded);
 
         QCOMPARE(started, QStringList({"busy.msi /qn", "busy.msi /qn", "busy.msi /qn", "next.msi"}));
         QVERIFY2(startedAt[1] - startedAt[0] >= 280 && startedAt[2] - startedAt[1] >= 280,
@@ -581,14 +617,14 @@ private slots:
         RecordingDisplay display;
         ScriptedPrompts prompts;
         int calls = 0;
-        InstallRun run(display, prompts, [&](const QString &) {
+        InstallRun run(display.captions, prompts, [&](const QString &) {
             ++calls;
             return ended(1618, QStringLiteral("nsis"));
         });
         run.setRetryTiming(100, 350);
         QElapsedTimer clock;
         clock.start();
-        run.install();
+        run.install(loaded);
         QVERIFY2(calls >= 3 && calls <= 4, qPrintable(QString::number(calls)));
         QVERIFY(clock.elapsed() < 2000);
         QCOMPARE(prompts.boxes.size(), 1);
@@ -605,7 +641,7 @@ private slots:
         RecordingDisplay display;
         ScriptedPrompts prompts;
         QStringList started;
-        InstallRun run(display, prompts, [&](const QString &line) {
+        InstallRun run(display.captions, prompts, [&](const QString &line) {
             started << line;
             return ended(1618);
         });
@@ -616,7 +652,7 @@ private slots:
         };
         QElapsedTimer clock;
         clock.start();
-        run.install();
+        run.install(loaded);
         QVERIFY2(clock.elapsed() < 5000, "Cancel ended the wait at once");
         QCOMPARE(started, QStringList({"busy.msi"}));
         QCOMPARE(display.remainders.last(), QStringLiteral("Remainder of programs for installing  :   1"));
@@ -643,7 +679,7 @@ private slots:
         int stops = 0;
         // Like the control: the program itself ends at once (boot) or after a
         // moment (late), then its helper is awaited until StopWaiting.
-        InstallRun run(display, prompts, [&](const QString &line) {
+        InstallRun run(display.captions, prompts, [&](const QString &line) {
             QEventLoop loop;
             if (line == QLatin1String("late.exe")) {
                 QTimer::singleShot(200, &loop, &QEventLoop::quit);
@@ -651,7 +687,7 @@ private slots:
             }
             waitingForLeftovers = true;
             leftoverWait = &loop;
-            runPtr->leftoversRemain();
+            runPtr->leftoversRemain({LeftoverProcess{4242, QStringLiteral("helper.exe")}});
             if (waitingForLeftovers)
                 loop.exec();
             leftoverWait = nullptr;
@@ -673,16 +709,14 @@ private slots:
             if (text.endsWith(QLatin1String("boot.exe")))
                 QTimer::singleShot(100, [&] { run.cancel(); });
         };
-        run.install();
+        run.install(loaded);
         QCOMPARE(stops, 1);
         QCOMPARE(display.remainders.last(), QStringLiteral("Remainder of programs for installing  :   2"));
         QCOMPARE(reportedPrograms(run.reportJsonPath())[0][QLatin1String("leftBehind")].toArray().at(0).toString(),
                  QStringLiteral("4242 helper.exe"));
 
         // Cancel while late.exe itself still runs: its helper is not waited for.
-        Globals::LoadedListText =
-                listText(QStringLiteral("Late"), {QStringLiteral("late.exe"), QStringLiteral("never.exe")});
-        Globals::LoadedLineCount = QStringLiteral("3");
+        loadList(QStringLiteral("Late"), {QStringLiteral("late.exe"), QStringLiteral("never.exe")});
         stops = 0;
         display.onCurrentFile = [&](const QString &text) {
             if (text.endsWith(QLatin1String("late.exe")))
@@ -690,16 +724,71 @@ private slots:
         };
         QElapsedTimer clock;
         clock.start();
-        run.install();
+        run.install(loaded);
         QCOMPARE(stops, 1);
         QVERIFY(clock.elapsed() < 5000);
         QCOMPARE(display.remainders.last(), QStringLiteral("Remainder of programs for installing  :   1"));
     }
 
+    // What the run tells its observer, in order, of real programs: one that
+    // fails, one that says another installation is in progress once, one
+    // that leaves a helper running for a moment.
+    void theObserverHearsEachStepInOrder()
+    {
+        const QString fail = m_dir.filePath(QStringLiteral("fail.sh"));
+        const QString boot = m_dir.filePath(QStringLiteral("boot.sh"));
+        const QString pidFile = m_dir.filePath(QStringLiteral("boot.pid"));
+        for (const auto &[path, body] :
+             {std::pair{fail, QByteArray("#!/bin/sh\nexit 1\n")},
+              std::pair{boot,
+                        QStringLiteral("#!/bin/sh\nsleep 0.5 &\necho $! > '%1'\nsleep 0.1\n").arg(pidFile).toUtf8()}}) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(body);
+            f.close();
+            f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+        }
+        const QString busy = makeSetup("busy.sh", 0);
+        loadList(QStringLiteral("Events"), {fail, busy + QStringLiteral(" /q"), boot});
+        EventLog log;
+        ScriptedPrompts prompts;
+        InstallRun run(log, prompts, [&, real = realRunAndWait()](const QString &line) {
+            RunResult r = real(line);
+            // A script cannot end with 1618: the first start of busy.sh says it as a Windows setup would.
+            if (line.startsWith(busy) && readLines(m_log).size() == 2) {
+                r.exitCode = 1618;
+                r.installerType = QStringLiteral("msi");
+            }
+            return r;
+        });
+        run.setRetryTiming(100, 5000);
+        const HostedRunAndWait control(m_control);
+        const QObject relay; // while this run lives
+        control.onWaitingForLeftovers(&relay, [&](const QList<LeftoverProcess> &p) { run.leftoversRemain(p); });
+        run.install(loaded);
+
+        QFile pid(pidFile);
+        QVERIFY(pid.open(QIODevice::ReadOnly));
+        const QString helper = QString::fromLatin1(pid.readAll().trimmed());
+        QCOMPARE(log.events, QStringList({
+                                     "run of 3",
+                                     "start 1, attempt 1: " + fail + " | " + fail + " | shell",
+                                     "end: " + fail + " failed after 1",
+                                     "start 2, attempt 1: " + busy + " /q | " + busy + " | shell",
+                                     "busy, again in 1 s",
+                                     "start 2, attempt 2: " + busy + " /q | " + busy + " | shell",
+                                     "end: " + busy + " /q succeeded after 2",
+                                     "start 3, attempt 1: " + boot + " | " + boot + " | shell",
+                                     "left running: " + helper + " sleep",
+                                     "end: " + boot + " succeeded after 1",
+                                     "run ended: 3 of 3",
+                             }));
+    }
+
     // The real control, when it can tell left-behind processes apart.
     void cancelLeavesARealHelperRunning()
     {
-        if (m_control->metaObject()->indexOfMethod("IsWaitingForLeftovers()") < 0)
+        if (!qobject_cast<RunAndWaitControl *>(m_control))
             QSKIP("this ShellAndWait.ocx does not wait for processes a setup leaves behind");
         const QString pidFile = m_dir.filePath(QStringLiteral("helper.pid"));
         const QString boot = m_dir.filePath(QStringLiteral("boot.sh"));
@@ -711,14 +800,15 @@ private slots:
         loadList(QStringLiteral("Boot"), {boot, makeSetup("after.sh")});
         RecordingDisplay display;
         ScriptedPrompts prompts;
-        InstallRun run(display, prompts, realRunAndWait());
-        QObject *control = m_control;
-        run.setStopWaiting([control] { return stopWaitingOn(control); });
-        QMetaObject::Connection c = connect(m_control, SIGNAL(waitingForLeftovers()), this, SLOT(cancelNow()));
+        InstallRun run(display.captions, prompts, realRunAndWait());
+        const HostedRunAndWait control(m_control);
+        run.setStopWaiting([control] { return control.stopWaiting(); });
+        QMetaObject::Connection c =
+                control.onWaitingForLeftovers(this, [this](const QList<LeftoverProcess> &) { cancelNow(); });
         m_cancelTarget = &run;
         QElapsedTimer clock;
         clock.start();
-        run.install();
+        run.install(loaded);
         disconnect(c);
         QVERIFY2(clock.elapsed() < 10000, "the helper's 30 s were not waited for");
         QVERIFY(!QFile::exists(m_log)); // after.sh never started

@@ -5,8 +5,9 @@
 #include "FileNameCodec.h"
 #include "RunAndWaitControl.h"
 #include "ScriptedPrompts.h"
-#include "core/common/Globals.h"
+#include "core/install/HostedRunAndWait.h"
 #include "core/install/InstallRun.h"
+#include "core/install/RunCaptions.h"
 #include "core/lists/ListSequences.h"
 
 #include <QDir>
@@ -31,6 +32,7 @@ struct QuietDisplay : InstallDisplay
     void setProgressVisible(bool) override {}
     void setProgressMax(int) override {}
     void setProgressValue(int) override {}
+    RunCaptions captions{*this};
 };
 
 void writeBytes(const QString &path, const QByteArray &bytes)
@@ -122,19 +124,15 @@ private slots:
         for (const QString &listPath : {setups + QStringLiteral("/list.SR"), QStringLiteral("Setups/list.SR")}) {
             QVERIFY(QDir::setCurrent(listPath.startsWith(QLatin1Char('/')) ? m_dir.path() : stick));
             QFile::remove(m_log);
-            Globals::reset();
             ScriptedPrompts prompts;
             const ListSequences::InstallLoad load = ListSequences::loadFileForInstalling(listPath, prompts);
             QVERIFY(load.loaded);
-            Globals::LoadedListText = load.text;
-            Globals::LoadedLineCount = QString::number(load.lineCount);
 
             QuietDisplay display;
-            QObject *control = m_control;
-            InstallRun run(display, prompts, [control](const QString &line) { return runAndWaitOn(control, line); });
-            run.setListFile(listPath);
+            const HostedRunAndWait control(m_control);
+            InstallRun run(display.captions, prompts, [control](const QString &line) { return control.run(line); });
             run.setReportFolder(m_dir.filePath(QStringLiteral("reports")));
-            run.install();
+            run.install(LoadedList::fromText(listPath, load.text, load.lineCount));
 
             QCOMPARE(readLines(m_log), logged);
             QVERIFY2(prompts.boxes.isEmpty(), prompts.boxes.isEmpty() ? "" : qPrintable(prompts.boxes[0].text));

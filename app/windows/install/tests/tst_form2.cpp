@@ -25,20 +25,6 @@
 #include <QWindow>
 #include <QtTest>
 
-// Runs an action when a signal named by its text arrives.
-class Relay : public QObject
-{
-    Q_OBJECT
-public:
-    std::function<void()> action;
-public slots:
-    void trigger()
-    {
-        if (action)
-            action();
-    }
-};
-
 // What the window shows when a box comes up during a run.
 struct Seen
 {
@@ -54,7 +40,6 @@ class TestForm2 : public QObject
     QTemporaryDir m_dir;
     WindowTestFixture m_windows;
     ScriptedPrompts *m_prompts = nullptr; // m_windows' while a test runs
-    Relay m_relay;
 
     QString writeFile(const QString &name, const QByteArray &bytes, bool executable = false)
     {
@@ -509,23 +494,22 @@ private slots:
         Form2 *w = Windows::show<Form2>();
         m_prompts->files.enqueue(list);
         QTest::mouseClick(w->Image3, Qt::LeftButton);
-        QVERIFY(w->ShellAndWait1->metaObject()->indexOfSignal("waitingForLeftovers()") >= 0);
+        const HostedRunAndWait control(w->ShellAndWait1);
+        QVERIFY(qobject_cast<RunAndWaitControl *>(w->ShellAndWait1.data()));
         int leftoverWaits = 0;
         QMetaObject::Connection c;
         if (whileTheSetupRuns) {
             QTimer::singleShot(200, [&] { QTest::mouseClick(w->Image5, Qt::LeftButton); });
         } else {
-            c = connect(w->ShellAndWait1, SIGNAL(waitingForLeftovers()), &m_relay, SLOT(trigger()));
-            m_relay.action = [&] {
+            c = control.onWaitingForLeftovers(this, [&](const QList<LeftoverProcess> &) {
                 ++leftoverWaits;
                 QTimer::singleShot(100, [&] { QTest::mouseClick(w->Image5, Qt::LeftButton); });
-            };
+            });
         }
         QElapsedTimer clock;
         clock.start();
         QTest::mouseClick(w->Image4, Qt::LeftButton);
         disconnect(c);
-        m_relay.action = nullptr;
 
         QVERIFY2(clock.elapsed() < 15000, "the helper's 30 s were not waited for");
         if (!whileTheSetupRuns)

@@ -1,0 +1,29 @@
+#pragma once
+// The hosted "Project1.ShellAndWait" control, reached through its interface:
+// cast once, then called directly.
+#include "RunAndWaitInterface.h"
+#include "core/install/InstallRun.h"
+
+#include <QPointer>
+
+class HostedRunAndWait
+{
+public:
+    // control: what the host created; null when the library is missing.
+    explicit HostedRunAndWait(QObject *control = nullptr);
+
+    // Starts commandLine and waits for the program; without a usable control
+    // the result is that error.
+    RunResult run(const QString &commandLine) const;
+    // Stops the control's wait for processes an ended setup left running;
+    // false when it was waiting for none.
+    bool stopWaiting() const;
+    // Calls handler while context lives each time the control begins waiting
+    // for processes an ended setup left running.
+    QMetaObject::Connection onWaitingForLeftovers(const QObject *context,
+                                                  RunAndWaitControl::LeftoversHandler handler) const;
+
+private:
+    QPointer<QObject> m_object; // the control's window may go away during a call
+    RunAndWaitControl *m_control = nullptr;
+};

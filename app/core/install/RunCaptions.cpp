@@ -1,0 +1,55 @@
+#include "core/install/RunCaptions.h"
+
+namespace {
+const QChar CR(QLatin1Char('\r'));
+
+QString currentFileText(const QString &line) { return QStringLiteral("The current file :") + CR + line; }
+}
+
+void RunCaptions::runStarted(int programCount)
+{
+    m_programs = programCount;
+    m_ended = 0;
+    m_display.setButtonsEnabled(false);
+    m_display.setCancelVisible(true);
+    m_display.setModeText(QStringLiteral("The program mode   :   Installing your programs"));
+    m_display.setProgressValue(0);
+    m_display.setProgressVisible(true);
+    m_display.setProgressMax(programCount);
+}
+
+void RunCaptions::programStarting(const ProgramStart &program)
+{
+    m_line = program.line;
+    // A new attempt of the same program only drops the wait's line.
+    if (program.attempt == 1)
+        m_display.setRemainderText(QStringLiteral("Remainder of programs installing :   ")
+                                   + QString::number(m_programs - program.index + 1));
+    m_display.setCurrentFileText(currentFileText(program.line));
+}
+
+void RunCaptions::waitingForAnotherInstallation(int secondsLeft)
+{
+    m_display.setCurrentFileText(
+            currentFileText(m_line) + CR
+            + QStringLiteral("Another installation is in progress: trying again in %1 s").arg(secondsLeft));
+}
+
+void RunCaptions::programEnded(const ProgramRecord &) { m_display.setProgressValue(++m_ended); }
+
+void RunCaptions::runEnded(const RunRecord &run)
+{
+    m_display.setModeText(QStringLiteral("The program mode   :   Installing finished"));
+    m_display.setCancelVisible(false);
+    m_display.setButtonsEnabled(true);
+    m_display.setRemainderText(QStringLiteral("Remainder of programs for installing  :   ")
+                               + QString::number(run.programCount - run.programs.size()));
+    m_display.setCurrentFileText(QString());
+    m_display.setProgressVisible(false);
+}
+
+void RunCaptions::cancelPressed()
+{
+    m_display.setCancelVisible(false);
+    m_display.setButtonsEnabled(true);
+}

@@ -1,0 +1,38 @@
+#pragma once
+// What the install run tells as it goes: the events a window or the terminal
+// turns into what it shows. Each arrives on the run's thread, in this order:
+// runStarted, then per program programStarting (again for each new attempt),
+// the waits, programEnded; at last runEnded. cancelPressed may come at any time.
+#include "RunAndWaitInterface.h"
+#include "core/install/RunReport.h"
+
+#include <QList>
+#include <QString>
+
+// A program of the list as it is being started.
+struct ProgramStart
+{
+    int index = 0;         // its place in the list, from 1
+    int attempt = 1;       // more than 1: started again after "another installation is in progress"
+    QString line;          // as the list holds it
+    QString file;          // the file started, as the run resolves it; empty when none was found
+    QString installerType; // installerKindId, read from the file's bytes
+};
+
+class RunObserver
+{
+public:
+    virtual ~RunObserver() = default;
+
+    virtual void runStarted(int programCount) = 0;
+    virtual void programStarting(const ProgramStart &program) = 0;
+    // The program said another installation is in progress: it is started
+    // again after secondsLeft (told again as the count goes down).
+    virtual void waitingForAnotherInstallation(int secondsLeft) = 0;
+    // The program has ended; these processes it left running are awaited.
+    virtual void waitingForLeftovers(const QList<LeftoverProcess> &processes) = 0;
+    virtual void programEnded(const ProgramRecord &program) = 0;
+    virtual void runEnded(const RunRecord &run) = 0;
+    // Cancel: the current program goes on to its end, no further one starts.
+    virtual void cancelPressed() = 0;
+};
