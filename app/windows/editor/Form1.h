@@ -5,6 +5,9 @@
 
 #include <QPointer>
 
+class AnimatedPictureControl;
+class CommonDialogControl;
+class PopupMenuControl;
 class QLineEdit;
 class QPushButton;
 class QTimer;
@@ -36,7 +39,7 @@ public:
     QLineEdit *Text1; // folder to search
     QLineEdit *Text2; // pattern to search
     QLabel *Image1;
-    QPointer<QWidget> AniGif1; // hosted animated picture
+    AnimatedPictureControl *AniGif1; // hosted animated picture
     VbLabel *Label3;
     VbLabel *Label2;   // files found by a search
     VbLabel *Label4;   // count label, search status
@@ -46,8 +49,8 @@ public:
     ClickArea *Label8; // Minimize
     Shape *Shape1;
     QTimer *Timer1;              // refresh tick
-    QPointer<QObject> CD;        // hosted file dialog
-    QPointer<QObject> PopupMenu; // hosted item popup menu
+    CommonDialogControl *CD;     // hosted file dialog
+    PopupMenuControl *PopupMenu; // hosted item popup menu
 
 public slots:
     void ListB_Click();
