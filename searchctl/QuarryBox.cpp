@@ -6,7 +6,6 @@
 
 #include <QAtomicInt>
 #include <QMessageBox>
-#include <QMetaProperty>
 #include <QPainter>
 
 namespace {
@@ -22,8 +21,8 @@ QString decodeName(const std::string &name)
     return FileNameCodec::decodeFileName(QByteArray::fromRawData(name.data(), qsizetype(name.size())));
 }
 
-// The host's list and label, reached by member name once per level, when the
-// level has a file to add.
+// The host's list and label, reached through their interfaces once per level,
+// when the level has a file to add.
 class Targets
 {
 public:
@@ -45,10 +44,10 @@ public:
         }
         ++count;
         if (m_full) {
-            m_caption.write(m_label, QString::number(count) + QStringLiteral("  Item(s) found."));
-            m_addItem.invoke(m_list, Qt::DirectConnection, Q_ARG(QString, folder + name));
+            m_countLabel->setCaption(QString::number(count) + QStringLiteral("  Item(s) found."));
+            m_listBox->AddItem(folder + name);
         } else {
-            m_addItem.invoke(m_list, Qt::DirectConnection, Q_ARG(QString, name));
+            m_listBox->AddItem(name);
         }
         return RunTimeError::NoError;
     }
@@ -60,20 +59,11 @@ private:
             *description = NotSet;
             return RunTimeError::ObjectNotSet;
         }
-        const QMetaObject *mo = m_list->metaObject();
-        const int m = mo->indexOfMethod("AddItem(QString)");
-        if (m < 0) {
+        m_listBox = qobject_cast<SearchListBox *>(m_list);
+        m_countLabel = m_full ? qobject_cast<SearchLabel *>(m_label) : nullptr;
+        if (!m_listBox || (m_full && !m_countLabel)) {
             *description = NotSupported;
             return RunTimeError::NotSupported;
-        }
-        m_addItem = mo->method(m);
-        if (m_full) {
-            const int p = m_label->metaObject()->indexOfProperty("Caption");
-            m_caption = p >= 0 ? m_label->metaObject()->property(p) : QMetaProperty();
-            if (!m_caption.isWritable()) {
-                *description = NotSupported;
-                return RunTimeError::NotSupported;
-            }
         }
         return RunTimeError::NoError;
     }
@@ -82,8 +72,8 @@ private:
     QObject *m_label;
     bool m_full;
     bool m_bound = false;
-    QMetaMethod m_addItem;
-    QMetaProperty m_caption;
+    SearchListBox *m_listBox = nullptr;
+    SearchLabel *m_countLabel = nullptr;
 };
 }
 
@@ -127,10 +117,10 @@ void QuarryBox::unexpected(int number, const QString &description)
 {
     const QString text = QStringLiteral("Error: ") + QString::number(number) + QStringLiteral(" - ") + description;
     const QString title = QStringLiteral("Unexpected Error");
-    if (m_sink
-        && QMetaObject::invokeMethod(m_sink, "messageBox", Qt::DirectConnection, Q_ARG(QString, text),
-                                     Q_ARG(QString, title)))
+    if (m_sink) {
+        m_sink->messageBox(text, title);
         return;
+    }
     QMessageBox::warning(window(), title, text);
 }
 
@@ -206,7 +196,7 @@ bool QuarryBox::searchFolders(int dispId, const QString &folder, const std::vect
 
 QObject *QuarrydexFactory::create(const QString &className, QWidget *parent)
 {
-    if (className.compare(QLatin1String("Quarrylib.QuarryBox"), Qt::CaseInsensitive) != 0)
+    if (className.compare(ControlClass::FolderSearch, Qt::CaseInsensitive) != 0)
         return nullptr;
     return new QuarryBox(parent);
 }

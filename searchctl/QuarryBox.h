@@ -4,23 +4,20 @@
 // it hidden and call FindFiles / FindFiles2 late-bound by dispatch id, through
 // callFindFiles (ControlContract.h); the ids below are DispId's.
 #include "ControlFactory.h"
+#include "FolderSearchControl.h"
 
-#include <QPointer>
 #include <QVariant>
 #include <QWidget>
 #include <string>
 #include <vector>
 
-class QuarryBox : public QWidget
+class QuarryBox : public QWidget, public FolderSearchControl
 {
     Q_OBJECT
+    Q_INTERFACES(FolderSearchControl)
     Q_CLASSINFO("ClassName", "Quarrylib.QuarryBox")
     Q_CLASSINFO("DispId_0x60030000", "FindFiles")
     Q_CLASSINFO("DispId_0x60030001", "FindFiles2")
-    // Receives the "Unexpected Error" boxes instead of the screen: any object
-    // with Q_INVOKABLE messageBox(QString text, QString title). Without one a
-    // real message box shows (exclamation icon, OK).
-    Q_PROPERTY(QObject *MessageSink READ messageSink WRITE setMessageSink)
 public:
     explicit QuarryBox(QWidget *parent = nullptr);
     ~QuarryBox() override;
@@ -31,8 +28,9 @@ public:
                                    QObject *LabelCount);
     Q_INVOKABLE QVariant FindFiles2(QString &path, QString &SearchStr, qint16 &FileCount, QObject *ListBox);
 
-    QObject *messageSink() const { return m_sink; }
-    void setMessageSink(QObject *sink) { m_sink = sink; }
+    SearchMessageSink *messageSink() const override { return m_sink; }
+    void setMessageSink(SearchMessageSink *sink) override { m_sink = sink; }
+    QWidget *widget() override { return this; }
 
     static int liveInstances();
 
@@ -46,7 +44,7 @@ private:
     void unexpected(int number, const QString &description);
     void stop(int number, const QString &description);
 
-    QPointer<QObject> m_sink;
+    SearchMessageSink *m_sink = nullptr;
     // Lives for one outermost call: the depth tells the outermost level, and
     // once set the flag ends every level still to come.
     int m_depth = 0;

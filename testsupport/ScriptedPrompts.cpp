@@ -1,7 +1,6 @@
 #include "ScriptedPrompts.h"
 
-#include <QObject>
-#include <QVariant>
+#include "CommonDialogControl.h"
 
 void ScriptedPrompts::messageBox(const QString &text, const QString &title, MsgIcon icon)
 {
@@ -35,15 +34,15 @@ QString ScriptedPrompts::inputBox(const QString &prompt, const QString &title, c
     return inputs.dequeue();
 }
 
-bool ScriptedPrompts::showFileDialog(QObject *dialog, FileDialogMode mode)
+bool ScriptedPrompts::showFileDialog(CommonDialogControl *dialog, FileDialogMode mode)
 {
     dialogModes.append(mode);
-    dialogFilters.append(dialog ? dialog->property("Filter").toString() : QString());
+    dialogFilters.append(dialog ? dialog->filter() : QString());
     if (files.isEmpty())
         ++unexpected;
     const QString choice = files.isEmpty() ? QString() : files.dequeue();
     if (choice.isEmpty() || !dialog)
         return false;
-    dialog->setProperty("FileName", choice);
+    dialog->setFileName(choice);
     return true;
 }

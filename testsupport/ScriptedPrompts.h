@@ -38,5 +38,5 @@ public:
     void messageBox(const QString &text, const QString &title, MsgIcon icon) override;
     bool questionBox(const QString &text, const QString &title, MsgIcon icon) override;
     QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override;
-    bool showFileDialog(QObject *dialog, FileDialogMode mode) override;
+    bool showFileDialog(CommonDialogControl *dialog, FileDialogMode mode) override;
 };

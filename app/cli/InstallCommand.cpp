@@ -1,10 +1,9 @@
 #include "cli/InstallCommand.h"
 
-#include "ControlFactory.h"
 #include "FileNameCodec.h"
 #include "cli/Cli.h"
 #include "cli/Terminal.h"
-#include "core/common/Folders.h"
+#include "core/controls/ControlHost.h"
 #include "core/install/HostedRunAndWait.h"
 #include "core/install/InstallRun.h"
 #include "core/io/FileIO.h"
@@ -12,7 +11,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QPluginLoader>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -160,20 +158,12 @@ private:
     QSocketNotifier *m_notifier = nullptr;
 };
 
-QObject *createControl(QPluginLoader &loader, QString *error)
+// From its own file, so a missing or broken ShellAndWait.ocx is what the
+// error names.
+QObject *createControl(QString *error)
 {
-    loader.setFileName(Folders::join(Folders::systemDir(), QStringLiteral("\\ShellAndWait.ocx")));
-    loader.setLoadHints(QLibrary::PreventUnloadHint);
-    QObject *root = loader.instance();
-    auto *factory = qobject_cast<ControlFactory *>(root);
-    if (!factory) {
-        *error = root ? QStringLiteral("%1 is not a control library.").arg(loader.fileName()) : loader.errorString();
-        return nullptr;
-    }
-    QObject *control = factory->create(QStringLiteral("Project1.ShellAndWait"), nullptr);
-    if (!control)
-        *error = QStringLiteral("%1 could not create Project1.ShellAndWait.").arg(loader.fileName());
-    return control;
+    return ControlHost::instance().createFrom(QStringLiteral("ShellAndWait.ocx"),
+                                              QStringLiteral("Project1.ShellAndWait"), nullptr, error);
 }
 
 // Opens the file --report names for writing, made when missing.
@@ -301,9 +291,8 @@ int run(const QString &listPath, const QString &reportTo, Terminal &terminal)
         return Cli::Refused;
     const LoadedList list = LoadedList::fromText(path, load.text, load.lineCount);
 
-    QPluginLoader loader;
     QString error;
-    const std::unique_ptr<QObject> control(createControl(loader, &error));
+    const std::unique_ptr<QObject> control(createControl(&error));
     if (!control) {
         terminal.errorLine(
                 QStringLiteral("setupreel: the run-and-wait control (ShellAndWait.ocx) could not be loaded: ") + error);

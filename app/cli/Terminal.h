@@ -54,7 +54,7 @@ public:
     void messageBox(const QString &text, const QString &title, MsgIcon icon) override;
     bool questionBox(const QString &text, const QString &title, MsgIcon icon) override;
     QString inputBox(const QString &, const QString &, const QString &) override { return QString(); }
-    bool showFileDialog(QObject *, FileDialogMode) override { return false; }
+    bool showFileDialog(CommonDialogControl *, FileDialogMode) override { return false; }
 
 private:
     Terminal &m_terminal;

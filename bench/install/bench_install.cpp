@@ -7,6 +7,8 @@
 // at most 1.5). Run it under a display (scripts/bench.sh runs it under Xvfb),
 // or with QT_QPA_PLATFORM=offscreen.
 #include "BenchSupport.h"
+#include "CommonDialogControl.h"
+#include "ProgressBarControl.h"
 #include "core/common/Prompts.h"
 #include "core/common/Seams.h"
 #include "windows/install/Form2.h"
@@ -37,9 +39,9 @@ struct BenchPrompts : Prompts
         lastBox = text;
     }
     QString inputBox(const QString &, const QString &, const QString &) override { return {}; }
-    bool showFileDialog(QObject *dialog, FileDialogMode) override
+    bool showFileDialog(CommonDialogControl *dialog, FileDialogMode) override
     {
-        dialog->setProperty("FileName", list);
+        dialog->setFileName(list);
         return true;
     }
 };
@@ -99,7 +101,7 @@ int main(int argc, char **argv)
     QApplication::processEvents();
     // What the run shows: remainder, current file, mode, and the bar.
     PaintCounter shown, mode;
-    for (QWidget *watched : {static_cast<QWidget *>(w->Label4), static_cast<QWidget *>(w->Label3), w->PB1.data()})
+    for (QWidget *watched : {static_cast<QWidget *>(w->Label4), static_cast<QWidget *>(w->Label3), w->PB1->widget()})
         watched->installEventFilter(&shown);
     w->Label5->installEventFilter(&mode);
 

@@ -84,7 +84,7 @@ void AniGif::hideEvent(QHideEvent *event)
 
 QObject *AniGifFactory::create(const QString &className, QWidget *parent)
 {
-    if (className.compare(QLatin1String("AnimatedGif.AniGif"), Qt::CaseInsensitive) != 0)
+    if (className.compare(ControlClass::AnimatedPicture, Qt::CaseInsensitive) != 0)
         return nullptr;
     return new AniGif(parent);
 }

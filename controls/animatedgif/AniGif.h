@@ -1,4 +1,5 @@
 #pragma once
+#include "AnimatedPictureControl.h"
 #include "ControlFactory.h"
 
 #include <QLabel>
@@ -9,19 +10,21 @@ class QMovie;
 // Plays an animated picture, looping. Without stretch it takes the picture's
 // frame size; with stretch the frames are scaled to the control's own size.
 // Plays only while it is visible, so a hidden one costs no processor time.
-class AniGif : public QLabel
+class AniGif : public QLabel, public AnimatedPictureControl
 {
     Q_OBJECT
+    Q_INTERFACES(AnimatedPictureControl)
 public:
     explicit AniGif(QWidget *parent = nullptr);
 
     // False, and nothing shown, when the file cannot be read as a picture.
-    Q_INVOKABLE bool LoadGif(const QString &path, bool stretch);
+    bool LoadGif(const QString &path, bool stretch) override;
     // Frames are being advanced right now (not while hidden).
-    Q_INVOKABLE bool IsPlaying() const;
+    bool IsPlaying() const override;
     // Frames of the loaded picture; 0 when none is loaded, -1 when its format
     // does not tell.
-    Q_INVOKABLE int FrameCount() const;
+    int FrameCount() const override;
+    QWidget *widget() override { return this; }
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -90,8 +90,8 @@ inline QMetaMethod dispatchMethod(const QObject *control, int dispId)
 
 // Calls FindFiles or FindFiles2 of a folder search control by dispId, every
 // argument by reference (the control sees the caller's own variables);
-// FindFiles2 takes no labelCount. listBox needs Q_INVOKABLE AddItem(const
-// QString &), labelCount a writable QString property Caption. Afterwards
+// FindFiles2 takes no labelCount. listBox implements SearchListBox and
+// labelCount SearchLabel (FolderSearchControl.h). Afterwards
 // path ends in "/" and fileCount holds the files found added to its value on
 // entry; *total is the sum of their sizes, invalid when none was found.
 // False when the control has no such method or it takes other arguments.

@@ -90,7 +90,7 @@ bool CommonDialog::show(bool save)
 
 QObject *CommonDialogFactory::create(const QString &className, QWidget *parent)
 {
-    if (className.compare(QLatin1String("MSComDlg.CommonDialog"), Qt::CaseInsensitive) != 0)
+    if (className.compare(ControlClass::CommonDialog, Qt::CaseInsensitive) != 0)
         return nullptr;
     return new CommonDialog(parent);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "CommonDialogControl.h"
 #include "ControlFactory.h"
 
 #include <QObject>
@@ -7,24 +8,22 @@
 
 // The open/save file dialog. Never visible by itself; ShowOpen and ShowSave
 // return true when a file was chosen (then in FileName), false on cancel.
-class CommonDialog : public QObject
+class CommonDialog : public QObject, public CommonDialogControl
 {
     Q_OBJECT
-    Q_PROPERTY(QString Filter READ filter WRITE setFilter)
-    Q_PROPERTY(QString FileName READ fileName WRITE setFileName)
-    Q_PROPERTY(QString InitDir READ initDir WRITE setInitDir)
+    Q_INTERFACES(CommonDialogControl)
 public:
     explicit CommonDialog(QWidget *owner);
 
-    QString filter() const { return m_filter; }
-    void setFilter(const QString &f) { m_filter = f; }
-    QString fileName() const { return m_fileName; }
-    void setFileName(const QString &f) { m_fileName = f; }
-    QString initDir() const { return m_initDir; }
-    void setInitDir(const QString &d) { m_initDir = d; }
+    QString filter() const override { return m_filter; }
+    void setFilter(const QString &f) override { m_filter = f; }
+    QString fileName() const override { return m_fileName; }
+    void setFileName(const QString &f) override { m_fileName = f; }
+    QString initDir() const override { return m_initDir; }
+    void setInitDir(const QString &d) override { m_initDir = d; }
 
-    Q_INVOKABLE bool ShowOpen();
-    Q_INVOKABLE bool ShowSave();
+    bool ShowOpen() override;
+    bool ShowSave() override;
 
     // "Setupreel [*.SR]|*.SR" in the form Qt's dialog takes.
     static QStringList qtFilters(const QString &filter);

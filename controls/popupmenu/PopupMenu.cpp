@@ -43,9 +43,14 @@ QString PopupMenu::Key(int i) const { return i >= 0 && i < m_entries.size() ? m_
 
 QObject *PopupMenu::menu() { return m_menu.data(); }
 
+QMetaObject::Connection PopupMenu::onItemSelected(QObject *context, std::function<void(const QString &key)> handler)
+{
+    return connect(this, &PopupMenu::ItemSelected, context, std::move(handler));
+}
+
 QObject *PopupMenuFactory::create(const QString &className, QWidget *parent)
 {
-    if (className.compare(QLatin1String("PopupMenuLib.PopupMenu"), Qt::CaseInsensitive) != 0)
+    if (className.compare(ControlClass::PopupMenu, Qt::CaseInsensitive) != 0)
         return nullptr;
     return new PopupMenu(parent);
 }

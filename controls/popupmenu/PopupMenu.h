@@ -1,5 +1,6 @@
 #pragma once
 #include "ControlFactory.h"
+#include "PopupMenuControl.h"
 
 #include <QList>
 #include <QObject>
@@ -12,22 +13,24 @@ class QWidget;
 // A popup menu of captioned entries with keys. Never visible by itself: the
 // owner window adds entries, shows it at the mouse pointer and hears the key
 // of the entry chosen. A caption of "-" is a separator line.
-class PopupMenu : public QObject
+class PopupMenu : public QObject, public PopupMenuControl
 {
     Q_OBJECT
+    Q_INTERFACES(PopupMenuControl)
 public:
     explicit PopupMenu(QWidget *owner);
     ~PopupMenu() override;
 
-    Q_INVOKABLE void AddItem(const QString &caption, const QString &key);
+    void AddItem(const QString &caption, const QString &key) override;
     // Returns at once; the choice arrives later through ItemSelected.
-    Q_INVOKABLE void PopupAtCursor();
+    void PopupAtCursor() override;
 
-    Q_INVOKABLE int Count() const { return m_entries.size(); }
-    Q_INVOKABLE QString Caption(int i) const;
-    Q_INVOKABLE QString Key(int i) const;
+    int Count() const override { return m_entries.size(); }
+    QString Caption(int i) const override;
+    QString Key(int i) const override;
     // One action per entry, in entry order (separators included).
-    Q_INVOKABLE QObject *menu();
+    QObject *menu() override;
+    QMetaObject::Connection onItemSelected(QObject *context, std::function<void(const QString &key)> handler) override;
 
 signals:
     void ItemSelected(const QString &key);

@@ -42,7 +42,7 @@ void ProgressBar::apply()
 
 QObject *ProgressBarFactory::create(const QString &className, QWidget *parent)
 {
-    if (className.compare(QLatin1String("ComctlLib.ProgressBar"), Qt::CaseInsensitive) != 0)
+    if (className.compare(ControlClass::ProgressBar, Qt::CaseInsensitive) != 0)
         return nullptr;
     return new ProgressBar(parent);
 }

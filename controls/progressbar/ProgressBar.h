@@ -1,24 +1,24 @@
 #pragma once
 #include "ControlFactory.h"
+#include "ProgressBarControl.h"
 
 #include <QProgressBar>
 
 // The progress bar with the members its hosts use: Min, Max and Value.
-class ProgressBar : public QProgressBar
+class ProgressBar : public QProgressBar, public ProgressBarControl
 {
     Q_OBJECT
-    Q_PROPERTY(int Min READ min WRITE setMin)
-    Q_PROPERTY(int Max READ max WRITE setMax)
-    Q_PROPERTY(int Value READ value WRITE setValue)
+    Q_INTERFACES(ProgressBarControl)
 public:
     explicit ProgressBar(QWidget *parent = nullptr);
 
-    int min() const { return m_min; }
-    int max() const { return m_max; }
-    int value() const { return m_value; }
-    void setMin(int v);
-    void setMax(int v);
-    void setValue(int v);
+    int min() const override { return m_min; }
+    int max() const override { return m_max; }
+    int value() const override { return m_value; }
+    void setMin(int v) override;
+    void setMax(int v) override;
+    void setValue(int v) override;
+    QWidget *widget() override { return this; }
 
 private:
     void apply();

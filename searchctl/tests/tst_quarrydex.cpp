@@ -4,6 +4,7 @@
 #include "ControlFactory.h"
 #include "ControlTesting.h"
 #include "FileNameCodec.h"
+#include "FolderSearchControl.h"
 #include "PatternMatch.h"
 
 #include <QDir>
@@ -23,33 +24,32 @@
 #include <unistd.h>
 
 namespace {
-class List : public QObject
+class List : public QObject, public SearchListBox
 {
     Q_OBJECT
+    Q_INTERFACES(SearchListBox)
 public:
     QStringList rows;
-    Q_INVOKABLE void AddItem(const QString &s) { rows << s; }
+    void AddItem(const QString &s) override { rows << s; }
 };
-class Label : public QObject
+class Label : public QObject, public SearchLabel
 {
     Q_OBJECT
-    Q_PROPERTY(QString Caption READ caption WRITE setCaption)
+    Q_INTERFACES(SearchLabel)
 public:
     QString text;
     int writes = 0;
-    QString caption() const { return text; }
-    void setCaption(const QString &c)
+    void setCaption(const QString &c) override
     {
         text = c;
         ++writes;
     }
 };
-class Sink : public QObject
+class Sink : public SearchMessageSink
 {
-    Q_OBJECT
 public:
     QStringList boxes;
-    Q_INVOKABLE void messageBox(const QString &text, const QString &title) { boxes << title + ": " + text; }
+    void messageBox(const QString &text, const QString &title) override { boxes << title + ": " + text; }
 };
 
 const char *const Ocx = SETUPREEL_BUILD_SYSTEM_DIR "/Quarrydex.ocx";
@@ -127,7 +127,10 @@ private slots:
         QVERIFY(face);
         QCOMPARE(face->size(), QSize(50, 50));
         QVERIFY(face->children().isEmpty());
-        QVERIFY(m_box->setProperty("MessageSink", QVariant::fromValue<QObject *>(&m_sink)));
+        auto *search = qobject_cast<FolderSearchControl *>(m_box);
+        QVERIFY(search);
+        QCOMPARE(search->widget(), face);
+        search->setMessageSink(&m_sink);
         QCOMPARE(dispatchMethod(m_box, FindFiles).name(), QByteArray("FindFiles"));
         QCOMPARE(dispatchMethod(m_box, FindFiles2).name(), QByteArray("FindFiles2"));
         QVERIFY(!dispatchMethod(m_box, DispId::FindFiles2 + 1).isValid());
@@ -458,7 +461,7 @@ private slots:
         delete m_box;
         QCOMPARE(canUnload(), 0L);
         m_box = m_factory->create(QStringLiteral("Quarrylib.QuarryBox"), nullptr);
-        m_box->setProperty("MessageSink", QVariant::fromValue<QObject *>(&m_sink));
+        qobject_cast<FolderSearchControl *>(m_box)->setMessageSink(&m_sink);
         QCOMPARE(canUnload(), 1L);
 
         QCOMPARE(unreg(), 0L);

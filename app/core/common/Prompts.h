@@ -3,7 +3,7 @@
 // the windows run under test with scripted answers.
 #include <QString>
 
-class QObject;
+class CommonDialogControl;
 
 enum class MsgIcon { None, Critical, Exclamation, Information };
 enum class FileDialogMode { Open, Save };
@@ -31,8 +31,8 @@ public:
     // The input box: what the user typed, or an empty text when cancelled.
     virtual QString inputBox(const QString &prompt, const QString &title, const QString &defaultText = QString()) = 0;
 
-    // Shows a common-dialog control (properties Filter and FileName) for opening
-    // or saving. On a choice the control's FileName holds the chosen path and the
-    // result is true; on cancel the result is false and FileName is untouched.
-    virtual bool showFileDialog(QObject *dialog, FileDialogMode mode) = 0;
+    // Shows a common-dialog control (its filter and file name) for opening or
+    // saving. On a choice the control's file name is the chosen path and the
+    // result is true; on cancel the result is false and the name is untouched.
+    virtual bool showFileDialog(CommonDialogControl *dialog, FileDialogMode mode) = 0;
 };

@@ -4,10 +4,8 @@
 #include "core/common/Prompts.h"
 #include "core/lists/ListFile.h"
 
+#include "CommonDialogControl.h"
 #include "FileNameCodec.h"
-
-#include <QObject>
-#include <QVariant>
 
 #include <sys/stat.h>
 
@@ -15,21 +13,16 @@ namespace ListSequences {
 
 namespace {
 
-const char *const FilterProperty = "Filter";
-const char *const FileNameProperty = "FileName";
-
 QString listFilter() { return QStringLiteral("Setupreel [*.SR]|*.SR"); }
 
 // Filter first, then the dialog; a control that is not there is a cancel.
-bool chooseFile(Prompts &prompts, QObject *cd, FileDialogMode mode)
+bool chooseFile(Prompts &prompts, CommonDialogControl *cd, FileDialogMode mode)
 {
     if (!cd)
         return false;
-    cd->setProperty(FilterProperty, listFilter());
+    cd->setFilter(listFilter());
     return prompts.showFileDialog(cd, mode);
 }
-
-QString fileNameOf(QObject *cd) { return cd->property(FileNameProperty).toString(); }
 
 // Anything of that name, a link to nothing included.
 bool fileExists(const QString &path)
@@ -41,7 +34,7 @@ bool fileExists(const QString &path)
 
 } // namespace
 
-SaveOutcome saveList(EditorRows &editor, Prompts &prompts, QObject *cd)
+SaveOutcome saveList(EditorRows &editor, Prompts &prompts, CommonDialogControl *cd)
 {
     const QStringList rows = editor.rows();
     const SaveOutcome outcome = [&] {
@@ -63,8 +56,8 @@ SaveOutcome saveList(EditorRows &editor, Prompts &prompts, QObject *cd)
         // The control keeps its last FileName, so only the answer tells a cancel.
         if (!chooseFile(prompts, cd, FileDialogMode::Save))
             return SaveOutcome::Cancelled;
-        cd->setProperty(FileNameProperty, ListFile::ListFileName(fileNameOf(cd)));
-        const QString path = fileNameOf(cd);
+        cd->setFileName(ListFile::ListFileName(cd->fileName()));
+        const QString path = cd->fileName();
         // The dialog saw the name as typed; this is the file that is written.
         if (fileExists(path)
             && !prompts.questionBox(path
@@ -90,14 +83,14 @@ SaveOutcome saveList(EditorRows &editor, Prompts &prompts, QObject *cd)
     return outcome;
 }
 
-EditLoadOutcome loadSavedList(EditorRows &rows, Prompts &prompts, QObject *cd)
+EditLoadOutcome loadSavedList(EditorRows &rows, Prompts &prompts, CommonDialogControl *cd)
 {
     if (!chooseFile(prompts, cd, FileDialogMode::Open))
         return EditLoadOutcome::Cancelled;
     // Before any check: a refused file leaves the editor empty.
     rows.setRows(QStringList());
 
-    ListFile::EditLoad load = ListFile::LoadListForEditing(fileNameOf(cd));
+    ListFile::EditLoad load = ListFile::LoadListForEditing(cd->fileName());
     switch (load.result) {
     case ListFile::LoadResult::RefusedName:
         prompts.messageBox(QStringLiteral("Incorrect file name or file format"), QStringLiteral("Load Saved List"),
@@ -117,11 +110,11 @@ EditLoadOutcome loadSavedList(EditorRows &rows, Prompts &prompts, QObject *cd)
     return EditLoadOutcome::Loaded;
 }
 
-InstallLoad loadForInstalling(Prompts &prompts, QObject *cd)
+InstallLoad loadForInstalling(Prompts &prompts, CommonDialogControl *cd)
 {
     if (!chooseFile(prompts, cd, FileDialogMode::Open))
         return InstallLoad();
-    return loadFileForInstalling(fileNameOf(cd), prompts);
+    return loadFileForInstalling(cd->fileName(), prompts);
 }
 
 InstallLoad loadFileForInstalling(const QString &path, Prompts &prompts)

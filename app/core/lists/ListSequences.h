@@ -1,13 +1,13 @@
 #pragma once
 // The save sequence and the two load sequences of the program list, on the rows
 // of the list editor's list box. The answers come through Prompts; `cd` is the
-// window's common-dialog control (properties Filter and FileName). A missing
-// control counts as a cancelled dialog.
+// window's common-dialog control. A missing control counts as a cancelled
+// dialog.
 #include <QString>
 #include <QStringList>
 
 class Prompts;
-class QObject;
+class CommonDialogControl;
 
 namespace ListSequences {
 
@@ -46,13 +46,13 @@ enum class SaveOutcome {
 // exists, the user is asked before it is replaced. ListHasTitle is 0
 // afterwards on every path but a failed write, where it is kept so that a
 // retry writes the same list again.
-SaveOutcome saveList(EditorRows &rows, Prompts &prompts, QObject *cd);
+SaveOutcome saveList(EditorRows &rows, Prompts &prompts, CommonDialogControl *cd);
 
 enum class EditLoadOutcome { Cancelled, RefusedName, RefusedContent, Loaded };
 
 // "Load saved list". The rows are cleared as soon as a file is chosen;
 // ListHasTitle becomes 1 only when the file passes the checks.
-EditLoadOutcome loadSavedList(EditorRows &rows, Prompts &prompts, QObject *cd);
+EditLoadOutcome loadSavedList(EditorRows &rows, Prompts &prompts, CommonDialogControl *cd);
 
 enum class InstallLoadOutcome { Cancelled, RefusedName, RefusedContent, Unreadable, Loaded };
 
@@ -69,7 +69,7 @@ struct InstallLoad
 // refusal messages. It leaves LoadedListText and LoadedLineCount alone: the
 // window stores text and count itself when `loaded` is true, so a refused or
 // unreadable file keeps the earlier list loaded.
-InstallLoad loadForInstalling(Prompts &prompts, QObject *cd);
+InstallLoad loadForInstalling(Prompts &prompts, CommonDialogControl *cd);
 
 // The same checks and refusal messages for a file already chosen (a list
 // named on the command line).

@@ -1,9 +1,11 @@
 #include "windows/adding/Form5.h"
 
+#include "ControlContract.h"
+#include "FolderSearchControl.h"
 #include "core/common/Globals.h"
 #include "core/common/Prompts.h"
+#include "core/controls/ControlHost.h"
 #include "windows/editor/Form1.h"
-#include "windows/ui/ControlHost.h"
 #include "windows/ui/Navigation.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Twips.h"
@@ -37,11 +39,11 @@ Form5::Form5()
     setTabOrder(Option1, Option2);
     setTabOrder(Option2, Command2);
 
-    QuarryBox1 = qobject_cast<QWidget *>(ControlHost::instance().create(QStringLiteral("Quarrylib.QuarryBox"), this));
-    if (QuarryBox1) {
+    if (auto *search = ControlHost::instance().create<FolderSearchControl>(ControlClass::FolderSearch, this)) {
+        search->setMessageSink(this);
+        QuarryBox1 = search->widget();
         QuarryBox1->setGeometry(twRect(3720, 2400, 735, 735));
         QuarryBox1->hide();
-        QuarryBox1->setProperty("MessageSink", QVariant::fromValue<QObject *>(this));
     }
     connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);

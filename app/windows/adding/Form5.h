@@ -8,7 +8,7 @@
 class QPushButton;
 class QRadioButton;
 
-class Form5 : public PictureWindow
+class Form5 : public PictureWindow, private SearchMessageSink
 {
     Q_OBJECT
 public:
@@ -32,7 +32,7 @@ public slots:
     void Command1_Click();
     void Command2_Click();
     // The search control's "Unexpected Error" boxes go through the dialog seam.
-    void messageBox(const QString &text, const QString &title);
+    void messageBox(const QString &text, const QString &title) override;
 
 protected:
     // Closing by the frame is Cancel; the window stays loaded.

@@ -1,14 +1,18 @@
 #include "windows/editor/Form1.h"
 
+#include "AnimatedPictureControl.h"
+#include "CommonDialogControl.h"
 #include "ControlContract.h"
+#include "PopupMenuControl.h"
 #include "core/common/Folders.h"
 #include "core/common/Globals.h"
 #include "core/common/Prompts.h"
+#include "core/controls/ControlHost.h"
 #include "windows/editor/Dialog.h"
 #include "core/editor/EditorLogic.h"
 #include "windows/editor/Form6.h"
 #include "core/lists/ListSequences.h"
-#include "windows/ui/ControlHost.h"
+#include "core/controls/ControlHost.h"
 #include "windows/ui/Navigation.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Twips.h"
@@ -76,7 +80,7 @@ void Form1::nameControls()
             {Text1, "Text1"},
             {Text2, "Text2"},
             {Image1, "Image1"},
-            {AniGif1, "AniGif1"},
+            {AniGif1 ? AniGif1->widget() : nullptr, "AniGif1"},
             {Label3, "Label3"},
             {Label2, "Label2"},
             {Label4, "Label4"},
@@ -86,8 +90,8 @@ void Form1::nameControls()
             {Label8, "Label8"},
             {Shape1, "Shape1"},
             {Timer1, "Timer1"},
-            {CD, "CD"},
-            {PopupMenu, "PopupMenu"},
+            {dynamic_cast<QObject *>(CD), "CD"},
+            {dynamic_cast<QObject *>(PopupMenu), "PopupMenu"},
     };
     for (const auto &[control, name] : named) {
         if (control) // a hosted control may be missing
@@ -153,11 +157,11 @@ void Form1::createListAndLabels()
 void Form1::createHostedControls()
 {
     ControlHost &host = ControlHost::instance();
-    CD = host.create(QStringLiteral("MSComDlg.CommonDialog"), this);
-    PopupMenu = host.create(QStringLiteral("PopupMenuLib.PopupMenu"), this);
-    AniGif1 = qobject_cast<QWidget *>(host.create(QStringLiteral("AnimatedGif.AniGif"), this));
+    CD = host.create<CommonDialogControl>(ControlClass::CommonDialog, this);
+    PopupMenu = host.create<PopupMenuControl>(ControlClass::PopupMenu, this);
+    AniGif1 = host.create<AnimatedPictureControl>(ControlClass::AnimatedPicture, this);
     if (AniGif1)
-        AniGif1->setGeometry(twRect(6480, 1710, 480, 480));
+        AniGif1->widget()->setGeometry(twRect(6480, 1710, 480, 480));
 }
 
 void Form1::connectHandlers()
@@ -178,7 +182,7 @@ void Form1::connectHandlers()
     connect(Label7, &QAbstractButton::clicked, this, &Form1::Label7_Click);
     connect(Label8, &QAbstractButton::clicked, this, &Form1::Label8_Click);
     if (PopupMenu)
-        connect(PopupMenu, SIGNAL(ItemSelected(QString)), this, SLOT(PopupMenu_Selected(QString)));
+        PopupMenu->onItemSelected(this, [this](const QString &key) { PopupMenu_Selected(key); });
 }
 
 Form1::~Form1() = default;
@@ -198,8 +202,7 @@ void Form1::Form_Load()
                 {QStringLiteral("> Clear current list                  "), QStringLiteral("CLE")},
         };
         for (const auto &entry : entries)
-            QMetaObject::invokeMethod(PopupMenu, "AddItem", Qt::DirectConnection, Q_ARG(QString, entry.first),
-                                      Q_ARG(QString, entry.second));
+            PopupMenu->AddItem(entry.first, entry.second);
     }
     Image1->setPixmap(appPicture(QStringLiteral("\\Search Drive.gif")));
     setBackground(appPicture(QStringLiteral("\\Top Menu2.jpg")));
@@ -210,11 +213,8 @@ void Form1::Form_Load()
     Text2->setCursorPosition(0);
     Command3->setEnabled(false);
     Command5->setEnabled(false);
-    if (AniGif1) {
-        bool shown = false;
-        QMetaObject::invokeMethod(AniGif1, "LoadGif", Qt::DirectConnection, Q_RETURN_ARG(bool, shown),
-                                  Q_ARG(QString, Folders::appFile(QStringLiteral("\\busy.gif"))), Q_ARG(bool, false));
-    }
+    if (AniGif1)
+        AniGif1->LoadGif(Folders::appFile(QStringLiteral("\\busy.gif")), false);
     Timer1->start();
 }
 
@@ -231,7 +231,7 @@ void Form1::ListB_DblClick() { Windows::show<Dialog>(); }
 void Form1::ListB_MouseUp(const QPoint &)
 {
     if (PopupMenu)
-        QMetaObject::invokeMethod(PopupMenu, "PopupAtCursor", Qt::DirectConnection);
+        PopupMenu->PopupAtCursor();
 }
 
 void Form1::Command3_Click()

@@ -4,9 +4,11 @@
 // the editor below, never on its controls.
 #include "windows/ui/Controls.h"
 
-#include <QPointer>
 #include <QStringList>
 
+class AnimatedPictureControl;
+class CommonDialogControl;
+class PopupMenuControl;
 class QLineEdit;
 class QPushButton;
 class QTimer;
@@ -84,7 +86,7 @@ private:
     QLineEdit *Text1; // folder to search
     QLineEdit *Text2; // pattern to search
     QLabel *Image1;
-    QPointer<QWidget> AniGif1; // hosted animated picture
+    AnimatedPictureControl *AniGif1 = nullptr; // hosted animated picture
     VbLabel *Label3;
     VbLabel *Label2;   // files found by a search
     VbLabel *Label4;   // count label, search status
@@ -94,8 +96,8 @@ private:
     ClickArea *Label8; // Minimize
     Shape *Shape1;
     QTimer *Timer1;              // refresh tick
-    QPointer<QObject> CD;        // hosted file dialog
-    QPointer<QObject> PopupMenu; // hosted item popup menu
+    CommonDialogControl *CD = nullptr;     // hosted file dialog
+    PopupMenuControl *PopupMenu = nullptr; // hosted item popup menu
 
     void createButtons();
     void nameControls();

@@ -1,11 +1,13 @@
 #include "windows/install/Form2.h"
 
+#include "CommonDialogControl.h"
+#include "ProgressBarControl.h"
 #include "core/common/Folders.h"
 #include "core/common/Globals.h"
 #include "core/common/Prompts.h"
+#include "core/controls/ControlHost.h"
 #include "core/install/PacedDisplay.h"
 #include "core/lists/ListSequences.h"
-#include "windows/ui/ControlHost.h"
 #include "windows/ui/Navigation.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Twips.h"
@@ -59,15 +61,15 @@ Form2::Form2()
     Label8 = ClickArea::onTopStrip(this, QStringLiteral("Minimize"), 8400);
 
     ControlHost &host = ControlHost::instance();
-    PB1 = qobject_cast<QWidget *>(host.create(QStringLiteral("ComctlLib.ProgressBar"), this));
+    PB1 = host.create<ProgressBarControl>(ControlClass::ProgressBar, this);
     if (PB1) {
-        PB1->setGeometry(twRect(1440, 5400, 6015, 255));
-        PB1->hide();
+        PB1->widget()->setGeometry(twRect(1440, 5400, 6015, 255));
+        PB1->widget()->hide();
     }
     ShellAndWait1 = host.create(QStringLiteral("Project1.ShellAndWait"), this);
-    CD1 = host.create(QStringLiteral("MSComDlg.CommonDialog"), this);
+    CD1 = host.create<CommonDialogControl>(ControlClass::CommonDialog, this);
     if (CD1) // the demo lists lie beside the program
-        CD1->setProperty("InitDir", Folders::appDir() + QStringLiteral("/examples"));
+        CD1->setInitDir(Folders::appDir() + QStringLiteral("/examples"));
 
     // Keyboard order follows the buttons from top to bottom.
     setTabOrder(Image2, Image3);
@@ -127,7 +129,7 @@ void Form2::Image3_Click() { showLoaded(ListSequences::loadForInstalling(Program
 void Form2::loadListFile(const QString &path)
 {
     if (CD1)
-        CD1->setProperty("FileName", path);
+        CD1->setFileName(path);
     showLoaded(ListSequences::loadFileForInstalling(path, Program::prompts()));
 }
 
@@ -141,7 +143,7 @@ void Form2::showLoaded(const ListSequences::InstallLoad &load)
     Label1->setCaption(QStringLiteral("Title of your list :    ") + load.title);
     Globals::LoadedListText = load.text;
     Globals::LoadedLineCount = QString::number(load.lineCount);
-    m_list = LoadedList::fromText(CD1 ? CD1->property("FileName").toString() : QString(), load.text, load.lineCount);
+    m_list = LoadedList::fromText(CD1 ? CD1->fileName() : QString(), load.text, load.lineCount);
     Label2->setCaption(QStringLiteral("Number of programs in the list :   ") + QString::number(load.lineCount - 1));
 }
 
@@ -193,19 +195,19 @@ void Form2::setCurrentFileText(const QString &text) { Label3->setCaption(text); 
 void Form2::setProgressVisible(bool visible)
 {
     if (PB1)
-        PB1->setVisible(visible);
+        PB1->widget()->setVisible(visible);
 }
 
 void Form2::setProgressMax(int max)
 {
     if (PB1)
-        PB1->setProperty("Max", max);
+        PB1->setMax(max);
 }
 
 void Form2::setProgressValue(int value)
 {
     if (PB1)
-        PB1->setProperty("Value", value);
+        PB1->setValue(value);
 }
 
 void Form2::runStarted(int programCount) { m_captions->runStarted(programCount); }

@@ -10,7 +10,9 @@
 #include <memory>
 #include <optional>
 
+class CommonDialogControl;
 class PacedDisplay;
+class ProgressBarControl;
 class QProgressBar;
 
 class Form2 : public PictureWindow, private InstallDisplay, private RunObserver
@@ -36,9 +38,9 @@ public:
     ClickArea *Label6;               // About
     ClickArea *Label7;               // Help
     ClickArea *Label8;               // Minimize
-    QPointer<QWidget> PB1;           // hosted progress bar
+    ProgressBarControl *PB1;         // hosted progress bar
     QPointer<QObject> ShellAndWait1; // hosted run-and-wait control
-    QPointer<QObject> CD1;           // hosted open dialog
+    CommonDialogControl *CD1;        // hosted open dialog
 
     InstallRun &installRun() { return *m_run; }
 

@@ -1,11 +1,13 @@
 #include "windows/startup/Form4.h"
 
 #include "ControlContract.h"
+#include "FolderSearchControl.h"
+#include "ProgressBarControl.h"
 #include "core/common/Folders.h"
 #include "core/common/Seams.h"
+#include "core/controls/ControlHost.h"
 #include "windows/install/Form2.h"
 #include "core/startup/WinXpStyle.h"
-#include "windows/ui/ControlHost.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Twips.h"
 #include "windows/ui/Windows.h"
@@ -41,10 +43,10 @@ Form4::Form4()
     setAutoFillBackground(true);
 
     ControlHost &host = ControlHost::instance();
-    PB1 = qobject_cast<QWidget *>(host.create(QStringLiteral("ComctlLib.ProgressBar"), this));
+    PB1 = host.create<ProgressBarControl>(ControlClass::ProgressBar, this);
     if (PB1) {
-        PB1->setGeometry(twRect(720, 1920, 1455, 255));
-        PB1->setProperty("Min", 0);
+        PB1->widget()->setGeometry(twRect(720, 1920, 1455, 255));
+        PB1->setMin(0);
     }
 
     Label1 = new VbLabel(this);
@@ -61,19 +63,21 @@ Form4::Form4()
     List1->setGeometry(twRect(3720, 1920, 1935, 255));
     List1->hide();
 
-    QuarryBox1 = host.create(QStringLiteral("Quarrylib.QuarryBox"), this);
-    if (auto *face = qobject_cast<QWidget *>(QuarryBox1.data())) {
+    QWidget *face = nullptr;
+    if (auto *search = host.create<FolderSearchControl>(ControlClass::FolderSearch, this)) {
+        face = search->widget();
         face->setGeometry(twRect(2760, 3720, 735, 615));
         face->hide();
+        QuarryBox1 = face;
     }
 
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, List1);
     setTabOrder(List1, Label1);
     if (PB1) {
-        setTabOrder(Label1, PB1);
-        if (auto *face = qobject_cast<QWidget *>(QuarryBox1.data()))
-            setTabOrder(PB1, face);
+        setTabOrder(Label1, PB1->widget());
+        if (face)
+            setTabOrder(PB1->widget(), face);
     }
 
     Timer1 = timer(this, 100);
@@ -167,13 +171,13 @@ void Form4::clearList() { List1->Clear(); }
 void Form4::setProgressMax(int max)
 {
     if (PB1)
-        PB1->setProperty("Max", max);
+        PB1->setMax(max);
 }
 
 void Form4::setProgressValue(int value)
 {
     if (PB1)
-        PB1->setProperty("Value", value);
+        PB1->setValue(value);
 }
 
 void Form4::setStatusText(const QString &text) { Label1->setCaption(text); }

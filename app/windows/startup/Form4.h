@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <memory>
 
+class ProgressBarControl;
 class QPushButton;
 class QTimer;
 
@@ -23,7 +24,7 @@ public:
 
     void Form_Load() override;
 
-    QPointer<QWidget> PB1; // hosted progress bar
+    ProgressBarControl *PB1; // hosted progress bar
     VbLabel *Label1;
     QPushButton *Command1; // Next
     QPushButton *Command2; // Exit

@@ -1,6 +1,8 @@
 #pragma once
-// The standard controls of the windows, with the members that other windows and
-// the hosted controls reach by name (Caption, AddItem).
+// The standard controls of the windows; the list and the label are what the
+// folder search control is handed (FolderSearchControl.h).
+#include "FolderSearchControl.h"
+
 #include <QAbstractButton>
 #include <QRadioButton>
 #include <QLabel>
@@ -15,34 +17,35 @@ class QPaintEvent;
 QString displayText(const QString &text);
 
 // A label whose Caption keeps the text exactly as set.
-class VbLabel : public QLabel
+class VbLabel : public QLabel, public SearchLabel
 {
     Q_OBJECT
-    Q_PROPERTY(QString Caption READ caption WRITE setCaption)
+    Q_INTERFACES(SearchLabel)
 public:
     explicit VbLabel(QWidget *parent = nullptr);
     QString caption() const { return m_caption; }
-    void setCaption(const QString &text);
+    void setCaption(const QString &text) override;
 
 private:
     QString m_caption;
 };
 
 // A list box with the members other windows and the search control use:
-// AddItem by name, ListCount, ListIndex (-1 for no selection), List(i).
+// AddItem, ListCount, ListIndex (-1 for no selection), List(i).
 // ListIndex is the highlighted row, never the row that merely has the keyboard
 // focus. Setting ListIndex from code is a selection change like the user's.
 // Rows of any length are kept whole; only what fits is drawn.
-class VbListBox : public QListWidget
+class VbListBox : public QListWidget, public SearchListBox
 {
     Q_OBJECT
+    Q_INTERFACES(SearchListBox)
 public:
     explicit VbListBox(QWidget *parent = nullptr);
     ~VbListBox() override;
 
-    Q_INVOKABLE void AddItem(const QString &text);
-    Q_INVOKABLE void RemoveItem(int index);
-    Q_INVOKABLE void Clear();
+    void AddItem(const QString &text) override;
+    void RemoveItem(int index);
+    void Clear();
     int ListCount() const { return count(); }
     int ListIndex() const { return m_listIndex; }
     void setListIndex(int index);

@@ -1,5 +1,6 @@
 #include "windows/ui/WidgetPrompts.h"
 
+#include "CommonDialogControl.h"
 #include "windows/ui/Controls.h"
 #include "windows/ui/Program.h"
 
@@ -8,7 +9,6 @@
 #include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
-#include <QMetaObject>
 #include <QSpacerItem>
 
 namespace {
@@ -98,12 +98,9 @@ QString WidgetPrompts::inputBox(const QString &prompt, const QString &title, con
     return box.exec() == QDialog::Accepted ? box.textValue() : QString();
 }
 
-bool WidgetPrompts::showFileDialog(QObject *dialog, FileDialogMode mode)
+bool WidgetPrompts::showFileDialog(CommonDialogControl *dialog, FileDialogMode mode)
 {
     if (!dialog)
         return false;
-    bool chosen = false;
-    const char *method = mode == FileDialogMode::Save ? "ShowSave" : "ShowOpen";
-    QMetaObject::invokeMethod(dialog, method, Qt::DirectConnection, Q_RETURN_ARG(bool, chosen));
-    return chosen;
+    return mode == FileDialogMode::Save ? dialog->ShowSave() : dialog->ShowOpen();
 }

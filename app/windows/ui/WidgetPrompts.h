@@ -9,7 +9,7 @@ public:
     void messageBox(const QString &text, const QString &title, MsgIcon icon) override;
     bool questionBox(const QString &text, const QString &title, MsgIcon icon) override;
     QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override;
-    bool showFileDialog(QObject *dialog, FileDialogMode mode) override;
+    bool showFileDialog(CommonDialogControl *dialog, FileDialogMode mode) override;
 
     // The least width a window needs for its whole title in a window manager's
     // title bar: the title in a bold title-bar font, and room for the frame's

@@ -1,5 +1,6 @@
 // The animated picture as its window meets it: the real AnimatedGif.ocx,
-// created by class name and called by member name.
+// created by class name and called through its interface.
+#include "AnimatedPictureControl.h"
 #include "ControlTesting.h"
 
 #include <QFile>
@@ -15,28 +16,15 @@
 
 static const QString busyGif = QStringLiteral(SETUPREEL_SOURCE_DIR "/pictures/busy.gif");
 
+static AnimatedPictureControl *typed(QObject *control) { return qobject_cast<AnimatedPictureControl *>(control); }
+
 static bool loadGif(QObject *control, const QString &path, bool stretch)
 {
-    bool ok = false;
-    if (!QMetaObject::invokeMethod(control, "LoadGif", Qt::DirectConnection, Q_RETURN_ARG(bool, ok),
-                                   Q_ARG(QString, path), Q_ARG(bool, stretch)))
-        return false;
-    return ok;
+    return typed(control)->LoadGif(path, stretch);
 }
 
-static bool isPlaying(QObject *control)
-{
-    bool playing = false;
-    QMetaObject::invokeMethod(control, "IsPlaying", Qt::DirectConnection, Q_RETURN_ARG(bool, playing));
-    return playing;
-}
-
-static int frameCount(QObject *control)
-{
-    int n = -99;
-    QMetaObject::invokeMethod(control, "FrameCount", Qt::DirectConnection, Q_RETURN_ARG(int, n));
-    return n;
-}
+static bool isPlaying(QObject *control) { return typed(control)->IsPlaying(); }
+static int frameCount(QObject *control) { return typed(control)->FrameCount(); }
 
 // A two-frame 1 x 1 picture without a loop count, 20 ms a frame: it would
 // play once and stop.
@@ -97,7 +85,7 @@ void TestAnimatedGifControl::init()
     m_window = new QWidget;
     m_window->resize(400, 300);
     m_control = m_factory->create("AnimatedGif.AniGif", m_window);
-    QVERIFY(m_control);
+    QVERIFY(typed(m_control));
     QVERIFY(label());
     label()->setGeometry(10, 10, 200, 100);
 }

@@ -1,6 +1,7 @@
 // The file dialog of COMDLG32.OCX, loaded from the build's system folder as the
 // program loads it, and driven by typing into its own name box. A dialog that
 // blocks the program ends the test through a watchdog instead of hanging it.
+#include "CommonDialogControl.h"
 #include "ControlFactory.h"
 
 #include <QApplication>
@@ -80,7 +81,7 @@ class TstCommonDialog : public QObject
 
     QPluginLoader *m_loader = nullptr;
     QWidget *m_owner = nullptr;
-    QObject *m_cd = nullptr;
+    CommonDialogControl *m_cd = nullptr;
 
     // Shows the dialog and runs `act` inside it once it is up; `act` ends it.
     bool show(bool save, const std::function<void(QFileDialog *, QLineEdit *)> &act)
@@ -97,9 +98,7 @@ class TstCommonDialog : public QObject
             act(d, d->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")));
         };
         QTimer::singleShot(0, poll);
-        bool chosen = false;
-        QMetaObject::invokeMethod(m_cd, save ? "ShowSave" : "ShowOpen", Qt::DirectConnection,
-                                  Q_RETURN_ARG(bool, chosen));
+        const bool chosen = save ? m_cd->ShowSave() : m_cd->ShowOpen();
         return acted && chosen;
     }
 
@@ -118,9 +117,9 @@ private slots:
         auto *factory = qobject_cast<ControlFactory *>(m_loader->instance());
         QVERIFY2(factory, qPrintable(m_loader->errorString()));
         m_owner = new QWidget;
-        m_cd = factory->create(QStringLiteral("MSComDlg.CommonDialog"), m_owner);
+        m_cd = qobject_cast<CommonDialogControl *>(factory->create(QStringLiteral("MSComDlg.CommonDialog"), m_owner));
         QVERIFY(m_cd);
-        m_cd->setProperty("Filter", QStringLiteral("Setupreel [*.SR]|*.SR"));
+        m_cd->setFilter(QStringLiteral("Setupreel [*.SR]|*.SR"));
     }
 
     void cleanupTestCase() { delete m_owner; }
@@ -158,7 +157,7 @@ private slots:
         QVERIFY(watch >= 0);
         QVERIFY(inotify_add_watch(watch, QFile::encodeName(dir.path()).constData(), IN_OPEN | IN_ACCESS) >= 0);
 
-        m_cd->setProperty("FileName", dir.filePath("probe.SR")); // starts in that folder
+        m_cd->setFileName(dir.filePath("probe.SR")); // starts in that folder
         Watchdog watchdog(60, "the open dialog in a folder of lists");
         const bool chosen = show(false, [&](QFileDialog *, QLineEdit *edit) {
             QTest::qWait(1500);                        // the listing and its details
@@ -167,7 +166,7 @@ private slots:
             QTest::keyClick(edit, Qt::Key_Return);
         });
         QVERIFY(chosen);
-        QCOMPARE(m_cd->property("FileName").toString(), dir.filePath("probe.SR"));
+        QCOMPARE(m_cd->fileName(), dir.filePath("probe.SR"));
 
         QStringList opened;
         char buffer[8192];
@@ -193,7 +192,7 @@ private slots:
         QFile existing(dir.filePath("x.sr"));
         QVERIFY(existing.open(QIODevice::WriteOnly));
         existing.close();
-        m_cd->setProperty("FileName", dir.filePath("earlier.SR"));
+        m_cd->setFileName(dir.filePath("earlier.SR"));
         bool asked = false;
         Watchdog watchdog(60, "saving under an existing name");
         const bool chosen = show(true, [&](QFileDialog *, QLineEdit *edit) {
@@ -212,7 +211,7 @@ private slots:
         QTest::qWait(600);
         QVERIFY(!asked);
         QVERIFY(chosen);
-        QCOMPARE(m_cd->property("FileName").toString(), dir.filePath("x.sr"));
+        QCOMPARE(m_cd->fileName(), dir.filePath("x.sr"));
     }
 };
 

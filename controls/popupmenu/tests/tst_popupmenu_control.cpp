@@ -1,6 +1,7 @@
 // The item popup menu as its window meets it: the real PopupMenu.ocx, created
-// by class name and called by member name.
+// by class name and called through its interface.
 #include "ControlTesting.h"
+#include "PopupMenuControl.h"
 
 #include <QAction>
 #include <QCursor>
@@ -9,7 +10,7 @@
 #include <QMenu>
 #include <QPluginLoader>
 #include <QPointer>
-#include <QSignalSpy>
+#include <QSharedPointer>
 #include <QWidget>
 #include <QtTest>
 
@@ -35,31 +36,24 @@ static const QList<MenuEntry> editorEntries()
     };
 }
 
+static PopupMenuControl *typed(QObject *control) { return qobject_cast<PopupMenuControl *>(control); }
+
 static void addItem(QObject *control, const QString &caption, const QString &key)
 {
-    QVERIFY(QMetaObject::invokeMethod(control, "AddItem", Qt::DirectConnection, Q_ARG(QString, caption),
-                                      Q_ARG(QString, key)));
+    typed(control)->AddItem(caption, key);
 }
 
-static int count(QObject *control)
-{
-    int n = -1;
-    QMetaObject::invokeMethod(control, "Count", Qt::DirectConnection, Q_RETURN_ARG(int, n));
-    return n;
-}
+static int count(QObject *control) { return typed(control)->Count(); }
+static QString caption(QObject *control, int i) { return typed(control)->Caption(i); }
+static QString key(QObject *control, int i) { return typed(control)->Key(i); }
+static QMenu *menuOf(QObject *control) { return qobject_cast<QMenu *>(typed(control)->menu()); }
 
-static QString text(QObject *control, const char *member, int i)
+// The keys the control hands its owner, in order.
+static QSharedPointer<QStringList> chosenKeys(QObject *control, QObject *context)
 {
-    QString s = "<not invoked>";
-    QMetaObject::invokeMethod(control, member, Qt::DirectConnection, Q_RETURN_ARG(QString, s), Q_ARG(int, i));
-    return s;
-}
-
-static QMenu *menuOf(QObject *control)
-{
-    QObject *m = nullptr;
-    QMetaObject::invokeMethod(control, "menu", Qt::DirectConnection, Q_RETURN_ARG(QObject *, m));
-    return qobject_cast<QMenu *>(m);
+    auto keys = QSharedPointer<QStringList>::create();
+    typed(control)->onItemSelected(context, [keys](const QString &k) { keys->append(k); });
+    return keys;
 }
 
 class TestPopupMenuControl : public QObject
@@ -104,7 +98,7 @@ void TestPopupMenuControl::init()
     m_owner = new QWidget;
     m_owner->resize(300, 200);
     m_control = newControl(m_owner);
-    QVERIFY(m_control);
+    QVERIFY(typed(m_control)); // the instance is the interface the window calls
 }
 
 void TestPopupMenuControl::cleanup()
@@ -137,26 +131,25 @@ void TestPopupMenuControl::entriesKeepOrderCaptionsAndKeys()
     const QList<QAction *> actions = menu->actions();
     QCOMPARE(actions.size(), entries.size());
     for (int i = 0; i < entries.size(); ++i) {
-        QCOMPARE(text(m_control, "Caption", i), entries.at(i).caption);
-        QCOMPARE(text(m_control, "Key", i), entries.at(i).key);
+        QCOMPARE(caption(m_control, i), entries.at(i).caption);
+        QCOMPARE(key(m_control, i), entries.at(i).key);
         const bool separator = entries.at(i).caption == "-";
         QCOMPARE(actions.at(i)->isSeparator(), separator);
         if (!separator)
             QCOMPARE(actions.at(i)->text(), entries.at(i).caption); // trailing blanks too
     }
-    QCOMPARE(text(m_control, "Caption", 2).size(), QString("> Send selected item to other line").size() + 4);
-    QCOMPARE(text(m_control, "Caption", 8).size(), QString("> Clear current list").size() + 18);
+    QCOMPARE(caption(m_control, 2).size(), QString("> Send selected item to other line").size() + 4);
+    QCOMPARE(caption(m_control, 8).size(), QString("> Clear current list").size() + 18);
 
     // Past either end: empty, no crash.
-    QCOMPARE(text(m_control, "Caption", -1), QString());
-    QCOMPARE(text(m_control, "Key", 9), QString());
+    QCOMPARE(caption(m_control, -1), QString());
+    QCOMPARE(key(m_control, 9), QString());
 }
 
 void TestPopupMenuControl::triggeringAnEntryHandsItsKey()
 {
     addEditorEntries(m_control);
-    QSignalSpy spy(m_control, SIGNAL(ItemSelected(QString)));
-    QVERIFY(spy.isValid());
+    const auto chosen = chosenKeys(m_control, m_owner);
     QMenu *menu = menuOf(m_control);
     QStringList expected;
     for (int i = 0; i < menu->actions().size(); ++i) {
@@ -166,18 +159,14 @@ void TestPopupMenuControl::triggeringAnEntryHandsItsKey()
         a->trigger();
         expected << editorEntries().at(i).key;
     }
-    QStringList got;
-    for (const QList<QVariant> &args : spy)
-        got << args.at(0).toString();
-    QCOMPARE(got, expected);
-    QCOMPARE(got, QStringList({"ADD", "SIL", "CRI", "REM", "CLE"}));
+    QCOMPARE(*chosen, expected);
+    QCOMPARE(*chosen, QStringList({"ADD", "SIL", "CRI", "REM", "CLE"}));
 
     // Two entries with the same caption still hand their own keys.
     addItem(m_control, "> Add new item", "ADD2");
-    spy.clear();
+    chosen->clear();
     menu->actions().last()->trigger();
-    QCOMPARE(spy.size(), 1);
-    QCOMPARE(spy.at(0).at(0).toString(), QString("ADD2"));
+    QCOMPARE(*chosen, QStringList({"ADD2"}));
 }
 
 void TestPopupMenuControl::captionsShowAsGiven()
@@ -190,10 +179,10 @@ void TestPopupMenuControl::captionsShowAsGiven()
     QCOMPARE(actions.size(), 3);
     // An "&" would otherwise become a shortcut mark and vanish from the line.
     QCOMPARE(actions.at(0)->text(), QString("Save && go"));
-    QCOMPARE(text(m_control, "Caption", 0), QString("Save & go"));
+    QCOMPARE(caption(m_control, 0), QString("Save & go"));
     QVERIFY(!actions.at(1)->isSeparator()); // only "-" itself is a line
     QCOMPARE(actions.at(1)->text(), QString("--"));
-    QCOMPARE(text(m_control, "Key", 2), QString("E"));
+    QCOMPARE(key(m_control, 2), QString("E"));
 }
 
 void TestPopupMenuControl::popupDoesNotBlockAndShowsAtPointer()
@@ -204,12 +193,12 @@ void TestPopupMenuControl::popupDoesNotBlockAndShowsAtPointer()
     QCOMPARE(menu->parentWidget(), m_owner);
 
     // Nothing to show: no empty box appears.
-    QVERIFY(QMetaObject::invokeMethod(m_control, "PopupAtCursor", Qt::DirectConnection));
+    typed(m_control)->PopupAtCursor();
     QVERIFY(!menu->isVisible());
 
     addEditorEntries(m_control);
     QCursor::setPos(120, 90);
-    QVERIFY(QMetaObject::invokeMethod(m_control, "PopupAtCursor", Qt::DirectConnection));
+    typed(m_control)->PopupAtCursor();
     // Back here while the menu is still open: the call did not wait for a choice.
     QVERIFY(menu->isVisible());
     QCOMPARE(menu->geometry().topLeft(), QCursor::pos());
@@ -222,20 +211,20 @@ void TestPopupMenuControl::clickInShownMenuChooses()
     addEditorEntries(m_control);
     m_owner->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_owner));
-    QSignalSpy spy(m_control, SIGNAL(ItemSelected(QString)));
+    const auto chosen = chosenKeys(m_control, m_owner);
     QMenu *menu = menuOf(m_control);
     QCursor::setPos(40, 40);
-    QMetaObject::invokeMethod(m_control, "PopupAtCursor", Qt::DirectConnection);
+    typed(m_control)->PopupAtCursor();
     QVERIFY(QTest::qWaitForWindowExposed(menu));
 
     // A separator line is no choice.
     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(menu->actions().at(3)).center());
     QTest::qWait(50);
-    QCOMPARE(spy.size(), 0);
+    QCOMPARE(chosen->size(), 0);
 
     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(menu->actions().at(4)).center());
-    QTRY_COMPARE(spy.size(), 1);
-    QCOMPARE(spy.at(0).at(0).toString(), QString("CRI"));
+    QTRY_COMPARE(chosen->size(), 1);
+    QCOMPARE(chosen->at(0), QString("CRI"));
     QTRY_VERIFY(!menu->isVisible());
 }
 
@@ -246,7 +235,7 @@ void TestPopupMenuControl::menuGoesWithItsOwner()
     QPointer<QMenu> menu = menuOf(m_control);
     QVERIFY(menu);
     m_owner->show();
-    QMetaObject::invokeMethod(m_control, "PopupAtCursor", Qt::DirectConnection);
+    typed(m_control)->PopupAtCursor();
     delete m_owner; // closing the window while its menu is open
     m_owner = nullptr;
     QVERIFY(control.isNull());

@@ -1,5 +1,6 @@
 // The save and load sequences with scripted answers: exact boxes, the file
 // dialog's use, ListHasTitle and the rows.
+#include "CommonDialogControl.h"
 #include "ScriptedPrompts.h"
 #include "core/common/Globals.h"
 #include "core/lists/ListFile.h"
@@ -31,13 +32,42 @@ private:
     QStringList &m_rows;
 };
 
-SaveOutcome saveList(QStringList &rows, Prompts &prompts, QObject *cd)
+// The window's dialog control as the sequences see it. Only the prompts show
+// it; the scripted ones answer in its place, so it never shows itself.
+class Dialog : public CommonDialogControl
+{
+public:
+    int shownDirectly = 0;
+    QString filter() const override { return m_filter; }
+    void setFilter(const QString &filter) override { m_filter = filter; }
+    QString fileName() const override { return m_fileName; }
+    void setFileName(const QString &fileName) override { m_fileName = fileName; }
+    QString initDir() const override { return m_initDir; }
+    void setInitDir(const QString &dir) override { m_initDir = dir; }
+    bool ShowOpen() override
+    {
+        ++shownDirectly;
+        return false;
+    }
+    bool ShowSave() override
+    {
+        ++shownDirectly;
+        return false;
+    }
+
+private:
+    QString m_filter;
+    QString m_fileName;
+    QString m_initDir;
+};
+
+SaveOutcome saveList(QStringList &rows, Prompts &prompts, CommonDialogControl *cd)
 {
     ListRows editor(rows);
     return ListSequences::saveList(editor, prompts, cd);
 }
 
-EditLoadOutcome loadSavedList(QStringList &rows, Prompts &prompts, QObject *cd)
+EditLoadOutcome loadSavedList(QStringList &rows, Prompts &prompts, CommonDialogControl *cd)
 {
     ListRows editor(rows);
     return ListSequences::loadSavedList(editor, prompts, cd);
@@ -63,9 +93,9 @@ class TstListSequences : public QObject
     Q_OBJECT
     QTemporaryDir *m_dir = nullptr;
     ScriptedPrompts *p = nullptr;
-    QObject *cd = nullptr;
+    Dialog *cd = nullptr;
     QString at(const QString &name) const { return m_dir->filePath(name); }
-    QString fileName() const { return cd->property("FileName").toString(); }
+    QString fileName() const { return cd->fileName(); }
     QStringList dirEntries() const { return QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden); }
 
 private slots:
@@ -98,9 +128,7 @@ void TstListSequences::init()
     Globals::reset();
     m_dir = new QTemporaryDir;
     p = new ScriptedPrompts;
-    cd = new QObject;
-    cd->setProperty("Filter", QString());
-    cd->setProperty("FileName", QString());
+    cd = new Dialog;
 }
 
 void TstListSequences::cleanup()
@@ -109,6 +137,7 @@ void TstListSequences::cleanup()
     QVERIFY(p->answers.isEmpty());
     QVERIFY(p->inputs.isEmpty());
     QVERIFY(p->files.isEmpty());
+    QCOMPARE(cd->shownDirectly, 0);
     delete cd;
     delete p;
     delete m_dir;
@@ -155,7 +184,7 @@ void TstListSequences::saveCancelled()
     // The control still holds the file of an earlier save.
     const QString earlier = at("earlier.SR");
     writeBytes(earlier, ">Earlier\r\nX\r\n");
-    cd->setProperty("FileName", earlier);
+    cd->setFileName(earlier);
 
     QStringList rows{"T", "A"};
     Globals::ListHasTitle = qint16(titled);
@@ -330,7 +359,7 @@ void TstListSequences::replaceAsksAboutTheFileWritten()
 void TstListSequences::loadCancelled()
 {
     writeBytes(at("earlier.SR"), ">Other\r\nZ\r\n");
-    cd->setProperty("FileName", at("earlier.SR"));
+    cd->setFileName(at("earlier.SR"));
     QStringList rows{"x", "y"};
     p->files << QString();
     QCOMPARE(loadSavedList(rows, *p, cd), EditLoadOutcome::Cancelled);
@@ -387,7 +416,7 @@ void TstListSequences::loadLfOnlyFile()
 void TstListSequences::installCancelled()
 {
     writeBytes(at("earlier.SR"), ">Other\r\nZ\r\n");
-    cd->setProperty("FileName", at("earlier.SR"));
+    cd->setFileName(at("earlier.SR"));
     Globals::LoadedListText = QStringLiteral(">Earlier\r\nA\r\n");
     Globals::LoadedLineCount = QStringLiteral("2");
     p->files << QString();

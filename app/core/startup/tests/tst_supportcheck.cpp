@@ -4,6 +4,7 @@
 
 #include "ControlContract.h"
 #include "ControlFactory.h"
+#include "FolderSearchControl.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,15 +45,16 @@ struct FakeDisplay : CheckDisplay
 };
 
 // The searches done by the real Quarrydex.ocx, as the start-up window does them.
-class ControlDisplay : public QObject, public FakeDisplay
+class ControlDisplay : public QObject, public FakeDisplay, public SearchListBox, public SearchMessageSink
 {
     Q_OBJECT
+    Q_INTERFACES(SearchListBox)
 public:
     QObject *box = nullptr;
     QStringList boxes; // the control's "Unexpected Error" boxes
 
-    Q_INVOKABLE void AddItem(const QString &name) { list << name; }
-    Q_INVOKABLE void messageBox(const QString &text, const QString &title) { boxes << title + ": " + text; }
+    void AddItem(const QString &name) override { list << name; }
+    void messageBox(const QString &text, const QString &title) override { boxes << title + ": " + text; }
 
     void search(const QString &folder, const QString &pattern, qint16 &total) override
     {
@@ -257,7 +259,9 @@ private slots:
         ControlDisplay d;
         d.box = factory->create(QStringLiteral("Quarrylib.QuarryBox"), nullptr);
         QVERIFY(d.box);
-        d.box->setProperty("MessageSink", QVariant::fromValue<QObject *>(&d));
+        auto *search = qobject_cast<FolderSearchControl *>(d.box);
+        QVERIFY(search);
+        search->setMessageSink(&d);
         SupportCheck check(d, app, sys);
         check.load();
         drive(check);

@@ -1,6 +1,9 @@
 #pragma once
 // The list editor's controls as a test finds them from outside: by the names
 // the window gives them. The hosted ones are null when their library is missing.
+#include "AnimatedPictureControl.h"
+#include "CommonDialogControl.h"
+#include "PopupMenuControl.h"
 #include "WindowTestFixture.h"
 #include "windows/editor/Form1.h"
 
@@ -18,8 +21,9 @@ struct EditorControls
           Text2(controlOf<QLineEdit>(editor, "Text2")), Label1(controlOf<VbLabel>(editor, "Label1")),
           Label2(controlOf<VbLabel>(editor, "Label2")), Label4(controlOf<VbLabel>(editor, "Label4")),
           Label6(controlOf<ClickArea>(editor, "Label6")), Label7(controlOf<ClickArea>(editor, "Label7")),
-          Label8(controlOf<ClickArea>(editor, "Label8")), AniGif1(editor->findChild<QWidget *>("AniGif1")),
-          CD(editor->findChild<QObject *>("CD")), PopupMenu(editor->findChild<QObject *>("PopupMenu"))
+          Label8(controlOf<ClickArea>(editor, "Label8")), AniGif1(qobject_cast<AnimatedPictureControl *>(editor->findChild<QWidget *>("AniGif1"))),
+          CD(qobject_cast<CommonDialogControl *>(editor->findChild<QObject *>("CD"))),
+          PopupMenu(qobject_cast<PopupMenuControl *>(editor->findChild<QObject *>("PopupMenu")))
     {
     }
 
@@ -40,9 +44,9 @@ struct EditorControls
     ClickArea *Label6; // About
     ClickArea *Label7; // Help
     ClickArea *Label8; // Minimize
-    QWidget *AniGif1;
-    QObject *CD;
-    QObject *PopupMenu;
+    AnimatedPictureControl *AniGif1;
+    CommonDialogControl *CD;
+    PopupMenuControl *PopupMenu;
 };
 
 inline EditorControls controls(const Form1 *editor) { return EditorControls(editor); }

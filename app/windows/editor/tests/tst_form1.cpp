@@ -1,5 +1,7 @@
 // The list editor and its small windows driven as a user would, with scripted
 // dialog answers and the real control libraries from the build.
+#include "AnimatedPictureControl.h"
+#include "PopupMenuControl.h"
 #include "ScriptedPrompts.h"
 #include "WindowTestFixture.h"
 #include "core/common/Folders.h"
@@ -64,33 +66,18 @@ class TestForm1 : public QObject
     static void chooseMenuEntry(Form1 *w, const QString &key)
     {
         QVERIFY2(controls(w).PopupMenu, "the item menu comes from its control library");
-        QObject *menuObject = nullptr;
-        QMetaObject::invokeMethod(controls(w).PopupMenu, "menu", Qt::DirectConnection,
-                                  Q_RETURN_ARG(QObject *, menuObject));
-        auto *menu = qobject_cast<QMenu *>(menuObject);
+        auto *menu = qobject_cast<QMenu *>(controls(w).PopupMenu->menu());
         QVERIFY(menu);
         int index = -1;
-        int count = 0;
-        QMetaObject::invokeMethod(controls(w).PopupMenu, "Count", Qt::DirectConnection, Q_RETURN_ARG(int, count));
-        for (int i = 0; i < count; ++i) {
-            QString k;
-            QMetaObject::invokeMethod(controls(w).PopupMenu, "Key", Qt::DirectConnection, Q_RETURN_ARG(QString, k),
-                                      Q_ARG(int, i));
-            if (k == key)
+        for (int i = 0; i < controls(w).PopupMenu->Count(); ++i) {
+            if (controls(w).PopupMenu->Key(i) == key)
                 index = i;
         }
         QVERIFY(index >= 0);
         menu->actions().at(index)->trigger();
     }
 
-    static QMenu *itemMenu(Form1 *w)
-    {
-        QObject *menuObject = nullptr;
-        if (controls(w).PopupMenu)
-            QMetaObject::invokeMethod(controls(w).PopupMenu, "menu", Qt::DirectConnection,
-                                      Q_RETURN_ARG(QObject *, menuObject));
-        return qobject_cast<QMenu *>(menuObject);
-    }
+    static QMenu *itemMenu(Form1 *w) { return controls(w).PopupMenu ? qobject_cast<QMenu *>(controls(w).PopupMenu->menu()) : nullptr; }
 
     // The right button released over a row opens the item menu.
     static QMenu *rightClickRow(Form1 *w, int row)
@@ -196,9 +183,7 @@ private slots:
         QVERIFY(controls(w).PopupMenu);
         QVERIFY(controls(w).CD);
         QVERIFY2(controls(w).AniGif1, "busy.gif plays in the AniGif control");
-        bool playing = false;
-        QMetaObject::invokeMethod(controls(w).AniGif1, "IsPlaying", Qt::DirectConnection, Q_RETURN_ARG(bool, playing));
-        QVERIFY(playing);
+        QVERIFY(controls(w).AniGif1->IsPlaying());
     }
 
     void upAndDown()

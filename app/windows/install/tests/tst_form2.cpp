@@ -1,5 +1,6 @@
 // The main window driven as a user would: clicks on its real widgets, dialog
 // answers scripted, the real control libraries from the build's system folder.
+#include "ProgressBarControl.h"
 #include "ScriptedPrompts.h"
 #include "WindowTestFixture.h"
 #include "core/common/Folders.h"
@@ -9,7 +10,6 @@
 #include "windows/install/Form2.h"
 #include "core/lists/ListFile.h"
 #include "windows/startup/frmAbout.h"
-#include "windows/ui/ControlHost.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Windows.h"
 
@@ -116,7 +116,7 @@ private slots:
         QCOMPARE(w->Image3->toolTip(), QStringLiteral("Load your list of setup files for installing"));
         QCOMPARE(w->Label8->toolTip(), QStringLiteral("Minimize"));
         QVERIFY2(w->PB1, "the progress bar comes from COMCTL32.OCX");
-        QVERIFY(!w->PB1->isVisible());
+        QVERIFY(!w->PB1->widget()->isVisible());
         QVERIFY2(w->ShellAndWait1, "the run-and-wait control comes from ShellAndWait.ocx");
         QVERIFY2(w->CD1, "the file dialog comes from COMDLG32.OCX");
         QCOMPARE(w->Label1->caption(), QString());
@@ -168,7 +168,7 @@ private slots:
             QVERIFY(!w->Image1->isEnabled());
             QVERIFY(!w->Image4->isEnabled());
             QVERIFY(w->Image5->isVisible());
-            QVERIFY(w->PB1->isVisible());
+            QVERIFY(w->PB1->widget()->isVisible());
             QCOMPARE(w->Label5->caption(), QStringLiteral("The program mode   :   Installing your programs"));
         });
         during.start();
@@ -182,7 +182,7 @@ private slots:
         QCOMPARE(w->Label5->caption(), QStringLiteral("The program mode   :   Installing finished"));
         QCOMPARE(w->Label4->caption(), QStringLiteral("Remainder of programs for installing  :   0"));
         QCOMPARE(w->Label3->caption(), QString());
-        QVERIFY(!w->PB1->isVisible());
+        QVERIFY(!w->PB1->widget()->isVisible());
         QVERIFY(!w->Image5->isVisible());
         QVERIFY(w->Image1->isEnabled() && w->Image2->isEnabled() && w->Image3->isEnabled());
     }
@@ -391,7 +391,7 @@ private slots:
         QTest::mouseClick(w->Image3, Qt::LeftButton);
         QList<Seen> seen;
         m_prompts->onMessage = [&](const ScriptedPrompts::Box &) {
-            seen << Seen{w->Label5->caption(), w->PB1->isVisible(), w->Image4->isEnabled()};
+            seen << Seen{w->Label5->caption(), w->PB1->widget()->isVisible(), w->Image4->isEnabled()};
         };
         QTest::mouseClick(w->Image4, Qt::LeftButton);
 

@@ -1,14 +1,16 @@
 // The start-up window over folders made by each case: copies of the real
 // pictures, control libraries and font, with one thing changed at a time.
+#include "CommonDialogControl.h"
+#include "ProgressBarControl.h"
 #include "ScriptedPrompts.h"
 #include "WindowTestFixture.h"
 #include "core/common/Folders.h"
 #include "core/common/Globals.h"
 #include "core/common/Seams.h"
+#include "core/controls/ControlHost.h"
 #include "windows/install/Form2.h"
 #include "windows/startup/Form4.h"
 #include "windows/startup/ProgramFont.h"
-#include "windows/ui/ControlHost.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Windows.h"
 
@@ -90,8 +92,8 @@ class TestForm4 : public QObject
         QCOMPARE(w->Label1->caption(), QStringLiteral("Loading successful.\rClick on the next button to skip."));
         QVERIFY(w->Command1->isVisible() && w->Command1->isEnabled());
         QVERIFY(!w->Command2->isVisible());
-        QCOMPARE(w->PB1->property("Max").toInt(), 1);
-        QCOMPARE(w->PB1->property("Value").toInt(), 1);
+        QCOMPARE(w->PB1->max(), 1);
+        QCOMPARE(w->PB1->value(), 1);
     }
 
     void verifyFailed(Form4 *w, int stage)
@@ -133,8 +135,8 @@ private slots:
         QCOMPARE(w->palette().color(QPalette::Window), QColor(Qt::white));
         QVERIFY2(!w->background().isNull(), "Begining.jpg");
         QVERIFY2(w->PB1, "the progress bar comes from COMCTL32.OCX");
-        QCOMPARE(w->PB1->geometry(), QRect(48, 128, 97, 17));
-        QCOMPARE(w->PB1->property("Max").toInt(), 6);
+        QCOMPARE(w->PB1->widget()->geometry(), QRect(48, 128, 97, 17));
+        QCOMPARE(w->PB1->max(), 6);
         QCOMPARE(w->Label1->caption(), QStringLiteral("Searching for request files.\rPlease wait ...."));
         QCOMPARE(w->Command1->geometry(), w->Command2->geometry());
         QVERIFY(w->Command1->isVisible() && !w->Command1->isEnabled());
@@ -196,7 +198,7 @@ private slots:
                 QCOMPARE(main->Label2->caption(), QStringLiteral("Number of programs in the list :   2"));
                 QCOMPARE(Globals::LoadedLineCount, QStringLiteral("3"));
                 // The next Load's dialog starts at the named list.
-                QCOMPARE(main->CD1->property("FileName").toString(), good);
+                QCOMPARE(main->CD1->fileName(), good);
             }
             Windows::unloadAll();
         }
@@ -212,8 +214,8 @@ private slots:
         QCOMPARE(w->check().CheckStage, qint16(0));
         QCOMPARE(w->Label1->caption(), errorText(1));
         QVERIFY(!w->List1->rows().filter(QStringLiteral(".gif")).size()); // the GIF search never ran
-        QCOMPARE(w->PB1->property("Max").toInt(), 6);
-        QCOMPARE(w->PB1->property("Value").toInt(), 5);
+        QCOMPARE(w->PB1->max(), 6);
+        QCOMPARE(w->PB1->value(), 5);
         QTest::mouseClick(w->Command2, Qt::LeftButton);
         QCOMPARE(m_windows.ended(), 1);
         QVERIFY(!Windows::find<Form2>());

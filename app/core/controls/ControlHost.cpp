@@ -1,4 +1,4 @@
-#include "windows/ui/ControlHost.h"
+#include "core/controls/ControlHost.h"
 
 #include "ControlContract.h"
 #include "ControlFactory.h"
@@ -8,7 +8,6 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QPluginLoader>
-#include <QWidget>
 
 ControlHost::ControlHost(const QString &systemDir) : m_systemDir(systemDir) {}
 
@@ -60,14 +59,26 @@ QObject *ControlHost::create(const QString &className, QWidget *parent, QString 
                              .arg(QDir::toNativeSeparators(m_systemDir), className);
         return nullptr;
     }
-    QPluginLoader *loader = m_loaders.value(file);
+    return createFromPath(file, className, parent, error);
+}
+
+QObject *ControlHost::createFrom(const QString &fileName, const QString &className, QWidget *parent, QString *error)
+{
+    return createFromPath(QDir(m_systemDir).filePath(fileName), className, parent, error);
+}
+
+QObject *ControlHost::createFromPath(const QString &path, const QString &className, QWidget *parent, QString *error)
+{
+    QPluginLoader *loader = m_loaders.value(path);
     if (!loader) {
-        loader = new QPluginLoader(file);
+        loader = new QPluginLoader(path);
         loader->setLoadHints(QLibrary::PreventUnloadHint);
-        m_loaders.insert(file, loader);
+        m_loaders.insert(path, loader);
     }
     QObject *root = loader->instance();
     auto *factory = qobject_cast<ControlFactory *>(root);
+    // The loader's own name for the file: the path as it was found.
+    const QString file = loader->fileName().isEmpty() ? path : loader->fileName();
     if (!factory) {
         if (error)
             *error = root ? QStringLiteral("%1 is not a control library.").arg(file) : loader->errorString();
@@ -77,4 +88,9 @@ QObject *ControlHost::create(const QString &className, QWidget *parent, QString 
     if (!control && error)
         *error = QStringLiteral("%1 could not create %2.").arg(file, className);
     return control;
+}
+
+QString ControlHost::notImplemented(const QString &className, const char *iid)
+{
+    return QStringLiteral("The class %1 does not implement %2.").arg(className, QLatin1String(iid));
 }
