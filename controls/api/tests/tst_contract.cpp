@@ -7,6 +7,7 @@
 #include "FolderSearchControl.h"
 #include "PopupMenuControl.h"
 #include "ProgressBarControl.h"
+#include "RunAndWaitInterface.h"
 #include "core/controls/ControlHost.h"
 
 #include <QDir>
@@ -24,12 +25,6 @@ QString createAs(ControlHost &host, const QString &className, QWidget *owner)
     return host.create<I>(className, owner, &error) ? QString() : error;
 }
 
-QString createAny(ControlHost &host, const QString &className, QWidget *owner)
-{
-    QString error;
-    return host.create(className, owner, &error) ? QString() : error;
-}
-
 struct Library
 {
     const char *file;
@@ -43,9 +38,7 @@ const Library Libraries[] = {
         {"PopupMenu.ocx", ControlClass::PopupMenu, &createAs<PopupMenuControl>},
         {"AnimatedGif.ocx", ControlClass::AnimatedPicture, &createAs<AnimatedPictureControl>},
         {"Quarrydex.ocx", ControlClass::FolderSearch, &createAs<FolderSearchControl>},
-        // The run-and-wait control: createAs with its interface
-        // (RunAndWaitControl.h) takes createAny's place here.
-        {"ShellAndWait.ocx", QLatin1String("Project1.ShellAndWait"), &createAny},
+        {"ShellAndWait.ocx", QLatin1String("Project1.ShellAndWait"), &createAs<RunAndWaitControl>},
 };
 
 } // namespace

@@ -63,55 +63,19 @@ static QByteArray readBytes(const QString &path)
 
 static QString q(const QString &path) { return "'" + path + "'"; }
 
+// The control as the program calls it: through its interface, never by a
+// member's name.
+static RunAndWaitControl *asControl(QObject *control) { return qobject_cast<RunAndWaitControl *>(control); }
+
 static int run(QObject *control, const QString &line)
 {
-    int result = -12345;
-    const bool invoked = QMetaObject::invokeMethod(control, "ShellAndWait", Qt::DirectConnection,
-                                                   Q_RETURN_ARG(int, result), Q_ARG(QString, line));
-    return invoked ? result : -12345;
+    RunAndWaitControl *c = asControl(control);
+    return c ? c->ShellAndWait(line) : -12345;
 }
 
-static QString description(QObject *control)
-{
-    QString text = "<not invoked>";
-    QMetaObject::invokeMethod(control, "ErrorDescription", Q_RETURN_ARG(QString, text));
-    return text;
-}
-
-static int exitCode(QObject *control)
-{
-    int code = -12345;
-    QMetaObject::invokeMethod(control, "ExitCode", Q_RETURN_ARG(int, code));
-    return code;
-}
-
-static int intMember(QObject *control, const char *name)
-{
-    int value = -12345;
-    QMetaObject::invokeMethod(control, name, Q_RETURN_ARG(int, value));
-    return value;
-}
-
-static QString textMember(QObject *control, const char *name)
-{
-    QString value = "<not invoked>";
-    QMetaObject::invokeMethod(control, name, Q_RETURN_ARG(QString, value));
-    return value;
-}
-
-static QStringList leftBehind(QObject *control)
-{
-    QStringList value{"<not invoked>"};
-    QMetaObject::invokeMethod(control, "LeftBehind", Q_RETURN_ARG(QStringList, value));
-    return value;
-}
-
-static bool boolMember(QObject *control, const char *name)
-{
-    bool value = false;
-    QMetaObject::invokeMethod(control, name, Q_RETURN_ARG(bool, value));
-    return value;
-}
+static QString description(QObject *control) { return asControl(control)->ErrorDescription(); }
+static int exitCode(QObject *control) { return asControl(control)->ExitCode(); }
+static QStringList leftBehind(QObject *control) { return asControl(control)->LeftBehind(); }
 
 // Neither running nor a zombie: ended and reaped.
 static bool isGone(pid_t pid) { return ::kill(pid, 0) == -1 && errno == ESRCH; }
@@ -290,7 +254,7 @@ void TestShellAndWaitControl::windowsFilesGoThroughWine()
     QCOMPARE(afterLauncher(readAll(out)), "msiexec|/i|" + z + "|/quiet|TARGET=a b|");
     // Started, but the launcher never ran: the code is Wine's own status.
     QCOMPARE(exitCode(m_control), 0);
-    QCOMPARE(textMember(m_control, "StartedFile"), setup);
+    QCOMPARE(asControl(m_control)->StartedFile(), setup);
 }
 
 void TestShellAndWaitControl::namesBeginningWithDashAreNoOptions()
@@ -455,8 +419,9 @@ void TestShellAndWaitControl::childOutlivesControl()
     QElapsedTimer clock;
     clock.start();
     int result = -1;
-    QVERIFY(QMetaObject::invokeMethod(control.data(), "ShellAndWait", Q_RETURN_ARG(int, result),
-                                      Q_ARG(QString, script)));
+    RunAndWaitControl *c = asControl(control.data());
+    QVERIFY(c);
+    result = c->ShellAndWait(script);
     QVERIFY(control.isNull());
     QVERIFY2(clock.elapsed() < 600, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(result, 0);
@@ -504,11 +469,11 @@ void TestShellAndWaitControl::waitsForWhatTheProgramStarted()
     // A child of this program that the control must leave to its owner.
     QProcess own;
     QTimer::singleShot(50, [&] {
-        waitingSeen = boolMember(m_control, "IsWaitingForLeftovers");
+        waitingSeen = asControl(m_control)->IsWaitingForLeftovers();
         own.start("/bin/sh", {"-c", "sleep 0.4; exit 7"});
     });
     QTimer::singleShot(300, [&] {
-        if (boolMember(m_control, "IsWaitingForLeftovers"))
+        if (asControl(m_control)->IsWaitingForLeftovers())
             ++signalled;
     });
     QElapsedTimer clock;
@@ -518,7 +483,7 @@ void TestShellAndWaitControl::waitsForWhatTheProgramStarted()
     QVERIFY(!waitingSeen);  // the bootstrapper itself still ran at 50 ms
     QCOMPARE(signalled, 1); // at 300 ms only what it left behind ran
     QCOMPARE(emitted, 1);
-    QVERIFY(!boolMember(m_control, "IsWaitingForLeftovers"));
+    QVERIFY(!asControl(m_control)->IsWaitingForLeftovers());
     QCOMPARE(leftBehind(m_control), QStringList());
     QCOMPARE(exitCode(m_control), 0);
     QStringList lines = readAll(log).split('\n', Qt::SkipEmptyParts);
@@ -537,9 +502,9 @@ void TestShellAndWaitControl::waitsForWhatTheProgramStarted()
     // The next program starts only after all of it has ended.
     QCOMPARE(run(m_control, next), 0);
     QCOMPARE(readAll(log).split('\n', Qt::SkipEmptyParts).last(), QString("next"));
-    QCOMPARE(textMember(m_control, "StartedFile"), next);
-    QCOMPARE(textMember(m_control, "InstallerType"), QString("shell"));
-    QCOMPARE(textMember(m_control, "Machine"), QString());
+    QCOMPARE(asControl(m_control)->StartedFile(), next);
+    QCOMPARE(asControl(m_control)->InstallerType(), QString("shell"));
+    QCOMPARE(asControl(m_control)->Machine(), QString());
 }
 
 void TestShellAndWaitControl::signalEndsProgram()
@@ -547,16 +512,16 @@ void TestShellAndWaitControl::signalEndsProgram()
     const QString script = m_dir + "/crash.sh";
     writeScript(script, "kill -SEGV $$");
     QCOMPARE(run(m_control, script), 0);
-    QCOMPARE(intMember(m_control, "ExitSignal"), SIGSEGV);
+    QCOMPARE(asControl(m_control)->ExitSignal(), SIGSEGV);
     QCOMPARE(exitCode(m_control), -1); // it never ran to its end
     writeScript(script, "exit 3");
     QCOMPARE(run(m_control, script), 0);
-    QCOMPARE(intMember(m_control, "ExitSignal"), 0);
+    QCOMPARE(asControl(m_control)->ExitSignal(), 0);
     QCOMPARE(exitCode(m_control), 3);
     // A refused start clears what the last program left.
     QCOMPARE(run(m_control, m_dir + "/missing.sh"), RunTimeError::FileNotFound);
     QCOMPARE(exitCode(m_control), -1);
-    QCOMPARE(textMember(m_control, "StartedFile"), QString());
+    QCOMPARE(asControl(m_control)->StartedFile(), QString());
 }
 
 void TestShellAndWaitControl::stopWaitingLeavesLeftoversRunning()
@@ -570,14 +535,14 @@ void TestShellAndWaitControl::stopWaitingLeavesLeftoversRunning()
     QElapsedTimer clock;
     // Pressed while the program runs: no effect, the wait goes on.
     QTimer::singleShot(100,
-                       [&] { QMetaObject::invokeMethod(m_control, "StopWaiting", Q_RETURN_ARG(bool, stoppedEarly)); });
+                       [&] { stoppedEarly = asControl(m_control)->StopWaiting(); });
     // As Cancel does once only left-behind processes remain.
     QTimer later;
     later.setSingleShot(true);
     later.setInterval(200);
     connect(&later, &QTimer::timeout, [&] {
         stoppedAt = clock.elapsed();
-        QMetaObject::invokeMethod(m_control, "StopWaiting", Q_RETURN_ARG(bool, stopped));
+        stopped = asControl(m_control)->StopWaiting();
     });
     auto *api = qobject_cast<RunAndWaitControl *>(m_control);
     QVERIFY(api);

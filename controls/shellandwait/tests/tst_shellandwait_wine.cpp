@@ -21,20 +21,13 @@ static QString readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
+// The control as the program calls it: through its interface.
+static RunAndWaitControl *asControl(QObject *control) { return qobject_cast<RunAndWaitControl *>(control); }
+
 static int run(QObject *control, const QString &line)
 {
-    int result = -12345;
-    const bool invoked = QMetaObject::invokeMethod(control, "ShellAndWait", Qt::DirectConnection,
-                                                   Q_RETURN_ARG(int, result), Q_ARG(QString, line));
-    return invoked ? result : -12345;
-}
-
-template<typename T>
-static T member(QObject *control, const char *name)
-{
-    T value{};
-    QMetaObject::invokeMethod(control, name, QReturnArgument<T>(QMetaType::fromType<T>().name(), value));
-    return value;
+    RunAndWaitControl *c = asControl(control);
+    return c ? c->ShellAndWait(line) : -12345;
 }
 
 class TestShellAndWaitWine : public QObject
@@ -139,12 +132,12 @@ void TestShellAndWaitWine::fullExitCodes()
             if (child.state != 'Z' && ShellAndWaitLogic::isWineServiceProcess(child.pid))
                 wines << ShellAndWaitLogic::processName(child.pid);
         QVERIFY2(wines.contains("wineserver64") || wines.contains("wineserver"), qPrintable(wines.join(' ')));
-        QCOMPARE(member<int>(m_control, "ExitCode"), code);
-        QCOMPARE(member<int>(m_control, "ExitSignal"), 0);
-        QCOMPARE(member<QString>(m_control, "InstallerType"), QString("nsis"));
-        QCOMPARE(member<QString>(m_control, "Machine"), QString("x86-64"));
-        QCOMPARE(member<QString>(m_control, "StartedFile"), setup);
-        QCOMPARE(member<QStringList>(m_control, "LeftBehind"), QStringList());
+        QCOMPARE(asControl(m_control)->ExitCode(), code);
+        QCOMPARE(asControl(m_control)->ExitSignal(), 0);
+        QCOMPARE(asControl(m_control)->InstallerType(), QString("nsis"));
+        QCOMPARE(asControl(m_control)->Machine(), QString("x86-64"));
+        QCOMPARE(asControl(m_control)->StartedFile(), setup);
+        QCOMPARE(asControl(m_control)->LeftBehind(), QStringList());
     }
     // Each call's code file is removed once read.
     QCOMPARE(codeFiles(), QStringList());
@@ -182,8 +175,8 @@ void TestShellAndWaitWine::waitsForTheSecondInstaller()
     QVERIFY2(used < 0.3, qPrintable(QString("waiting used %1 s of processor time").arg(used)));
     QCOMPARE(readAll(mark), QString("done"));
     QCOMPARE(leftovers, 1);
-    QCOMPARE(member<int>(m_control, "ExitCode"), 0); // the bootstrapper's own code
-    QCOMPARE(member<QStringList>(m_control, "LeftBehind"), QStringList());
+    QCOMPARE(asControl(m_control)->ExitCode(), 0); // the bootstrapper's own code
+    QCOMPARE(asControl(m_control)->LeftBehind(), QStringList());
     // The next program starts only now.
     QVERIFY(!QFile::exists(m_tmp.path() + "/next.txt"));
     QCOMPARE(run(m_control, next + " /S"), 0);
@@ -198,9 +191,9 @@ void TestShellAndWaitWine::batchFileThroughCmd()
     f.write("@echo off\r\necho %1> \"%~dp0bat-arg.txt\"\r\nexit /b 1641\r\n");
     f.close();
     QCOMPARE(run(m_control, bat + " hello"), 0);
-    QCOMPARE(member<int>(m_control, "ExitCode"), 1641);
+    QCOMPARE(asControl(m_control)->ExitCode(), 1641);
     QCOMPARE(readAll(m_tmp.path() + "/bat-arg.txt").trimmed(), QString("hello"));
-    QCOMPARE(member<QString>(m_control, "InstallerType"), QString("batch"));
+    QCOMPARE(asControl(m_control)->InstallerType(), QString("batch"));
 }
 
 void TestShellAndWaitWine::thirtyTwoBitSetupIsRefused()
@@ -211,19 +204,19 @@ void TestShellAndWaitWine::thirtyTwoBitSetupIsRefused()
     QElapsedTimer clock;
     clock.start();
     const int result = run(m_control, setup + " /S");
-    QCOMPARE(member<QString>(m_control, "Machine"), QString("x86"));
-    QCOMPARE(member<QString>(m_control, "InstallerType"), QString("nsis"));
+    QCOMPARE(asControl(m_control)->Machine(), QString("x86"));
+    QCOMPARE(asControl(m_control)->InstallerType(), QString("nsis"));
     if (has32BitWine) {
         // This machine runs it: the refusal must not be taken.
         QCOMPARE(result, 0);
-        QCOMPARE(member<int>(m_control, "ExitCode"), 0);
+        QCOMPARE(asControl(m_control)->ExitCode(), 0);
         return;
     }
     QCOMPARE(result, RunTimeError::MachineMismatch);
     QVERIFY(clock.elapsed() < 2000); // refused before anything started
-    const QString text = member<QString>(m_control, "ErrorDescription");
+    const QString text = asControl(m_control)->ErrorDescription();
     QVERIFY2(text.contains(setup) && text.contains("32-bit") && text.contains("wine32:i386"), qPrintable(text));
-    QCOMPARE(member<int>(m_control, "ExitCode"), -1);
+    QCOMPARE(asControl(m_control)->ExitCode(), -1);
     QCOMPARE(codeFiles(), QStringList());
 }
 
