@@ -1,0 +1,78 @@
+// Telling a setup file's kind from its bytes: whatever the bytes, a file on
+// disk is told as the same bytes in memory are (also when it is larger than
+// what is read at first), the name changes nothing but batch files and shell
+// scripts, and only a Windows program has a machine.
+#include "InstallerType.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <cstdlib>
+
+using namespace ShellAndWaitLogic;
+
+namespace {
+
+void check(bool ok, const char *what)
+{
+    if (!ok) {
+        fprintf(stderr, "property failed: %s\n", what);
+        abort();
+    }
+}
+
+const QString &scratch()
+{
+    static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/fuzz-installertype-XXXXXX"));
+    static const QString path = dir.path();
+    return path;
+}
+
+// The file's kind read from disk, with the bytes behind the first read.
+InstallerInfo fromFile(const QByteArray &bytes)
+{
+    const QString path = scratch() + QStringLiteral("/setup.exe");
+    QFile f(path);
+    check(f.open(QIODevice::WriteOnly | QIODevice::Truncate), "scratch file opens");
+    check(f.write(bytes) == bytes.size(), "scratch file written");
+    f.close();
+    return inspectInstaller(QFile::encodeName(path));
+}
+
+bool isProgram(InstallerKind kind)
+{
+    return isWindowsKind(kind) && kind != InstallerKind::WindowsInstaller && kind != InstallerKind::BatchFile;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+
+    const InstallerInfo exe = inspectInstallerBytes(bytes, QStringLiteral("setup.exe"));
+    check(exe.error.isEmpty(), "bytes in memory are always readable");
+    check(isProgram(exe.kind) || exe.machine == MachineNone, "only a Windows program has a machine");
+    check(!installerKindId(exe.kind).isEmpty() && !installerKindName(exe.kind).isEmpty(), "every kind has names");
+
+    // Batch files and shell scripts are known by their names, everything else by its bytes.
+    const bool byBytes = exe.kind != InstallerKind::Unknown && exe.kind != InstallerKind::ShellScript;
+    const InstallerKind bat = inspectInstallerBytes(bytes, QStringLiteral("SETUP.CMD")).kind;
+    check(bat == (byBytes ? exe.kind : InstallerKind::BatchFile), "a batch file's name");
+    const InstallerKind sh = inspectInstallerBytes(bytes, QStringLiteral("install.sh")).kind;
+    check(sh == (byBytes ? exe.kind : InstallerKind::ShellScript), "a shell script's name");
+
+    const InstallerInfo file = fromFile(bytes);
+    check(file.error.isEmpty() && file.kind == exe.kind && file.machine == exe.machine, "a file as its bytes");
+
+    // Past the first read: a zero tail as large as the first read makes the
+    // file's headers and sections come from reads at their offsets.
+    const QByteArray padded = bytes + QByteArray(64 * 1024, '\0');
+    const InstallerInfo paddedFile = fromFile(padded);
+    const InstallerInfo paddedBytes = inspectInstallerBytes(padded, QStringLiteral("setup.exe"));
+    check(paddedFile.kind == paddedBytes.kind && paddedFile.machine == paddedBytes.machine,
+          "a large file as its bytes");
+    return 0;
+}
