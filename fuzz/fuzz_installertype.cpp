@@ -57,12 +57,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     check(isProgram(exe.kind) || exe.machine == MachineNone, "only a Windows program has a machine");
     check(!installerKindId(exe.kind).isEmpty() && !installerKindName(exe.kind).isEmpty(), "every kind has names");
 
-    // Batch files and shell scripts are known by their names, everything else by its bytes.
-    const bool byBytes = exe.kind != InstallerKind::Unknown && exe.kind != InstallerKind::ShellScript;
+    // Batch files and shell scripts are known by their names; a kind the bytes
+    // tell stays, and a file that is no program, package or ELF file is one.
     const InstallerKind bat = inspectInstallerBytes(bytes, QStringLiteral("SETUP.CMD")).kind;
-    check(bat == (byBytes ? exe.kind : InstallerKind::BatchFile), "a batch file's name");
     const InstallerKind sh = inspectInstallerBytes(bytes, QStringLiteral("install.sh")).kind;
-    check(sh == (byBytes ? exe.kind : InstallerKind::ShellScript), "a shell script's name");
+    if (exe.kind != InstallerKind::Unknown && exe.kind != InstallerKind::ShellScript) {
+        check(bat == exe.kind && sh == exe.kind, "the name changes no kind the bytes tell");
+    } else {
+        check(bat == InstallerKind::Unknown || bat == InstallerKind::BatchFile, "a batch file's name");
+        check(sh == InstallerKind::Unknown || sh == InstallerKind::ShellScript, "a shell script's name");
+        check(exe.kind != InstallerKind::ShellScript || sh == InstallerKind::ShellScript, "a script stays one");
+    }
+    const char first = bytes.isEmpty() ? '\0' : bytes.at(0);
+    if (first != 'M' && first != '\xD0' && first != '\x7F')
+        check(bat == InstallerKind::BatchFile && sh == InstallerKind::ShellScript, "a text file is known by its name");
 
     const InstallerInfo file = fromFile(bytes);
     check(file.error.isEmpty() && file.kind == exe.kind && file.machine == exe.machine, "a file as its bytes");
