@@ -30,13 +30,13 @@ const QString &scratch()
     return path;
 }
 
-// The file's kind read from disk, with the bytes behind the first read.
-InstallerInfo fromFile(const QByteArray &bytes)
+// The kind of a file of the bytes and then zeros up to size (a hole: quick).
+InstallerInfo fromFile(const QByteArray &bytes, qint64 size)
 {
     const QString path = scratch() + QStringLiteral("/setup.exe");
     QFile f(path);
     check(f.open(QIODevice::WriteOnly | QIODevice::Truncate), "scratch file opens");
-    check(f.write(bytes) == bytes.size(), "scratch file written");
+    check(f.write(bytes) == bytes.size() && f.resize(size), "scratch file written");
     f.close();
     return inspectInstaller(QFile::encodeName(path));
 }
@@ -72,13 +72,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (first != 'M' && first != '\xD0' && first != '\x7F')
         check(bat == InstallerKind::BatchFile && sh == InstallerKind::ShellScript, "a text file is known by its name");
 
-    const InstallerInfo file = fromFile(bytes);
+    const InstallerInfo file = fromFile(bytes, bytes.size());
     check(file.error.isEmpty() && file.kind == exe.kind && file.machine == exe.machine, "a file as its bytes");
 
     // Past the first read: a zero tail as large as the first read makes the
     // file's headers and sections come from reads at their offsets.
     const QByteArray padded = bytes + QByteArray(64 * 1024, '\0');
-    const InstallerInfo paddedFile = fromFile(padded);
+    const InstallerInfo paddedFile = fromFile(bytes, padded.size());
     const InstallerInfo paddedBytes = inspectInstallerBytes(padded, QStringLiteral("setup.exe"));
     check(paddedFile.kind == paddedBytes.kind && paddedFile.machine == paddedBytes.machine,
           "a large file as its bytes");
