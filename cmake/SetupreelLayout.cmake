@@ -92,6 +92,17 @@ function(_setupreel_links target lib out)
     set(${out} ${found} PARENT_SCOPE)
 endfunction()
 
+# ccache caches a file compiled with a precompiled header only when told that
+# the header's macros and time stamps are alike.
+if(CMAKE_CXX_COMPILER_LAUNCHER MATCHES "ccache")
+    set(SETUPREEL_TEST_LAUNCHER "${CMAKE_COMMAND}" -E env CCACHE_SLOPPINESS=pch_defines,time_macros
+        ${CMAKE_CXX_COMPILER_LAUNCHER})
+    if(BUILD_TESTING)
+        set_target_properties(setupreel_test_pch_core setupreel_test_pch_widgets PROPERTIES
+            CXX_COMPILER_LAUNCHER "${SETUPREEL_TEST_LAUNCHER}")
+    endif()
+endif()
+
 function(_setupreel_use_test_pch name)
     _setupreel_links(${name} Qt6::Widgets widgets)
     _setupreel_links(${name} Qt6::Gui gui)
@@ -99,6 +110,11 @@ function(_setupreel_use_test_pch name)
         target_precompile_headers(${name} REUSE_FROM setupreel_test_pch_widgets)
     elseif(NOT gui)
         target_precompile_headers(${name} REUSE_FROM setupreel_test_pch_core)
+    else()
+        return()
+    endif()
+    if(SETUPREEL_TEST_LAUNCHER)
+        set_target_properties(${name} PROPERTIES CXX_COMPILER_LAUNCHER "${SETUPREEL_TEST_LAUNCHER}")
     endif()
 endfunction()
 

@@ -28,10 +28,8 @@ if [ -n "$missing" ]; then
 fi
 
 BUILD_DIR="${BUILD_DIR:-build}"
-# ccache shares objects between build folders of the same checkout; it caches
-# what uses the tests' precompiled header only when told these are alike.
+# ccache shares objects between build folders of the same checkout.
 export CCACHE_BASEDIR="$PWD"
-export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:-pch_defines,time_macros}"
 # compile_commands.json: what scripts/tidy.sh reads.
 # shellcheck disable=SC2086 # CMAKE_ARGS holds several arguments
 cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release \
