@@ -1,7 +1,10 @@
 #!/bin/sh
 # Installs what the build and the tests need (Debian packages, as root), then
 # configures and builds into ./build: the program without debug information,
-# the tests with theirs. Sourced by run.sh and test.sh.
+# the tests with theirs. Sourced by run.sh and test.sh. Every test and fuzz
+# target runs with these (python3-pil: the icon check; bsdutils: `script`, a
+# terminal for the terminal commands' tests; clang and libclang-rt-dev: the
+# fuzz targets; clang-tidy: scripts/tidy.sh).
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -9,7 +12,8 @@ PACKAGES="cmake make g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-d
 xvfb xauth x11-utils xdotool fonts-dejavu-core ccache openbox \
 wine wine64 nsis wixl gcc-mingw-w64-x86-64-win32 \
 desktop-file-utils appstream libxml2-utils shared-mime-info xdg-utils libfile-mimeinfo-perl lintian dpkg-dev file clang-format \
-dbus-daemon at-spi2-core libxcb1-dev"
+dbus-daemon at-spi2-core libxcb1-dev \
+python3-pil bsdutils clang libclang-rt-dev clang-tidy"
 
 missing=""
 for p in $PACKAGES; do
@@ -26,7 +30,8 @@ fi
 BUILD_DIR="${BUILD_DIR:-build}"
 # ccache shares objects between build folders of the same checkout.
 export CCACHE_BASEDIR="$PWD"
+# compile_commands.json: what scripts/tidy.sh reads.
 # shellcheck disable=SC2086 # CMAKE_ARGS holds several arguments
 cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_CXX_COMPILER_LAUNCHER=ccache ${CMAKE_ARGS:-} >/dev/null
+    -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_EXPORT_COMPILE_COMMANDS=ON ${CMAKE_ARGS:-} >/dev/null
 cmake --build "$BUILD_DIR" -j"$(nproc)"
