@@ -1,14 +1,13 @@
 // The program with its windows: loaded by main() as a module beside the
 // program, only when no terminal command was given, so the terminal commands
 // never load a window system library.
-#include "windows/startup/Form4.h"
-#include "windows/startup/ProgramFont.h"
+#include "FileNameCodec.h"
 #include "core/startup/Registry.h"
 #include "core/startup/WinXpStyle.h"
+#include "windows/startup/Form4.h"
+#include "windows/startup/ProgramFont.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Windows.h"
-
-#include "FileNameCodec.h"
 
 #include <QApplication>
 #include <QDir>

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+
 #include <cstdio>
 
 int main(int argc, char *argv[])

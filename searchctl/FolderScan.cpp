@@ -1,4 +1,5 @@
 #include "FolderScan.h"
+
 #include "PatternMatch.h"
 
 #include <algorithm>

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+
 #include <string>
 #include <vector>
 

@@ -1,4 +1,5 @@
 #include "PatternMatch.h"
+
 #include "FileNameCodec.h"
 
 namespace {

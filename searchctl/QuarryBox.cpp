@@ -1,4 +1,5 @@
 #include "QuarryBox.h"
+
 #include "ControlContract.h"
 #include "FileNameCodec.h"
 #include "FolderScan.h"

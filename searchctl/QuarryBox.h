@@ -8,6 +8,7 @@
 
 #include <QVariant>
 #include <QWidget>
+
 #include <string>
 #include <vector>
 

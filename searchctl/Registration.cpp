@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+
 #include <algorithm>
 #include <dlfcn.h>
 

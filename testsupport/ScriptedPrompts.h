@@ -5,6 +5,7 @@
 #include <QList>
 #include <QQueue>
 #include <QString>
+
 #include <functional>
 
 class ScriptedPrompts : public Prompts

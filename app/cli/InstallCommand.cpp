@@ -16,8 +16,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <memory>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QPushButton>
+
 #include <cstdio>
 
 namespace {

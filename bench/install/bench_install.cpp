@@ -11,8 +11,8 @@
 #include "ProgressBarControl.h"
 #include "core/common/Prompts.h"
 #include "core/common/Seams.h"
-#include "windows/install/Form2.h"
 #include "core/install/HostedRunAndWait.h"
+#include "windows/install/Form2.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Windows.h"
 
@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+
 #include <algorithm>
 #include <climits>
 #include <cstdio>

@@ -19,8 +19,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
-#include <cstdio>
+
 #include <csignal>
+#include <cstdio>
 
 namespace {
 

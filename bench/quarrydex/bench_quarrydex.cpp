@@ -7,8 +7,8 @@
 //    cost of each found file).
 // Prints the medians and the ratios (target: at most 1.5).
 #include "BenchSupport.h"
-#include "ControlFactory.h"
 #include "ControlContract.h"
+#include "ControlFactory.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,6 +20,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
+
 #include <algorithm>
 #include <cstdio>
 #include <dirent.h>

@@ -16,8 +16,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <cstdio>
+
 #include <csignal>
+#include <cstdio>
 
 namespace {
 

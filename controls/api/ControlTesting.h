@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QPluginLoader>
+
 #include <functional>
 #include <grp.h>
 #include <sys/wait.h>

@@ -5,6 +5,7 @@
 #include <QMetaObject>
 #include <QString>
 #include <QtPlugin>
+
 #include <functional>
 
 class QObject;

@@ -1,6 +1,7 @@
 #include "ChildWait.h"
-#include "core/io/FileIO.h"
+
 #include "ProcessTree.h"
+#include "core/io/FileIO.h"
 
 #include <QEventLoop>
 #include <QMetaObject>

@@ -1,4 +1,5 @@
 #include "InstallerType.h"
+
 #include "core/io/FileIO.h"
 
 #include <QFileInfo>

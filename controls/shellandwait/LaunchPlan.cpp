@@ -1,7 +1,7 @@
 #include "LaunchPlan.h"
-#include "core/io/FileIO.h"
 
 #include "FileNameCodec.h"
+#include "core/io/FileIO.h"
 
 #include <QAtomicInt>
 #include <QDir>

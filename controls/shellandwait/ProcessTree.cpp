@@ -1,4 +1,5 @@
 #include "ProcessTree.h"
+
 #include "core/io/FileIO.h"
 
 #include <QDir>
@@ -9,10 +10,10 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <ctime>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QWidget>
 #include <QtTest>
+
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/socket.h>

@@ -4,6 +4,7 @@
 #include "PatternMatch.h"
 
 #include <QDir>
+
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>

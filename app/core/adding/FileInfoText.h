@@ -2,6 +2,7 @@
 // The file information of the add-item dialog: a file's name and its size in
 // KB or MB, rounded to five places with ties to even.
 #include <QString>
+
 #include <optional>
 
 namespace FileInfoText {

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QStorageInfo>
+
 #include <algorithm>
 #include <sys/stat.h>
 

@@ -4,6 +4,7 @@
 // through Seams::setFileSystem.
 #include <QString>
 #include <QStringList>
+
 #include <optional>
 
 class FileSystemObject

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QUrl>
+
 #include <cstdio>
 #include <unistd.h>
 

@@ -6,6 +6,7 @@
 // The dialogs and the opening of an address need the window system, so their
 // real ones live with the windows: here is only what a test put in.
 #include <QString>
+
 #include <functional>
 #include <optional>
 

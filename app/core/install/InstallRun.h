@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
+
 #include <functional>
 #include <optional>
 

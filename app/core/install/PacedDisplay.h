@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QTimer>
+
 #include <optional>
 
 class PacedDisplay : public InstallDisplay

@@ -3,8 +3,8 @@
 #include "CommandLine.h"
 #include "FileNameCodec.h"
 #include "InstallerType.h"
-#include "core/lists/ProgramLocator.h"
 #include "core/lists/ListFile.h"
+#include "core/lists/ProgramLocator.h"
 
 namespace ListCheck {
 

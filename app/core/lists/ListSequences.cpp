@@ -1,11 +1,10 @@
 #include "core/lists/ListSequences.h"
 
+#include "CommonDialogControl.h"
+#include "FileNameCodec.h"
 #include "core/common/Globals.h"
 #include "core/common/Prompts.h"
 #include "core/lists/ListFile.h"
-
-#include "CommonDialogControl.h"
-#include "FileNameCodec.h"
 
 #include <sys/stat.h>
 

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+
 #include <cerrno>
 #include <climits>
 #include <csignal>

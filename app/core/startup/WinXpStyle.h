@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+
 #include <functional>
 
 namespace WinXpStyle {

@@ -1,9 +1,9 @@
 #include "windows/adding/Additem.h"
 
 #include "core/adding/BrowseLogic.h"
-#include "windows/adding/BrowseWidgets.h"
 #include "core/adding/FileInfoText.h"
 #include "core/common/FileSystemObject.h"
+#include "windows/adding/BrowseWidgets.h"
 #include "windows/editor/Form1.h"
 #include "windows/ui/Navigation.h"
 #include "windows/ui/Twips.h"

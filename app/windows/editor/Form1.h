@@ -95,7 +95,7 @@ private:
     ClickArea *Label7; // Help
     ClickArea *Label8; // Minimize
     Shape *Shape1;
-    QTimer *Timer1;              // refresh tick
+    QTimer *Timer1;                        // refresh tick
     CommonDialogControl *CD = nullptr;     // hosted file dialog
     PopupMenuControl *PopupMenu = nullptr; // hosted item popup menu
 

@@ -7,6 +7,7 @@
 #include "windows/ui/Controls.h"
 
 #include <QPointer>
+
 #include <memory>
 #include <optional>
 

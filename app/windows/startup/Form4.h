@@ -5,6 +5,7 @@
 #include "windows/ui/Controls.h"
 
 #include <QPointer>
+
 #include <memory>
 
 class ProgressBarControl;

@@ -4,10 +4,10 @@
 #include "FolderSearchControl.h"
 
 #include <QAbstractButton>
-#include <QRadioButton>
 #include <QLabel>
 #include <QListWidget>
 #include <QPixmap>
+#include <QRadioButton>
 #include <QWidget>
 
 class QCloseEvent;

@@ -9,6 +9,7 @@
 #include <QFontInfo>
 #include <QIcon>
 #include <QPixmap>
+
 #include <utility>
 
 namespace {

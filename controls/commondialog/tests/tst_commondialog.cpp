@@ -23,10 +23,9 @@
 #include <cstdlib>
 #include <functional>
 #include <mutex>
-#include <thread>
-
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {

@@ -534,8 +534,7 @@ void TestShellAndWaitControl::stopWaitingLeavesLeftoversRunning()
     qint64 stoppedAt = -1;
     QElapsedTimer clock;
     // Pressed while the program runs: no effect, the wait goes on.
-    QTimer::singleShot(100,
-                       [&] { stoppedEarly = asControl(m_control)->StopWaiting(); });
+    QTimer::singleShot(100, [&] { stoppedEarly = asControl(m_control)->StopWaiting(); });
     // As Cancel does once only left-behind processes remain.
     QTimer later;
     later.setSingleShot(true);

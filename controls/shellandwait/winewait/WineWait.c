@@ -9,9 +9,8 @@
  * The program's command line is passed on exactly as it stands, never through
  * a command interpreter. The file holds the decimal code, or "start-error N"
  * with the Windows error number when the program could not be started. */
-#include <windows.h>
-
 #include <stdio.h>
+#include <windows.h>
 
 /* The position behind one argument and the blanks after it, by the rules the
  * C runtime splits a command line with: blanks outside quotes separate, 2n

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
 #include <fcntl.h>
 #include <unistd.h>
 

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
+
 #include <cstdio>
 
 namespace {

@@ -1,9 +1,8 @@
 // The file helpers where they are hard to get right: a full disk, a link, a
 // file of another user, a file larger than wanted.
+#include "SmallFileSystem.h"
 #include "core/install/RunReport.h"
 #include "core/io/FileIO.h"
-
-#include "SmallFileSystem.h"
 
 #include <QDir>
 #include <QFile>

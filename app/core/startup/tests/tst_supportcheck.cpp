@@ -1,10 +1,9 @@
 // The four stages of the support-file check against a scripted list: what each
 // search finds is given per folder and pattern; bar, label and buttons are recorded.
-#include "core/startup/SupportCheck.h"
-
 #include "ControlContract.h"
 #include "ControlFactory.h"
 #include "FolderSearchControl.h"
+#include "core/startup/SupportCheck.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +11,7 @@
 #include <QPluginLoader>
 #include <QTemporaryDir>
 #include <QtTest>
+
 #include <unistd.h>
 
 namespace {

@@ -1,12 +1,13 @@
 // The manifest routine with its folder, program and restart injected: what it
 // writes, when it restarts, and what the caller's variables hold afterwards.
-#include "core/startup/WinXpStyle.h"
 #include "SmallFileSystem.h"
+#include "core/startup/WinXpStyle.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
 #include <unistd.h>
 
 namespace {

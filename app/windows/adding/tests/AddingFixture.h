@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <ftw.h>

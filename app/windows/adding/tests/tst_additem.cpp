@@ -1,11 +1,11 @@
 // The add-item dialog driven as a user would, over a temporary folder tree with
 // one drive that has no medium.
 #include "AddingWindows.h"
-#include "windows/adding/Additem.h"
-#include "windows/adding/BrowseWidgets.h"
 #include "core/common/Folders.h"
 #include "core/common/Globals.h"
 #include "core/common/Seams.h"
+#include "windows/adding/Additem.h"
+#include "windows/adding/BrowseWidgets.h"
 #include "windows/editor/Form1.h"
 #include "windows/editor/tests/EditorControls.h"
 #include "windows/ui/Program.h"

@@ -3,23 +3,24 @@
 #include "AddingFixture.h"
 #include "ScriptedPrompts.h"
 #include "WindowTestFixture.h"
-#include "windows/adding/Form5.h"
 #include "core/common/Folders.h"
 #include "core/common/Globals.h"
+#include "windows/adding/Form5.h"
 #include "windows/editor/Form1.h"
 #include "windows/editor/tests/EditorControls.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Windows.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <QClipboard>
-#include <QGuiApplication>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

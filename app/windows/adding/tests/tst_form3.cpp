@@ -1,10 +1,10 @@
 // The search path chooser driven as a user would, over a temporary folder tree
 // with one drive that has no medium.
 #include "AddingWindows.h"
-#include "windows/adding/BrowseWidgets.h"
-#include "windows/adding/Form3.h"
 #include "core/common/Folders.h"
 #include "core/common/Globals.h"
+#include "windows/adding/BrowseWidgets.h"
+#include "windows/adding/Form3.h"
 #include "windows/editor/Form1.h"
 #include "windows/editor/tests/EditorControls.h"
 #include "windows/ui/Program.h"

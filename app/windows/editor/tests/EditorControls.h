@@ -21,7 +21,8 @@ struct EditorControls
           Text2(controlOf<QLineEdit>(editor, "Text2")), Label1(controlOf<VbLabel>(editor, "Label1")),
           Label2(controlOf<VbLabel>(editor, "Label2")), Label4(controlOf<VbLabel>(editor, "Label4")),
           Label6(controlOf<ClickArea>(editor, "Label6")), Label7(controlOf<ClickArea>(editor, "Label7")),
-          Label8(controlOf<ClickArea>(editor, "Label8")), AniGif1(qobject_cast<AnimatedPictureControl *>(editor->findChild<QWidget *>("AniGif1"))),
+          Label8(controlOf<ClickArea>(editor, "Label8")),
+          AniGif1(qobject_cast<AnimatedPictureControl *>(editor->findChild<QWidget *>("AniGif1"))),
           CD(qobject_cast<CommonDialogControl *>(editor->findChild<QObject *>("CD"))),
           PopupMenu(qobject_cast<PopupMenuControl *>(editor->findChild<QObject *>("PopupMenu")))
     {

@@ -8,8 +8,8 @@
 #include "core/common/Globals.h"
 #include "windows/editor/Dialog.h"
 #include "windows/editor/Form1.h"
-#include "windows/editor/tests/EditorControls.h"
 #include "windows/editor/Form6.h"
+#include "windows/editor/tests/EditorControls.h"
 #include "windows/install/Form2.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Windows.h"
@@ -77,7 +77,10 @@ class TestForm1 : public QObject
         menu->actions().at(index)->trigger();
     }
 
-    static QMenu *itemMenu(Form1 *w) { return controls(w).PopupMenu ? qobject_cast<QMenu *>(controls(w).PopupMenu->menu()) : nullptr; }
+    static QMenu *itemMenu(Form1 *w)
+    {
+        return controls(w).PopupMenu ? qobject_cast<QMenu *>(controls(w).PopupMenu->menu()) : nullptr;
+    }
 
     // The right button released over a row opens the item menu.
     static QMenu *rightClickRow(Form1 *w, int row)

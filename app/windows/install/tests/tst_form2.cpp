@@ -6,19 +6,19 @@
 #include "core/common/Folders.h"
 #include "core/common/Globals.h"
 #include "core/common/Seams.h"
+#include "core/lists/ListFile.h"
 #include "windows/install/Dialog1.h"
 #include "windows/install/Form2.h"
-#include "core/lists/ListFile.h"
 #include "windows/startup/frmAbout.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Windows.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QJsonArray>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>

@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
