@@ -77,7 +77,7 @@ void listsRoundTrip(const QByteArray &bytes)
     const ListFile::SaveResult saved = ListFile::SaveListFile(path, title, lines);
     check(saved.ok, "a list without carriage returns saves");
     const QByteArray first = readBytes(path);
-    check(first == ListFile::EncodeList(title, lines), "the file holds what EncodeList gives");
+    check(first == ListFile::encodeList(title, lines), "the file holds what encodeList gives");
     const ListFile::EditLoad edit = ListFile::LoadListForEditing(path);
     check(edit.result == ListFile::LoadResult::Loaded, "a saved list loads");
     check(edit.rows.size() == lines.size() + 1, "every item comes back");

@@ -14,16 +14,16 @@ QString writeSuggested(const QString &listPath, const QString &writeTo, const QS
                        const QList<ListCheck::Row> &rows)
 {
     QString error;
-    const QByteArray bytes = ListFile::ReadListBytes(listPath, &error);
+    const QByteArray bytes = ListFile::readListBytes(listPath, &error);
     if (!error.isEmpty())
         return error;
     // The copy is made from the very bytes that were checked.
-    if (ListFile::DecodeListBytes(bytes) != loadedText)
+    if (ListFile::decodeListBytes(bytes) != loadedText)
         return QStringLiteral("The list changed while it was checked.");
     const QByteArray copy = ListCheck::withSuggestions(bytes, rows);
     if (copy.isEmpty())
         return QStringLiteral("The list changed while it was checked.");
-    return ListFile::WriteNewFile(writeTo, listPath, copy);
+    return ListFile::writeNewFile(writeTo, listPath, copy);
 }
 
 } // namespace

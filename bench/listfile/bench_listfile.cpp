@@ -93,7 +93,7 @@ int main()
     }
     const QString title = QStringLiteral("Workstation setup – all programs");
     const QStringList items = makeItems();
-    const QByteArray bytes = ListFile::EncodeList(title, items);
+    const QByteArray bytes = ListFile::encodeList(title, items);
     const QString listPath = dir.filePath("bench.SR");
     const QString plainPath = dir.filePath("plain.SR");
 

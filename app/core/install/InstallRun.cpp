@@ -39,7 +39,7 @@ LoadedList LoadedList::fromText(const QString &file, const QString &text, int li
     qsizetype searchPos = 0;
     for (int i = 1; i < lineCount; ++i) {
         const qsizetype p1 = text.indexOf(CR, searchPos);
-        list.programs << ListFile::ListItemFrom(text, searchPos);
+        list.programs << ListFile::listItemFrom(text, searchPos);
         searchPos = p1 < 0 ? text.size() : p1 + 1;
     }
     return list;

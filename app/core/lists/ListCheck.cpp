@@ -17,7 +17,7 @@ QList<Row> check(const QString &text, int lineCount, const QString &listFile)
     for (int k = 1; k < lineCount; ++k) {
         Row row;
         row.number = k;
-        row.line = ListFile::ListItemFrom(text, from);
+        row.line = ListFile::listItemFrom(text, from);
         from = text.indexOf(QLatin1Char('\r'), from) + 1;
 
         const ProgramLocator::Location where = ProgramLocator::locate(row.line, listFile);

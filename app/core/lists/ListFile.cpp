@@ -188,7 +188,7 @@ QString replaceInPlace(const QByteArray &target, const QByteArray &bytes)
 // - anything else is Windows-1252 (lists written on the original platform).
 // The initial byte-order mark is kept as a character, as the original reader
 // saw it.
-QString DecodeListBytes(const QByteArray &bytes)
+QString decodeListBytes(const QByteArray &bytes)
 {
     // Stateless: a sequence cut off at the end counts as invalid.
     QStringDecoder utf8(QStringConverter::Utf8,
@@ -204,7 +204,7 @@ QString DecodeListBytes(const QByteArray &bytes)
     return FileNameCodec::decodeCp1252(bytes);
 }
 
-QByteArray EncodeList(const QString &title, const QStringList &items)
+QByteArray encodeList(const QString &title, const QStringList &items)
 {
     // Straight into one buffer: at most three bytes for each 16-bit unit, and
     // an escaped byte is one unit and one byte.
@@ -243,7 +243,7 @@ SaveResult SaveListFile(const QString &path, const QString &title, const QString
         return r;
     };
 
-    const QByteArray bytes = EncodeList(title, items);
+    const QByteArray bytes = encodeList(title, items);
     if (countLineEnds(bytes) != items.size() + 1) {
         if (title.contains(CR))
             return fail(QStringLiteral("The title holds a carriage return."));
@@ -307,7 +307,7 @@ EditLoad LoadListForEditing(const QString &path)
     }
     // An unreadable file is an empty text here, and so a damaged one.
     const QByteArray bytes = readWhole(path).data;
-    const QString text = DecodeListBytes(bytes);
+    const QString text = decodeListBytes(bytes);
     if (!text.startsWith(u'>')) {
         load.result = LoadResult::RefusedContent;
         return load;
@@ -339,7 +339,7 @@ InstallText LoadListForInstalling(const QString &path)
         return load;
     }
     const qsizetype lineEnds = countLineEnds(bytes.data);
-    QString text = DecodeListBytes(bytes.data);
+    QString text = decodeListBytes(bytes.data);
     const qsizetype firstCr = text.indexOf(CR);
     if (!text.startsWith(u'>') || firstCr < 0) {
         load.result = LoadResult::RefusedContent;
@@ -369,14 +369,14 @@ QString ListItemAt(const QString &text, int k)
     return text.mid(start, end - start);
 }
 
-QString ListItemFrom(const QString &text, qsizetype from)
+QString listItemFrom(const QString &text, qsizetype from)
 {
     const QString rest = QString::fromRawData(text.constData() + from, text.size() - from);
     const QString item = ListItemAt(rest, 1);
     return QString(item.constData(), item.size()); // a copy: rest is only borrowed
 }
 
-QByteArray ReadListBytes(const QString &path, QString *error)
+QByteArray readListBytes(const QString &path, QString *error)
 {
     Bytes b = readWhole(path);
     if (error)
@@ -384,7 +384,7 @@ QByteArray ReadListBytes(const QString &path, QString *error)
     return b.ok ? std::move(b.data) : QByteArray();
 }
 
-QString WriteNewFile(const QString &path, const QString &listFile, const QByteArray &bytes)
+QString writeNewFile(const QString &path, const QString &listFile, const QByteArray &bytes)
 {
     const QByteArray target = FileNameCodec::encodeFileName(path);
     if (target.isEmpty())

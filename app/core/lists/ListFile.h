@@ -65,23 +65,23 @@ QString ListItemAt(const QString &text, int k);
 // The program line that begins at from (just after a carriage return): cut by
 // ListItemAt, so it is exactly the line the list shows; only the text from
 // there on is looked at, which keeps a walk through a long list short.
-QString ListItemFrom(const QString &text, qsizetype from);
+QString listItemFrom(const QString &text, qsizetype from);
 
 // The bytes of a list file, read as Load reads them (only a regular file);
 // empty and *error set when it could not be read.
-QByteArray ReadListBytes(const QString &path, QString *error);
+QByteArray readListBytes(const QString &path, QString *error);
 
 // Writes bytes as a new file at path: never over an existing file or link,
 // nor over listFile under another name; created exclusively, written whole
 // and synced, and removed again when any step fails. Empty, or the reason.
-QString WriteNewFile(const QString &path, const QString &listFile, const QByteArray &bytes);
+QString writeNewFile(const QString &path, const QString &listFile, const QByteArray &bytes);
 
 // The text of a list file's bytes: UTF-8 when they are valid UTF-8; bytes
 // written on a UTF-8 system with names that are not, with those bytes kept as
 // escapes; otherwise Windows-1252 (lists written on the original platform).
-QString DecodeListBytes(const QByteArray &bytes);
+QString decodeListBytes(const QByteArray &bytes);
 
 // The bytes SaveListFile writes.
-QByteArray EncodeList(const QString &title, const QStringList &items);
+QByteArray encodeList(const QString &title, const QStringList &items);
 
 } // namespace ListFile

@@ -218,7 +218,7 @@ void TstListFile::oddFiles()
     QTEST(inst.title, "title");
     QTEST(inst.lineCount, "lineCount");
     if (inst.result == LoadResult::Loaded) {
-        QCOMPARE(inst.text, DecodeListBytes(bytes));
+        QCOMPARE(inst.text, decodeListBytes(bytes));
         QCOMPARE(inst.lineCount - 1, qMax(0, int(edit.rows.size()) - 1));
     } else {
         QVERIFY(inst.text.isEmpty());
@@ -250,21 +250,21 @@ void TstListFile::namesAndUnreadableFiles()
 void TstListFile::decoding()
 {
     // Windows-1252 as the original platform wrote it, UTF-8 as written here.
-    QCOMPARE(DecodeListBytes(">Caf\xE9 \x80\r\n"), QStringLiteral(">Café €\r\n"));
-    QCOMPARE(DecodeListBytes(">Caf\xC3\xA9 \xE2\x82\xAC\r\n"), QStringLiteral(">Café €\r\n"));
+    QCOMPARE(decodeListBytes(">Caf\xE9 \x80\r\n"), QStringLiteral(">Café €\r\n"));
+    QCOMPARE(decodeListBytes(">Caf\xC3\xA9 \xE2\x82\xAC\r\n"), QStringLiteral(">Café €\r\n"));
     // Not valid UTF-8, but with a valid multi-byte sequence: written on a
     // UTF-8 system, so the odd bytes are names that are not UTF-8 and are
     // kept as escapes. Without one, the text is Windows-1252.
     const QChar escE9(char16_t(0xDCE9));
-    QCOMPARE(DecodeListBytes(">\xC3\xA9\xE9"), QStringLiteral(">é") + escE9);
-    QCOMPARE(DecodeListBytes(">\xE2\x82\xAC \x80\xFF\r\n"),
+    QCOMPARE(decodeListBytes(">\xC3\xA9\xE9"), QStringLiteral(">é") + escE9);
+    QCOMPARE(decodeListBytes(">\xE2\x82\xAC \x80\xFF\r\n"),
              QStringLiteral(">€ ") + QChar(char16_t(0xDC80)) + QChar(char16_t(0xDCFF)) + "\r\n");
-    QCOMPARE(DecodeListBytes(">T\r\n\xC3"), QStringLiteral(">T\r\nÃ"));
-    QCOMPARE(DecodeListBytes(">\xC3\xC3\xE9\xA9\xE9"), QStringLiteral(">ÃÃé©é")); // no pair is valid
-    QCOMPARE(DecodeListBytes("\xEF\xBB\xBF>T\xE9\r\n"), QString(QChar(0xFEFF)) + ">T" + escE9 + "\r\n");
-    QCOMPARE(DecodeListBytes("\x8A\x99\x9F\x91\x81\x8D\xA0\xFF"),
+    QCOMPARE(decodeListBytes(">T\r\n\xC3"), QStringLiteral(">T\r\nÃ"));
+    QCOMPARE(decodeListBytes(">\xC3\xC3\xE9\xA9\xE9"), QStringLiteral(">ÃÃé©é")); // no pair is valid
+    QCOMPARE(decodeListBytes("\xEF\xBB\xBF>T\xE9\r\n"), QString(QChar(0xFEFF)) + ">T" + escE9 + "\r\n");
+    QCOMPARE(decodeListBytes("\x8A\x99\x9F\x91\x81\x8D\xA0\xFF"),
              QString::fromUtf16(u"\u0160\u2122\u0178\u2018\u0081\u008D\u00A0\u00FF"));
-    QCOMPARE(DecodeListBytes(QByteArray("a\0b", 3)), QString::fromUtf16(u"a\0b", 3));
+    QCOMPARE(decodeListBytes(QByteArray("a\0b", 3)), QString::fromUtf16(u"a\0b", 3));
 
     const QString path = at("cp1252.SR");
     writeBytes(path, ">Programme \x80\r\nC:\\Caf\xE9\\setup.exe /S\r\n");
@@ -508,7 +508,7 @@ void TstListFile::folderWithoutNewFiles()
         const ChildSave r = saveAsNobody(path, QStringLiteral("New"), items);
         QVERIFY(r.ran);
         QVERIFY2(r.ok, qPrintable(r.message));
-        QCOMPARE(readBytes(path), EncodeList(QStringLiteral("New"), items));
+        QCOMPARE(readBytes(path), encodeList(QStringLiteral("New"), items));
         QCOMPARE(statOf(path).st_ino, inode);
         QCOMPARE(statOf(path).st_uid, uid);
         QCOMPARE(statOf(path).st_mode & 07777, mode_t(0600));
