@@ -263,7 +263,7 @@ void tellSummary(const InstallRun &run, const RunTally &counts, Terminal &termin
 void copyReport(const InstallRun &run, const QString &reportTo, Terminal &terminal)
 {
     // Far beyond any run's report; a larger file is not the one written.
-    constexpr qint64 ReportLimit = 256 * 1024 * 1024;
+    constexpr qint64 ReportLimit = qint64(256) * 1024 * 1024;
     QByteArray json;
     FileIO::ReadResult kept;
     if (run.reportError().isEmpty())

@@ -149,8 +149,8 @@ QString driveOf(const QString &path, const QStringList &roots)
 
 QString currentFolderOf(const QString &root, const QStringList &roots, const QString &currentPath)
 {
-    const QString r = cleanFolder(root);
-    const QString current = cleanFolder(currentPath);
+    QString r = cleanFolder(root);
+    QString current = cleanFolder(currentPath);
     if (!current.isEmpty() && driveOf(current, roots) == r)
         return current;
     return r;

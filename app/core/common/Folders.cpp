@@ -11,7 +11,7 @@ QString appDir() { return Seams::appDir(); }
 
 QString systemDir()
 {
-    const QString env = qEnvironmentVariable("SETUPREEL_SYSTEM_DIR");
+    QString env = qEnvironmentVariable("SETUPREEL_SYSTEM_DIR");
     if (!env.isEmpty())
         return env;
     return appDir() + QLatin1String("/system32");
@@ -29,7 +29,7 @@ QString join(const QString &folder, const QString &name)
     QString base = folder;
     if (!base.endsWith(QLatin1Char('/')))
         base += QLatin1Char('/');
-    const QString exact = base + bare;
+    QString exact = base + bare;
     if (QFileInfo::exists(exact))
         return exact;
     // The original platform ignores letter case in file names.

@@ -58,14 +58,15 @@ void InstallRun::setRetryTiming(int intervalMs, int limitMs)
     m_retryLimitMs = qMax(0, limitMs);
 }
 
-void InstallRun::install(const std::optional<LoadedList> &loaded)
+void InstallRun::install(std::optional<LoadedList> loaded)
 {
     if (!mayStart(loaded))
         return;
     m_running = true;
     m_cancelled = false;
-    // The run keeps the list as it was when Install was pressed.
-    const LoadedList list = *loaded;
+    // The run keeps its own copy of the list as it was when Install was
+    // pressed: after Cancel another list can be loaded while it still runs.
+    const LoadedList list = std::move(*loaded);
 
     RunRecord record;
     record.listFile = list.file;

@@ -56,7 +56,7 @@ public:
 
     // Install: the whole run of list (none: no list was loaded); returns when
     // it has ended.
-    void install(const std::optional<LoadedList> &list);
+    void install(std::optional<LoadedList> list);
     void cancel(); // Cancel: takes effect when the current program has ended
 
     bool isRunning() const { return m_running; }

@@ -61,7 +61,7 @@ ReadOutcome readOutcome(InstallerKind kind, const ProgramEnd &end)
         switch (code) {
         case 3010: return is(RunOutcome::RestartNeeded, "a restart is needed to finish the installation");
         case 1641: return is(RunOutcome::RestartNeeded, "the installer started a restart");
-        case 1602: return is(RunOutcome::Cancelled, "cancelled by the user");
+        case 1602:
         case 1223: return is(RunOutcome::Cancelled, "cancelled by the user");
         case 1618: return is(RunOutcome::InstallInProgress, "another installation is in progress");
         case 1603: return is(RunOutcome::Failed, "a fatal error during installation");

@@ -65,7 +65,7 @@ QDateTime RunReport::now()
     static QElapsedTimer offsetAge;
     static int offset = 0;
     const QDateTime utc = QDateTime::currentDateTimeUtc();
-    if (!offsetAge.isValid() || offsetAge.elapsed() > 60 * 1000) {
+    if (!offsetAge.isValid() || offsetAge.elapsed() > qint64(60) * 1000) {
         offset = utc.toLocalTime().offsetFromUtc();
         offsetAge.start();
     }

@@ -129,12 +129,12 @@ QByteArray findBelow(const QByteArray &folder, const QStringList &parts, qsizety
     const bool last = i + 1 == parts.size();
     const QByteArray base = folder.endsWith('/') ? folder : folder + '/';
     for (const QByteArray &name : spellingsIn(folder, parts.at(i))) {
-        const QByteArray path = base + name;
+        QByteArray path = base + name;
         if (last) {
             if (isRegularFile(path))
                 return path;
         } else if (isFolder(path)) {
-            const QByteArray found = findBelow(path, parts, i + 1);
+            QByteArray found = findBelow(path, parts, i + 1);
             if (!found.isEmpty())
                 return found;
         }
@@ -170,11 +170,11 @@ QByteArray findByTail(const QByteArray &listFolder, const QString &folderName, c
 {
     for (qsizetype i = 0; i < parts.size(); ++i) {
         if (i + 1 < parts.size() && parts.at(i).compare(folderName, Qt::CaseInsensitive) == 0) {
-            const QByteArray found = findBelow(listFolder, parts, i + 1);
+            QByteArray found = findBelow(listFolder, parts, i + 1);
             if (!found.isEmpty())
                 return found;
         }
-        const QByteArray found = findBelow(listFolder, parts, i);
+        QByteArray found = findBelow(listFolder, parts, i);
         if (!found.isEmpty())
             return found;
     }
