@@ -37,8 +37,9 @@ public:
         return typed<I>(createFrom(fileName, className, parent, error), className, error);
     }
 
-    // Untyped, for a control whose interface lives elsewhere or that is
-    // reached by dispatch id only.
+    // Untyped: for the run-and-wait control, whose caller (HostedRunAndWait)
+    // casts once and tells a library without the interface (438) apart from
+    // a missing one (429); and for the tests of the host itself.
     QObject *create(const QString &className, QWidget *parent, QString *error = nullptr);
     QObject *createFrom(const QString &fileName, const QString &className, QWidget *parent, QString *error = nullptr);
 
