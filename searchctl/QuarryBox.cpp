@@ -22,8 +22,8 @@ QString decodeName(const std::string &name)
     return FileNameCodec::decodeFileName(QByteArray::fromRawData(name.data(), qsizetype(name.size())));
 }
 
-// The host's list and label, reached through their interfaces once per level,
-// when the level has a file to add.
+// The host's list and label, bound once per level, when the level has a file
+// to add: through their interfaces, else by member name.
 class Targets
 {
 public:
@@ -45,10 +45,10 @@ public:
         }
         ++count;
         if (m_full) {
-            m_countLabel->setCaption(QString::number(count) + QStringLiteral("  Item(s) found."));
-            m_listBox->AddItem(folder + name);
+            setCaption(QString::number(count) + QStringLiteral("  Item(s) found."));
+            addItem(folder + name);
         } else {
-            m_listBox->AddItem(name);
+            addItem(name);
         }
         return RunTimeError::NoError;
     }
@@ -61,12 +61,43 @@ private:
             return RunTimeError::ObjectNotSet;
         }
         m_listBox = qobject_cast<SearchListBox *>(m_list);
-        m_countLabel = m_full ? qobject_cast<SearchLabel *>(m_label) : nullptr;
-        if (!m_listBox || (m_full && !m_countLabel)) {
-            *description = NotSupported;
-            return RunTimeError::NotSupported;
+        if (!m_listBox) {
+            const QMetaObject *mo = m_list->metaObject();
+            const int m = mo->indexOfMethod(SearchByName::AddItem);
+            if (m < 0) {
+                *description = NotSupported;
+                return RunTimeError::NotSupported;
+            }
+            m_addItem = mo->method(m);
+        }
+        if (m_full) {
+            m_countLabel = qobject_cast<SearchLabel *>(m_label);
+            if (!m_countLabel) {
+                const int p = m_label->metaObject()->indexOfProperty(SearchByName::Caption);
+                m_caption = p >= 0 ? m_label->metaObject()->property(p) : QMetaProperty();
+                if (!m_caption.isWritable()) {
+                    *description = NotSupported;
+                    return RunTimeError::NotSupported;
+                }
+            }
         }
         return RunTimeError::NoError;
+    }
+
+    void addItem(const QString &text)
+    {
+        if (m_listBox)
+            m_listBox->AddItem(text);
+        else
+            m_addItem.invoke(m_list, Qt::DirectConnection, Q_ARG(QString, text));
+    }
+
+    void setCaption(const QString &text)
+    {
+        if (m_countLabel)
+            m_countLabel->setCaption(text);
+        else
+            m_caption.write(m_label, text);
     }
 
     QObject *m_list;
@@ -75,6 +106,8 @@ private:
     bool m_bound = false;
     SearchListBox *m_listBox = nullptr;
     SearchLabel *m_countLabel = nullptr;
+    QMetaMethod m_addItem;
+    QMetaProperty m_caption;
 };
 }
 

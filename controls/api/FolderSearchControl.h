@@ -29,6 +29,14 @@ public:
     virtual void setCaption(const QString &text) = 0;
 };
 
+// Any other host object will do as well, as the search's callers have always
+// handed it one: a list with a method AddItem(QString) and a label with a
+// writable string property Caption, found by these names at run time.
+namespace SearchByName {
+inline constexpr char AddItem[] = "AddItem(QString)";
+inline constexpr char Caption[] = "Caption";
+} // namespace SearchByName
+
 // Where the search's "Unexpected Error" boxes go instead of the screen.
 class SearchMessageSink
 {

@@ -25,22 +25,24 @@
 #include <unistd.h>
 
 namespace {
-class List : public QObject, public SearchListBox
+// The host's list and label as any caller may hand them: reached by member
+// name (the program's own list and label are reached through their interfaces).
+class List : public QObject
 {
     Q_OBJECT
-    Q_INTERFACES(SearchListBox)
 public:
     QStringList rows;
-    void AddItem(const QString &s) override { rows << s; }
+    Q_INVOKABLE void AddItem(const QString &s) { rows << s; }
 };
-class Label : public QObject, public SearchLabel
+class Label : public QObject
 {
     Q_OBJECT
-    Q_INTERFACES(SearchLabel)
+    Q_PROPERTY(QString Caption READ caption WRITE setCaption)
 public:
     QString text;
     int writes = 0;
-    void setCaption(const QString &c) override
+    QString caption() const { return text; }
+    void setCaption(const QString &c)
     {
         text = c;
         ++writes;

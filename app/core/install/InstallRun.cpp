@@ -45,6 +45,15 @@ LoadedList LoadedList::fromText(const QString &file, const QString &text, int li
     return list;
 }
 
+QString ProgramStart::installerType() const
+{
+    if (!m_installerType)
+        m_installerType = ShellAndWaitLogic::installerKindId(
+                fileName.isEmpty() ? ShellAndWaitLogic::InstallerKind::Unknown
+                                   : ShellAndWaitLogic::inspectInstaller(fileName).kind);
+    return *m_installerType;
+}
+
 InstallRun::InstallRun(RunObserver &observer, Prompts &prompts, RunAndWait runAndWait)
     : m_observer(observer), m_prompts(prompts), m_runAndWait(std::move(runAndWait))
 {
@@ -151,9 +160,7 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
         start.attempt = rec.attempts;
         start.line = item;
         start.file = FileNameCodec::decodeFileName(where.file);
-        start.installerType = ShellAndWaitLogic::installerKindId(
-                where.file.isEmpty() ? ShellAndWaitLogic::InstallerKind::Unknown
-                                     : ShellAndWaitLogic::inspectInstaller(where.file).kind);
+        start.fileName = where.file;
         m_observer.programStarting(start);
         const RunResult r = m_runAndWait(where.commandLine);
         if (r.number != 0) {

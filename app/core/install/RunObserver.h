@@ -6,8 +6,11 @@
 #include "RunAndWaitInterface.h"
 #include "core/install/RunReport.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
+
+#include <optional>
 
 // A program of the list as it is being started.
 struct ProgramStart
@@ -16,7 +19,15 @@ struct ProgramStart
     int attempt = 1;       // more than 1: started again after "another installation is in progress"
     QString line;          // as the list holds it
     QString file;          // the file started, as the run resolves it; empty when none was found
-    QString installerType; // installerKindId, read from the file's bytes
+    QByteArray fileName;   // the same as the file system names it
+
+    // installerKindId, read from the file's bytes when first asked: the
+    // run-and-wait control reads them again to start the program, and a run
+    // of many small programs should not pay twice for an answer nobody asks.
+    QString installerType() const;
+
+private:
+    mutable std::optional<QString> m_installerType;
 };
 
 class RunObserver

@@ -55,7 +55,7 @@ struct EventLog : RunObserver
         events << QStringLiteral("start %1, attempt %2: %3 | %4 | %5")
                           .arg(p.index)
                           .arg(p.attempt)
-                          .arg(p.line, p.file, p.installerType);
+                          .arg(p.line, p.file, p.installerType());
     }
     void waitingForAnotherInstallation(int secondsLeft) override
     {
