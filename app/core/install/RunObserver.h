@@ -15,11 +15,11 @@
 // A program of the list as it is being started.
 struct ProgramStart
 {
-    int index = 0;         // its place in the list, from 1
-    int attempt = 1;       // more than 1: started again after "another installation is in progress"
-    QString line;          // as the list holds it
-    QString file;          // the file started, as the run resolves it; empty when none was found
-    QByteArray fileName;   // the same as the file system names it
+    int index = 0;       // its place in the list, from 1
+    int attempt = 1;     // more than 1: started again after "another installation is in progress"
+    QString line;        // as the list holds it
+    QString file;        // the file started, as the run resolves it; empty when none was found
+    QByteArray fileName; // the same as the file system names it
 
     // installerKindId, read from the file's bytes when first asked: the
     // run-and-wait control reads them again to start the program, and a run
