@@ -10,7 +10,6 @@
 #include "core/lists/ListSequences.h"
 
 #include <QDir>
-#include <QFile>
 #include <QSocketNotifier>
 
 #include <cerrno>
