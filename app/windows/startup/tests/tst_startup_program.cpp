@@ -10,6 +10,7 @@
 #include "VirtualDisplay.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -216,7 +217,16 @@ private slots:
             QSKIP("mounting a small tmpfs to fill up needs root");
         const QString mountPoint = m_work.filePath(QStringLiteral("full-disk"));
         QVERIFY(QDir().mkpath(mountPoint));
-        SmallFileSystem disk(mountPoint, QStringLiteral("64m"));
+        // Room for the application folder (a sanitizer build's is larger) and
+        // a little more, which the filler then takes.
+        qint64 appBytes = 0;
+        for (QDirIterator it(QStringLiteral(SETUPREEL_BUILD_APP_DIR), QDir::Files | QDir::Hidden,
+                             QDirIterator::Subdirectories);
+             it.hasNext();) {
+            it.next();
+            appBytes += it.fileInfo().size();
+        }
+        SmallFileSystem disk(mountPoint, QStringLiteral("%1m").arg(appBytes / (1024 * 1024) + 16));
         if (!disk.isMounted())
             QSKIP(qPrintable(disk.whyNot()));
 
