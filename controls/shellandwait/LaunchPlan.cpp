@@ -334,11 +334,15 @@ int spawnPlan(const LaunchPlan &plan, pid_t *pid)
     // A setup program runs unattended: it does not read the terminal, and a
     // session of its own keeps Ctrl-C and the end of this program away from it.
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    // Nor does it inherit what this program's starter ignored or blocked: a
+    // run started from a background shell has SIGINT and SIGQUIT ignored, and
+    // a setup must be able to end on them as it would anywhere else.
     sigset_t none;
     sigemptyset(&none);
     sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
+    sigfillset(&defaults);
+    sigdelset(&defaults, SIGKILL);
+    sigdelset(&defaults, SIGSTOP);
     posix_spawnattr_setsigmask(&attr, &none);
     posix_spawnattr_setsigdefault(&attr, &defaults);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);

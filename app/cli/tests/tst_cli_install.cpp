@@ -317,6 +317,33 @@ private slots:
         QCOMPARE(report.value(QLatin1String("summary")).toObject().value(QLatin1String("neverStarted")).toInt(), 2);
     }
 
+    // Started from a shell that ignores SIGINT and SIGQUIT (as a background
+    // job of a script does), the run still hands its setups every signal as
+    // the system sets it up: none ignored, none blocked.
+    void setupsGetDefaultSignals()
+    {
+        const QString seen = m_dir.filePath(QStringLiteral("signals.txt"));
+        const QString setup = makeSetup(QStringLiteral("sig.sh"), 0, 0,
+                                        QStringLiteral("grep -E '^Sig(Ign|Blk):' /proc/$$/status > '%1'\n").arg(seen));
+        const QString list = makeList(QStringLiteral("sig.SR"), QStringLiteral("Signals"), {setup});
+        QProcess shell;
+        shell.setProcessEnvironment(noDisplay(m_state));
+        shell.start(QStringLiteral("/bin/sh"),
+                    {QStringLiteral("-c"), QStringLiteral("trap '' INT QUIT; exec \"$0\" --install \"$1\""), program(),
+                     list});
+        const Result r = run({}, &shell);
+        QCOMPARE(r.status, 0);
+        QFile f(seen);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QStringList masks = lines(f.readAll());
+        QCOMPARE(masks.size(), 2);
+        // Signals 32 and 33 are the C library's own; no program can use them.
+        const quint64 libraryOwn = (quint64(1) << 31) | (quint64(1) << 32);
+        for (const QString &mask : masks)
+            QVERIFY2((mask.section(QLatin1Char('\t'), 1).toULongLong(nullptr, 16) & ~libraryOwn) == 0,
+                     qPrintable(mask));
+    }
+
     // A setup that leaves a process behind is waited for as a whole; Ctrl-C
     // then ends the run without waiting for that process, which goes on.
     void interruptedWhileOnlyLeftoversRun()
