@@ -20,6 +20,36 @@ const char *const CommandOptions[] = {
         "--help",    "--help-all", "-h",      "-?",       "--version", "-v",
 };
 
+// Qt's own options for a window (QGuiApplication and QApplication take them
+// with one dash or two): they go to the windows; any other argument that
+// starts with a dash is a mistake the terminal answers.
+const char *const WindowOptions[] = {
+        "platform",      "platformpluginpath",
+        "platformtheme", "plugin",
+        "qmljsdebugger", "qwindowgeometry",
+        "geometry",      "qwindowicon",
+        "icon",          "qwindowtitle",
+        "title",         "reverse",
+        "session",       "display",
+        "name",          "style",
+        "stylesheet",    "widgetcount",
+        "nograb",        "dograb",
+        "visual",        "ncols",
+        "cmap",          "sync",
+};
+
+bool isWindowOption(const char *arg)
+{
+    const char *name = arg + (arg[1] == '-' ? 2 : 1);
+    const char *eq = std::strchr(name, '=');
+    const size_t len = eq ? size_t(eq - name) : std::strlen(name);
+    for (const char *option : WindowOptions) {
+        if (std::strlen(option) == len && std::strncmp(name, option, len) == 0)
+            return true;
+    }
+    return false;
+}
+
 const char Description[] = "Installs a series of setup programs unattended, one after another.\n"
                            "\n"
                            "  setupreel [LIST.SR]\n"
@@ -94,6 +124,10 @@ void printHelp(const QCommandLineParser &parser, Terminal &terminal)
 // What is wrong with the command line, empty when nothing is.
 QString misuseOf(const QCommandLineParser &parser, const Options &o)
 {
+    for (const QCommandLineOption *once : {&o.install, &o.report, &o.check, &o.writeSuggested}) {
+        if (parser.values(*once).size() > 1)
+            return QStringLiteral("give --%1 only once.").arg(once->names().constFirst());
+    }
     const int commands = int(parser.isSet(o.install)) + int(parser.isSet(o.inspect)) + int(parser.isSet(o.check));
     if (commands == 0)
         return QStringLiteral("give one of --install, --inspect or --check.");
@@ -138,6 +172,9 @@ bool isCommand(int argc, char *argv[])
             if (std::strlen(option) == len && std::strncmp(arg, option, len) == 0)
                 return true;
         }
+        // "--instal L.SR" is a typo, not a list to open in a window.
+        if (arg[0] == '-' && arg[1] != '\0' && !isWindowOption(arg))
+            return true;
     }
     return false;
 }

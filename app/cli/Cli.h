@@ -6,7 +6,8 @@ namespace Cli {
 
 // Whether argv asks for a terminal command rather than the windows. Decided
 // from argv alone, before any application object exists: Qt's own options
-// (-platform, -style, ...) and a list path alone go to the windows.
+// (-platform, -style, ...) and a list path alone go to the windows; any other
+// argument starting with a dash is answered by the terminal as a mistake.
 bool isCommand(int argc, char *argv[]);
 
 // Runs the command and returns the program's exit status.

@@ -248,6 +248,11 @@ private slots:
                  QStringLiteral("a.exe")},
                 {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("extra")},
                 {QStringLiteral("--report=r.json"), QStringLiteral("--inspect"), QStringLiteral("a.exe")},
+                {QStringLiteral("--bogus")},
+                {QStringLiteral("-x")},
+                {QStringLiteral("--instal"), QStringLiteral("x.SR")},
+                {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("--install"),
+                 QStringLiteral("y.SR")},
         };
         for (const QStringList &args : wrong) {
             const Result r = runSetupreel(args);
@@ -255,6 +260,11 @@ private slots:
             QVERIFY2(r.err.startsWith("setupreel: ") && r.err.contains("Try 'setupreel --help'"), r.err.constData());
             QVERIFY(r.out.isEmpty());
         }
+
+        // A list to open in a window, and no display to show it on.
+        const Result window = runSetupreel({QStringLiteral("x.SR")});
+        QCOMPARE(window.status, 2);
+        QVERIFY2(window.err.contains("no display") && window.err.contains("setupreel --help"), window.err.constData());
     }
 };
 
