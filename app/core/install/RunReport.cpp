@@ -193,6 +193,26 @@ QByteArray RunReport::toJson(const RunRecord &run)
     return assembleJson(run, programs);
 }
 
+namespace {
+// What a list, a setup or the system hands over, as the text report shows it:
+// a control character (a line feed, an escape sequence) written as \xHH, so
+// no line of a list can forge an entry or restyle the terminal it is read in.
+// The JSON keeps the exact text.
+QString shown(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7f && u < 0xa0))
+            out += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+} // namespace
+
 QString RunReport::resultText(const ProgramRecord &p)
 {
     QString result = outcomeText(p.outcome.outcome);
@@ -207,17 +227,17 @@ QString RunReport::resultText(const ProgramRecord &p)
 
 QString RunReport::programText(const ProgramRecord &p, int number, int programCount)
 {
-    QString t = QStringLiteral("\n%1/%2  %3\n").arg(number).arg(programCount).arg(p.line);
+    QString t = QStringLiteral("\n%1/%2  %3\n").arg(number).arg(programCount).arg(shown(p.line));
     if (!p.startedFile.isEmpty())
-        t += QStringLiteral("  file:     %1\n").arg(p.startedFile);
+        t += QStringLiteral("  file:     %1\n").arg(shown(p.startedFile));
     t += QStringLiteral("  type:     %1%2\n")
                  .arg(p.installerType, p.machine.isEmpty() ? QString() : QLatin1String(", ") + p.machine);
     t += QStringLiteral("  time:     %1 .. %2\n").arg(stamp(p.start), stamp(p.end));
-    t += QStringLiteral("  outcome:  %1\n").arg(resultText(p));
+    t += QStringLiteral("  outcome:  %1\n").arg(shown(resultText(p)));
     if (p.attempts > 1)
         t += QStringLiteral("  attempts: %1\n").arg(p.attempts);
     for (const QString &left : p.leftBehind)
-        t += QStringLiteral("  left running: %1\n").arg(left);
+        t += QStringLiteral("  left running: %1\n").arg(shown(left));
     return t;
 }
 
@@ -225,9 +245,9 @@ QString RunReport::assembleText(const RunRecord &run, const QString &programs)
 {
     QString t;
     t += QStringLiteral("Setupreel install run\n");
-    t += QStringLiteral("List:     %1\n").arg(run.listFile);
-    t += QStringLiteral("Title:    %1\n").arg(run.title);
-    t += QStringLiteral("Host:     %1\n").arg(run.host);
+    t += QStringLiteral("List:     %1\n").arg(shown(run.listFile));
+    t += QStringLiteral("Title:    %1\n").arg(shown(run.title));
+    t += QStringLiteral("Host:     %1\n").arg(shown(run.host));
     t += QStringLiteral("Started:  %1\n").arg(stamp(run.start));
     t += QStringLiteral("Ended:    %1\n")
                  .arg(run.end.isValid() ? stamp(run.end) : QStringLiteral("(still running or cut short)"));

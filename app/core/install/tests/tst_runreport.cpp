@@ -175,6 +175,27 @@ private slots:
                  odd.line);
     }
 
+    // A list line or title that holds a line feed or an escape sequence
+    // cannot forge an entry of the text report; the JSON keeps it exact.
+    void forgedLinesStayOnTheirLine()
+    {
+        RunRecord run;
+        run.title = QStringLiteral("Lab\x1b[2J");
+        run.programCount = 1;
+        ProgramRecord p;
+        p.line = QStringLiteral("evil.sh\n1/1  good.sh\n  outcome:  succeeded");
+        p.programEnd = exited(1);
+        p.outcome = readOutcome(InstallerKind::Unknown, p.programEnd);
+        run.programs << p;
+        const QStringList lines = RunReport::toText(run).split(QLatin1Char('\n'));
+        QVERIFY(lines.contains(QStringLiteral("Title:    Lab\\x1b[2J")));
+        QVERIFY(lines.contains(QStringLiteral("1/1  evil.sh\\x0a1/1  good.sh\\x0a  outcome:  succeeded")));
+        QVERIFY(!lines.contains(QStringLiteral("  outcome:  succeeded")));
+        const QJsonObject j = QJsonDocument::fromJson(RunReport::toJson(run)).object();
+        QCOMPARE(j.value(QLatin1String("programs")).toArray().at(0).toObject().value(QLatin1String("line")).toString(),
+                 p.line);
+    }
+
     void keepsTheNewestRuns()
     {
         QTemporaryDir dir;
