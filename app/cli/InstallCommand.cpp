@@ -8,6 +8,7 @@
 #include "core/install/InstallRun.h"
 #include "core/io/FileIO.h"
 #include "core/lists/ListSequences.h"
+#include "core/lists/ProgramLocator.h"
 
 #include <QDir>
 #include <QSocketNotifier>
@@ -172,8 +173,8 @@ FileIO::Fd openReport(const QString &path)
 }
 
 // A file is replaced whole: a copy cut short by a full disk never takes the
-// place of a complete one. A pipe or a device (/dev/stdout) is written to as
-// it is, and so is a file in a folder that takes no new file.
+// place of a complete one. A file in a folder that takes no new file is
+// written in place.
 bool writeReportCopy(const QString &path, const QByteArray &json, QString *error)
 {
     struct stat st
@@ -200,11 +201,44 @@ bool writeReportCopy(const QString &path, const QByteArray &json, QString *error
     return true;
 }
 
+// Why FILE may not take the report, empty when it may: the list being
+// installed and its setup files are never overwritten (under any name: a
+// link or a second hard link is the same file), and only a regular file is
+// written (a FIFO would block the run before it starts, a device takes
+// anything).
+QString reportRefusal(const QString &reportTo, const LoadedList &list)
+{
+    struct stat report
+    {};
+    if (::stat(FileNameCodec::encodeFileName(reportTo).constData(), &report) != 0)
+        return QString(); // made anew
+    if (!S_ISREG(report.st_mode))
+        return QStringLiteral("it is not a regular file");
+    const auto same = [&](const QByteArray &file) {
+        struct stat st
+        {};
+        return !file.isEmpty() && ::stat(file.constData(), &st) == 0 && st.st_dev == report.st_dev
+               && st.st_ino == report.st_ino;
+    };
+    if (same(FileNameCodec::encodeFileName(list.file)))
+        return QStringLiteral("it is the list being installed");
+    for (qsizetype i = 0; i < list.programs.size(); ++i) {
+        if (same(ProgramLocator::locate(list.programs.at(i), list.file).file))
+            return QStringLiteral("it is the setup file of program line %1").arg(i + 1);
+    }
+    return QString();
+}
+
 // Found unwritable before anything is installed, not after.
-bool reportCanBeWritten(const QString &reportTo, Terminal &terminal)
+bool reportCanBeWritten(const QString &reportTo, const LoadedList &list, Terminal &terminal)
 {
     if (reportTo.isEmpty())
         return true;
+    const QString refusal = reportRefusal(reportTo, list);
+    if (!refusal.isEmpty()) {
+        terminal.errorLine(QStringLiteral("setupreel: the report is not written to %1: %2").arg(reportTo, refusal));
+        return false;
+    }
     if (!openReport(reportTo).isOpen()) {
         terminal.errorLine(QStringLiteral("setupreel: the report cannot be written to %1: %2")
                                    .arg(reportTo, FileIO::errorText(errno)));
@@ -286,9 +320,11 @@ int run(const QString &listPath, const QString &reportTo, Terminal &terminal)
     // The report names the list by its full path, as the window's dialog does.
     const QString path = listPath.isEmpty() ? listPath : QDir::current().absoluteFilePath(listPath);
     const ListSequences::InstallLoad load = ListSequences::loadFileForInstalling(path, prompts);
-    if (!load.loaded || !reportCanBeWritten(reportTo, terminal))
+    if (!load.loaded)
         return Cli::Refused;
     const LoadedList list = LoadedList::fromText(path, load.text, load.lineCount);
+    if (!reportCanBeWritten(reportTo, list, terminal))
+        return Cli::Refused;
 
     QString error;
     const std::unique_ptr<QObject> control(createControl(&error));

@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
@@ -315,6 +316,29 @@ private slots:
         const QJsonObject report = QJsonDocument::fromJson(f.readAll()).object();
         QCOMPARE(report.value(QLatin1String("cancelled")).toBool(), true);
         QCOMPARE(report.value(QLatin1String("summary")).toObject().value(QLatin1String("neverStarted")).toInt(), 2);
+    }
+
+    // --report never overwrites the list being installed or its setup files,
+    // under any name, and never waits on a FIFO: refused before any setup runs.
+    void reportNeverTakesTheListOrItsSetups()
+    {
+        const QString setup = makeSetup(QStringLiteral("r.sh"));
+        const QString list = makeList(QStringLiteral("r.SR"), QStringLiteral("Report"), {setup});
+        const QString link = m_dir.filePath(QStringLiteral("link-to-list"));
+        QVERIFY(QFile::link(list, link));
+        const QString fifo = m_dir.filePath(QStringLiteral("fifo"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        QFile original(list);
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        const QByteArray listBytes = original.readAll();
+        for (const QString &target : {list, link, setup, fifo}) {
+            const Result r = run({QStringLiteral("--install"), list, QStringLiteral("--report"), target});
+            QVERIFY2(r.status == 2, qPrintable(target));
+            QVERIFY2(r.err.contains("the report is not written to"), r.err.constData());
+        }
+        QVERIFY(logged().isEmpty());
+        original.seek(0);
+        QCOMPARE(original.readAll(), listBytes);
     }
 
     // Started from a shell that ignores SIGINT and SIGQUIT (as a background
