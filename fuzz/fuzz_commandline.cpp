@@ -2,19 +2,12 @@
 // joined by blanks split back into the same arguments, and the program of a
 // line without quotes is always the line's own beginning.
 #include "CommandLine.h"
+#include "FuzzSupport.h"
 
 #include <cstdint>
 #include <cstdlib>
 
 namespace {
-
-void check(bool ok, const char *what)
-{
-    if (!ok) {
-        fprintf(stderr, "property failed: %s\n", what);
-        abort();
-    }
-}
 
 // The inverse of the splitting rules: backslashes double only before a quote.
 QString quoted(const QString &arg)

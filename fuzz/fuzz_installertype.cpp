@@ -2,11 +2,10 @@
 // disk is told as the same bytes in memory are (also when it is larger than
 // what is read at first), the name changes nothing but batch files and shell
 // scripts, and only a Windows program has a machine.
+#include "FuzzSupport.h"
 #include "InstallerType.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <cstdint>
 #include <cstdlib>
@@ -15,25 +14,10 @@ using namespace ShellAndWaitLogic;
 
 namespace {
 
-void check(bool ok, const char *what)
-{
-    if (!ok) {
-        fprintf(stderr, "property failed: %s\n", what);
-        abort();
-    }
-}
-
-const QString &scratch()
-{
-    static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/fuzz-installertype-XXXXXX"));
-    static const QString path = dir.path();
-    return path;
-}
-
 // The kind of a file of the bytes and then zeros up to size (a hole: quick).
 InstallerInfo fromFile(const QByteArray &bytes, qint64 size)
 {
-    const QString path = scratch() + QStringLiteral("/setup.exe");
+    const QString path = scratchFolder("installertype") + QStringLiteral("/setup.exe");
     QFile f(path);
     check(f.open(QIODevice::WriteOnly | QIODevice::Truncate), "scratch file opens");
     check(f.write(bytes) == bytes.size() && f.resize(size), "scratch file written");

@@ -2,31 +2,15 @@
 // program lines as its line count says, the editor's rows and the run's items
 // agree line by line, and a list without carriage returns in its items comes
 // back byte for byte from saving and loading.
+#include "FuzzSupport.h"
 #include "core/lists/ListFile.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <cstdint>
 #include <cstdlib>
 
 namespace {
-
-void check(bool ok, const char *what)
-{
-    if (!ok) {
-        fprintf(stderr, "property failed: %s\n", what);
-        abort();
-    }
-}
-
-const QString &scratch()
-{
-    static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/fuzz-listfile-XXXXXX"));
-    static const QString path = dir.path();
-    return path;
-}
 
 void writeBytes(const QString &path, const QByteArray &bytes)
 {
@@ -44,7 +28,7 @@ QByteArray readBytes(const QString &path)
 
 void acceptedTextsCount(const QByteArray &bytes)
 {
-    const QString path = scratch() + QStringLiteral("/in.SR");
+    const QString path = scratchFolder("listfile") + QStringLiteral("/in.SR");
     writeBytes(path, bytes);
     const ListFile::InstallText install = ListFile::LoadListForInstalling(path);
     const ListFile::EditLoad edit = ListFile::LoadListForEditing(path);
@@ -73,7 +57,7 @@ void listsRoundTrip(const QByteArray &bytes)
     text.remove(u'\r');
     QStringList lines = text.split(u'\n');
     const QString title = lines.takeFirst();
-    const QString path = scratch() + QStringLiteral("/round.SR");
+    const QString path = scratchFolder("listfile") + QStringLiteral("/round.SR");
     const ListFile::SaveResult saved = ListFile::SaveListFile(path, title, lines);
     check(saved.ok, "a list without carriage returns saves");
     const QByteArray first = readBytes(path);
