@@ -1,6 +1,7 @@
 // The file helpers where they are hard to get right: a full disk, a link, a
 // file of another user, a file larger than wanted.
 #include "SmallFileSystem.h"
+#include "TestFiles.h"
 #include "core/install/RunReport.h"
 #include "core/io/FileIO.h"
 
@@ -16,19 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
-}
-
-void put(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 QStringList leftovers(const QString &folder)
 {
@@ -50,19 +38,19 @@ private slots:
         if (!disk.isMounted())
             QSKIP(qPrintable(disk.whyNot()));
         const QString target = dir.filePath(QStringLiteral("kept.txt"));
-        put(target, "the old content\n");
+        writeBytes(target, "the old content\n");
         // Larger than the whole disk: some of it may go in before the disk is full.
         const FileIO::WriteResult r = FileIO::replaceFile(QFile::encodeName(target), QByteArray(200 * 1024, 'n'));
         QVERIFY(!r.ok());
         QCOMPARE(r.error, ENOSPC);
         QCOMPARE(r.reason(), QString::fromLocal8Bit(std::strerror(ENOSPC)));
-        QCOMPARE(contents(target), QByteArray("the old content\n"));
+        QCOMPARE(readBytes(target), QByteArray("the old content\n"));
         QCOMPARE(leftovers(dir.path()), QStringList());
 
         // The same with the room taken by another file: nothing fits.
         QVERIFY(SmallFileSystem::fillUp(dir.filePath(QStringLiteral("filler")), 512));
         QVERIFY(!FileIO::replaceFile(QFile::encodeName(target), "new").ok());
-        QCOMPARE(contents(target), QByteArray("the old content\n"));
+        QCOMPARE(readBytes(target), QByteArray("the old content\n"));
         QCOMPARE(leftovers(dir.path()), QStringList());
     }
 
@@ -81,8 +69,8 @@ private slots:
         run.start = QDateTime::currentDateTime();
         run.programCount = 2;
         QVERIFY(report.write(run));
-        const QByteArray json = contents(report.jsonPath());
-        const QByteArray text = contents(report.textPath());
+        const QByteArray json = readBytes(report.jsonPath());
+        const QByteArray text = readBytes(report.textPath());
         QVERIFY(json.contains("\"programs\""));
 
         QVERIFY(SmallFileSystem::fillUp(dir.filePath(QStringLiteral("filler")), 512));
@@ -92,8 +80,8 @@ private slots:
         QString error;
         QVERIFY(!report.write(run, &error));
         QVERIFY2(error.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))), qPrintable(error));
-        QCOMPARE(contents(report.jsonPath()), json);
-        QCOMPARE(contents(report.textPath()), text);
+        QCOMPARE(readBytes(report.jsonPath()), json);
+        QCOMPARE(readBytes(report.textPath()), text);
     }
 
     void linkStaysALinkAndOwnerIsKept()
@@ -101,7 +89,7 @@ private slots:
         QTemporaryDir dir;
         const QString real = dir.filePath(QStringLiteral("real.txt"));
         const QString link = dir.filePath(QStringLiteral("link.txt"));
-        put(real, "old");
+        writeBytes(real, "old");
         QVERIFY(QFile::link(QStringLiteral("real.txt"), link));
         const bool root = ::geteuid() == 0;
         // Another user's file (root only can give one away), with an odd mode.
@@ -111,7 +99,7 @@ private slots:
 
         QVERIFY(FileIO::replaceFile(QFile::encodeName(link), "new content").ok());
         QVERIFY(QFileInfo(link).isSymLink());
-        QCOMPARE(contents(real), QByteArray("new content"));
+        QCOMPARE(readBytes(real), QByteArray("new content"));
         struct stat st
         {};
         QCOMPARE(::stat(QFile::encodeName(real).constData(), &st), 0);
@@ -132,14 +120,14 @@ private slots:
         QVERIFY(FileIO::createNewFile(QFile::encodeName(path), "first").ok());
         const FileIO::WriteResult again = FileIO::createNewFile(QFile::encodeName(path), "second");
         QCOMPARE(again.error, EEXIST);
-        QCOMPARE(contents(path), QByteArray("first"));
+        QCOMPARE(readBytes(path), QByteArray("first"));
     }
 
     void readOverTheLimitIsRefused()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("eleven"));
-        put(path, "0123456789A");
+        writeBytes(path, "0123456789A");
         const FileIO::ReadResult over = FileIO::readFile(QFile::encodeName(path), 10);
         QVERIFY(!over.ok);
         QVERIFY(over.data.isEmpty());

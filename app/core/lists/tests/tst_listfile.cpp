@@ -1,4 +1,5 @@
 // The list file on disk: layout, names, odd files, decoding, safe replacement.
+#include "TestFiles.h"
 #include "core/lists/ListFile.h"
 
 #include <QDir>
@@ -20,18 +21,6 @@ using namespace ListFile;
 Q_DECLARE_METATYPE(ListFile::LoadResult)
 
 namespace {
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 struct stat statOf(const QString &path)
 {
     struct stat st

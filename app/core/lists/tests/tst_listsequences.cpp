@@ -2,6 +2,7 @@
 // dialog's use, ListHasTitle and the rows.
 #include "CommonDialogControl.h"
 #include "ScriptedPrompts.h"
+#include "TestFiles.h"
 #include "core/common/Globals.h"
 #include "core/lists/ListFile.h"
 #include "core/lists/ListSequences.h"
@@ -71,19 +72,6 @@ EditLoadOutcome loadSavedList(QStringList &rows, Prompts &prompts, CommonDialogC
 {
     ListRows editor(rows);
     return ListSequences::loadSavedList(editor, prompts, cd);
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
 }
 
 } // namespace
