@@ -172,29 +172,31 @@ FileIO::Fd openReport(const QString &path)
     return FileIO::open(FileNameCodec::encodeFileName(path), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
 }
 
-// A file is replaced whole: a copy cut short by a full disk never takes the
-// place of a complete one. A file in a folder that takes no new file is
-// written in place.
+// The report is replaced whole: a copy cut short by a full disk never takes
+// the place of a complete one. A file in a folder that takes no new file is
+// written in place. Only a regular file takes it (reportRefusal said so before
+// the run; this holds if FILE changed since).
 bool writeReportCopy(const QString &path, const QByteArray &json, QString *error)
 {
     struct stat st
     {};
     const QByteArray name = FileNameCodec::encodeFileName(path);
-    const bool regular = ::stat(name.constData(), &st) != 0 || S_ISREG(st.st_mode);
-    if (regular) {
-        const FileIO::WriteResult written = FileIO::replaceFile(name, json);
-        const bool noNewFile = (written.failedAt == FileIO::WriteResult::Create
-                                && (written.error == EACCES || written.error == EPERM || written.error == EROFS))
-                               || (written.failedAt == FileIO::WriteResult::KeepOwner && written.error == EPERM);
-        if (!noNewFile || ::stat(name.constData(), &st) != 0) {
-            if (!written.ok())
-                *error = written.reason();
-            return written.ok();
-        }
+    const bool exists = ::stat(name.constData(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) {
+        *error = QStringLiteral("It is not a regular file.");
+        return false;
+    }
+    const FileIO::WriteResult written = FileIO::replaceFile(name, json);
+    const bool noNewFile = (written.failedAt == FileIO::WriteResult::Create
+                            && (written.error == EACCES || written.error == EPERM || written.error == EROFS))
+                           || (written.failedAt == FileIO::WriteResult::KeepOwner && written.error == EPERM);
+    if (!noNewFile || !exists) {
+        if (!written.ok())
+            *error = written.reason();
+        return written.ok();
     }
     FileIO::Fd fd = openReport(path);
-    if (!fd.isOpen() || (regular && ::ftruncate(fd.get(), 0) != 0) || !FileIO::writeAll(fd.get(), json)
-        || !fd.close()) {
+    if (!fd.isOpen() || ::ftruncate(fd.get(), 0) != 0 || !FileIO::writeAll(fd.get(), json) || !fd.close()) {
         *error = FileIO::errorText(errno);
         return false;
     }
