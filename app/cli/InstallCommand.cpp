@@ -48,8 +48,7 @@ public:
 
     void waitingForAnotherInstallation(int secondsLeft) override
     {
-        const QString note =
-                QStringLiteral("Another installation is in progress: trying again in %1 s").arg(secondsLeft);
+        const QString note = anotherInstallationNote(secondsLeft);
         if (m_note.isEmpty() && !m_terminal.isTerminal())
             m_terminal.line(QStringLiteral("      ") + note);
         m_note = note;

@@ -28,11 +28,14 @@ void RunCaptions::programStarting(const ProgramStart &program)
     m_display.setCurrentFileText(currentFileText(program.line));
 }
 
+QString anotherInstallationNote(int secondsLeft)
+{
+    return QStringLiteral("Another installation is in progress: trying again in %1 s").arg(secondsLeft);
+}
+
 void RunCaptions::waitingForAnotherInstallation(int secondsLeft)
 {
-    m_display.setCurrentFileText(
-            currentFileText(m_line) + CR
-            + QStringLiteral("Another installation is in progress: trying again in %1 s").arg(secondsLeft));
+    m_display.setCurrentFileText(currentFileText(m_line) + CR + anotherInstallationNote(secondsLeft));
 }
 
 void RunCaptions::programEnded(const ProgramRecord &) { m_display.setProgressValue(++m_ended); }

@@ -30,6 +30,10 @@ private:
     mutable std::optional<QString> m_installerType;
 };
 
+// The note the window and the terminal show while the run waits to start a
+// program again: "Another installation is in progress: trying again in N s".
+QString anotherInstallationNote(int secondsLeft);
+
 class RunObserver
 {
 public:
