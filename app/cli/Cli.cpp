@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstring>
 
 namespace {
@@ -181,6 +182,9 @@ bool isCommand(int argc, char *argv[])
 
 int run(int argc, char *argv[])
 {
+    // A closed output (`| head`, a `tee` ended by Ctrl-C) is an error on the
+    // write, never the end of a run; the setups get their own default back.
+    std::signal(SIGPIPE, SIG_IGN);
     // The plain event loop: a terminal command has no use for GLib's, which
     // costs more on every wait. Unset again so the setups never see it.
     const bool chosenByUser = qEnvironmentVariableIsSet("QT_NO_GLIB");

@@ -19,7 +19,10 @@ enum Status {
     SomeNotSucceeded = 1,
     Refused = 2,       // the list, the command line or the run-and-wait control
     RestartNeeded = 3, // every program succeeded, a restart finishes the work
-    Interrupted = 130, // Ctrl-C
+    // Every program succeeded (a restart may be needed: the terminal says),
+    // but the kept report or the --report copy could not be written.
+    ReportNotWritten = 4,
+    Interrupted = 128, // plus the signal: 130 Ctrl-C, 143 SIGTERM, 129 SIGHUP
 };
 
 } // namespace Cli

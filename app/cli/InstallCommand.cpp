@@ -96,15 +96,18 @@ private:
     QString m_note;
 };
 
-// Ctrl-C while the run goes on. The handler only writes a byte to a pipe; the
-// run's waits keep the event loop turning, so the notifier on the pipe's other
-// end reaches the run between and during programs.
+// Ctrl-C while the run goes on, and SIGTERM and SIGHUP alike (a `timeout`, a
+// dropped ssh session, a service stop): the running setup goes on to its end
+// and the report is finished. The handler only writes the signal's number to
+// a pipe; the run's waits keep the event loop turning, so the notifier on the
+// pipe's other end reaches the run between and during programs.
 int interruptPipe[2] = {-1, -1};
+constexpr int InterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-extern "C" void onInterrupt(int)
+extern "C" void onInterrupt(int signal)
 {
     const int saved = errno;
-    const char byte = 1;
+    const char byte = char(signal);
     [[maybe_unused]] const ssize_t n = ::write(interruptPipe[1], &byte, 1);
     errno = saved;
 }
@@ -121,13 +124,15 @@ public:
         sa.sa_handler = onInterrupt;
         sigemptyset(&sa.sa_mask);
         sa.sa_flags = SA_RESTART;
-        m_installed = ::sigaction(SIGINT, &sa, &m_old) == 0;
+        for (size_t i = 0; i < std::size(InterruptSignals); ++i)
+            m_installed[i] = ::sigaction(InterruptSignals[i], &sa, &m_old[i]) == 0;
         m_notifier = new QSocketNotifier(interruptPipe[0], QSocketNotifier::Read);
     }
     ~Interrupts()
     {
-        if (m_installed)
-            ::sigaction(SIGINT, &m_old, nullptr);
+        for (size_t i = 0; i < std::size(InterruptSignals); ++i)
+            if (m_installed[i])
+                ::sigaction(InterruptSignals[i], &m_old[i], nullptr);
         delete m_notifier;
         for (int &fd : interruptPipe) {
             if (fd >= 0)
@@ -140,20 +145,20 @@ public:
 
     QSocketNotifier *notifier() const { return m_notifier; }
 
-    // How many Ctrl-C arrived since the last call.
-    int take()
+    // The signals that arrived since the last call, in order.
+    QByteArray take()
     {
+        QByteArray arrived;
         char buf[64];
-        int count = 0;
         ssize_t n;
         while ((n = ::read(interruptPipe[0], buf, sizeof buf)) > 0)
-            count += int(n);
-        return count;
+            arrived.append(buf, n);
+        return arrived;
     }
 
 private:
-    struct sigaction m_old;
-    bool m_installed = false;
+    struct sigaction m_old[std::size(InterruptSignals)];
+    bool m_installed[std::size(InterruptSignals)] = {};
     QSocketNotifier *m_notifier = nullptr;
 };
 
@@ -163,43 +168,6 @@ QObject *createControl(QString *error)
 {
     return ControlHost::instance().createFrom(QStringLiteral("ShellAndWait.ocx"),
                                               QStringLiteral("Project1.ShellAndWait"), nullptr, error);
-}
-
-// Opens the file --report names for writing, made when missing.
-FileIO::Fd openReport(const QString &path)
-{
-    return FileIO::open(FileNameCodec::encodeFileName(path), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
-}
-
-// The report is replaced whole: a copy cut short by a full disk never takes
-// the place of a complete one. A file in a folder that takes no new file is
-// written in place. Only a regular file takes it (reportRefusal said so before
-// the run; this holds if FILE changed since).
-bool writeReportCopy(const QString &path, const QByteArray &json, QString *error)
-{
-    struct stat st
-    {};
-    const QByteArray name = FileNameCodec::encodeFileName(path);
-    const bool exists = ::stat(name.constData(), &st) == 0;
-    if (exists && !S_ISREG(st.st_mode)) {
-        *error = QStringLiteral("It is not a regular file.");
-        return false;
-    }
-    const FileIO::WriteResult written = FileIO::replaceFile(name, json);
-    const bool noNewFile = (written.failedAt == FileIO::WriteResult::Create
-                            && (written.error == EACCES || written.error == EPERM || written.error == EROFS))
-                           || (written.failedAt == FileIO::WriteResult::KeepOwner && written.error == EPERM);
-    if (!noNewFile || !exists) {
-        if (!written.ok())
-            *error = written.reason();
-        return written.ok();
-    }
-    FileIO::Fd fd = openReport(path);
-    if (!fd.isOpen() || ::ftruncate(fd.get(), 0) != 0 || !FileIO::writeAll(fd.get(), json) || !fd.close()) {
-        *error = FileIO::errorText(errno);
-        return false;
-    }
-    return true;
 }
 
 // Why FILE may not take the report, empty when it may: the list being
@@ -240,7 +208,10 @@ bool reportCanBeWritten(const QString &reportTo, const LoadedList &list, Termina
         terminal.errorLine(QStringLiteral("setupreel: the report is not written to %1: %2").arg(reportTo, refusal));
         return false;
     }
-    if (!openReport(reportTo).isOpen()) {
+    // Asked, not tried: a run refused before it starts creates no file.
+    const QByteArray name = FileNameCodec::encodeFileName(reportTo);
+    const bool exists = ::access(name.constData(), F_OK) == 0;
+    if (::access(exists ? name.constData() : FileIO::folderOf(name).constData(), W_OK) != 0) {
         terminal.errorLine(QStringLiteral("setupreel: the report cannot be written to %1: %2")
                                    .arg(reportTo, FileIO::errorText(errno)));
         return false;
@@ -248,20 +219,24 @@ bool reportCanBeWritten(const QString &reportTo, const LoadedList &list, Termina
     return true;
 }
 
-// The whole run, with Ctrl-C as Cancel and a second one as "stop waiting for
-// what the setup left behind". Returns how many Ctrl-C arrived.
-int installAnsweringCtrlC(InstallRun &run, const LoadedList &list, const HostedRunAndWait &control, Terminal &terminal)
+// The whole run, with Ctrl-C (or SIGTERM, SIGHUP) as Cancel and a second one
+// as "stop waiting for what the setup left behind". Returns the first such
+// signal, 0 when none came.
+int installAnsweringInterrupts(InstallRun &run, const LoadedList &list, const HostedRunAndWait &control,
+                               Terminal &terminal)
 {
-    int interrupts = 0;
-    Interrupts ctrlC;
-    if (ctrlC.notifier()) {
-        QObject::connect(ctrlC.notifier(), &QSocketNotifier::activated, ctrlC.notifier(), [&] {
-            const int now = ctrlC.take();
-            for (int i = 0; i < now; ++i) {
-                if (++interrupts == 1) {
+    int first = 0;
+    Interrupts interrupts;
+    if (interrupts.notifier()) {
+        QObject::connect(interrupts.notifier(), &QSocketNotifier::activated, interrupts.notifier(), [&] {
+            for (const char signal : interrupts.take()) {
+                if (first == 0) {
+                    first = signal;
                     terminal.errorLine(
-                            QStringLiteral("Cancel: the running program goes on to its end; no further one starts.\n"
-                                           "Ctrl-C again: stop waiting for processes it leaves behind."));
+                            QStringLiteral("Cancel: the running program goes on to its end; no further one starts."));
+                    if (signal == SIGINT)
+                        terminal.errorLine(
+                                QStringLiteral("Ctrl-C again: stop waiting for processes it leaves behind."));
                     run.cancel();
                 } else if (control.stopWaiting()) {
                     terminal.errorLine(QStringLiteral("No longer waiting for the processes the setup left behind."));
@@ -273,7 +248,7 @@ int installAnsweringCtrlC(InstallRun &run, const LoadedList &list, const HostedR
         });
     }
     run.install(list);
-    return interrupts;
+    return first;
 }
 
 // The summary line and where the kept report is.
@@ -292,23 +267,12 @@ void tellSummary(const InstallRun &run, const RunTally &counts, Terminal &termin
         terminal.errorLine(QStringLiteral("The report of this run could not be written: ") + run.reportError());
 }
 
-// The JSON report to the file --report names: the kept one's bytes when it
-// was written, else the run's record made anew.
-void copyReport(const InstallRun &run, const QString &reportTo, Terminal &terminal)
+// The --report copy's fate, after the kept report's.
+void tellReportCopy(const InstallRun &run, const QString &reportTo, Terminal &terminal)
 {
-    // Far beyond any run's report; a larger file is not the one written.
-    constexpr qint64 ReportLimit = qint64(256) * 1024 * 1024;
-    QByteArray json;
-    FileIO::ReadResult kept;
-    if (run.reportError().isEmpty())
-        kept = FileIO::readFile(FileNameCodec::encodeFileName(run.reportJsonPath()), ReportLimit);
-    if (kept.ok)
-        json = std::move(kept.data);
-    else
-        json = RunReport::toJson(run.lastRun());
-    QString error;
-    if (!writeReportCopy(reportTo, json, &error))
-        terminal.errorLine(QStringLiteral("setupreel: the report could not be written to %1: %2").arg(reportTo, error));
+    if (!reportTo.isEmpty() && !run.reportCopyError().isEmpty())
+        terminal.errorLine(QStringLiteral("setupreel: the report could not be written to %1: %2")
+                                   .arg(reportTo, run.reportCopyError()));
 }
 
 } // namespace
@@ -340,6 +304,7 @@ int run(const QString &listPath, const QString &reportTo, Terminal &terminal)
     TerminalRunLines lines(terminal);
     const HostedRunAndWait hosted(control.get());
     InstallRun run(lines, prompts, [&hosted](const QString &line) { return hosted.run(line); });
+    run.setReportCopy(reportTo);
     run.setStopWaiting([&hosted] { return hosted.stopWaiting(); });
     // After Cancel, processes a setup left behind are not waited for: no
     // further program starts after them.
@@ -347,20 +312,21 @@ int run(const QString &listPath, const QString &reportTo, Terminal &terminal)
     hosted.onWaitingForLeftovers(&leftovers,
                                  [&run](const QList<LeftoverProcess> &processes) { run.leftoversRemain(processes); });
 
-    const int interrupts = installAnsweringCtrlC(run, list, hosted, terminal);
+    const int interrupt = installAnsweringInterrupts(run, list, hosted, terminal);
     // Install refused the list (more programs than one run can take).
     if (run.reportJsonPath().isEmpty())
         return Cli::Refused;
 
     const RunTally counts = tally(run.lastRun());
     tellSummary(run, counts, terminal);
-    if (!reportTo.isEmpty())
-        copyReport(run, reportTo, terminal);
+    tellReportCopy(run, reportTo, terminal);
 
-    if (interrupts > 0)
-        return Cli::Interrupted;
+    if (interrupt != 0)
+        return Cli::Interrupted + interrupt;
     if (counts.notSucceeded > 0)
         return Cli::SomeNotSucceeded;
+    if (!run.reportError().isEmpty() || !run.reportCopyError().isEmpty())
+        return Cli::ReportNotWritten;
     return counts.restartNeeded > 0 ? Cli::RestartNeeded : Cli::AllSucceeded;
 }
 

@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -280,16 +281,21 @@ private slots:
     }
 
     // Ctrl-C during program 2 of 4: program 2 runs to its end, 3 and 4 never
-    // start, the report says cancelled, the status is 130. A second Ctrl-C
-    // while program 2 still runs does not stop it either.
+    // start, the report says cancelled, the status is 128 plus the signal. A
+    // second Ctrl-C while program 2 still runs does not stop it either.
+    // SIGTERM and SIGHUP (a `timeout`, a dropped ssh session) do the same.
     void interrupted_data()
     {
+        QTest::addColumn<int>("signal");
         QTest::addColumn<int>("count");
-        QTest::newRow("once") << 1;
-        QTest::newRow("twice") << 2;
+        QTest::newRow("once") << SIGINT << 1;
+        QTest::newRow("twice") << SIGINT << 2;
+        QTest::newRow("SIGTERM") << SIGTERM << 1;
+        QTest::newRow("SIGHUP") << SIGHUP << 1;
     }
     void interrupted()
     {
+        QFETCH(int, signal);
         QFETCH(int, count);
         const QStringList items{makeSetup(QStringLiteral("p1.sh")), makeSetup(QStringLiteral("p2.sh"), 0, 1.5),
                                 makeSetup(QStringLiteral("p3.sh")), makeSetup(QStringLiteral("p4.sh"))};
@@ -300,11 +306,11 @@ private slots:
         QVERIFY(waitForLog(QStringLiteral("start p2.sh")));
         for (int i = 0; i < count; ++i) {
             QVERIFY(p.processId() > 0);
-            ::kill(pid_t(p.processId()), SIGINT);
+            ::kill(pid_t(p.processId()), signal);
             QTest::qWait(100);
         }
         const Result r = run({}, &p);
-        QCOMPARE(r.status, 130);
+        QCOMPARE(r.status, 128 + signal);
         QCOMPARE(logged(), QStringList({"start p1.sh", "end p1.sh", "start p2.sh", "end p2.sh"}));
         QVERIFY(lines(r.out).contains(
                 QStringLiteral("2 succeeded, 0 failed, 0 need a restart, 2 not started (cancelled)")));
@@ -316,6 +322,109 @@ private slots:
         const QJsonObject report = QJsonDocument::fromJson(f.readAll()).object();
         QCOMPARE(report.value(QLatin1String("cancelled")).toBool(), true);
         QCOMPARE(report.value(QLatin1String("summary")).toObject().value(QLatin1String("neverStarted")).toInt(), 2);
+    }
+
+    // Killed while program 2 of 4 runs: the report left behind names it as
+    // running, holds program 1, and counts only 3 and 4 as never started;
+    // the --report copy, which held an earlier run's report, holds the same.
+    void killedMidRunLeavesAReportNamingTheProgram()
+    {
+        const QStringList items{makeSetup(QStringLiteral("k1.sh")), makeSetup(QStringLiteral("k2.sh"), 0, 30),
+                                makeSetup(QStringLiteral("k3.sh")), makeSetup(QStringLiteral("k4.sh"))};
+        const QString list = makeList(QStringLiteral("kill.SR"), QStringLiteral("Kill"), items);
+        const QString copy = m_dir.filePath(QStringLiteral("kill-copy.json"));
+        QVERIFY(run({QStringLiteral("--install"),
+                     makeList(QStringLiteral("earlier.SR"), QStringLiteral("Earlier"), {items[0]}),
+                     QStringLiteral("--report"), copy})
+                        .status
+                == 0);
+        QProcess p;
+        p.setProcessEnvironment(noDisplay(m_state));
+        p.start(program(), {QStringLiteral("--install"), list, QStringLiteral("--report"), copy});
+        QVERIFY(waitForLog(QStringLiteral("start k2.sh")));
+        // Written soon after the program started, while it still runs.
+        const auto copyHoldsTwo = [&] {
+            QFile f(copy);
+            return f.open(QIODevice::ReadOnly)
+                   && QJsonDocument::fromJson(f.readAll())[QLatin1String("programs")].toArray().size() == 2;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(copyHoldsTwo(), 10000);
+        ::kill(pid_t(p.processId()), SIGKILL);
+        p.waitForFinished();
+
+        QFile copyFile(copy);
+        QVERIFY(copyFile.open(QIODevice::ReadOnly));
+        const QByteArray copied = copyFile.readAll();
+        const QJsonObject report = QJsonDocument::fromJson(copied).object();
+        QCOMPARE(report.value(QLatin1String("title")).toString(), QStringLiteral("Kill"));
+        QCOMPARE(report.value(QLatin1String("finished")).toBool(), false);
+        const QJsonArray programs = report.value(QLatin1String("programs")).toArray();
+        QCOMPARE(programs.size(), 2);
+        QCOMPARE(programs[0][QLatin1String("outcome")].toString(), QStringLiteral("succeeded"));
+        QCOMPARE(programs[1][QLatin1String("line")].toString(), items[1]);
+        QCOMPARE(programs[1][QLatin1String("outcome")].toString(), QStringLiteral("running"));
+        QVERIFY(!programs[1][QLatin1String("start")].toString().isEmpty());
+        const QJsonObject summary = report.value(QLatin1String("summary")).toObject();
+        QCOMPARE(summary.value(QLatin1String("running")).toInt(), 1);
+        QCOMPARE(summary.value(QLatin1String("neverStarted")).toInt(), 2);
+        // The kept report of the killed run holds the same.
+        QString keptKill;
+        for (const QString &kept : keptJsonReports()) {
+            QFile f(kept);
+            if (f.open(QIODevice::ReadOnly) && f.readAll() == copied)
+                keptKill = kept;
+        }
+        QVERIFY(!keptKill.isEmpty());
+        QFile text(keptKill.chopped(5) + QStringLiteral(".txt"));
+        QVERIFY(text.open(QIODevice::ReadOnly));
+        QVERIFY(text.readAll().contains("running (or cut short there)"));
+    }
+
+    // A full disk: a report that cannot be written whole leaves the earlier
+    // complete one, and the run says so, with status 4 when every program
+    // succeeded; the --report copy says why the kept report is missing.
+    void fullDisk()
+    {
+        if (::geteuid() != 0)
+            QSKIP("mounting a small file system needs root");
+        const QString full = m_dir.filePath(QStringLiteral("full"));
+        QVERIFY(QDir().mkpath(full));
+        QCOMPARE(QProcess::execute(QStringLiteral("mount"),
+                                   {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                    QStringLiteral("size=64k"), QStringLiteral("tmpfs"), full}),
+                 0);
+        const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {full}); });
+        const QString setup = makeSetup(QStringLiteral("f.sh"));
+        const QString list = makeList(QStringLiteral("full.SR"), QStringLiteral("Full"), {setup, setup});
+        const QString onFull = full + QStringLiteral("/copy.json");
+        const QString elsewhere = m_dir.filePath(QStringLiteral("full-copy.json"));
+        QVERIFY(run({QStringLiteral("--install"), list, QStringLiteral("--report"), onFull}).status == 0);
+        QFile earlier(onFull);
+        QVERIFY(earlier.open(QIODevice::ReadOnly));
+        const QByteArray earlierBytes = earlier.readAll();
+        QVERIFY(QJsonDocument::fromJson(earlierBytes).isObject());
+        // Now nothing more fits.
+        QProcess::execute(QStringLiteral("dd"),
+                          {QStringLiteral("if=/dev/zero"), QStringLiteral("of=") + full + QStringLiteral("/filler"),
+                           QStringLiteral("bs=4k")});
+
+        Result r = run({QStringLiteral("--install"), list, QStringLiteral("--report"), onFull});
+        QCOMPARE(r.status, 4);
+        QVERIFY2(r.err.contains("the report could not be written to " + onFull.toUtf8()), r.err.constData());
+        earlier.seek(0);
+        QCOMPARE(earlier.readAll(), earlierBytes);
+
+        // The kept report on the full disk: the copy elsewhere says so.
+        QProcessEnvironment env = noDisplay(full + QStringLiteral("/state"));
+        r = SetupreelRun::run({QStringLiteral("--install"), list, QStringLiteral("--report"), elsewhere}, env);
+        QCOMPARE(r.status, 4);
+        QVERIFY2(r.err.contains("The report of this run could not be written"), r.err.constData());
+        QVERIFY(!r.out.contains("Report: "));
+        QFile copyFile(elsewhere);
+        QVERIFY(copyFile.open(QIODevice::ReadOnly));
+        const QJsonObject copied = QJsonDocument::fromJson(copyFile.readAll()).object();
+        QVERIFY(!copied.value(QLatin1String("reportError")).toString().isEmpty());
+        QCOMPARE(copied.value(QLatin1String("programs")).toArray().size(), 2);
     }
 
     // --report never overwrites the list being installed or its setup files,
@@ -339,6 +448,10 @@ private slots:
         QVERIFY(logged().isEmpty());
         original.seek(0);
         QCOMPARE(original.readAll(), listBytes);
+        // A run refused before it starts makes no report file.
+        const QString notMade = m_dir.filePath(QStringLiteral("not-made.json"));
+        QCOMPARE(run({QStringLiteral("--install"), setup, QStringLiteral("--report"), notMade}).status, 2);
+        QVERIFY(!QFile::exists(notMade));
     }
 
     // Started from a shell that ignores SIGINT and SIGQUIT (as a background
@@ -347,8 +460,9 @@ private slots:
     void setupsGetDefaultSignals()
     {
         const QString seen = m_dir.filePath(QStringLiteral("signals.txt"));
-        const QString setup = makeSetup(QStringLiteral("sig.sh"), 0, 0,
-                                        QStringLiteral("grep -E '^Sig(Ign|Blk):' /proc/$$/status > '%1'\n").arg(seen));
+        const QString setup =
+                makeSetup(QStringLiteral("sig.sh"), 0, 0,
+                          QStringLiteral("grep -E '^Sig(Ign|Blk):' /proc/self/status > '%1'\n").arg(seen));
         const QString list = makeList(QStringLiteral("sig.SR"), QStringLiteral("Signals"), {setup});
         QProcess shell;
         shell.setProcessEnvironment(noDisplay(m_state));

@@ -14,12 +14,18 @@
 namespace {
 const QChar CR(QLatin1Char('\r'));
 
-// The report is written after every program that ran this long, or did not
-// succeed; programs that end at once (a list of small tools) are written
-// together, at the latest after ReportAtMostAfterMs, so their report does not
-// cost more than starting them.
-constexpr qint64 ReportAfterProgramMs = 100;
-constexpr qint64 ReportAtMostAfterMs = 1000;
+// The report is rewritten whole, so how often decides what a run pays for
+// it. A program running this long is written as running, so a report cut
+// short by a crash or a kill names it.
+constexpr int RunningAfterMs = 100;
+// Then writes are at least ReportGapMs apart and take at most one part in
+// ReportCostShare of the time; and unless the report has grown by half since
+// its last writing, at least SteadyGapMs apart. Programs that end at once
+// are written together, and a long list of failing ones costs per program
+// what a short one does.
+constexpr qint64 ReportGapMs = 100;
+constexpr qint64 ReportCostShare = 20;
+constexpr qint64 SteadyGapMs = 2000;
 
 // The title line of a loaded list, without its ">".
 QString listTitle(const QString &text)
@@ -84,19 +90,30 @@ void InstallRun::install(std::optional<LoadedList> loaded)
     record.start = RunReport::now();
     record.programCount = int(list.programs.size());
     RunReport report(m_reportFolder);
+    report.setCopy(m_reportCopy);
     report.begin(record.start);
     m_reportText = report.textPath();
     m_reportJson = report.jsonPath();
     m_reportError.clear();
+    m_reportCopyError.clear();
+    QTimer reportDue;
+    reportDue.setSingleShot(true);
+    QObject::connect(&reportDue, &QTimer::timeout, [this] { writeReport(); });
+    m_record = &record;
+    m_report = &report;
+    m_reportDue = &reportDue;
     m_lastWrite.invalidate();
-    writeReport(report, record, true);
+    writeReport();
 
     m_observer.runStarted(record.programCount);
-    const int remaining = runPrograms(list, record, report);
+    const int remaining = runPrograms(list, record);
 
     record.cancelled = m_cancelled;
     record.end = RunReport::now();
-    writeReport(report, record, true);
+    writeReport();
+    m_record = nullptr;
+    m_report = nullptr;
+    m_reportDue = nullptr;
     m_running = false;
     m_lastRun = record;
     m_observer.runEnded(record);
@@ -128,16 +145,16 @@ bool InstallRun::mayStart(const std::optional<LoadedList> &list)
     return true;
 }
 
-int InstallRun::runPrograms(const LoadedList &list, RunRecord &record, RunReport &report)
+int InstallRun::runPrograms(const LoadedList &list, RunRecord &record)
 {
     const int programs = int(list.programs.size());
     for (int index = 1; index <= programs; ++index) {
-        record.programs << runProgram(index, list.programs.at(index - 1), list.file);
+        ProgramRecord ended = runProgram(index, list.programs.at(index - 1), list.file);
+        record.current.reset();
+        record.programs << std::move(ended);
         record.cancelled = m_cancelled;
-        const ProgramRecord &last = record.programs.last();
-        writeReport(report, record,
-                    outcomeIsNews(last.outcome.outcome) || last.start.msecsTo(last.end) >= ReportAfterProgramMs);
-        m_observer.programEnded(last);
+        reportChanged();
+        m_observer.programEnded(record.programs.last());
         // Cancel takes effect when the current program has ended.
         if (m_cancelled)
             return programs - index;
@@ -161,6 +178,11 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
         start.line = item;
         start.file = FileNameCodec::decodeFileName(where.file);
         start.fileName = where.file;
+        ProgramRecord running = rec;
+        running.startedFile = start.file;
+        running.outcome = {RunOutcome::Running, QString()};
+        m_record->current = std::move(running);
+        reportChanged(RunningAfterMs);
         m_observer.programStarting(start);
         const RunResult r = m_runAndWait(where.commandLine);
         if (r.number != 0) {
@@ -245,13 +267,38 @@ void InstallRun::leftoversRemain(const QList<LeftoverProcess> &processes)
         m_stopWaiting();
 }
 
-void InstallRun::writeReport(RunReport &report, const RunRecord &record, bool always)
+void InstallRun::reportChanged(int notBeforeMs)
 {
-    if (!always && m_lastWrite.isValid() && m_lastWrite.elapsed() < ReportAtMostAfterMs)
+    qint64 wait = notBeforeMs;
+    if (m_lastWrite.isValid()) {
+        const qsizetype entries = m_record->programs.size() + (m_record->current ? 1 : 0);
+        // A program the report shows running has ended: that is not left waiting.
+        const bool shownRunningHasEnded = m_runningWritten && m_record->programs.size() >= m_programsWritten;
+        const bool grown =
+                shownRunningHasEnded || entries >= m_programsWritten + qMax<qsizetype>(1, m_programsWritten / 2);
+        const qint64 gap = qMax(ReportGapMs, ReportCostShare * m_lastWriteCostMs);
+        wait = qMax(wait, (grown ? gap : qMax(gap, SteadyGapMs)) - m_lastWrite.elapsed());
+    }
+    if (wait <= 0)
+        writeReport();
+    else if (!m_reportDue->isActive() || m_reportDue->remainingTime() > wait)
+        m_reportDue->start(int(wait));
+}
+
+void InstallRun::writeReport()
+{
+    if (!m_record)
         return;
+    m_reportDue->stop();
+    QElapsedTimer cost;
+    cost.start();
     QString error;
-    m_reportError = report.write(record, &error) ? QString() : error;
+    m_reportError = m_report->write(*m_record, &error) ? QString() : error;
+    m_reportCopyError = m_report->copyError();
+    m_lastWriteCostMs = cost.elapsed();
     m_lastWrite.start();
+    m_programsWritten = m_record->programs.size() + (m_record->current ? 1 : 0);
+    m_runningWritten = m_record->current.has_value();
 }
 
 void InstallRun::tellTheEnd(const RunRecord &record, int notStarted)
@@ -265,9 +312,16 @@ void InstallRun::tellTheEnd(const RunRecord &record, int notStarted)
             failures = true;
         lines << p.line + QStringLiteral(": ") + RunReport::resultText(p);
     }
-    // As the run has always ended: when every program succeeded, nothing is said.
-    if (lines.isEmpty())
+    // As the run has always ended: when every program succeeded, nothing is
+    // said, unless its report is missing.
+    if (lines.isEmpty()) {
+        if (!m_reportError.isEmpty())
+            m_prompts.messageBox(
+                    QStringLiteral("Every program of the list was installed.") + CR
+                            + QStringLiteral("The report of this run could not be written: %1").arg(m_reportError),
+                    QStringLiteral("Installing"), MsgIcon::Exclamation);
         return;
+    }
     const qsizetype news = lines.size();
     if (news > MaxNewsLines) {
         lines.resize(MaxNewsLines);

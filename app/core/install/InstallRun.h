@@ -14,6 +14,7 @@
 
 class Prompts;
 class QEventLoop;
+class QTimer;
 
 // A list loaded for installing.
 struct LoadedList
@@ -71,6 +72,8 @@ public:
 
     // Where reports are kept; empty for the default folder.
     void setReportFolder(const QString &folder) { m_reportFolder = folder; }
+    // A file that gets the JSON report at every write as well; empty for none.
+    void setReportCopy(const QString &path) { m_reportCopy = path; }
     // "Another installation is in progress": how long to wait before the same
     // program is started again, and how long to keep trying.
     void setRetryTiming(int intervalMs, int limitMs);
@@ -82,28 +85,40 @@ public:
     // the report's error, empty when it was written.
     const RunRecord &lastRun() const { return m_lastRun; }
     QString reportError() const { return m_reportError; }
+    // Why the copy setReportCopy names was last not written; empty when it was.
+    QString reportCopyError() const { return m_reportCopyError; }
 
 private:
     // Says why a run cannot start now; false then.
     bool mayStart(const std::optional<LoadedList> &list);
     // The list's programs one after another, until the last or Cancel; how
     // many were not started.
-    int runPrograms(const LoadedList &list, RunRecord &record, RunReport &report);
+    int runPrograms(const LoadedList &list, RunRecord &record);
     ProgramRecord runProgram(int index, const QString &item, const QString &listFile);
     bool waitBeforeRetry();
-    void writeReport(RunReport &report, const RunRecord &record, bool always);
+    // The record changed: it is written now, or soon, at a pace that keeps
+    // the report's cost a small share of the run's whatever its length.
+    void reportChanged(int notBeforeMs = 0);
+    void writeReport();
     void tellTheEnd(const RunRecord &record, int notStarted);
 
     RunObserver &m_observer;
     Prompts &m_prompts;
     RunAndWait m_runAndWait;
     std::function<bool()> m_stopWaiting;
-    QString m_reportFolder;
-    QString m_reportText, m_reportJson, m_reportError;
+    QString m_reportFolder, m_reportCopy;
+    QString m_reportText, m_reportJson, m_reportError, m_reportCopyError;
     RunRecord m_lastRun;
     int m_retryIntervalMs = 10 * 1000;
     int m_retryLimitMs = 10 * 60 * 1000;
+    // While a run goes on: its record and report.
+    RunRecord *m_record = nullptr;
+    RunReport *m_report = nullptr;
+    QTimer *m_reportDue = nullptr;     // a write put off
     QElapsedTimer m_lastWrite;         // the report's last writing
+    qint64 m_lastWriteCostMs = 0;      // how long it took
+    qsizetype m_programsWritten = 0;   // programs in it
+    bool m_runningWritten = false;     // the last of them as running
     QEventLoop *m_retryWait = nullptr; // while waiting to start a program again
     bool m_running = false;
     bool m_cancelled = false;

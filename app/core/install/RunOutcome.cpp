@@ -97,6 +97,9 @@ QString outcomeId(RunOutcome outcome)
     case RunOutcome::Crashed: return QStringLiteral("crashed");
     case RunOutcome::NotStarted: return QStringLiteral("not-started");
     case RunOutcome::Unknown: return QStringLiteral("unknown");
+    case RunOutcome::Running: return QStringLiteral("running");
+    case RunOutcome::Abandoned: return QStringLiteral("abandoned");
+    case RunOutcome::TimedOut: return QStringLiteral("timed-out");
     }
     return QString();
 }
@@ -112,6 +115,9 @@ QString outcomeText(RunOutcome outcome)
     case RunOutcome::Crashed: return QStringLiteral("crashed");
     case RunOutcome::NotStarted: return QStringLiteral("not started");
     case RunOutcome::Unknown: return QStringLiteral("ended, result unknown");
+    case RunOutcome::Running: return QStringLiteral("running (or cut short there)");
+    case RunOutcome::Abandoned: return QStringLiteral("left running, no longer waited for");
+    case RunOutcome::TimedOut: return QStringLiteral("timed out, left running");
     }
     return QString();
 }

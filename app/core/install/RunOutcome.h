@@ -14,6 +14,9 @@ enum class RunOutcome {
     Crashed,    // ended by a signal
     NotStarted, // the run-and-wait control could not start it
     Unknown,    // it ended, and the control could not say how
+    Running,    // started, not ended yet: in a report cut short, where the run stopped
+    Abandoned,  // after Cancel its processes were left running, no longer waited for
+    TimedOut,   // still running after the run's time limit; left running
 };
 
 struct ProgramEnd

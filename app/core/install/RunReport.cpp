@@ -10,6 +10,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 QString stamp(const QDateTime &t)
@@ -30,6 +35,36 @@ bool saveWhole(const QString &path, const QByteArray &bytes, QString *error)
     return written.ok();
 }
 
+// The copy --report FILE asks for, replaced whole like the kept report. A file
+// in a folder that takes no new file is written in place. Only a regular
+// file takes it: FILE may have changed since the run began.
+bool saveCopy(const QString &path, const QByteArray &json, QString *error)
+{
+    struct stat st
+    {};
+    const QByteArray name = FileNameCodec::encodeFileName(path);
+    const bool exists = ::stat(name.constData(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) {
+        *error = QStringLiteral("It is not a regular file.");
+        return false;
+    }
+    const FileIO::WriteResult written = FileIO::replaceFile(name, json);
+    const bool noNewFile = (written.failedAt == FileIO::WriteResult::Create
+                            && (written.error == EACCES || written.error == EPERM || written.error == EROFS))
+                           || (written.failedAt == FileIO::WriteResult::KeepOwner && written.error == EPERM);
+    if (!noNewFile || !exists) {
+        if (!written.ok())
+            *error = written.reason();
+        return written.ok();
+    }
+    FileIO::Fd fd = FileIO::open(name, O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (!fd.isOpen() || ::ftruncate(fd.get(), 0) != 0 || !FileIO::writeAll(fd.get(), json) || !fd.close()) {
+        *error = FileIO::errorText(errno);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 RunTally tally(const RunRecord &run)
@@ -43,7 +78,8 @@ RunTally tally(const RunRecord &run)
         else
             ++t.notSucceeded;
     }
-    t.neverStarted = qMax(0, run.programCount - int(run.programs.size()));
+    t.running = run.current ? 1 : 0;
+    t.neverStarted = qMax(0, run.programCount - int(run.programs.size()) - t.running);
     return t;
 }
 
@@ -89,11 +125,6 @@ bool RunReport::write(const RunRecord &run, QString *error)
 {
     if (m_base.isEmpty())
         begin(run.start.isValid() ? run.start : now());
-    if (!QDir().mkpath(m_folder)) {
-        if (error)
-            *error = m_folder + QLatin1String(": the folder could not be made");
-        return false;
-    }
     // A program once recorded does not change: only the new ones are made.
     if (m_programJson.size() > run.programs.size()) {
         m_programJson.clear();
@@ -103,15 +134,36 @@ bool RunReport::write(const RunRecord &run, QString *error)
         m_programJson << programJson(run.programs.at(i));
         m_programText += programText(run.programs.at(i), int(i + 1), run.programCount);
     }
-    if (!saveWhole(jsonPath(), assembleJson(run, m_programJson), error)
-        || !saveWhole(textPath(), assembleText(run, m_programText).toUtf8(), error))
-        return false;
+    // The program running now changes when it ends: made each time, never kept.
+    QList<QByteArray> programs = m_programJson;
+    QString text = m_programText;
+    if (run.current) {
+        programs << programJson(*run.current);
+        text += programText(*run.current, int(programs.size()), run.programCount);
+    }
+    QByteArray json = assembleJson(run, programs);
+
+    QString keptError;
+    bool kept = QDir().mkpath(m_folder);
+    if (!kept)
+        keptError = m_folder + QLatin1String(": the folder could not be made");
+    kept = kept && saveWhole(jsonPath(), json, &keptError)
+           && saveWhole(textPath(), assembleText(run, text).toUtf8(), &keptError);
     // Once a run: its own rewrites add no files.
-    if (!m_pruned) {
+    if (kept && !m_pruned) {
         prune();
         m_pruned = true;
     }
-    return true;
+    if (!m_copy.isEmpty()) {
+        // The copy says when the kept report is behind it.
+        if (!kept)
+            json = assembleJson(run, programs, keptError);
+        m_copyError.clear();
+        saveCopy(m_copy, json, &m_copyError);
+    }
+    if (!kept && error)
+        *error = keptError;
+    return kept;
 }
 
 void RunReport::prune() const
@@ -152,13 +204,14 @@ QByteArray RunReport::programJson(const ProgramRecord &p)
     return "        " + text;
 }
 
-QByteArray RunReport::assembleJson(const RunRecord &run, const QList<QByteArray> &programs)
+QByteArray RunReport::assembleJson(const RunRecord &run, const QList<QByteArray> &programs, const QString &keptError)
 {
     const RunTally counts = tally(run);
     QJsonObject summary;
     summary.insert(QStringLiteral("succeeded"), counts.succeeded);
     summary.insert(QStringLiteral("restartNeeded"), counts.restartNeeded);
     summary.insert(QStringLiteral("notSucceeded"), counts.notSucceeded);
+    summary.insert(QStringLiteral("running"), counts.running);
     summary.insert(QStringLiteral("neverStarted"), counts.neverStarted);
 
     QJsonObject root;
@@ -172,6 +225,7 @@ QByteArray RunReport::assembleJson(const RunRecord &run, const QList<QByteArray>
     root.insert(QStringLiteral("cancelled"), run.cancelled);
     root.insert(QStringLiteral("programCount"), run.programCount);
     root.insert(QStringLiteral("summary"), summary);
+    root.insert(QStringLiteral("reportError"), orNull(keptError));
     // The programs go in as text already made: a run's report is rewritten
     // after every program, and only the newest needs making.
     QByteArray json = QJsonDocument(root).toJson(QJsonDocument::Indented);
@@ -185,12 +239,14 @@ QByteArray RunReport::assembleJson(const RunRecord &run, const QList<QByteArray>
     return json;
 }
 
-QByteArray RunReport::toJson(const RunRecord &run)
+QByteArray RunReport::toJson(const RunRecord &run, const QString &keptError)
 {
     QList<QByteArray> programs;
     for (const ProgramRecord &p : run.programs)
         programs << programJson(p);
-    return assembleJson(run, programs);
+    if (run.current)
+        programs << programJson(*run.current);
+    return assembleJson(run, programs, keptError);
 }
 
 namespace {
@@ -254,7 +310,7 @@ QString RunReport::assembleText(const RunRecord &run, const QString &programs)
     if (run.cancelled)
         t += QStringLiteral("Cancelled by the user.\n");
     t += programs;
-    const int never = run.programCount - int(run.programs.size());
+    const int never = tally(run).neverStarted;
     if (never > 0)
         t += QStringLiteral("\n%1 program(s) never started.\n").arg(never);
     return t;
@@ -265,5 +321,7 @@ QString RunReport::toText(const RunRecord &run)
     QString programs;
     for (qsizetype i = 0; i < run.programs.size(); ++i)
         programs += programText(run.programs.at(i), int(i + 1), run.programCount);
+    if (run.current)
+        programs += programText(*run.current, int(run.programs.size() + 1), run.programCount);
     return assembleText(run, programs);
 }

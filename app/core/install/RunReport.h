@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 struct ProgramRecord
 {
     QString line;        // as the list holds it
@@ -35,7 +37,10 @@ struct RunRecord
     QDateTime end;        // invalid while the run goes on
     int programCount = 0; // programs in the list
     bool cancelled = false;
-    QList<ProgramRecord> programs; // the ones that were started or tried
+    QList<ProgramRecord> programs; // the ones that were started or tried, once ended
+    // The program running now (outcome Running): a report cut short by a
+    // crash or a kill names it.
+    std::optional<ProgramRecord> current;
 };
 
 // How the programs of a run ended, counted as the report's summary counts them.
@@ -43,7 +48,8 @@ struct RunTally
 {
     int succeeded = 0;
     int restartNeeded = 0;
-    int notSucceeded = 0; // failed, crashed, cancelled, not started
+    int notSucceeded = 0; // failed, crashed, cancelled, not started, left running
+    int running = 0;      // started and not ended (in a report cut short: interrupted there)
     int neverStarted = 0; // the list's programs the run did not reach
 };
 RunTally tally(const RunRecord &run);
@@ -63,14 +69,20 @@ public:
     // Picks the file names for a run starting at start; the first write
     // creates them.
     void begin(const QDateTime &start);
+    // A file that takes a copy of the JSON at every write (--report FILE);
+    // empty for none.
+    void setCopy(const QString &path) { m_copy = path; }
     // Writes both files whole, each replacing the old one only when complete,
-    // then keeps only the newest runs. False and *error when it failed.
+    // then keeps only the newest runs, and writes the copy. False and *error
+    // when the kept report failed; the copy's failure is copyError().
     bool write(const RunRecord &run, QString *error = nullptr);
+    // Why the copy's last write failed; empty when it was written.
+    QString copyError() const { return m_copyError; }
 
     QString jsonPath() const { return m_base.isEmpty() ? QString() : m_base + QLatin1String(".json"); }
     QString textPath() const { return m_base.isEmpty() ? QString() : m_base + QLatin1String(".txt"); }
 
-    static QByteArray toJson(const RunRecord &run);
+    static QByteArray toJson(const RunRecord &run, const QString &keptError = QString());
     static QString toText(const RunRecord &run);
     // How a program ended, for people: "failed (exit code 1603): a fatal error …".
     static QString resultText(const ProgramRecord &program);
@@ -80,12 +92,15 @@ public:
 private:
     void prune() const;
     static QByteArray programJson(const ProgramRecord &program);
-    static QByteArray assembleJson(const RunRecord &run, const QList<QByteArray> &programs);
+    // keptError: why the kept report could not be written, for the copy.
+    static QByteArray assembleJson(const RunRecord &run, const QList<QByteArray> &programs,
+                                   const QString &keptError = QString());
     static QString programText(const ProgramRecord &program, int number, int programCount);
     static QString assembleText(const RunRecord &run, const QString &programs);
 
     QString m_folder;
     QString m_base;
+    QString m_copy, m_copyError;
     bool m_pruned = false;
     // The programs of this run as already written.
     QList<QByteArray> m_programJson;
