@@ -149,6 +149,9 @@ function(setupreel_add_test name)
         return()
     endif()
     add_test(NAME ${name} COMMAND ${name})
+    # Each test keeps its runs, and holds the one-run-at-a-time lock, apart
+    # from every other test and from the user's own.
     set_tests_properties(${name} PROPERTIES
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300 LABELS "${T_LABEL}")
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_STATE_HOME=${CMAKE_CURRENT_BINARY_DIR}/${name}-state"
+        TIMEOUT 300 LABELS "${T_LABEL}")
 endfunction()

@@ -324,6 +324,29 @@ private slots:
         QCOMPARE(report.value(QLatin1String("summary")).toObject().value(QLatin1String("neverStarted")).toInt(), 2);
     }
 
+    // A second run for the same user and Wine prefix waits, visibly, until
+    // the first has ended: their setups never run side by side.
+    void aSecondRunWaitsForTheFirst()
+    {
+        const QString first = makeList(QStringLiteral("first.SR"), QStringLiteral("First"),
+                                       {makeSetup(QStringLiteral("a1.sh"), 0, 1.5)});
+        const QString second =
+                makeList(QStringLiteral("second.SR"), QStringLiteral("Second"), {makeSetup(QStringLiteral("b1.sh"))});
+        QProcess a, b;
+        a.setProcessEnvironment(noDisplay(m_state));
+        b.setProcessEnvironment(noDisplay(m_state));
+        a.start(program(), {QStringLiteral("--install"), first});
+        QVERIFY(waitForLog(QStringLiteral("start a1.sh")));
+        b.start(program(), {QStringLiteral("--install"), second});
+        const Result rb = run({}, &b);
+        const Result ra = run({}, &a);
+        QCOMPARE(ra.status, 0);
+        QCOMPARE(rb.status, 0);
+        QCOMPARE(logged(), QStringList({"start a1.sh", "end a1.sh", "start b1.sh", "end b1.sh"}));
+        QVERIFY2(rb.out.contains("Another installation is in progress: trying again in"), rb.out.constData());
+        QCOMPARE(keptJsonReports().size(), 2);
+    }
+
     // Killed while program 2 of 4 runs: the report left behind names it as
     // running, holds program 1, and counts only 3 and 4 as never started;
     // the --report copy, which held an earlier run's report, holds the same.

@@ -3,6 +3,7 @@
 #include "FileNameCodec.h"
 #include "InstallerType.h"
 #include "core/common/Prompts.h"
+#include "core/install/RunLock.h"
 #include "core/lists/ListFile.h"
 #include "core/lists/ProgramLocator.h"
 
@@ -106,7 +107,13 @@ void InstallRun::install(std::optional<LoadedList> loaded)
     writeReport();
 
     m_observer.runStarted(record.programCount);
-    const int remaining = runPrograms(list, record);
+    // Another run of this user's in the same Wine prefix goes first: its
+    // setups and these must not run side by side.
+    RunLock lock(m_reportFolder.isEmpty() ? RunReport::defaultFolder() : m_reportFolder, RunLock::winePrefix());
+    bool mayRun = lock.tryAcquire();
+    while (!mayRun && waitBeforeRetry([&lock] { return lock.tryAcquire(); }))
+        mayRun = lock.tryAcquire();
+    const int remaining = mayRun && !m_cancelled ? runPrograms(list, record) : record.programCount;
 
     record.cancelled = m_cancelled;
     record.end = RunReport::now();
@@ -219,7 +226,7 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
     return rec;
 }
 
-bool InstallRun::waitBeforeRetry()
+bool InstallRun::waitBeforeRetry(const std::function<bool()> &ready)
 {
     QElapsedTimer waited;
     waited.start();
@@ -234,14 +241,22 @@ bool InstallRun::waitBeforeRetry()
     due.setSingleShot(true);
     due.setTimerType(Qt::PreciseTimer);
     QObject::connect(&due, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(&tick, &QTimer::timeout, &loop, show);
+    bool isReady = false;
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (ready && ready()) {
+            isReady = true;
+            loop.quit();
+        } else {
+            show();
+        }
+    });
     due.start(m_retryIntervalMs);
     tick.start(1000);
     m_retryWait = &loop;
     loop.exec();
     m_retryWait = nullptr;
     // Ended early: Cancel, or the application's loops were told to end.
-    return !m_cancelled && !due.isActive();
+    return !m_cancelled && (isReady || !due.isActive());
 }
 
 void InstallRun::cancel()

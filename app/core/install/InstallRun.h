@@ -95,7 +95,9 @@ private:
     // many were not started.
     int runPrograms(const LoadedList &list, RunRecord &record);
     ProgramRecord runProgram(int index, const QString &item, const QString &listFile);
-    bool waitBeforeRetry();
+    // Counts down the retry interval on the observer; true when it has passed
+    // or ready() (asked each second) says so, false on Cancel.
+    bool waitBeforeRetry(const std::function<bool()> &ready = {});
     // The record changed: it is written now, or soon, at a pace that keeps
     // the report's cost a small share of the run's whatever its length.
     void reportChanged(int notBeforeMs = 0);

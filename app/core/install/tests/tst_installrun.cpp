@@ -558,11 +558,16 @@ private slots:
         loadList(QStringLiteral("Nowhere"), {QStringLiteral("a")});
         RecordingDisplay display;
         ScriptedPrompts prompts;
-        InstallRun run(display.captions, prompts, [](const QString &) { return ended(1603); });
+        int code = 1603;
+        InstallRun run(display.captions, prompts, [&](const QString &) { return ended(code); });
         run.install(loaded);
-        QCOMPARE(prompts.boxes.size(), 1);
-        QVERIFY2(prompts.boxes[0].text.contains(QLatin1String("The report of this run could not be written: /proc/")),
-                 qPrintable(prompts.boxes[0].text));
+        // Said with the failures, and alone when every program succeeded.
+        code = 0;
+        run.install(loaded);
+        QCOMPARE(prompts.boxes.size(), 2);
+        for (const auto &box : prompts.boxes)
+            QVERIFY2(box.text.contains(QLatin1String("The report of this run could not be written: /proc/")),
+                     qPrintable(box.text));
     }
 
     // 1618: the same program is started again after the interval, with the
