@@ -2,7 +2,10 @@
 //  - setupreel --inspect of 1,000 setup files against head -c 65536 of the same
 //    files (target: at most 2x);
 //  - setupreel --install of 300 trivial programs against a shell loop starting
-//    the same programs (target: at most 1.2x).
+//    the same programs (target: at most 1.2x);
+//  - the same with 10,000 programs that all fail and with 10,000 that succeed:
+//    the cost per program stays flat whatever the outcomes and the length
+//    (target: at most 1.2x the loop, either way).
 // Prints the medians of several rounds, the ratios, their targets and
 // whether they are met.
 #include "BenchSupport.h"
@@ -42,7 +45,9 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const int files = argc > 1 ? std::atoi(argv[1]) : 1000;
     const int programs = argc > 2 ? std::atoi(argv[2]) : 300;
+    const int longPrograms = argc > 3 ? std::atoi(argv[3]) : 10000;
     const int rounds = 7;
+    const int longRounds = 3;
     const QString setupreel = QStringLiteral(SETUPREEL_BUILD_APP_DIR "/setupreel");
 
     QTemporaryDir dir;
@@ -79,27 +84,48 @@ int main(int argc, char **argv)
         headTimes << timed(QStringLiteral("head"), headArgs + paths, env);
     }
 
-    // Trivial programs, as bench_install starts them.
-    QByteArray list = ">bench\r\n";
-    QByteArray script;
-    for (int i = 0; i < programs; ++i) {
-        const QString path = dir.filePath(QStringLiteral("prog%1.sh").arg(i));
-        if (!writeFile(path, "#!/bin/sh\nexit 0\n", true))
-            return 1;
-        list += path.toUtf8() + " /S\r\n";
-        script += "'" + path.toUtf8() + "' /S\n";
-    }
-    const QString listPath = dir.filePath(QStringLiteral("bench.SR"));
-    const QString scriptPath = dir.filePath(QStringLiteral("loop.sh"));
-    if (!writeFile(listPath, list) || !writeFile(scriptPath, script))
+    // Trivial programs, as bench_install starts them: a list of count of them
+    // and a shell script starting the same, each ending with code.
+    const auto makeRun = [&](const QString &name, int count, int code) -> std::pair<QString, QString> {
+        const QString program = dir.filePath(name + QStringLiteral(".sh"));
+        if (!writeFile(program, "#!/bin/sh\nexit " + QByteArray::number(code) + "\n", true))
+            return {};
+        QByteArray list = ">bench\r\n";
+        QByteArray script;
+        for (int i = 0; i < count; ++i) {
+            // Each line its own file name, as a real list's are.
+            const QString path = dir.filePath(QStringLiteral("%1-%2.sh").arg(name).arg(i));
+            if (!QFile::link(program, path))
+                return {};
+            list += path.toUtf8() + " /S\r\n";
+            script += "'" + path.toUtf8() + "' /S\n";
+        }
+        const QString listPath = dir.filePath(name + QStringLiteral(".SR"));
+        const QString scriptPath = dir.filePath(name + QStringLiteral("-loop.sh"));
+        if (!writeFile(listPath, list) || !writeFile(scriptPath, script))
+            return {};
+        return {listPath, scriptPath};
+    };
+    const auto [listPath, scriptPath] = makeRun(QStringLiteral("prog"), programs, 0);
+    const auto [okLong, okLongLoop] = makeRun(QStringLiteral("ok"), longPrograms, 0);
+    const auto [failLong, failLongLoop] = makeRun(QStringLiteral("fail"), longPrograms, 1);
+    if (listPath.isEmpty() || okLong.isEmpty() || failLong.isEmpty())
         return 1;
     QList<double> installTimes, shellTimes;
     for (int r = 0; r < rounds; ++r) {
         installTimes << timed(setupreel, {QStringLiteral("--install"), listPath}, env);
         shellTimes << timed(QStringLiteral("/bin/sh"), {scriptPath}, env);
     }
+    QList<double> okTimes, okLoopTimes, failTimes, failLoopTimes;
+    for (int r = 0; r < longRounds; ++r) {
+        okTimes << timed(setupreel, {QStringLiteral("--install"), okLong}, env);
+        okLoopTimes << timed(QStringLiteral("/bin/sh"), {okLongLoop}, env);
+        failTimes << timed(setupreel, {QStringLiteral("--install"), failLong}, env, 1);
+        failLoopTimes << timed(QStringLiteral("/bin/sh"), {failLongLoop}, env, 1);
+    }
 
-    for (const QList<double> *times : {&inspectTimes, &headTimes, &installTimes, &shellTimes}) {
+    for (const QList<double> *times : {&inspectTimes, &headTimes, &installTimes, &shellTimes, &okTimes, &okLoopTimes,
+                                       &failTimes, &failLoopTimes}) {
         if (times->contains(-1)) {
             std::fprintf(stderr, "a command failed\n");
             return 1;
@@ -113,5 +139,10 @@ int main(int argc, char **argv)
                QStringLiteral("head -c 65536 of the same files"), inspectMs, headMs, 2.0);
     printRatio(QStringLiteral("setupreel --install of %1 programs").arg(number(programs)),
                QStringLiteral("a shell loop starting the same programs"), installMs, shellMs, 1.2);
+    printRatio(QStringLiteral("setupreel --install of %1 programs").arg(number(longPrograms)),
+               QStringLiteral("a shell loop starting the same programs"), median(okTimes), median(okLoopTimes), 1.2);
+    printRatio(QStringLiteral("setupreel --install of %1 failing programs").arg(number(longPrograms)),
+               QStringLiteral("a shell loop starting the same programs"), median(failTimes), median(failLoopTimes),
+               1.2);
     return 0;
 }
