@@ -7,8 +7,13 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpacerItem>
 
 namespace {
@@ -44,6 +49,61 @@ void keepTitleWhole(QDialog &box)
 }
 }
 
+namespace {
+// A box taller than the screen it is on (the end of a run with twenty long
+// entries on a small laptop screen) would put its last lines and OK off the
+// screen: its text then scrolls, and the box keeps to the screen. Measured
+// once shown, when the box has laid out and wrapped its text.
+class ScreenFittedBox : public QMessageBox
+{
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        QMessageBox::showEvent(event);
+        if (!m_fitted)
+            fitToScreen();
+        m_fitted = true;
+    }
+
+private:
+    void fitToScreen()
+    {
+        auto *grid = qobject_cast<QGridLayout *>(layout());
+        auto *label = findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        if (!screen() || !grid || !label)
+            return;
+        grid->activate();
+        // The window manager's frame and title bar take their share too.
+        const int frame = 2 * QFontMetrics(QApplication::font()).height() + 16;
+        const int room = screen()->availableGeometry().height() - frame;
+        const int tall = height();
+        if (tall <= room)
+            return;
+        const int labelHeight = label->height();
+        auto *scroll = new QScrollArea(this);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        scroll->setWidgetResizable(true);
+        int row = 0, column = 0, rowSpan = 1, columnSpan = 1;
+        grid->getItemPosition(grid->indexOf(label), &row, &column, &rowSpan, &columnSpan);
+        grid->removeWidget(label);
+        label->setMinimumWidth(label->width());
+        scroll->setWidget(label);
+        grid->addWidget(scroll, row, column, rowSpan, columnSpan);
+        const int scrollBar = scroll->verticalScrollBar()->sizeHint().width();
+        const int shown = qMax(label->fontMetrics().height() * 3, labelHeight - (tall - room));
+        scroll->setFixedSize(label->width() + scrollBar, shown);
+        scroll->show(); // added to a box already shown
+        setFixedSize(width() + scrollBar, tall - labelHeight + shown);
+    }
+
+    bool m_fitted = false;
+};
+}
+
 int WidgetPrompts::widthForTitle(const QString &title)
 {
     QFont font = QApplication::font();
@@ -56,7 +116,7 @@ int WidgetPrompts::widthForTitle(const QString &title)
 
 void WidgetPrompts::messageBox(const QString &text, const QString &title, MsgIcon icon)
 {
-    QMessageBox box(activeParent());
+    ScreenFittedBox box(activeParent());
     box.setWindowTitle(titleOr(title));
     box.setText(displayText(text));
     switch (icon) {

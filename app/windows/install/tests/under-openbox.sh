@@ -1,10 +1,11 @@
 #!/bin/sh
 # Runs a test program in a fresh virtual X server with openbox as its window
-# manager. Exits 77 (skipped) when a tool for that is missing.
+# manager, on a screen of $SETUPREEL_WM_SCREEN (default 1280x1024). Exits 77
+# (skipped) when a tool for that is missing.
 for tool in xvfb-run openbox xdotool xprop; do
     command -v "$tool" >/dev/null 2>&1 || { echo "needs $tool (packages xvfb, openbox, xdotool, x11-utils)"; exit 77; }
 done
-exec xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '
+exec xvfb-run -a -s "-screen 0 ${SETUPREEL_WM_SCREEN:-1280x1024}x24" sh -c '
     openbox >/dev/null 2>&1 &
     wm=$!
     # openbox manages windows once it has announced itself on the root window.
