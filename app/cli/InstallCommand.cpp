@@ -72,22 +72,7 @@ public:
     void cancelPressed() override {}
 
 private:
-    void drawBar()
-    {
-        if (!m_terminal.isTerminal())
-            return;
-        if (!m_visible || m_max <= 0) {
-            m_terminal.setStatus(QString());
-            return;
-        }
-        constexpr int Width = 30;
-        const int filled = int(qint64(Width) * qBound(0, m_value, m_max) / m_max);
-        QString bar = QLatin1Char('[') + QString(filled, QLatin1Char('#')) + QString(Width - filled, QLatin1Char('-'))
-                      + QStringLiteral("] %1/%2").arg(m_value).arg(m_max);
-        if (!m_note.isEmpty())
-            bar += QStringLiteral("  ") + m_note;
-        m_terminal.setStatus(bar);
-    }
+    void drawBar() { m_terminal.setProgress(m_value, m_visible ? m_max : 0, m_note); }
 
     Terminal &m_terminal;
     int m_max = 0;
