@@ -1,6 +1,7 @@
 #include "cli/InstallCommand.h"
 
 #include "FileNameCodec.h"
+#include "cli/CheckCommand.h"
 #include "cli/Cli.h"
 #include "cli/Terminal.h"
 #include "core/controls/ControlHost.h"
@@ -305,7 +306,7 @@ int run(const QString &listPath, const QString &reportTo, Terminal &terminal)
     TerminalPrompts prompts(terminal, TerminalPrompts::TitleLayout::OwnLine);
     // The report names the list by its full path, as the window's dialog does.
     const QString path = listPath.isEmpty() ? listPath : QDir::current().absoluteFilePath(listPath);
-    const ListSequences::InstallLoad load = ListSequences::loadFileForInstalling(path, prompts);
+    const ListSequences::InstallLoad load = CheckCommand::loadList(path, prompts, terminal);
     if (!load.loaded)
         return Cli::Refused;
     const LoadedList list = LoadedList::fromText(path, load.text, load.lineCount);
