@@ -28,10 +28,18 @@ QString writeSuggested(const QString &listPath, const QString &writeTo, const QS
 
 } // namespace
 
+ListSequences::InstallLoad loadList(const QString &path, Prompts &prompts, Terminal &terminal)
+{
+    ListSequences::InstallLoad load = ListSequences::loadFileForInstalling(path, prompts);
+    if (!load.loaded && !load.reason.isEmpty())
+        terminal.errorLine(QStringLiteral("setupreel: %1 is not loaded: %2.").arg(path, load.reason));
+    return load;
+}
+
 int run(const QString &listPath, const QString &writeTo, Terminal &terminal)
 {
     TerminalPrompts prompts(terminal, TerminalPrompts::TitleLayout::BeforeText);
-    const ListSequences::InstallLoad load = ListSequences::loadFileForInstalling(listPath, prompts);
+    const ListSequences::InstallLoad load = loadList(listPath, prompts, terminal);
     if (!load.loaded)
         return 2;
 
@@ -45,6 +53,18 @@ int run(const QString &listPath, const QString &writeTo, Terminal &terminal)
         suggested += row.suggestion.isEmpty() ? 0 : 1;
     }
     terminal.line(QStringLiteral("%1 of %2 program file(s) found.").arg(found).arg(rows.size()));
+    // What --install would refuse or could not start, said before it is tried.
+    bool allRun = found == rows.size();
+    for (const ListCheck::Row &row : rows) {
+        if (!row.problem.isEmpty())
+            terminal.errorLine(QStringLiteral("Line %1 will not run: %2").arg(row.number).arg(row.problem));
+        allRun = allRun && row.problem.isEmpty();
+    }
+    const QString unended = ListCheck::unendedLine(load.text);
+    if (!unended.isEmpty()) {
+        terminal.errorLine(QStringLiteral("The last line has no line end (CR LF), so no load reads it: ") + unended);
+        allRun = false;
+    }
 
     if (!writeTo.isEmpty()) {
         const QString error = writeSuggested(listPath, writeTo, load.text, rows);
@@ -58,7 +78,7 @@ int run(const QString &listPath, const QString &writeTo, Terminal &terminal)
         if (!writeTo.endsWith(QLatin1String("SR")))
             terminal.errorLine(QStringLiteral("Note: Load takes only list files whose names end in \"SR\"."));
     }
-    return found == rows.size() ? 0 : 1;
+    return allRun ? 0 : 1;
 }
 
 } // namespace CheckCommand

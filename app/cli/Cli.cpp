@@ -65,7 +65,7 @@ const char Description[] = "Installs a series of setup programs unattended, one 
                            "Exit status of --install: 0 all succeeded, 1 some program did not succeed,\n"
                            "2 the list was refused or unreadable, 3 all succeeded but a restart is\n"
                            "needed, 130 interrupted (Ctrl-C). --inspect: 0, or 2 when a file could\n"
-                           "not be read. --check: 0 every program file found, 1 some not found, 2 the\n"
+                           "not be read. --check: 0 every program line will run, 1 some will not, 2 the\n"
                            "list was refused or the copy not written. A wrong command line: 2.";
 
 int usageError(Terminal &terminal, const QString &message)

@@ -1,6 +1,7 @@
 #include "cli/InstallCommand.h"
 
 #include "FileNameCodec.h"
+#include "cli/CheckCommand.h"
 #include "cli/Cli.h"
 #include "cli/Terminal.h"
 #include "core/controls/ControlHost.h"
@@ -72,22 +73,7 @@ public:
     void cancelPressed() override {}
 
 private:
-    void drawBar()
-    {
-        if (!m_terminal.isTerminal())
-            return;
-        if (!m_visible || m_max <= 0) {
-            m_terminal.setStatus(QString());
-            return;
-        }
-        constexpr int Width = 30;
-        const int filled = int(qint64(Width) * qBound(0, m_value, m_max) / m_max);
-        QString bar = QLatin1Char('[') + QString(filled, QLatin1Char('#')) + QString(Width - filled, QLatin1Char('-'))
-                      + QStringLiteral("] %1/%2").arg(m_value).arg(m_max);
-        if (!m_note.isEmpty())
-            bar += QStringLiteral("  ") + m_note;
-        m_terminal.setStatus(bar);
-    }
+    void drawBar() { m_terminal.setProgress(m_value, m_visible ? m_max : 0, m_note); }
 
     Terminal &m_terminal;
     int m_max = 0;
@@ -284,7 +270,7 @@ int run(const QString &listPath, const QString &reportTo, Terminal &terminal)
     TerminalPrompts prompts(terminal, TerminalPrompts::TitleLayout::OwnLine);
     // The report names the list by its full path, as the window's dialog does.
     const QString path = listPath.isEmpty() ? listPath : QDir::current().absoluteFilePath(listPath);
-    const ListSequences::InstallLoad load = ListSequences::loadFileForInstalling(path, prompts);
+    const ListSequences::InstallLoad load = CheckCommand::loadList(path, prompts, terminal);
     if (!load.loaded)
         return Cli::Refused;
     const LoadedList list = LoadedList::fromText(path, load.text, load.lineCount);

@@ -6,11 +6,99 @@
 #include <QStringList>
 
 #include <cerrno>
+#include <csignal>
+#include <pthread.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
-// What cannot be written (a pipe its reader closed) is not wanted: writes are
-// not checked.
-Terminal::Terminal() : m_tty(::isatty(STDOUT_FILENO) == 1) {}
+namespace {
+
+// A terminal that takes the cursor movements of a status line: not one that
+// says it is dumb (an editor's shell buffer, a CI log), nor one that does not
+// say at all.
+bool takesStatusLine()
+{
+    if (::isatty(STDOUT_FILENO) != 1)
+        return false;
+    const QByteArray term = qgetenv("TERM");
+    return !term.isEmpty() && term != "dumb";
+}
+
+// A program's line that never ends (dots for progress) is written once it
+// is this long, so it is not held without end.
+constexpr qsizetype HeldOutputLimit = 4096;
+
+// What is widest first: the bar keeps this many cells before the note is cut.
+constexpr int FullBar = 30;
+constexpr int ShortestBar = 10;
+
+// "[#####-----] 3/10  note" within width - 1 columns: a line that fills the
+// last column makes some terminals wrap at the next character.
+QString progressBar(int value, int max, const QString &note, int width)
+{
+    const int room = qMax(1, width - 1);
+    const QString counter = QStringLiteral("%1/%2").arg(value).arg(max);
+    const QString behind = note.isEmpty() ? QString() : QStringLiteral("  ") + note;
+    const int around = 3 + int(counter.size()); // "[", "] " and the counter
+    int cells = qMin(FullBar, room - around - int(behind.size()));
+    if (cells < ShortestBar && !behind.isEmpty())
+        cells = 0; // a note (a countdown) says more than the bar
+    else if (cells < ShortestBar)
+        cells = room - around;
+    QString bar;
+    if (cells >= 3) {
+        const int filled = int(qint64(cells) * qBound(0, value, max) / max);
+        bar = QLatin1Char('[') + QString(filled, QLatin1Char('#')) + QString(cells - filled, QLatin1Char('-'))
+              + QStringLiteral("] ");
+    }
+    QString shown = bar + counter + behind;
+    // Too long still: the note loses its middle, keeping how it begins and
+    // the seconds at its end.
+    if (shown.size() > room && !behind.isEmpty()) {
+        const qsizetype keep = room - (bar.size() + counter.size()) - 1;
+        if (keep >= 8)
+            shown = bar + counter + behind.left(keep - keep / 2) + QChar(0x2026) + behind.right(keep / 2);
+    }
+    return shown.left(room);
+}
+
+} // namespace
+
+Terminal::Terminal() : m_tty(takesStatusLine()) {}
+
+int Terminal::width() const
+{
+    winsize size{};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    bool ok = false;
+    const int columns = qEnvironmentVariableIntValue("COLUMNS", &ok);
+    return ok && columns > 0 ? columns : 80;
+}
+
+void Terminal::write(int fd, const QByteArray &bytes)
+{
+    bool &gone = fd == STDERR_FILENO ? m_errGone : m_outGone;
+    if (gone || bytes.isEmpty())
+        return;
+    // SIGPIPE held back for this write: a closed pipe is an EPIPE here, and
+    // the signal it raised is taken away before it is let through again.
+    sigset_t pipeSignal, before, pending;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    ::pthread_sigmask(SIG_BLOCK, &pipeSignal, &before);
+    sigpending(&pending);
+    const bool wasPending = sigismember(&pending, SIGPIPE) == 1;
+    if (!FileIO::writeAll(fd, bytes) && (errno == EPIPE || errno == EIO)) {
+        gone = true;
+        sigpending(&pending);
+        if (!wasPending && sigismember(&pending, SIGPIPE) == 1) {
+            const timespec now{};
+            ::sigtimedwait(&pipeSignal, nullptr, &now);
+        }
+    }
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+}
 
 QByteArray Terminal::printable(const QString &text)
 {
@@ -25,18 +113,35 @@ QByteArray Terminal::printable(const QString &text)
     return FileNameCodec::encodeFileName(shown);
 }
 
+QByteArray Terminal::statusEraser() const
+{
+    if (!m_statusShown)
+        return QByteArray();
+    // A terminal made narrower than the drawn line has wrapped it onto more
+    // rows (terminals reflow their lines), the cursor on the last of them.
+    const int columns = width();
+    const int rowsAbove = m_statusColumns > columns ? (m_statusColumns - 1) / columns : 0;
+    if (rowsAbove == 0)
+        return QByteArrayLiteral("\r\033[K");
+    return "\033[" + QByteArray::number(rowsAbove) + "A\r\033[J";
+}
+
 void Terminal::clearStatus()
 {
-    if (m_statusShown)
-        FileIO::writeAll(STDOUT_FILENO, QByteArrayLiteral("\r\033[K"));
+    write(STDOUT_FILENO, statusEraser());
     m_statusShown = false;
 }
 
 void Terminal::drawStatus()
 {
-    if (!m_tty || m_status.isEmpty())
+    if (!m_tty || m_statusText.isEmpty())
         return;
-    FileIO::writeAll(STDOUT_FILENO, m_statusShown ? QByteArrayLiteral("\r\033[K") + m_status : m_status);
+    // Cut to the width as it is now: a terminal made narrower since the last
+    // draw gets a status line that fits it.
+    const QString shown = m_statusText.left(qMax(1, width() - 1));
+    const QByteArray eraser = statusEraser();
+    write(STDOUT_FILENO, eraser + printable(shown));
+    m_statusColumns = int(shown.size());
     m_statusShown = true;
 }
 
@@ -51,7 +156,7 @@ void Terminal::lines(const QString &text, bool toError)
     for (const QString &part : parts)
         out += printable(part) + '\n';
     clearStatus();
-    FileIO::writeAll(toError ? STDERR_FILENO : STDOUT_FILENO, out);
+    write(toError ? STDERR_FILENO : STDOUT_FILENO, out);
     drawStatus();
 }
 
@@ -59,11 +164,40 @@ void Terminal::setStatus(const QString &text)
 {
     if (!m_tty)
         return;
-    m_status = printable(text);
-    if (m_status.isEmpty())
+    m_statusText = text;
+    if (m_statusText.isEmpty())
         clearStatus();
     else
         drawStatus();
+}
+
+void Terminal::setProgress(int value, int max, const QString &note)
+{
+    if (!m_tty)
+        return;
+    setStatus(max > 0 ? progressBar(value, max, note, width()) : QString());
+}
+
+void Terminal::programOutput(const QByteArray &bytes)
+{
+    m_heldOutput += bytes;
+    qsizetype end = m_heldOutput.lastIndexOf('\n') + 1;
+    if (end == 0 && m_heldOutput.size() < HeldOutputLimit)
+        return;
+    QByteArray out = m_heldOutput.left(end == 0 ? m_heldOutput.size() : end);
+    m_heldOutput.remove(0, out.size());
+    if (!out.endsWith('\n'))
+        out += '\n';
+    clearStatus();
+    write(STDOUT_FILENO, out);
+    drawStatus();
+}
+
+void Terminal::endProgramOutput()
+{
+    if (m_heldOutput.isEmpty())
+        return;
+    programOutput(QByteArrayLiteral("\n"));
 }
 
 void TerminalPrompts::messageBox(const QString &text, const QString &title, MsgIcon)

@@ -3,7 +3,7 @@
 // as the bytes it came from (file names that are not UTF-8 stay themselves);
 // control characters from lists and file names never reach the terminal. On
 // a terminal one status line (the progress bar) stays below the other lines;
-// to a pipe or a file only plain lines are written.
+// to a pipe, a file or a terminal of TERM=dumb only plain lines are written.
 #include "core/common/Prompts.h"
 
 #include <QByteArray>
@@ -14,6 +14,7 @@ class Terminal
 public:
     Terminal();
 
+    // Standard output is a terminal that takes a status line: not TERM=dumb.
     bool isTerminal() const { return m_tty; }
 
     // A whole line to standard output, above the status line.
@@ -24,7 +25,19 @@ public:
     void lines(const QString &text, bool toError = false);
 
     // The status line below the others; only on a terminal. Empty removes it.
+    // Cut to the terminal's width, so it never wraps.
     void setStatus(const QString &text);
+    // The status line as a progress bar, value of max, with note behind it;
+    // the bar shrinks and the note is cut to fit the terminal's width as it is
+    // at this draw. A max of 0 or less removes it.
+    void setProgress(int value, int max, const QString &note = QString());
+
+    // A running program's output, written above the status line as it comes.
+    // Its last line is held until its line end arrives, so it never shares a
+    // line with the bar or with a line of this program.
+    void programOutput(const QByteArray &bytes);
+    // The program has ended: a held last line is written, with a line end.
+    void endProgramOutput();
 
     // The bytes of a text as they are written: file names back to their own
     // bytes, every control character (C0, DEL and C1) a "?". One character
@@ -34,10 +47,20 @@ public:
 private:
     void clearStatus();
     void drawStatus();
+    // What takes the shown status line off the screen, and puts the cursor
+    // where it began.
+    QByteArray statusEraser() const;
+    int width() const;
+    // Writes unless that stream is gone; a stream whose reader went away (a
+    // closed pipe) takes nothing more, and the program is not killed for it.
+    void write(int fd, const QByteArray &bytes);
 
     bool m_tty = false;
-    QByteArray m_status;
+    bool m_outGone = false, m_errGone = false;
+    QString m_statusText;
+    int m_statusColumns = 0; // of the status line as drawn
     bool m_statusShown = false;
+    QByteArray m_heldOutput; // a program's last line, not ended yet
 };
 
 // The message boxes as lines on standard error. Nobody is there to answer, so

@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -536,7 +537,8 @@ private slots:
         ::kill(leftover, SIGKILL);
     }
 
-    // On a terminal: the bar, redrawn in place, below the program lines.
+    // On a terminal: the bar, redrawn in place, below the program lines; on
+    // a terminal that says it is dumb, plain lines only.
     void progressBarOnATerminal()
     {
         if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
@@ -544,18 +546,150 @@ private slots:
         const QString list = makeList(QStringLiteral("tty.SR"), QStringLiteral("Tty"),
                                       {makeSetup(QStringLiteral("a.sh")), makeSetup(QStringLiteral("b.sh"))});
         const QString typescript = m_dir.filePath(QStringLiteral("typescript"));
-        QProcess p;
-        p.setProcessEnvironment(noDisplay(m_state));
-        p.start(QStringLiteral("script"),
-                {QStringLiteral("-qec"), QStringLiteral("'%1' --install '%2'").arg(program(), list), typescript});
-        const Result r = run({}, &p);
+        for (const QString &term : {QStringLiteral("xterm"), QStringLiteral("dumb")}) {
+            QProcess p;
+            QProcessEnvironment env = noDisplay(m_state);
+            env.insert(QStringLiteral("TERM"), term);
+            p.setProcessEnvironment(env);
+            p.start(QStringLiteral("script"),
+                    {QStringLiteral("-qec"), QStringLiteral("'%1' --install '%2'").arg(program(), list), typescript});
+            const Result r = run({}, &p);
+            QCOMPARE(r.status, 0);
+            QFile f(typescript);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QByteArray seen = f.readAll();
+            QVERIFY(seen.contains("2 succeeded, 0 failed, 0 need a restart"));
+            if (term == QLatin1String("dumb")) {
+                QVERIFY2(!seen.contains('\x1b') && !seen.contains("[#"), seen.constData());
+                continue;
+            }
+            QVERIFY2(seen.contains("[###############---------------] 1/2"), seen.constData());
+            QVERIFY(seen.contains("\r\x1b[K"));
+        }
+    }
+
+    // A terminal of 80 columns made 40 during a run of 1,001 programs: the bar
+    // fits each width whole, one copy of it, nothing of it wrapped or left.
+    void progressBarFitsTheTerminalsWidth()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("tmux")).isEmpty())
+            QSKIP("tmux is needed for a terminal whose width changes");
+        QStringList items(999, QStringLiteral("/bin/true"));
+        const auto gate = [&](const QString &name) {
+            return makeSetup(name, 0, 0,
+                             QStringLiteral("touch '%1.started'; while [ ! -e '%1.go' ]; do sleep 0.05; done\n")
+                                     .arg(m_dir.filePath(name)));
+        };
+        items << gate(QStringLiteral("g1")) << gate(QStringLiteral("g2"));
+        const QString list = makeList(QStringLiteral("wide.SR"), QStringLiteral("Wide"), items);
+        const QStringList tmux{QStringLiteral("-L"),
+                               QStringLiteral("setupreel-test-%1").arg(QCoreApplication::applicationPid()),
+                               QStringLiteral("-f"), QStringLiteral("/dev/null")};
+        const auto tmuxDo = [&](const QStringList &args) {
+            QProcess t;
+            t.setProcessEnvironment(noDisplay(m_state));
+            t.start(QStringLiteral("tmux"), tmux + args);
+            t.waitForFinished(10000);
+            return QString::fromUtf8(t.readAllStandardOutput());
+        };
+        const auto waitFor = [&](const QString &file) {
+            for (int i = 0; i < 1200 && !QFile::exists(file); ++i)
+                QTest::qWait(50);
+            return QFile::exists(file);
+        };
+        // The bar's lines on the screen: each begins "[" and a cell.
+        const auto bars = [&] {
+            QStringList found;
+            for (const QString &line :
+                 tmuxDo({QStringLiteral("capture-pane"), QStringLiteral("-p")}).split(QLatin1Char('\n')))
+                if (line.startsWith(QLatin1String("[#")) || line.startsWith(QLatin1String("[-"))
+                    || line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char('-')))
+                    found << line;
+            return found;
+        };
+        tmuxDo({QStringLiteral("new-session"), QStringLiteral("-d"), QStringLiteral("-x"), QStringLiteral("80"),
+                QStringLiteral("-y"), QStringLiteral("20"),
+                QStringLiteral("'%1' --install '%2'; echo \"status $?\"; sleep 600").arg(program(), list)});
+        QVERIFY(waitFor(m_dir.filePath(QStringLiteral("g1.started"))));
+        QTest::qWait(200);
+        QStringList seen = bars();
+        QCOMPARE(seen.size(), 1);
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\[#{29}-\\] 999/1001$")).match(seen.first()).hasMatch(),
+                 qPrintable(seen.first()));
+
+        tmuxDo({QStringLiteral("resize-window"), QStringLiteral("-x"), QStringLiteral("40"), QStringLiteral("-y"),
+                QStringLiteral("20")});
+        QTest::qWait(300);
+        QFile(m_dir.filePath(QStringLiteral("g1.go"))).open(QIODevice::WriteOnly);
+        QVERIFY(waitFor(m_dir.filePath(QStringLiteral("g2.started"))));
+        QTest::qWait(200);
+        seen = bars();
+        QCOMPARE(seen.size(), 1);
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\[#+-*\\] 1000/1001$")).match(seen.first()).hasMatch(),
+                 qPrintable(seen.first()));
+        QVERIFY(seen.first().size() < 40);
+
+        QFile(m_dir.filePath(QStringLiteral("g2.go"))).open(QIODevice::WriteOnly);
+        QString screen;
+        for (int i = 0; i < 200 && !screen.contains(QLatin1String("status ")); ++i) {
+            QTest::qWait(50);
+            screen = tmuxDo({QStringLiteral("capture-pane"), QStringLiteral("-p")});
+        }
+        tmuxDo({QStringLiteral("kill-server")});
+        QVERIFY2(screen.contains(QLatin1String("status 0")), qPrintable(screen));
+        QVERIFY(bars().isEmpty());
+    }
+
+    // Output nobody reads any more (| head -1) kills neither the run nor
+    // its setups: every program runs, the status is the run's own.
+    void aClosedPipeEndsNothing()
+    {
+        const QStringList items{makeSetup(QStringLiteral("h1.sh")), makeSetup(QStringLiteral("h2.sh")),
+                                makeSetup(QStringLiteral("h3.sh"))};
+        const QString list = makeList(QStringLiteral("head.SR"), QStringLiteral("Head"), items);
+        QProcess shell;
+        shell.setProcessEnvironment(noDisplay(m_state));
+        shell.start(QStringLiteral("bash"),
+                    {QStringLiteral("-c"), QStringLiteral("\"$0\" --install \"$1\" | head -1; exit ${PIPESTATUS[0]}"),
+                     program(), list});
+        const Result r = run({}, &shell);
         QCOMPARE(r.status, 0);
-        QFile f(typescript);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray seen = f.readAll();
-        QVERIFY2(seen.contains("[###############---------------] 1/2"), seen.constData());
-        QVERIFY(seen.contains("\r\x1b[K"));
-        QVERIFY(seen.contains("2 succeeded, 0 failed, 0 need a restart"));
+        QCOMPARE(r.out, QByteArray("Installing \"Head\": 3 program(s)\n"));
+        QCOMPARE(logged().size(), 6);
+    }
+
+    // A relative line names a file below the list's folder, wherever the
+    // command is started: never one of the current folder, never one outside
+    // the list's folder by "..".
+    void relativeLinesOnlyFromTheListsFolder()
+    {
+        const QString home = m_dir.filePath(QStringLiteral("rel"));
+        QVERIFY(QDir().mkpath(home + QStringLiteral("/lists/Tools")));
+        QVERIFY(QDir().mkpath(home + QStringLiteral("/outside/Tools")));
+        const auto setupAt = [&](const QString &file, const QString &says) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QStringLiteral("#!/bin/sh\necho '%1' >> '%2'\n").arg(says, m_log).toUtf8());
+            f.close();
+            QVERIFY(f.setPermissions(f.permissions() | QFileDevice::ExeOwner));
+        };
+        setupAt(home + QStringLiteral("/lists/Tools/tool.sh"), QStringLiteral("list tool"));
+        setupAt(home + QStringLiteral("/outside/Tools/tool.sh"), QStringLiteral("current folder tool"));
+        setupAt(home + QStringLiteral("/outside/evil.sh"), QStringLiteral("outside tool"));
+        const QString list = home + QStringLiteral("/lists/rel.SR");
+        QFile lf(list);
+        QVERIFY(lf.open(QIODevice::WriteOnly));
+        lf.write(">Relative\r\nTools/tool.sh\r\n../outside/evil.sh\r\n");
+        lf.close();
+
+        // From a sibling folder that holds its own Tools/tool.sh and evil.sh.
+        const Result r = SetupreelRun::run({QStringLiteral("--install"), list}, noDisplay(m_state),
+                                           home + QStringLiteral("/outside"));
+        QCOMPARE(r.status, 1);
+        QCOMPARE(logged(), QStringList{QStringLiteral("list tool")});
+        QVERIFY2(r.err.contains("53\nAn error appears.\nClick on the button to continue.\nFile not found: "
+                                "../outside/evil.sh"),
+                 r.err.constData());
     }
 };
 

@@ -1,5 +1,6 @@
 #include "core/install/InstallRun.h"
 
+#include "ControlContract.h"
 #include "FileNameCodec.h"
 #include "InstallerType.h"
 #include "core/common/Prompts.h"
@@ -191,7 +192,14 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
         m_record->current = std::move(running);
         reportChanged(RunningAfterMs);
         m_observer.programStarting(start);
-        const RunResult r = m_runAndWait(where.commandLine);
+        // A line the control would look for in the current folder never reaches it.
+        RunResult r;
+        if (where.refusal.isEmpty()) {
+            r = m_runAndWait(where.commandLine);
+        } else {
+            r.number = RunTimeError::FileNotFound;
+            r.description = where.refusal;
+        }
         if (r.number != 0) {
             m_prompts.messageBox(QString::number(r.number) + CR + QStringLiteral("An error appears.") + CR
                                          + QStringLiteral("Click on the button to continue.") + CR + r.description,

@@ -3,16 +3,72 @@
 #include "CommandLine.h"
 #include "FileNameCodec.h"
 #include "InstallerType.h"
+#include "LaunchPlan.h"
+#include "core/io/FileIO.h"
 #include "core/lists/ListFile.h"
 #include "core/lists/ProgramLocator.h"
+
+#include <fcntl.h>
+#include <optional>
+#include <unistd.h>
 
 namespace ListCheck {
 
 using namespace ShellAndWaitLogic;
 
+namespace {
+
+// The interpreter a "#!" line names, or empty when the file has none.
+QByteArray interpreterOf(const QByteArray &head)
+{
+    if (!head.startsWith("#!"))
+        return QByteArray();
+    QByteArray first = head.mid(2, head.indexOf('\n') < 0 ? -1 : head.indexOf('\n') - 2).trimmed();
+    const qsizetype blank = first.indexOf(' ');
+    return blank < 0 ? first : first.left(blank);
+}
+
+// Why a file the control would start directly cannot run: the kernel takes
+// programs (ELF) and scripts with a "#!" line whose interpreter is there.
+QString directStartProblem(const LaunchPlan &plan)
+{
+    const FileIO::Fd fd = FileIO::open(plan.file, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (!fd.isOpen())
+        return QString(); // its start says why
+    char buffer[256] = {};
+    const qsizetype have = FileIO::readUpTo(fd.get(), buffer, sizeof buffer);
+    const QByteArray head(buffer, qMax<qsizetype>(0, have));
+    if (head.startsWith("\x7f"
+                        "ELF"))
+        return QString();
+    const QByteArray interpreter = interpreterOf(head);
+    if (interpreter.isEmpty())
+        return QStringLiteral("%1 cannot be run: it is neither a program (ELF) nor a script that begins with \"#!\"")
+                .arg(plan.program);
+    if (!isRegularFile(interpreter) || ::access(interpreter.constData(), X_OK) != 0)
+        return QStringLiteral("%1 cannot be run: the interpreter it names, %2, is not there")
+                .arg(plan.program, FileNameCodec::decodeFileName(interpreter));
+    return QString();
+}
+
+// Why the control would refuse to start the line's file, as it refuses it.
+QString startProblem(const ProgramLocator::Location &where, const WineSetup &wine)
+{
+    const CommandLine command = splitCommandLine(where.commandLine);
+    const LaunchPlan plan = planLaunch(command, startsThroughWine(command.program) ? wine : WineSetup());
+    if (!plan.ok())
+        return plan.description;
+    if (!plan.wine && plan.executable != QLatin1String("/bin/sh"))
+        return directStartProblem(plan);
+    return QString();
+}
+
+} // namespace
+
 QList<Row> check(const QString &text, int lineCount, const QString &listFile)
 {
     QList<Row> rows;
+    std::optional<WineSetup> wine; // looked up for the first Windows file
     qsizetype from = 0;
     for (int k = 1; k < lineCount; ++k) {
         Row row;
@@ -28,10 +84,20 @@ QList<Row> check(const QString &text, int lineCount, const QString &listFile)
             row.type = installerKindName(kind);
             if (row.switchText.isEmpty())
                 row.suggestion = silentSwitch(kind);
+            if (!wine && startsThroughWine(FileNameCodec::decodeFileName(where.file)))
+                wine = findWineSetup(QString());
+            row.problem = startProblem(where, wine.value_or(WineSetup()));
         }
         rows << row;
     }
     return rows;
+}
+
+QString unendedLine(const QString &text)
+{
+    const qsizetype cr = text.lastIndexOf(QLatin1Char('\r'));
+    // The one character behind the carriage return is skipped unread.
+    return cr < 0 ? QString() : text.mid(cr + 2);
 }
 
 QString table(const QList<Row> &rows)

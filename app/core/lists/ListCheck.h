@@ -17,11 +17,19 @@ struct Row
     QString type;       // the installer's readable kind; empty when not found
     QString switchText; // the line's switch as written
     QString suggestion; // a silent switch for a line without one; empty: none
+    // Why a found file will not start as the run starts it (no Wine, a 32-bit
+    // setup this Wine cannot run, not executable); empty when it will.
+    QString problem;
 };
 
 // The rows of a list's text as the main window's Load accepted it (lineCount:
-// its carriage returns), the files looked for as the install run does.
+// its carriage returns), the files looked for and judged as the install run
+// and the run-and-wait control do, with the Wine found here.
 QList<Row> check(const QString &text, int lineCount, const QString &listFile);
+
+// The text behind the last line end of a list's text: a last line that no
+// load reads. Empty when there is none.
+QString unendedLine(const QString &text);
 
 // The rows as a table, one line a row after a heading. Cells are as the list
 // and the file names hold them, control characters included: what writes the

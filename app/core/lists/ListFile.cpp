@@ -54,6 +54,7 @@ struct Bytes
     bool ok = false;
     QByteArray data;
     QString error;
+    qint64 tooLarge = -1; // the size of a file larger than a list can be
 };
 
 // Only the contents of a regular file are read: a fifo or a device named
@@ -77,7 +78,12 @@ Bytes readWhole(const QString &path)
         b.error = S_ISDIR(st.st_mode) ? systemError(EISDIR) : QStringLiteral("It is not a regular file.");
         return b;
     }
-    FileIO::ReadResult read = FileIO::readAll(file.get());
+    if (st.st_size > MaxListBytes) {
+        b.tooLarge = st.st_size;
+        b.error = QStringLiteral("It is larger than any list can be.");
+        return b;
+    }
+    FileIO::ReadResult read = FileIO::readAll(file.get(), MaxListBytes);
     b.ok = read.ok;
     b.data = std::move(read.data);
     b.error = read.error;
@@ -111,6 +117,24 @@ bool hasMultiByteUtf8(const QByteArray &bytes)
             return true;
     }
     return false;
+}
+
+// Why bytes that do not begin with ">" or hold no carriage return are no
+// list, in words.
+QString refusalOf(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return QStringLiteral("the file is empty");
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")
+        || (bytes.size() > 1 && bytes.at(0) == '>' && bytes.at(1) == '\0'))
+        return QStringLiteral("it is UTF-16 text; a list is 8-bit text (UTF-8 or Windows-1252)");
+    if (bytes.startsWith("\xEF\xBB\xBF>"))
+        return QStringLiteral("it begins with a byte-order mark before its \">\"");
+    if (!bytes.startsWith('>'))
+        return QStringLiteral("it does not begin with \">\": it is not a list");
+    if (bytes.contains('\n'))
+        return QStringLiteral("its lines end in LF only; a list's lines end in CR LF");
+    return QStringLiteral("it has no line end (CR LF): its title line never ends");
 }
 
 enum class Replace { Done, Failed, InPlace };
@@ -330,21 +354,32 @@ InstallText LoadListForInstalling(const QString &path)
     InstallText load;
     if (!hasListName(path)) {
         load.result = LoadResult::RefusedName;
+        load.reason = QStringLiteral("its name does not end in \"SR\"");
         return load;
     }
     Bytes bytes = readWhole(path);
+    if (bytes.tooLarge >= 0) {
+        load.result = LoadResult::RefusedContent;
+        load.reason = QStringLiteral("it is %1 bytes, larger than any list can be (%2 bytes)")
+                              .arg(bytes.tooLarge)
+                              .arg(MaxListBytes);
+        return load;
+    }
     if (!bytes.ok) {
         load.result = LoadResult::Unreadable;
         load.error = bytes.error;
         return load;
     }
+    // ">" and a carriage return are those bytes in every encoding a list is
+    // read in: a file that is no list is refused without being decoded.
     const qsizetype lineEnds = countLineEnds(bytes.data);
-    QString text = decodeListBytes(bytes.data);
-    const qsizetype firstCr = text.indexOf(CR);
-    if (!text.startsWith(u'>') || firstCr < 0) {
+    if (!bytes.data.startsWith('>') || lineEnds == 0) {
         load.result = LoadResult::RefusedContent;
+        load.reason = refusalOf(bytes.data);
         return load;
     }
+    QString text = decodeListBytes(bytes.data);
+    const qsizetype firstCr = text.indexOf(CR);
     load.result = LoadResult::Loaded;
     load.title = text.mid(1, firstCr - 1);
     load.lineCount = int(lineEnds);

@@ -27,6 +27,15 @@ struct EditLoad
     QStringList rows; // row 0 the title, then the items
 };
 
+// The most bytes a list can take: its title and the 32,766 program lines one
+// run installs (16-bit counters), each as long as the longest command line a
+// program is started with (32,766 characters: Windows' limit, which Wine
+// keeps), at most three bytes a character in UTF-8, and a line end each; and
+// behind them a last line without a line end, which no load reads.
+constexpr qint64 MaxListLines = 32767;
+constexpr qint64 MaxLineCharacters = 32766;
+constexpr qint64 MaxListBytes = 1 + (MaxListLines + 1) * (MaxLineCharacters * 3 + 2);
+
 // A list file as read for installing: its text, or why it was refused.
 struct InstallText
 {
@@ -35,6 +44,9 @@ struct InstallText
     QString title;
     int lineCount = 0; // carriage returns in text: programs + 1
     QString error;     // Unreadable: the reason
+    // Refused: what is wrong with the file, in words ("its lines end in LF
+    // only"), for where the refusal's own message does not say it.
+    QString reason;
 };
 
 // Writes the list and puts it in place only once it is complete, so an
@@ -55,7 +67,9 @@ EditLoad LoadListForEditing(const QString &path);
 
 // As above, but a file that cannot be read is reported as Unreadable, and a
 // text holding no carriage return at all is refused for its content: its title
-// line never ends, so neither a title nor a count can be cut from it.
+// line never ends, so neither a title nor a count can be cut from it. A file
+// larger than MaxListBytes is refused for its content before it is read, and
+// every refusal is judged on the bytes, before they are decoded.
 InstallText LoadListForInstalling(const QString &path);
 
 // Program line k (1 .. line count - 1) of a text LoadListForInstalling accepted;

@@ -120,6 +120,7 @@ InstallLoad loadFileForInstalling(const QString &path, Prompts &prompts)
 {
     InstallLoad result;
     ListFile::InstallText load = ListFile::LoadListForInstalling(path);
+    result.reason = load.reason;
     const QString title = QStringLiteral("File format");
     switch (load.result) {
     case ListFile::LoadResult::RefusedName:

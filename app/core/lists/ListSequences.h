@@ -63,6 +63,9 @@ struct InstallLoad
     QString title;
     QString text;
     int lineCount = 0; // carriage returns in text: programs + 1
+    // Refused: what is wrong with the file, in words; the message shown does
+    // not say it (the window's texts stay as they are).
+    QString reason;
 };
 
 // The main window's Load up to the choice of the file: dialog, checks and the

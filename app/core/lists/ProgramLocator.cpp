@@ -224,6 +224,22 @@ QString commandLineFor(const QByteArray &file, const QString &rest)
     return QString();
 }
 
+// Why a line whose file was found nowhere starts nothing; empty when the
+// control may be left to say so (an absolute path means the same anywhere).
+QString refusalFor(const QString &program, const QString &listFolder)
+{
+    const PathKind kind = kindOf(program);
+    if (kind == PathKind::Unix)
+        return QString();
+    if (componentsOf(program).contains(QLatin1String("..")))
+        return QStringLiteral("File not found: %1 (\"..\" never leads out of the list's folder, %2)")
+                .arg(program, listFolder);
+    if (kind == PathKind::Relative)
+        return QStringLiteral("File not found: %1 (looked for in the list's folder only, %2)").arg(program, listFolder);
+    return QStringLiteral("File not found: %1 (looked for through Wine's drives and in the list's folder, %2)")
+            .arg(program, listFolder);
+}
+
 } // namespace
 
 Location locate(const QString &line, const QString &listFile)
@@ -233,7 +249,10 @@ Location locate(const QString &line, const QString &listFile)
     const CommandLine written = splitCommandLine(line);
     const QList<Candidate> candidates = candidatesOf(line);
     const auto pathOf = [&line](const Candidate &c) { return line.mid(c.from, c.to - c.from); };
-    if (!written.file.isEmpty()) {
+    const QByteArray listFolder = folderOfList(listFile);
+    // A relative line names a file below the list's folder, wherever the
+    // command was started: the current folder is never looked in.
+    if (!written.file.isEmpty() && (listFolder.isEmpty() || kindOf(written.program) == PathKind::Unix)) {
         where.asWritten = true;
         where.file = absolute(written.file);
         for (const Candidate &c : candidates) {
@@ -247,7 +266,6 @@ Location locate(const QString &line, const QString &listFile)
     if (!candidates.isEmpty())
         where.arguments = line.mid(candidates.first().rest);
 
-    const QByteArray listFolder = folderOfList(listFile);
     const QString folderName = FileNameCodec::decodeFileName(listFolder.mid(listFolder.lastIndexOf('/') + 1));
     // Whether file, found for c, can be started as the control takes lines.
     const auto take = [&](const QByteArray &file, const Candidate &c) {
@@ -283,6 +301,9 @@ Location locate(const QString &line, const QString &listFile)
         if (!listFolder.isEmpty() && take(findByTail(listFolder, folderName, parts), c))
             return where;
     }
+    if (!listFolder.isEmpty() && !candidates.isEmpty())
+        where.refusal = refusalFor(written.program.isEmpty() ? pathOf(candidates.first()) : written.program,
+                                   FileNameCodec::decodeFileName(listFolder));
     return where;
 }
 

@@ -3,7 +3,8 @@
 // were there (E:\Setups\Office\setup.exe), and is loaded on another from a
 // stick or a share. A program line whose file does not exist as written is
 // looked for, in this order:
-//   1. a relative path: below the list file's folder;
+//   1. a relative path: below the list file's folder, and only there (never
+//      in the current folder, and ".." never leads out of it);
 //   2. a Windows path: through Wine's drive mapping ($WINEPREFIX/dosdevices);
 //   3. a Windows path: by its tail below the list file's folder.
 // Names are matched without regard to case, as the original platform does.
@@ -24,11 +25,16 @@ struct Location
     // The line's text behind its program (its switch), as the line holds it;
     // when nothing was found, behind the first word.
     QString arguments;
+    // Why nothing may be started for this line (a file-not-found text); empty
+    // when commandLine may be handed to the run-and-wait control. Set for a
+    // line whose program is not an absolute path when its file was not found
+    // below the list's folder: the control would look in the current folder.
+    QString refusal;
 };
 
 // line: a program line exactly as the list holds it. listFile: the list's
 // path (a relative one is taken from the current folder); empty when unknown,
-// then only Wine's drive mapping is tried.
+// then only Wine's drive mapping is tried and a relative line stays as it is.
 Location locate(const QString &line, const QString &listFile);
 
 } // namespace ProgramLocator

@@ -8,6 +8,7 @@
 #include "core/lists/ListSequences.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -165,11 +166,100 @@ private slots:
         QCOMPARE(c.status, 2);
         QVERIFY(c.err.contains(QLatin1String("It isn't currect file")));
 
+        // The window's text, then a line naming the file and what is wrong.
+        const QList<std::pair<QByteArray, QString>> wrong{
+                {QByteArray(">T\nnsis.exe\n"), QStringLiteral("its lines end in LF only")},
+                {QByteArray("\xFF\xFE>\0T\0\r\0\n\0"), QStringLiteral("it is UTF-16 text")},
+                {QByteArray(), QStringLiteral("the file is empty")},
+                {QByteArray("MZ\x90\0\r\n"), QStringLiteral("it does not begin with \">\": it is not a list")}};
+        for (const auto &[bytes, reason] : wrong) {
+            const QString list = path(QStringLiteral("Setups/wrong.SR"));
+            writeBytes(list, bytes);
+            c = check(list);
+            QCOMPARE(c.status, 2);
+            QVERIFY2(c.err.startsWith(QLatin1String("File format: It isn't currect file\nsetupreel: ") + list
+                                      + QLatin1String(" is not loaded: ") + reason),
+                     qPrintable(c.err));
+        }
+        // Larger than any list can be: refused from its size, never read
+        // (a sparse file of 3 GB that would take far more once decoded).
+        {
+            QFile big(path(QStringLiteral("Setups/big.SR")));
+            QVERIFY(big.open(QIODevice::WriteOnly) && big.write(">T\r\n") == 4);
+            QVERIFY(big.resize(qint64(3300) * 1000 * 1000));
+        }
+        QElapsedTimer clock;
+        clock.start();
+        c = check(path(QStringLiteral("Setups/big.SR")));
+        QCOMPARE(c.status, 2);
+        QVERIFY2(c.err.contains(QLatin1String("is not loaded: it is 3300000000 bytes, larger than any list can be")),
+                 qPrintable(c.err));
+        QVERIFY(clock.elapsed() < 5000);
+        QFile::remove(path(QStringLiteral("Setups/big.SR")));
+
         QVERIFY(QDir().mkpath(path(QStringLiteral("Setups/folder.SR"))));
         c = check(path(QStringLiteral("Setups/folder.SR")), path(QStringLiteral("Setups/never.SR")));
         QCOMPARE(c.status, 2);
         QVERIFY(c.err.contains(QLatin1String("could not be read")));
         QVERIFY(!QFile::exists(path(QStringLiteral("Setups/never.SR"))));
+    }
+
+    // Lines whose file is found but will not start as --install starts it:
+    // said line by line, status 1; --install refuses the same 32-bit setup.
+    void linesThatWillNotRun()
+    {
+        QTemporaryDir build;
+        QFile nsi(build.filePath(QStringLiteral("s.nsi")));
+        QVERIFY(nsi.open(QIODevice::WriteOnly));
+        nsi.write("Unicode true\nOutFile \"" + path(QStringLiteral("Setups/setup32.exe")).toUtf8()
+                  + "\"\nSilentInstall silent\nRequestExecutionLevel user\nSection\nSectionEnd\n");
+        nsi.close();
+        QCOMPARE(QProcess::execute(QStringLiteral("makensis"), {QStringLiteral("-V1"), nsi.fileName()}), 0);
+        writeBytes(path(QStringLiteral("Setups/data.bin")), "plain data\n");
+        writeBytes(path(QStringLiteral("Setups/notes.run")), "plain text\n");
+        QVERIFY(QFile::setPermissions(path(QStringLiteral("Setups/notes.run")), QFile::ReadOwner | QFile::ExeOwner));
+        writeBytes(path(QStringLiteral("Setups/gone.run")), "#!/no/such/shell\n");
+        QVERIFY(QFile::setPermissions(path(QStringLiteral("Setups/gone.run")), QFile::ReadOwner | QFile::ExeOwner));
+        const QString list = path(QStringLiteral("Setups/wont.SR"));
+        writeBytes(list, ">Will not run\r\nsetup32.exe /S\r\ndata.bin\r\nnotes.run\r\ngone.run\r\n"
+                         "tools/script.sh\r\n");
+
+        const Checked c = check(list);
+        QCOMPARE(c.status, 1);
+        QVERIFY(c.out.contains(QLatin1String("5 of 5 program file(s) found.")));
+        const QStringList warned = c.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QVERIFY2(warned.filter(QStringLiteral("Line 2 will not run: Permission denied: ")).size() == 1,
+                 qPrintable(c.err));
+        QVERIFY(warned.filter(QStringLiteral("Line 3 will not run: "))
+                        .constFirst()
+                        .contains(QLatin1String("neither a program (ELF) nor a script")));
+        QVERIFY(warned.filter(QStringLiteral("Line 4 will not run: "))
+                        .constFirst()
+                        .contains(QLatin1String("/no/such/shell, is not there")));
+        QVERIFY(warned.filter(QStringLiteral("Line 5 ")).isEmpty());
+
+        // What --install does with the 32-bit setup on this machine is what
+        // --check said of it: refused with error 216, or started.
+        writeBytes(list, ">32-bit\r\nsetup32.exe /S\r\n");
+        const Checked only = check(list);
+        QProcessEnvironment env = SetupreelRun::noDisplay();
+        env.insert(QStringLiteral("XDG_STATE_HOME"), path(QStringLiteral("state")));
+        const SetupreelRun::Result installed = SetupreelRun::run({QStringLiteral("--install"), list}, env);
+        const bool refused = installed.err.contains("216\nAn error appears.");
+        QCOMPARE(only.status, refused ? 1 : 0);
+        QCOMPARE(only.err.contains(QLatin1String("Line 1 will not run: ") + path(QStringLiteral("Setups/setup32.exe"))
+                                   + QLatin1String(" is a 32-bit Windows program")),
+                 refused);
+
+        // No Wine at all: every Windows file is said to need it.
+        writeBytes(list, ">No Wine\r\nnsis.exe\r\npkg.msi\r\n");
+        env.insert(QStringLiteral("PATH"), build.path());
+        const Checked noWine = checked(SetupreelRun::run({QStringLiteral("--check"), list}, env));
+        QCOMPARE(noWine.status, 1);
+        for (const char *line : {"Line 1 will not run: ", "Line 2 will not run: "})
+            QVERIFY2(noWine.err.contains(QLatin1String(line))
+                             && noWine.err.count(QLatin1String("Wine is not installed")) == 2,
+                     qPrintable(noWine.err));
     }
 
     void suggestedCopyIsByteExact()
@@ -190,7 +280,7 @@ private slots:
 
         const Checked c = check(list, copy);
         QCOMPARE(c.status, 1);
-        QVERIFY2(c.err.isEmpty(), qPrintable(c.err));
+        QCOMPARE(c.err, QStringLiteral("The last line has no line end (CR LF), so no load reads it: nsis.exe\n"));
         QVERIFY(c.out.contains(QStringLiteral("Written to %1 with 2 suggested switch(es).").arg(copy)));
         QCOMPARE(readBytes(copy), QByteArray(">Caf\xe9 machines\r\n"
                                              "Caf\xe9\\nsis.exe /S\r\n"

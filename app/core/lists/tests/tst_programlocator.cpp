@@ -164,14 +164,26 @@ private slots:
         QCOMPARE(where.file, bytes(path(QStringLiteral("kept/real/setup.sh"))));
         QCOMPARE(where.arguments, QStringLiteral(" /S"));
 
-        // Relative to the current folder, as the control takes it.
+        // A relative line is the list's file even where the current folder
+        // holds one of that name; one only the current folder holds is refused,
+        // never left to the control, which would look there.
         QVERIFY(QDir::setCurrent(path(QStringLiteral("kept"))));
+        makeFile(bytes(path(QStringLiteral("kept/only-here.sh"))));
         const ProgramLocator::Location here =
-                locate(QStringLiteral("real/setup.sh"), path(QStringLiteral("kept/list/x.SR")));
-        QVERIFY(here.asWritten);
-        QCOMPARE(here.commandLine, QStringLiteral("real/setup.sh"));
-        QCOMPARE(here.file, bytes(path(QStringLiteral("kept/real/setup.sh"))));
+                locate(QStringLiteral("real/setup.sh -q"), path(QStringLiteral("kept/list/x.SR")));
+        QVERIFY(!here.asWritten);
+        QCOMPARE(here.file, bytes(path(QStringLiteral("kept/list/real/setup.sh"))));
+        QCOMPARE(here.refusal, QString());
+        const ProgramLocator::Location cwdOnly =
+                locate(QStringLiteral("only-here.sh -q"), path(QStringLiteral("kept/list/x.SR")));
+        QCOMPARE(cwdOnly.file, QByteArray());
+        QCOMPARE(cwdOnly.arguments, QStringLiteral(" -q"));
+        QCOMPARE(cwdOnly.refusal, QStringLiteral("File not found: only-here.sh (looked for in the list's folder only, ")
+                                          + path(QStringLiteral("kept/list")) + QLatin1Char(')'));
         QVERIFY(QDir::setCurrent(path(QStringLiteral("elsewhere"))));
+        // A missing absolute path is left to the control to name.
+        QCOMPARE(locate(path(QStringLiteral("kept/gone.sh")), path(QStringLiteral("kept/list/x.SR"))).refusal,
+                 QString());
     }
 
     void dotDotNeverLeavesTheListFolder()
@@ -181,8 +193,12 @@ private slots:
         const QString list = path(QStringLiteral("outside/lists/list.SR"));
         for (const QString &line : {QStringLiteral("../secret.sh"), QStringLiteral("..\\secret.sh"),
                                     QStringLiteral("inner\\..\\..\\secret.sh"), QStringLiteral("F:\\..\\secret.sh"),
-                                    QStringLiteral("\\..\\secret.sh")})
-            QCOMPARE(locate(line, list).file, QByteArray());
+                                    QStringLiteral("\\..\\secret.sh")}) {
+            const ProgramLocator::Location where = locate(line, list);
+            QCOMPARE(where.file, QByteArray());
+            QVERIFY2(where.refusal.contains(QLatin1String("never leads out of the list's folder")),
+                     qPrintable(where.refusal));
+        }
         QCOMPARE(locate(QStringLiteral("inner\\.\\ok.sh"), list).file,
                  bytes(path(QStringLiteral("outside/lists/inner/ok.sh"))));
     }
