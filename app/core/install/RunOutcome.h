@@ -19,7 +19,8 @@ enum class RunOutcome {
 struct ProgramEnd
 {
     bool started = false;
-    int exitCode = 0; // the full code (under Wine the Windows code); -1 unknown
+    int exitCode = 0; // the full code (under Wine the Windows code, where -1 is 0xFFFFFFFF)
+    bool exitCodeKnown = true;
     int signal = 0;   // non-zero: ended by this signal
 };
 
