@@ -40,8 +40,8 @@ public:
     // while HasExitCode() is true.
     virtual int ExitCode() const = 0;
     // False when the last call ran no program to its end (not started, ended
-    // by a signal, abandoned) or its code could not be read (under Wine: the
-    // launcher left no code file).
+    // by a signal, abandoned while it ran) or its code could not be read
+    // (under Wine: the launcher left no code file).
     virtual bool HasExitCode() const = 0;
     // The signal that ended the last program; 0 for none.
     virtual int ExitSignal() const = 0;
@@ -62,7 +62,9 @@ public:
     // started program itself still runs.
     virtual bool StopWaiting() = 0;
     // Gives up waiting for the started program itself and what it left, which
-    // go on running; the waiting call returns at once. False when no call waits.
+    // go on running; the waiting call returns at once, LeftBehind() naming
+    // every process still running (the program too, if it still runs). False
+    // when no call waits.
     virtual bool Abandon() = 0;
     // Whether Abandon() ended the last call's wait.
     virtual bool WasAbandoned() const = 0;

@@ -15,6 +15,8 @@
 #include <QtTest>
 
 #include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
 
 static QString readAll(const QString &path)
 {
@@ -229,9 +231,19 @@ void TestShellAndWaitWine::batchFileThroughCmd()
     const QString bat = m_tmp.path() + "/setup step.bat";
     QFile f(bat);
     QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("@echo off\r\necho %1> \"%~dp0bat-arg.txt\"\r\nexit /b 1641\r\n");
+    f.write("@echo off\r\necho %1> \"%~dp0bat-arg.txt\"\r\necho said by cmd\r\nexit /b 1641\r\n");
     f.close();
+    // What the Windows program writes arrives where the output is set.
+    int out[2];
+    QVERIFY(::pipe2(out, O_CLOEXEC | O_NONBLOCK) == 0);
+    asControl(m_control)->SetOutput(out[1]);
+    ::close(out[1]);
     QCOMPARE(run(m_control, bat + " hello"), 0);
+    asControl(m_control)->SetOutput(-1);
+    char said[64] = {};
+    const ssize_t n = ::read(out[0], said, sizeof said);
+    QCOMPARE(QByteArray(said, int(qMax<ssize_t>(n, 0))), QByteArray("said by cmd\r\n"));
+    ::close(out[0]);
     QCOMPARE(asControl(m_control)->ExitCode(), 1641);
     QCOMPARE(readAll(m_tmp.path() + "/bat-arg.txt").trimmed(), QString("hello"));
     QCOMPARE(asControl(m_control)->InstallerType(), QString("batch"));
