@@ -15,9 +15,13 @@
 struct LeftoverProcess
 {
     qint64 pid = 0;
-    QString name; // its program's file name (argv[0]'s last part), else the kernel's command name
+    QString name;        // its program's file name (argv[0]'s last part), else the kernel's command name
+    QString commandLine; // its arguments joined by single blanks, else the kernel's command name
 
-    bool operator==(const LeftoverProcess &other) const { return pid == other.pid && name == other.name; }
+    bool operator==(const LeftoverProcess &other) const
+    {
+        return pid == other.pid && name == other.name && commandLine == other.commandLine;
+    }
 };
 
 class RunAndWaitControl
@@ -32,8 +36,13 @@ public:
     // The description of the last error; empty after a call that succeeded.
     virtual QString ErrorDescription() const = 0;
     // The full exit code of the last program (a Windows program's own code
-    // under Wine); -1 when the last call ran no program to its end.
+    // under Wine, where -1 is the real code 0xFFFFFFFF); meaningful only
+    // while HasExitCode() is true.
     virtual int ExitCode() const = 0;
+    // False when the last call ran no program to its end (not started, ended
+    // by a signal, abandoned while it ran) or its code could not be read
+    // (under Wine: the launcher left no code file).
+    virtual bool HasExitCode() const = 0;
     // The signal that ended the last program; 0 for none.
     virtual int ExitSignal() const = 0;
     // The file the last call started (or refused), as text.
@@ -42,8 +51,8 @@ public:
     // ("x86", empty for none).
     virtual QString InstallerType() const = 0;
     virtual QString Machine() const = 0;
-    // "<pid> <name>" of each process still running when the wait for what the
-    // last program left behind was given up.
+    // "<pid> <command line>" of each process still running when the wait for
+    // the last program or what it left behind was given up.
     virtual QStringList LeftBehind() const = 0;
     // Whether the started program has ended and only the processes it left
     // behind are awaited.
@@ -52,6 +61,16 @@ public:
     // waiting call returns at once. False (and nothing changes) while the
     // started program itself still runs.
     virtual bool StopWaiting() = 0;
+    // Gives up waiting for the started program itself and what it left, which
+    // go on running; the waiting call returns at once, LeftBehind() naming
+    // every process still running (the program too, if it still runs). False
+    // when no call waits.
+    virtual bool Abandon() = 0;
+    // Whether Abandon() ended the last call's wait.
+    virtual bool WasAbandoned() const = 0;
+    // The standard output and error of programs started afterwards go to a
+    // duplicate of fd; -1: this process's own are inherited.
+    virtual void SetOutput(int fd) = 0;
 
     using LeftoversHandler = std::function<void(const QList<LeftoverProcess> &processes)>;
     // Calls handler, in context's thread and while context lives, each time
@@ -60,5 +79,5 @@ public:
     virtual QMetaObject::Connection onWaitingForLeftovers(const QObject *context, LeftoversHandler handler) = 0;
 };
 
-#define RunAndWaitControl_iid "org.setupreel.RunAndWaitControl/1.0"
+#define RunAndWaitControl_iid "org.setupreel.RunAndWaitControl/1.1"
 Q_DECLARE_INTERFACE(RunAndWaitControl, RunAndWaitControl_iid)

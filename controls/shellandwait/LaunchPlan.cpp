@@ -307,7 +307,7 @@ StartError startError(int errnum, const LaunchPlan &plan)
     }
 }
 
-int spawnPlan(const LaunchPlan &plan, pid_t *pid)
+int spawnPlan(const LaunchPlan &plan, pid_t *pid, int output)
 {
     if (!plan.ok() || plan.executable.isEmpty())
         return EINVAL;
@@ -334,6 +334,10 @@ int spawnPlan(const LaunchPlan &plan, pid_t *pid)
     // A setup program runs unattended: it does not read the terminal, and a
     // session of its own keeps Ctrl-C and the end of this program away from it.
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (output >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, output, 1);
+        posix_spawn_file_actions_adddup2(&actions, output, 2);
+    }
     // Nor does it inherit what this program's starter ignored or blocked: a
     // run started from a background shell has SIGINT and SIGQUIT ignored, and
     // a setup must be able to end on them as it would anywhere else.

@@ -75,9 +75,10 @@ struct StartError
 // The error for an errno from starting plan's executable.
 StartError startError(int errnum, const LaunchPlan &plan);
 
-// Starts the plan in a session of its own, with the environment, stdout and
-// stderr of this process and stdin from /dev/null; never through a shell.
-// Returns 0 and sets *pid, or returns the errno.
-int spawnPlan(const LaunchPlan &plan, pid_t *pid);
+// Starts the plan in a session of its own, with the environment of this
+// process, stdin from /dev/null and stdout and stderr on output (-1: this
+// process's own); never through a shell. Returns 0 and sets *pid, or returns
+// the errno.
+int spawnPlan(const LaunchPlan &plan, pid_t *pid, int output = -1);
 
 } // namespace ShellAndWaitLogic

@@ -6,9 +6,11 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QMultiHash>
 #include <QObject>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <dirent.h>
@@ -148,6 +150,45 @@ QString processName(pid_t pid)
     return name;
 }
 
+QString processCommandLine(pid_t pid)
+{
+    const QByteArray proc = "/proc/" + QByteArray::number(pid);
+    QByteArray args = readSmallFile(proc + "/cmdline");
+    while (args.endsWith('\0'))
+        args.chop(1);
+    args.replace('\0', ' ');
+    if (args.isEmpty())
+        return QString::fromUtf8(readSmallFile(proc + "/comm")).trimmed();
+    return QString::fromUtf8(args);
+}
+
+QList<LeftoverProcess> runningTrees(const QList<pid_t> &roots)
+{
+    QMultiHash<pid_t, pid_t> children;
+    for (const pid_t pid : allProcesses()) {
+        ProcessStat st;
+        if (readProcessStat(pid, &st))
+            children.insert(st.ppid, pid);
+    }
+    QList<LeftoverProcess> list;
+    QSet<pid_t> seen;
+    QList<pid_t> pending = roots;
+    while (!pending.isEmpty()) {
+        const pid_t pid = pending.takeFirst();
+        ProcessStat st;
+        if (seen.contains(pid) || !readProcessStat(pid, &st) || st.state == 'Z')
+            continue;
+        seen.insert(pid);
+        if (isWineServiceProcess(pid))
+            continue;
+        list << LeftoverProcess{pid, processName(pid), processCommandLine(pid)};
+        QList<pid_t> below = children.values(pid);
+        std::sort(below.begin(), below.end());
+        pending += below;
+    }
+    return list;
+}
+
 bool isWineServiceName(const QString &name)
 {
     static const char *const services[] = {
@@ -189,6 +230,7 @@ struct LeftoverWait::Watched
     pid_t pid = 0;
     int pidfd = -1;
     QString name;
+    QString commandLine;
     QSocketNotifier *notifier = nullptr;
 
     ~Watched()
@@ -243,6 +285,7 @@ void LeftoverWait::scan()
         auto w = std::make_shared<Watched>();
         w->pid = child.pid;
         w->name = processName(child.pid);
+        w->commandLine = processCommandLine(child.pid);
         const long fd = ::syscall(SYS_pidfd_open, child.pid, 0);
         if (fd < 0) {
             // No pidfd on this system: it is reaped when it ends, not awaited.
@@ -297,7 +340,7 @@ QStringList LeftoverWait::remaining() const
 {
     QStringList list;
     for (const auto &w : m_watched)
-        list << QStringLiteral("%1 %2").arg(w->pid).arg(w->name);
+        list << QStringLiteral("%1 %2").arg(w->pid).arg(w->commandLine);
     return list;
 }
 
@@ -305,7 +348,15 @@ QList<LeftoverProcess> LeftoverWait::remainingProcesses() const
 {
     QList<LeftoverProcess> list;
     for (const auto &w : m_watched)
-        list << LeftoverProcess{w->pid, w->name};
+        list << LeftoverProcess{w->pid, w->name, w->commandLine};
+    return list;
+}
+
+QList<pid_t> LeftoverWait::remainingPids() const
+{
+    QList<pid_t> list;
+    for (const auto &w : m_watched)
+        list << w->pid;
     return list;
 }
 

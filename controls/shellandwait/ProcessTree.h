@@ -53,6 +53,11 @@ QList<ProcessStat> childrenOfThisProcess();
 // The program's file name: the last part of argv[0] (a Windows path under
 // Wine), else the kernel's command name.
 QString processName(pid_t pid);
+// Its arguments joined by single blanks, else the kernel's command name.
+QString processCommandLine(pid_t pid);
+// Each of roots still running and every process running below it, each
+// once, without Wine's service processes and wine server.
+QList<LeftoverProcess> runningTrees(const QList<pid_t> &roots);
 // Wine's own processes that outlive the programs of a prefix: its services
 // and the wine server.
 bool isWineServiceProcess(pid_t pid);
@@ -82,10 +87,12 @@ public:
     bool wait();
     void abandon();
 
-    // "<pid> <name>" of each leftover still awaited.
+    // "<pid> <command line>" of each leftover still awaited.
     QStringList remaining() const;
-    // The same, as id and name.
+    // The same, as id, name and command line.
     QList<LeftoverProcess> remainingProcesses() const;
+    // The processes awaited now, whose trees are still running.
+    QList<pid_t> remainingPids() const;
 
 private:
     struct Watched;

@@ -57,6 +57,34 @@ bool ShellAndWaitControl::StopWaiting()
     return true;
 }
 
+bool ShellAndWaitControl::Abandon()
+{
+    if (!m_wait && !m_leftovers)
+        return false;
+    m_abandoned = true;
+    m_stopped = true;
+    if (m_wait)
+        m_wait->abandon();
+    if (m_leftovers)
+        m_leftovers->abandon();
+    return true;
+}
+
+void ShellAndWaitControl::SetOutput(int fd)
+{
+    // Above the standard three, so the child's own 1 and 2 are never it.
+    m_output.reset(fd < 0 ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 3));
+}
+
+// "<pid> <command line>" of each.
+static QStringList described(const QList<LeftoverProcess> &processes)
+{
+    QStringList list;
+    for (const LeftoverProcess &p : processes)
+        list << QStringLiteral("%1 %2").arg(p.pid).arg(p.commandLine);
+    return list;
+}
+
 QMetaObject::Connection ShellAndWaitControl::onWaitingForLeftovers(const QObject *context, LeftoversHandler handler)
 {
     return connect(this, &ShellAndWaitControl::waitingForLeftovers, context, std::move(handler));
@@ -71,10 +99,15 @@ bool ShellAndWaitControl::readCodeFile(const QString &path, int *code, int *star
         char buf[64];
         const qsizetype n = FileIO::readUpTo(fd, buf, sizeof buf);
         if (n > 0)
-            text = QByteArray(buf, n).trimmed();
+            text = QByteArray(buf, n);
         ::close(fd);
     }
     ::unlink(name.constData());
+    // The launcher ends what it writes with a line end: without it the write
+    // was cut short (a full disk) and the number may be a part.
+    if (!text.endsWith('\n'))
+        return false;
+    text = text.trimmed();
     bool ok = false;
     if (text.startsWith("start-error ")) {
         *startError = int(text.mid(12).toUInt(&ok));
@@ -149,6 +182,8 @@ int ShellAndWaitControl::ShellAndWait(const QString &commandLine)
                 QStringLiteral("User interrupt occurred: Setupreel is ending, %1 was not started").arg(commandLine));
 
     m_exitCode = -1;
+    m_hasExitCode = false;
+    m_abandoned = false;
     m_exitSignal = 0;
     m_startedFile.clear();
     m_installerType.clear();
@@ -182,7 +217,7 @@ int ShellAndWaitControl::run(const LaunchPlan &plan)
     ProcessStat program;
     program.startTime = startTicksNow();
     pid_t pid = 0;
-    if (const int err = spawnPlan(plan, &pid)) {
+    if (const int err = spawnPlan(plan, &pid, m_output.get())) {
         if (!codeFile.isEmpty())
             ::unlink(codeFile.constData());
         const StartError e = startError(err, plan);
@@ -197,13 +232,19 @@ int ShellAndWaitControl::run(const LaunchPlan &plan)
     const bool ended = waitForProgram(pid, destroyed);
     if (destroyed)
         return RunTimeError::NoError;
+    if (!ended && m_abandoned) {
+        if (!codeFile.isEmpty())
+            ::unlink(codeFile.constData());
+        return abandoned(before, program);
+    }
     if (!ended)
         return interrupted(QStringLiteral("User interrupt occurred: Setupreel is ending while %1 runs; "
                                           "it goes on running on its own")
                                    .arg(plan.program));
 
-    // No code file: the launcher did not run; Wine's own status stands.
-    const int result = codeFile.isEmpty() ? RunTimeError::NoError : readLauncherResult(plan);
+    // Under Wine only the launcher's file holds the code: Wine's own status is
+    // its low 8 bits at best.
+    const int result = plan.wine ? readLauncherResult(plan) : RunTimeError::NoError;
 
     // What the program started may still be installing.
     const bool settled = waitForLeftovers(before, program, destroyed);
@@ -229,6 +270,7 @@ bool ShellAndWaitControl::waitForProgram(pid_t pid, const bool &destroyed)
     m_wait = nullptr;
     if (ended) {
         m_exitCode = wait.exitSignal() ? -1 : wait.exitCode();
+        m_hasExitCode = m_exitCode >= 0;
         m_exitSignal = wait.exitSignal();
     }
     return ended;
@@ -238,10 +280,14 @@ int ShellAndWaitControl::readLauncherResult(const LaunchPlan &plan)
 {
     int startErr = 0;
     int code = 0;
-    if (!readCodeFile(plan.codeFile, &code, &startErr))
+    m_hasExitCode = false;
+    if (plan.codeFile.isEmpty() || !readCodeFile(plan.codeFile, &code, &startErr)) {
+        m_exitCode = -1;
         return RunTimeError::NoError;
+    }
     if (!startErr) {
         m_exitCode = code;
+        m_hasExitCode = m_exitSignal == 0;
         return RunTimeError::NoError;
     }
     const StartError e = windowsStartError(startErr, plan.program);
@@ -256,14 +302,27 @@ bool ShellAndWaitControl::waitForLeftovers(const QSet<pid_t> &before, const Proc
         return true;
     m_leftovers = &leftovers;
     emit waitingForLeftovers(leftovers.remainingProcesses());
+    if (m_abandoned) // during the program's last moments
+        leftovers.abandon();
     const bool done = !destroyed && leftovers.wait();
     if (destroyed)
         return done;
     m_leftovers = nullptr;
     if (done)
         return true;
-    m_leftBehind = leftovers.remaining();
+    m_leftBehind = described(runningTrees(leftovers.remainingPids()));
     return m_stopped;
+}
+
+int ShellAndWaitControl::abandoned(const QSet<pid_t> &before, const ProcessStat &program)
+{
+    m_destroyed = nullptr;
+    // What it started so far has come to this process, or runs below it.
+    LeftoverWait leftovers(before, program);
+    leftovers.find();
+    m_leftBehind = described(runningTrees(QList<pid_t>{program.pid} + leftovers.remainingPids()));
+    m_errorDescription.clear();
+    return RunTimeError::NoError;
 }
 
 int ShellAndWaitControl::interrupted(const QString &description)

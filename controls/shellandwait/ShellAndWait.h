@@ -5,6 +5,7 @@
 // through RunAndWaitControl; its members stay callable by name as well.
 #include "ControlFactory.h"
 #include "RunAndWaitInterface.h"
+#include "core/io/FileIO.h"
 
 #include <QObject>
 #include <QString>
@@ -36,6 +37,7 @@ public:
     Q_INVOKABLE int ShellAndWait(const QString &commandLine) override;
     Q_INVOKABLE QString ErrorDescription() const override { return m_errorDescription; }
     Q_INVOKABLE int ExitCode() const override { return m_exitCode; }
+    Q_INVOKABLE bool HasExitCode() const override { return m_hasExitCode; }
     Q_INVOKABLE int ExitSignal() const override { return m_exitSignal; }
     Q_INVOKABLE QString StartedFile() const override { return m_startedFile; }
     Q_INVOKABLE QString InstallerType() const override { return m_installerType; }
@@ -43,6 +45,9 @@ public:
     Q_INVOKABLE QStringList LeftBehind() const override { return m_leftBehind; }
     Q_INVOKABLE bool IsWaitingForLeftovers() const override { return m_leftovers != nullptr; }
     Q_INVOKABLE bool StopWaiting() override;
+    Q_INVOKABLE bool Abandon() override;
+    Q_INVOKABLE bool WasAbandoned() const override { return m_abandoned; }
+    Q_INVOKABLE void SetOutput(int fd) override;
     QMetaObject::Connection onWaitingForLeftovers(const QObject *context, LeftoversHandler handler) override;
 
 signals:
@@ -62,12 +67,15 @@ private:
     int readLauncherResult(const ShellAndWaitLogic::LaunchPlan &plan);
     // Waits for the processes the program left behind. False when the
     // application is ending first; true when none is left, or StopWaiting()
-    // gave them up (m_leftBehind names them).
+    // or Abandon() gave them up (m_leftBehind names them).
     bool waitForLeftovers(const QSet<pid_t> &before, const ShellAndWaitLogic::ProcessStat &program,
                           const bool &destroyed);
     // The application is ending while this call waits: what runs goes on on
     // its own, and no further program is started.
     int interrupted(const QString &description);
+    // Abandon() while the program itself runs: it and all it started are
+    // named in m_leftBehind and go on running.
+    int abandoned(const QSet<pid_t> &before, const ShellAndWaitLogic::ProcessStat &program);
     // Reads and removes the launcher's code file; false when it left none.
     bool readCodeFile(const QString &path, int *code, int *startError);
 
@@ -76,9 +84,12 @@ private:
     bool *m_destroyed = nullptr;                            // flag in the waiting call's frame
     QString m_waitingFor;
     bool m_ending = false;  // the event loops were told to end during a wait
-    bool m_stopped = false; // StopWaiting() during the current wait
+    bool m_stopped = false; // StopWaiting() or Abandon() during the current wait
+    bool m_abandoned = false;
+    FileIO::Fd m_output; // where started programs write; closed: this process's own
     QString m_errorDescription;
     int m_exitCode = -1;
+    bool m_hasExitCode = false;
     int m_exitSignal = 0;
     QString m_startedFile;
     QString m_installerType;

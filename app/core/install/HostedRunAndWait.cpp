@@ -21,20 +21,30 @@ RunResult HostedRunAndWait::run(const QString &commandLine) const
         return result;
     }
     result.number = m_control->ShellAndWait(commandLine);
-    if (!m_object) { // its window went away while the program ran
-        result.exitCode = -1;
+    result.exitCodeKnown = false;
+    if (!m_object) // its window went away while the program ran
         return result;
-    }
-    if (result.number != 0)
+    if (result.number != 0) {
         result.description = m_control->ErrorDescription();
-    else
+    } else if (m_control->HasExitCode()) {
         result.exitCode = m_control->ExitCode();
+        result.exitCodeKnown = true;
+    }
+    result.abandoned = m_control->WasAbandoned();
     result.exitSignal = m_control->ExitSignal();
     result.startedFile = m_control->StartedFile();
     result.installerType = m_control->InstallerType();
     result.machine = m_control->Machine();
     result.leftBehind = m_control->LeftBehind();
     return result;
+}
+
+bool HostedRunAndWait::abandon() const { return m_object && m_control && m_control->Abandon(); }
+
+void HostedRunAndWait::setOutput(int fd) const
+{
+    if (m_object && m_control)
+        m_control->SetOutput(fd);
 }
 
 bool HostedRunAndWait::stopWaiting() const

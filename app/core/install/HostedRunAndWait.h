@@ -18,6 +18,12 @@ public:
     // Stops the control's wait for processes an ended setup left running;
     // false when it was waiting for none.
     bool stopWaiting() const;
+    // Gives up waiting for the running program and what it started, which go
+    // on running; false when no program is awaited.
+    bool abandon() const;
+    // Where the programs started afterwards write their output: a duplicate
+    // of fd; -1: this process's own standard output and error.
+    void setOutput(int fd) const;
     // Calls handler while context lives each time the control begins waiting
     // for processes an ended setup left running.
     QMetaObject::Connection onWaitingForLeftovers(const QObject *context,

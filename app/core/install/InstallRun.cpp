@@ -213,6 +213,7 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
         rec.machine = r.machine;
         rec.programEnd.started = r.number == 0;
         rec.programEnd.exitCode = r.exitCode;
+        rec.programEnd.exitCodeKnown = r.exitCodeKnown;
         rec.programEnd.signal = r.exitSignal;
         rec.errorNumber = r.number;
         rec.errorText = r.number ? r.description : QString();

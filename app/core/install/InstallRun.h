@@ -33,7 +33,12 @@ struct RunResult
 {
     int number = 0; // 0: the program was started and has ended
     QString description;
-    int exitCode = 0;       // the full code (under Wine the Windows code); -1 unknown
+    // The full code (under Wine the Windows code), when exitCodeKnown; that is
+    // false when it did not run to its end or its code could not be read.
+    int exitCode = 0;
+    bool exitCodeKnown = true;
+    // The wait for it (or what it left) was given up; they go on running.
+    bool abandoned = false;
     int exitSignal = 0;     // the signal that ended it, 0 none
     QString startedFile;    // the file actually started
     QString installerType;  // installerKindId; empty when the control does not say

@@ -32,9 +32,9 @@ ReadOutcome readOutcome(InstallerKind kind, const ProgramEnd &end)
                         .arg(end.signal)
                         .arg(name ? QStringLiteral(" (SIG%1)").arg(QLatin1String(name)) : QString())};
     }
+    if (!end.exitCodeKnown)
+        return is(RunOutcome::Unknown);
     const int code = end.exitCode;
-    if (code == -1)
-        return is(RunOutcome::Unknown, "the exit code could not be read");
     if (code == 0)
         return is(RunOutcome::Succeeded);
 
@@ -114,7 +114,7 @@ QString outcomeText(RunOutcome outcome)
     case RunOutcome::Failed: return QStringLiteral("failed");
     case RunOutcome::Crashed: return QStringLiteral("crashed");
     case RunOutcome::NotStarted: return QStringLiteral("not started");
-    case RunOutcome::Unknown: return QStringLiteral("ended, result unknown");
+    case RunOutcome::Unknown: return QStringLiteral("ended, exit code unknown");
     case RunOutcome::Running: return QStringLiteral("running (or cut short there)");
     case RunOutcome::Abandoned: return QStringLiteral("left running, no longer waited for");
     case RunOutcome::TimedOut: return QStringLiteral("timed out, left running");

@@ -22,8 +22,10 @@ enum class RunOutcome {
 struct ProgramEnd
 {
     bool started = false;
-    int exitCode = 0; // the full code (under Wine the Windows code); -1 unknown
-    int signal = 0;   // non-zero: ended by this signal
+    // The full code (under Wine the Windows code; 0xFFFFFFFF is -1), when exitCodeKnown.
+    int exitCode = 0;
+    bool exitCodeKnown = true;
+    int signal = 0; // non-zero: ended by this signal
 };
 
 struct ReadOutcome

@@ -186,7 +186,7 @@ QByteArray RunReport::programJson(const ProgramRecord &p)
     o.insert(QStringLiteral("end"), orNull(stamp(p.end)));
     o.insert(QStringLiteral("installerType"), p.installerType);
     o.insert(QStringLiteral("machine"), orNull(p.machine));
-    const bool hasCode = p.programEnd.started && p.programEnd.signal == 0 && p.programEnd.exitCode != -1;
+    const bool hasCode = p.programEnd.started && p.programEnd.signal == 0 && p.programEnd.exitCodeKnown;
     o.insert(QStringLiteral("exitCode"), hasCode ? QJsonValue(p.programEnd.exitCode) : QJsonValue());
     o.insert(QStringLiteral("signal"), p.programEnd.signal ? QJsonValue(p.programEnd.signal) : QJsonValue());
     o.insert(QStringLiteral("outcome"), outcomeId(p.outcome.outcome));
@@ -272,7 +272,7 @@ QString shown(const QString &text)
 QString RunReport::resultText(const ProgramRecord &p)
 {
     QString result = outcomeText(p.outcome.outcome);
-    if (p.programEnd.started && p.programEnd.signal == 0 && p.programEnd.exitCode != -1)
+    if (p.programEnd.started && p.programEnd.signal == 0 && p.programEnd.exitCodeKnown)
         result += QStringLiteral(" (exit code %1)").arg(p.programEnd.exitCode);
     if (!p.outcome.meaning.isEmpty())
         result += QLatin1String(": ") + p.outcome.meaning;

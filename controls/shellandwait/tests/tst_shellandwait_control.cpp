@@ -113,6 +113,8 @@ private slots:
     void waitsForWhatTheProgramStarted();
     void signalEndsProgram();
     void stopWaitingLeavesLeftoversRunning();
+    void abandonLeavesProgramAndLeftoversRunning();
+    void outputGoesWhereItIsSet();
     void detachedProgramsOutsideACallLeaveNoZombie();
     // Leaves the thread's event loops told to end: must stay the last test.
     void applicationEndingLeavesProgramRunning();
@@ -252,8 +254,8 @@ void TestShellAndWaitControl::windowsFilesGoThroughWine()
     const QString z = "Z:" + QString(setup).replace('/', '\\');
     // Through the launcher, which reads the full exit code.
     QCOMPARE(afterLauncher(readAll(out)), "msiexec|/i|" + z + "|/quiet|TARGET=a b|");
-    // Started, but the launcher never ran: the code is Wine's own status.
-    QCOMPARE(exitCode(m_control), 0);
+    // Started, but the launcher never ran: Wine's own status is no Windows code.
+    QVERIFY(!asControl(m_control)->HasExitCode());
     QCOMPARE(asControl(m_control)->StartedFile(), setup);
 }
 
@@ -513,14 +515,15 @@ void TestShellAndWaitControl::signalEndsProgram()
     writeScript(script, "kill -SEGV $$");
     QCOMPARE(run(m_control, script), 0);
     QCOMPARE(asControl(m_control)->ExitSignal(), SIGSEGV);
-    QCOMPARE(exitCode(m_control), -1); // it never ran to its end
+    QVERIFY(!asControl(m_control)->HasExitCode()); // it never ran to its end
     writeScript(script, "exit 3");
     QCOMPARE(run(m_control, script), 0);
     QCOMPARE(asControl(m_control)->ExitSignal(), 0);
+    QVERIFY(asControl(m_control)->HasExitCode());
     QCOMPARE(exitCode(m_control), 3);
     // A refused start clears what the last program left.
     QCOMPARE(run(m_control, m_dir + "/missing.sh"), RunTimeError::FileNotFound);
-    QCOMPARE(exitCode(m_control), -1);
+    QVERIFY(!asControl(m_control)->HasExitCode());
     QCOMPARE(asControl(m_control)->StartedFile(), QString());
 }
 
@@ -561,9 +564,10 @@ void TestShellAndWaitControl::stopWaitingLeavesLeftoversRunning()
     QCOMPARE(exitCode(m_control), 2);
     const pid_t pid = readAll(pidFile).trimmed().toInt();
     QVERIFY(pid > 0);
-    QCOMPARE(leftBehind(m_control), QStringList{QString("%1 sleep").arg(pid)});
-    // The wait began with the same process, by id and name.
-    const QList<LeftoverProcess> expected{{pid, "sleep"}};
+    QCOMPARE(leftBehind(m_control), QStringList{QString("%1 sleep 30").arg(pid)});
+    QVERIFY(!asControl(m_control)->WasAbandoned());
+    // The wait began with the same process, by id, name and command line.
+    const QList<LeftoverProcess> expected{{pid, "sleep", "sleep 30"}};
     QCOMPARE(handedOver, expected);
     QVERIFY(!isGone(pid)); // left running
     // Reaped when it ends, though nobody waits in a call any more.
@@ -572,6 +576,105 @@ void TestShellAndWaitControl::stopWaitingLeavesLeftoversRunning()
     // The next call starts afresh.
     QCOMPARE(run(m_control, m_dir + "/pid"), RunTimeError::PermissionDenied);
     QCOMPARE(leftBehind(m_control), QStringList());
+}
+
+void TestShellAndWaitControl::abandonLeavesProgramAndLeftoversRunning()
+{
+    QCOMPARE(asControl(m_control)->Abandon(), false); // no call waits
+    // The program runs on with a child of its own and an orphan that came to
+    // this process.
+    const QString pids = m_dir + "/pids";
+    const QString script = m_dir + "/hangs.sh";
+    writeScript(script,
+                "sleep 30 &\necho $! >> " + q(pids) + "\nsh -c 'sleep 31 & echo $! >> " + q(pids) + "'\necho $$ >> "
+                        + q(pids) + "\nexec sleep 32",
+                true);
+    QTimer::singleShot(400, [&] { QVERIFY(asControl(m_control)->Abandon()); });
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(run(m_control, script), 0);
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(asControl(m_control)->WasAbandoned());
+    QVERIFY(!asControl(m_control)->HasExitCode());
+    const QStringList ids = readAll(pids).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(ids.size(), 3);
+    QStringList expected{ids.at(2) + " sleep 32", ids.at(0) + " sleep 30", ids.at(1) + " sleep 31"};
+    QStringList named = leftBehind(m_control);
+    expected.sort();
+    named.sort();
+    QCOMPARE(named, expected);
+    for (const QString &id : ids)
+        QVERIFY2(!isGone(id.toInt()), qPrintable(id)); // left running
+    for (const QString &id : ids)
+        ::kill(id.toInt(), SIGTERM);
+    // The program and the orphan are reaped though no call waits any more.
+    for (const QString &id : ids)
+        QTRY_VERIFY_WITH_TIMEOUT(isGone(id.toInt()), 5000);
+
+    // Once only what the program left runs: its own code is known.
+    QFile::remove(pids);
+    writeScript(script, "sleep 30 &\necho $! > " + q(pids) + "\nexit 5", true);
+    const QObject context;
+    asControl(m_control)->onWaitingForLeftovers(&context, [&](const QList<LeftoverProcess> &) {
+        QTimer::singleShot(100, [&] { asControl(m_control)->Abandon(); });
+    });
+    QCOMPARE(run(m_control, script), 0);
+    QVERIFY(asControl(m_control)->WasAbandoned());
+    QVERIFY(asControl(m_control)->HasExitCode());
+    QCOMPARE(exitCode(m_control), 5);
+    const QString helper = readAll(pids).trimmed();
+    QCOMPARE(leftBehind(m_control), QStringList{helper + " sleep 30"});
+    ::kill(helper.toInt(), SIGTERM);
+    QTRY_VERIFY_WITH_TIMEOUT(isGone(helper.toInt()), 5000);
+    // The next call starts afresh.
+    QCOMPARE(run(m_control, m_dir + "/missing.sh"), RunTimeError::FileNotFound);
+    QVERIFY(!asControl(m_control)->WasAbandoned());
+}
+
+// What a descriptor link in /proc names ("pipe:[123]", "/dev/pts/0").
+static QString linkText(const QString &path)
+{
+    char buf[4096];
+    const ssize_t n = ::readlink(path.toLocal8Bit().constData(), buf, sizeof buf);
+    return n > 0 ? QString::fromLocal8Bit(buf, n) : QString();
+}
+
+void TestShellAndWaitControl::outputGoesWhereItIsSet()
+{
+    int pipeFds[2];
+    QVERIFY(::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) == 0);
+    const QString pipeName = linkText(QString("/proc/self/fd/%1").arg(pipeFds[0]));
+    const QString ownOutput = linkText("/proc/self/fd/1");
+    QVERIFY(pipeName.startsWith("pipe:") && pipeName != ownOutput);
+    // The control keeps its own copy: the caller's may go.
+    asControl(m_control)->SetOutput(pipeFds[1]);
+    ::close(pipeFds[1]);
+    const QString fds = m_dir + "/fds";
+    const QString script = m_dir + "/talks.sh";
+    writeScript(script, "echo out\necho err >&2\n"
+                        "for f in /proc/$$/fd/*; do echo \"${f##*/} $(readlink $f)\" >&3; done 3> "
+                                + q(fds));
+    QCOMPARE(run(m_control, script), 0);
+    char buf[64] = {};
+    QCOMPARE(::read(pipeFds[0], buf, sizeof buf), ssize_t(8));
+    QCOMPARE(QByteArray(buf, 8), QByteArray("out\nerr\n"));
+    // Its output and error are the pipe; nothing else of it is, nor this
+    // process's own output.
+    for (const QString &line : readAll(fds).split('\n', Qt::SkipEmptyParts)) {
+        const QString fd = line.section(' ', 0, 0), target = line.section(' ', 1);
+        if (fd == "1" || fd == "2")
+            QCOMPARE(target, pipeName);
+        else if (fd != "0")
+            QVERIFY2(target != pipeName && target != ownOutput, qPrintable(line));
+    }
+
+    // -1: inherited again; the control's copy is closed, so the pipe ends.
+    asControl(m_control)->SetOutput(-1);
+    writeScript(script, "own=$(readlink /proc/$$/fd/1)\necho \"$own\" > " + q(fds));
+    QCOMPARE(run(m_control, script), 0);
+    QCOMPARE(readAll(fds).trimmed(), ownOutput);
+    QCOMPARE(::read(pipeFds[0], buf, sizeof buf), ssize_t(0));
+    ::close(pipeFds[0]);
 }
 
 // Only during a call are orphans handed to this process: a program the rest of

@@ -4,6 +4,7 @@
 #include "ControlTesting.h"
 #include "ProcessTree.h"
 #include "RunAndWaitInterface.h"
+#include "SmallFileSystem.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,6 +15,8 @@
 #include <QtTest>
 
 #include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
 
 static QString readAll(const QString &path)
 {
@@ -38,6 +41,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void fullExitCodes();
+    void noCodeFromTheLauncherIsUnknown();
     void waitsForTheSecondInstaller();
     void batchFileThroughCmd();
     void thirtyTwoBitSetupIsRefused();
@@ -120,10 +124,13 @@ QStringList TestShellAndWaitWine::codeFiles() const
 
 void TestShellAndWaitWine::fullExitCodes()
 {
-    // Linux sees these as 194, 67 and 82: the launcher reads the whole code.
-    for (const int code : {3010, 1603, 1618, 0}) {
-        const QString setup =
-                makeInstaller(QString("exit%1").arg(code), "amd64-unicode", QString("SetErrorLevel %1").arg(code));
+    // Linux sees these as 194, 67, 82 and 255: the launcher reads the whole
+    // code, and 0xFFFFFFFF is a code like any other.
+    for (const int code : {3010, 1603, 1618, 0, -1}) {
+        // NSIS keeps -1 as "no level set": that code ends the process itself.
+        const QString end = code == -1 ? QString("System::Call 'kernel32::ExitProcess(i -1)'")
+                                       : QString("SetErrorLevel %1").arg(code);
+        const QString setup = makeInstaller(QString("exit%1").arg(code), "amd64-unicode", end);
         QVERIFY(!setup.isEmpty());
         QCOMPARE(run(m_control, setup + " /S"), 0);
         // Returned while Wine's own processes (its server, its services) run on.
@@ -132,6 +139,7 @@ void TestShellAndWaitWine::fullExitCodes()
             if (child.state != 'Z' && ShellAndWaitLogic::isWineServiceProcess(child.pid))
                 wines << ShellAndWaitLogic::processName(child.pid);
         QVERIFY2(wines.contains("wineserver64") || wines.contains("wineserver"), qPrintable(wines.join(' ')));
+        QVERIFY(asControl(m_control)->HasExitCode());
         QCOMPARE(asControl(m_control)->ExitCode(), code);
         QCOMPARE(asControl(m_control)->ExitSignal(), 0);
         QCOMPARE(asControl(m_control)->InstallerType(), QString("nsis"));
@@ -140,6 +148,41 @@ void TestShellAndWaitWine::fullExitCodes()
         QCOMPARE(asControl(m_control)->LeftBehind(), QStringList());
     }
     // Each call's code file is removed once read.
+    QCOMPARE(codeFiles(), QStringList());
+}
+
+// Wine's own status is the code's low 8 bits at best: without the launcher's
+// file the code is unknown, never a guess.
+void TestShellAndWaitWine::noCodeFromTheLauncherIsUnknown()
+{
+    const QString setup = makeInstaller("late3010", "amd64-unicode", "Sleep 3000\nSetErrorLevel 3010");
+    QVERIFY(!setup.isEmpty());
+
+    // The launcher ended from inside Wine once its setup runs; the setup runs on.
+    QTimer poll;
+    poll.setInterval(100);
+    connect(&poll, &QTimer::timeout, [&] {
+        for (const ShellAndWaitLogic::ProcessStat &child : ShellAndWaitLogic::childrenOfThisProcess()) {
+            if (!ShellAndWaitLogic::processCommandLine(child.pid).contains("late3010.exe"))
+                continue;
+            poll.stop();
+            QProcess taskkill;
+            taskkill.start("wine", {"taskkill", "/F", "/IM", "WineWait.exe"});
+            taskkill.waitForFinished(60000);
+        }
+    });
+    poll.start();
+    QCOMPARE(run(m_control, setup + " /S"), 0);
+    QVERIFY(!asControl(m_control)->HasExitCode());
+    QCOMPARE(asControl(m_control)->ExitSignal(), 0);
+
+    // The prefix's temp folder full: the launcher cannot write the code.
+    SmallFileSystem disk(m_prefix + "/drive_c/windows/temp", "64k");
+    QVERIFY2(disk.isMounted(), qPrintable(disk.whyNot()));
+    QVERIFY(SmallFileSystem::fillUp(m_prefix + "/drive_c/windows/temp/filler", 512));
+    QCOMPARE(run(m_control, setup + " /S"), 0);
+    QVERIFY(!asControl(m_control)->HasExitCode());
+    QCOMPARE(asControl(m_control)->ExitSignal(), 0);
     QCOMPARE(codeFiles(), QStringList());
 }
 
@@ -188,9 +231,19 @@ void TestShellAndWaitWine::batchFileThroughCmd()
     const QString bat = m_tmp.path() + "/setup step.bat";
     QFile f(bat);
     QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("@echo off\r\necho %1> \"%~dp0bat-arg.txt\"\r\nexit /b 1641\r\n");
+    f.write("@echo off\r\necho %1> \"%~dp0bat-arg.txt\"\r\necho said by cmd\r\nexit /b 1641\r\n");
     f.close();
+    // What the Windows program writes arrives where the output is set.
+    int out[2];
+    QVERIFY(::pipe2(out, O_CLOEXEC | O_NONBLOCK) == 0);
+    asControl(m_control)->SetOutput(out[1]);
+    ::close(out[1]);
     QCOMPARE(run(m_control, bat + " hello"), 0);
+    asControl(m_control)->SetOutput(-1);
+    char said[64] = {};
+    const ssize_t n = ::read(out[0], said, sizeof said);
+    QCOMPARE(QByteArray(said, int(qMax<ssize_t>(n, 0))), QByteArray("said by cmd\r\n"));
+    ::close(out[0]);
     QCOMPARE(asControl(m_control)->ExitCode(), 1641);
     QCOMPARE(readAll(m_tmp.path() + "/bat-arg.txt").trimmed(), QString("hello"));
     QCOMPARE(asControl(m_control)->InstallerType(), QString("batch"));

@@ -86,8 +86,11 @@ int wmain(int argc, wchar_t **argv)
     }
     CloseHandle(pi.hThread);
     WaitForSingleObject(pi.hProcess, INFINITE);
-    if (!GetExitCodeProcess(pi.hProcess, &code))
-        code = 1;
+    if (!GetExitCodeProcess(pi.hProcess, &code)) {
+        /* No code is written rather than a made-up one: it reads as unknown. */
+        CloseHandle(pi.hProcess);
+        return 1;
+    }
     CloseHandle(pi.hProcess);
     snprintf(text, sizeof text, "%lu\n", (unsigned long)code);
     writeResult(argv[1], text);

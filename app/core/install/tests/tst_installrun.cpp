@@ -463,7 +463,7 @@ private slots:
 
     void theEndMessage_data()
     {
-        QTest::addColumn<QList<int>>("codes"); // -53: not started with error 53
+        QTest::addColumn<QList<int>>("codes"); // -53: not started with error 53; -1: code unknown
         QTest::addColumn<int>("boxes");
         QTest::addColumn<int>("icon");
         QTest::addColumn<QStringList>("lines"); // the summary's lines, %1 for the report
@@ -487,8 +487,7 @@ private slots:
                                                     "p1: not started: error 53, File not found: p1", report};
         QTest::newRow("exit code unknown")
                 << QList<int>{-1} << 1 << int(MsgIcon::Exclamation)
-                << QStringList{"Not every program was installed:",
-                               "p1: ended, result unknown: the exit code could not be read", report};
+                << QStringList{"Not every program was installed:", "p1: ended, exit code unknown", report};
     }
 
     void theEndMessage()
@@ -512,7 +511,9 @@ private slots:
                 r.description = QStringLiteral("File not found: ") + line;
                 return r;
             }
-            return ended(code);
+            RunResult r = ended(code);
+            r.exitCodeKnown = code != -1; // -1 here: the control could not read it
+            return r;
         });
         display.onCurrentFile = [&](const QString &text) {
             if (text.isEmpty()) // steps 6 to 10 run before the summary
@@ -685,7 +686,8 @@ private slots:
             }
             waitingForLeftovers = true;
             leftoverWait = &loop;
-            runPtr->leftoversRemain({LeftoverProcess{4242, QStringLiteral("helper.exe")}});
+            runPtr->leftoversRemain(
+                    {LeftoverProcess{4242, QStringLiteral("helper.exe"), QStringLiteral("helper.exe")}});
             if (waitingForLeftovers)
                 loop.exec();
             leftoverWait = nullptr;
@@ -818,6 +820,18 @@ private slots:
         const QByteArray helper = pid.readAll().trimmed();
         QVERIFY2(QFile::exists(QStringLiteral("/proc/") + QString::fromLatin1(helper)), "the helper goes on running");
         QProcess::execute(QStringLiteral("kill"), {QString::fromLatin1(helper)});
+
+        // Given up on while the program itself runs: no code, and it runs on.
+        QVERIFY(!control.abandon());
+        QTimer::singleShot(200, [control] { control.abandon(); });
+        const RunResult r = control.run(QStringLiteral("/bin/sleep 30"));
+        QVERIFY(r.abandoned);
+        QVERIFY(!r.exitCodeKnown);
+        QCOMPARE(r.leftBehind.size(), 1);
+        const QString sleeper = r.leftBehind.value(0).section(QLatin1Char(' '), 0, 0);
+        QCOMPARE(r.leftBehind.value(0), sleeper + QStringLiteral(" /bin/sleep 30"));
+        QVERIFY(QFile::exists(QStringLiteral("/proc/") + sleeper));
+        QProcess::execute(QStringLiteral("kill"), {sleeper});
     }
 };
 

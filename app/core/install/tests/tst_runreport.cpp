@@ -62,6 +62,7 @@ private slots:
         QTest::newRow("script 1") << shell << 1 << int(RunOutcome::Failed);
         QTest::newRow("script 194 is no restart") << shell << 194 << int(RunOutcome::Failed);
         QTest::newRow("native 0") << native << 0 << int(RunOutcome::Succeeded);
+        QTest::newRow("msi -1 is a code") << msi << -1 << int(RunOutcome::Failed);
     }
     void outcomes()
     {
@@ -81,6 +82,33 @@ private slots:
         QVERIFY(k.meaning.contains(QLatin1String("KILL")));
         QCOMPARE(int(readOutcome(InstallerKind::Nsis, ProgramEnd()).outcome), int(RunOutcome::NotStarted));
         QVERIFY(!readOutcome(InstallerKind::WindowsInstaller, exited(1603)).meaning.isEmpty());
+    }
+
+    // A code that could not be read is unknown, apart from the real code -1
+    // (0xFFFFFFFF), in the report as in the counts.
+    void unknownCodeIsNoMinusOne()
+    {
+        RunRecord run;
+        run.programCount = 2;
+        ProgramRecord p;
+        p.line = QStringLiteral("a.exe");
+        p.installerType = QStringLiteral("nsis");
+        p.programEnd = exited(3010);
+        p.programEnd.exitCodeKnown = false;
+        p.outcome = readOutcome(InstallerKind::Nsis, p.programEnd);
+        run.programs << p;
+        p.programEnd = exited(-1);
+        p.outcome = readOutcome(InstallerKind::Nsis, p.programEnd);
+        run.programs << p;
+        const QJsonArray programs =
+                QJsonDocument::fromJson(RunReport::toJson(run)).object().value(QLatin1String("programs")).toArray();
+        QVERIFY(programs.at(0).toObject().value(QLatin1String("exitCode")).isNull());
+        QCOMPARE(programs.at(0).toObject().value(QLatin1String("outcome")).toString(), QStringLiteral("unknown"));
+        QCOMPARE(programs.at(1).toObject().value(QLatin1String("exitCode")).toInt(0), -1);
+        QCOMPARE(programs.at(1).toObject().value(QLatin1String("outcome")).toString(), QStringLiteral("failed"));
+        QCOMPARE(RunReport::resultText(run.programs.at(0)), QStringLiteral("ended, exit code unknown"));
+        QCOMPARE(RunReport::resultText(run.programs.at(1)), QStringLiteral("failed (exit code -1)"));
+        QCOMPARE(tally(run).notSucceeded, 2);
     }
 
     void defaultFolderFollowsXdg()
