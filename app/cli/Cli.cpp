@@ -17,8 +17,8 @@ namespace {
 // Every option of the terminal commands: any of them on the command line
 // means the terminal, so a misused one is answered there and not by a window.
 const char *const CommandOptions[] = {
-        "--install", "--inspect",  "--check", "--report", "--json",    "--write-suggested",
-        "--help",    "--help-all", "-h",      "-?",       "--version", "-v",
+        "--install",  "--inspect", "--check", "--report",  "--json", "--write-suggested", "--timeout", "--help",
+        "--help-all", "-h",        "-?",      "--version", "-v",
 };
 
 // Qt's own options for a window (QGuiApplication and QApplication take them
@@ -55,7 +55,7 @@ const char Description[] = "Installs a series of setup programs unattended, one 
                            "\n"
                            "  setupreel [LIST.SR]\n"
                            "      Opens the main window, with LIST.SR loaded when given.\n"
-                           "  setupreel --install LIST.SR [--report FILE]\n"
+                           "  setupreel --install LIST.SR [--report FILE] [--timeout SECONDS]\n"
                            "      Installs the programs of LIST.SR with no window.\n"
                            "  setupreel --inspect [--json] FILE...\n"
                            "      Tells each file's installer type, machine and silent switch.\n"
@@ -64,9 +64,11 @@ const char Description[] = "Installs a series of setup programs unattended, one 
                            "\n"
                            "Exit status of --install: 0 all succeeded, 1 some program did not succeed,\n"
                            "2 the list was refused or unreadable, 3 all succeeded but a restart is\n"
-                           "needed, 130 interrupted (Ctrl-C). --inspect: 0, or 2 when a file could\n"
-                           "not be read. --check: 0 every program line will run, 1 some will not, 2 the\n"
-                           "list was refused or the copy not written. A wrong command line: 2.";
+                           "needed, 4 all succeeded but the report could not be written, 128 + the\n"
+                           "signal when interrupted (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP).\n"
+                           "--inspect: 0, or 2 when a file could not be read. --check: 0 every\n"
+                           "program line will run, 1 some will not, 2 the list was refused or the\n"
+                           "copy not written. A wrong command line: 2.";
 
 int usageError(Terminal &terminal, const QString &message)
 {
@@ -80,7 +82,7 @@ struct Options
 {
     explicit Options(QCommandLineParser &parser);
 
-    QCommandLineOption help, version, install, report, inspect, json, check, writeSuggested;
+    QCommandLineOption help, version, install, report, timeout, inspect, json, check, writeSuggested;
 };
 
 Options::Options(QCommandLineParser &parser)
@@ -89,6 +91,10 @@ Options::Options(QCommandLineParser &parser)
               QStringLiteral("LIST.SR")),
       report(QStringLiteral("report"), QStringLiteral("With --install: also writes the run's JSON report to FILE."),
              QStringLiteral("FILE")),
+      timeout(QStringLiteral("timeout"),
+              QStringLiteral("With --install: a program still running (with what it started) after SECONDS is "
+                             "no longer waited for, and the run goes on."),
+              QStringLiteral("SECONDS")),
       inspect(QStringLiteral("inspect"), QStringLiteral("Tells the installer type of each FILE.")),
       json(QStringLiteral("json"), QStringLiteral("With --inspect: JSON for scripts.")),
       check(QStringLiteral("check"), QStringLiteral("Checks the programs of the list file without starting them."),
@@ -98,7 +104,7 @@ Options::Options(QCommandLineParser &parser)
                      QStringLiteral("NEW.SR"))
 {
     parser.setApplicationDescription(QString::fromLatin1(Description));
-    parser.addOptions({install, report, inspect, json, check, writeSuggested});
+    parser.addOptions({install, report, timeout, inspect, json, check, writeSuggested});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("With --inspect: the files to inspect."),
                                  QStringLiteral("[FILE...]"));
 }
@@ -122,10 +128,21 @@ void printHelp(const QCommandLineParser &parser, Terminal &terminal)
     terminal.lines(text);
 }
 
+// Longer than any installation, short enough for a timer's milliseconds.
+constexpr int MaxTimeoutSeconds = 7 * 24 * 3600;
+
+// --timeout's seconds; 0 or less when the text is not a whole number in range.
+int timeoutSeconds(const QString &text)
+{
+    bool ok = false;
+    const int seconds = text.toInt(&ok);
+    return ok && seconds <= MaxTimeoutSeconds ? seconds : 0;
+}
+
 // What is wrong with the command line, empty when nothing is.
 QString misuseOf(const QCommandLineParser &parser, const Options &o)
 {
-    for (const QCommandLineOption *once : {&o.install, &o.report, &o.check, &o.writeSuggested}) {
+    for (const QCommandLineOption *once : {&o.install, &o.report, &o.timeout, &o.check, &o.writeSuggested}) {
         if (parser.values(*once).size() > 1)
             return QStringLiteral("give --%1 only once.").arg(once->names().constFirst());
     }
@@ -136,6 +153,10 @@ QString misuseOf(const QCommandLineParser &parser, const Options &o)
         return QStringLiteral("give only one of --install, --inspect or --check.");
     if (parser.isSet(o.report) && !parser.isSet(o.install))
         return QStringLiteral("--report goes with --install.");
+    if (parser.isSet(o.timeout) && !parser.isSet(o.install))
+        return QStringLiteral("--timeout goes with --install.");
+    if (parser.isSet(o.timeout) && timeoutSeconds(parser.value(o.timeout)) <= 0)
+        return QStringLiteral("--timeout takes a whole number of seconds from 1 to %1.").arg(MaxTimeoutSeconds);
     if (parser.isSet(o.json) && !parser.isSet(o.inspect))
         return QStringLiteral("--json goes with --inspect.");
     if (parser.isSet(o.writeSuggested) && !parser.isSet(o.check))
@@ -153,7 +174,8 @@ int runCommand(const QCommandLineParser &parser, const Options &o, Terminal &ter
     if (parser.isSet(o.inspect))
         return InspectCommand::run(parser.positionalArguments(), parser.isSet(o.json), terminal);
     if (parser.isSet(o.install))
-        return InstallCommand::run(parser.value(o.install), parser.value(o.report), terminal);
+        return InstallCommand::run(parser.value(o.install), parser.value(o.report),
+                                   parser.isSet(o.timeout) ? timeoutSeconds(parser.value(o.timeout)) : 0, terminal);
     return CheckCommand::run(parser.value(o.check), parser.value(o.writeSuggested), terminal);
 }
 

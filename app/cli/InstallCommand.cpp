@@ -56,10 +56,21 @@ public:
         drawBar();
     }
 
-    void waitingForLeftovers(const QList<LeftoverProcess> &) override {}
+    void waitingForLeftovers(const QList<LeftoverProcess> &processes) override
+    {
+        m_terminal.endProgramOutput();
+        const QString note = leftoversNote(processes);
+        if (note != m_note && !m_terminal.isTerminal())
+            m_terminal.line(QStringLiteral("      ") + note);
+        m_note = note;
+        drawBar();
+    }
+
+    void programOutput(const QByteArray &bytes) override { m_terminal.programOutput(bytes); }
 
     void programEnded(const ProgramRecord &) override
     {
+        m_terminal.endProgramOutput();
         ++m_value;
         drawBar();
     }
@@ -265,7 +276,7 @@ void tellReportCopy(const InstallRun &run, const QString &reportTo, Terminal &te
 
 namespace InstallCommand {
 
-int run(const QString &listPath, const QString &reportTo, Terminal &terminal)
+int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, Terminal &terminal)
 {
     TerminalPrompts prompts(terminal, TerminalPrompts::TitleLayout::OwnLine);
     // The report names the list by its full path, as the window's dialog does.
@@ -291,12 +302,12 @@ int run(const QString &listPath, const QString &reportTo, Terminal &terminal)
     const HostedRunAndWait hosted(control.get());
     InstallRun run(lines, prompts, [&hosted](const QString &line) { return hosted.run(line); });
     run.setReportCopy(reportTo);
-    run.setStopWaiting([&hosted] { return hosted.stopWaiting(); });
-    // After Cancel, processes a setup left behind are not waited for: no
-    // further program starts after them.
-    const QObject leftovers;
-    hosted.onWaitingForLeftovers(&leftovers,
-                                 [&run](const QList<LeftoverProcess> &processes) { run.leftoversRemain(processes); });
+    run.setProgramTimeout(timeoutSeconds);
+    // The setups' output comes above the progress bar, from their logs: a
+    // closed standard output (`| head`) never reaches a setup.
+    run.setRelayOutput(true);
+    const QObject served;
+    hosted.serve(run, &served);
 
     const int interrupt = installAnsweringInterrupts(run, list, hosted, terminal);
     // Install refused the list (more programs than one run can take).

@@ -8,6 +8,8 @@ class Terminal;
 namespace InstallCommand {
 
 // Returns the exit status (Cli::Status).
-int run(const QString &listPath, const QString &reportTo, Terminal &terminal);
+// timeoutSeconds: how long one program may run (with what it started) before
+// it is no longer waited for; 0 for no limit.
+int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, Terminal &terminal);
 
 } // namespace InstallCommand

@@ -61,3 +61,11 @@ QMetaObject::Connection HostedRunAndWait::onWaitingForLeftovers(const QObject *c
         return {};
     return m_control->onWaitingForLeftovers(context, std::move(handler));
 }
+
+void HostedRunAndWait::serve(InstallRun &run, const QObject *context) const
+{
+    run.setStopWaiting([this] { return stopWaiting(); });
+    run.setAbandon([this] { return abandon(); });
+    run.setOutputTo([this](int fd) { setOutput(fd); });
+    onWaitingForLeftovers(context, [&run](const QList<LeftoverProcess> &processes) { run.leftoversRemain(processes); });
+}

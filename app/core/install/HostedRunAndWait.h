@@ -29,6 +29,12 @@ public:
     QMetaObject::Connection onWaitingForLeftovers(const QObject *context,
                                                   RunAndWaitControl::LeftoversHandler handler) const;
 
+    // Serves run with everything of this control but starting programs:
+    // stopping its waits, where the setups' output goes, and the processes
+    // they leave running (after Cancel not waited for: no further program
+    // starts after them). This object and run outlive context's connections.
+    void serve(InstallRun &run, const QObject *context) const;
+
 private:
     QPointer<QObject> m_object; // the control's window may go away during a call
     RunAndWaitControl *m_control = nullptr;

@@ -4,6 +4,7 @@
 #include "FileNameCodec.h"
 #include "InstallerType.h"
 #include "core/common/Prompts.h"
+#include "core/install/ProgramOutput.h"
 #include "core/install/RunLock.h"
 #include "core/lists/ListFile.h"
 #include "core/lists/ProgramLocator.h"
@@ -28,6 +29,8 @@ constexpr int RunningAfterMs = 100;
 constexpr qint64 ReportGapMs = 100;
 constexpr qint64 ReportCostShare = 20;
 constexpr qint64 SteadyGapMs = 2000;
+// How often a running program's output is looked for, when it is relayed.
+constexpr int OutputRelayMs = 100;
 
 // The title line of a loaded list, without its ">".
 QString listTitle(const QString &text)
@@ -175,6 +178,21 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
     ProgramRecord rec;
     rec.line = item;
     rec.start = RunReport::now();
+    // Its output, of every attempt, in one log beside the report.
+    ProgramOutput output;
+    QTimer relay;
+    const auto relayNew = [&] {
+        const QByteArray bytes = output.takeNew();
+        if (!bytes.isEmpty())
+            m_observer.programOutput(bytes);
+    };
+    if (m_setOutput && output.open(m_report->outputPath(index))) {
+        m_setOutput(output.fd());
+        if (m_relayOutput) {
+            QObject::connect(&relay, &QTimer::timeout, relayNew);
+            relay.start(OutputRelayMs);
+        }
+    }
     QElapsedTimer busySince; // since the first "another installation is in progress"
     while (true) {
         // A list written elsewhere names its files where they were there; the
@@ -188,13 +206,23 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
         start.fileName = where.file;
         ProgramRecord running = rec;
         running.startedFile = start.file;
+        running.installerType = ShellAndWaitLogic::installerKindId(ShellAndWaitLogic::InstallerKind::Unknown);
         running.outcome = {RunOutcome::Running, QString()};
+        if (output.isOpen())
+            running.outputLog = output.path();
         m_record->current = std::move(running);
         reportChanged(RunningAfterMs);
         m_observer.programStarting(start);
         // A line the control would look for in the current folder never reaches it.
         RunResult r;
+        bool timedOut = false;
         if (where.refusal.isEmpty()) {
+            QTimer limit;
+            if (m_timeoutSeconds > 0 && m_abandon) {
+                limit.setSingleShot(true);
+                QObject::connect(&limit, &QTimer::timeout, [&] { timedOut = m_abandon(); });
+                limit.start(m_timeoutSeconds * 1000);
+            }
             r = m_runAndWait(where.commandLine);
         } else {
             r.number = RunTimeError::FileNotFound;
@@ -221,6 +249,7 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
             if (!rec.leftBehind.contains(left))
                 rec.leftBehind << left;
         rec.outcome = readOutcome(installerKindFromId(rec.installerType), rec.programEnd);
+        rec.outcome = leftRunning(rec, timedOut && r.abandoned);
 
         if (rec.outcome.outcome != RunOutcome::InstallInProgress || m_cancelled)
             break;
@@ -232,7 +261,32 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
             break;
         ++rec.attempts;
     }
+    if (output.isOpen()) {
+        m_setOutput(-1);
+        relay.stop();
+        if (m_relayOutput)
+            relayNew();
+        if (output.close())
+            rec.outputLog = output.path();
+    }
     return rec;
+}
+
+ReadOutcome InstallRun::leftRunning(const ProgramRecord &rec, bool timedOut) const
+{
+    const QString itself = rec.programEnd.exitCodeKnown
+                                   ? QStringLiteral("the setup itself ended: %1").arg(outcomeText(rec.outcome.outcome))
+                                   : QStringLiteral("the setup itself was still running");
+    if (timedOut)
+        return {RunOutcome::TimedOut,
+                QStringLiteral("still running after %1 s, no longer waited for; %2").arg(m_timeoutSeconds).arg(itself)};
+    // After Cancel what a setup left was let go: it did not plainly succeed.
+    const bool success =
+            rec.outcome.outcome == RunOutcome::Succeeded || rec.outcome.outcome == RunOutcome::RestartNeeded;
+    if (!rec.leftBehind.isEmpty() && success)
+        return {RunOutcome::Abandoned,
+                QStringLiteral("processes it left running were no longer waited for; %1").arg(itself)};
+    return rec.outcome;
 }
 
 bool InstallRun::waitBeforeRetry(const std::function<bool()> &ready)

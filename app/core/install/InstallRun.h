@@ -70,10 +70,24 @@ public:
     // Stops the control's wait for processes an ended setup left running;
     // false when it was not waiting for such.
     void setStopWaiting(std::function<bool()> stopWaiting) { m_stopWaiting = std::move(stopWaiting); }
+    // Gives up the control's wait for the running program and all it
+    // started (which go on running); false when nothing was awaited.
+    void setAbandon(std::function<bool()> abandon) { m_abandon = std::move(abandon); }
+    // How long one start of a program may run, with what it started, before
+    // it is no longer waited for (outcome "timed out") and the run goes on;
+    // 0 for no limit.
+    void setProgramTimeout(int seconds) { m_timeoutSeconds = qMax(0, seconds); }
     // The control says the started program has ended and only these
     // processes it left behind are awaited: after Cancel they are waited for
     // no longer.
     void leftoversRemain(const QList<LeftoverProcess> &processes);
+
+    // Hands the run-and-wait control the descriptor the next programs write
+    // their output to (-1: where Setupreel writes its own). Given, each
+    // program's output goes to a log file beside the run's report.
+    void setOutputTo(std::function<void(int fd)> setOutput) { m_setOutput = std::move(setOutput); }
+    // Whether the observer is told the output as it comes (programOutput).
+    void setRelayOutput(bool relay) { m_relayOutput = relay; }
 
     // Where reports are kept; empty for the default folder.
     void setReportFolder(const QString &folder) { m_reportFolder = folder; }
@@ -103,6 +117,9 @@ private:
     // Counts down the retry interval on the observer; true when it has passed
     // or ready() (asked each second) says so, false on Cancel.
     bool waitBeforeRetry(const std::function<bool()> &ready = {});
+    // The outcome of a program whose processes were let go while running:
+    // timed out, or (after Cancel) abandoned; else the one read.
+    ReadOutcome leftRunning(const ProgramRecord &rec, bool timedOut) const;
     // The record changed: it is written now, or soon, at a pace that keeps
     // the report's cost a small share of the run's whatever its length.
     void reportChanged(int notBeforeMs = 0);
@@ -112,7 +129,10 @@ private:
     RunObserver &m_observer;
     Prompts &m_prompts;
     RunAndWait m_runAndWait;
-    std::function<bool()> m_stopWaiting;
+    std::function<bool()> m_stopWaiting, m_abandon;
+    int m_timeoutSeconds = 0;
+    std::function<void(int)> m_setOutput;
+    bool m_relayOutput = false;
     QString m_reportFolder, m_reportCopy;
     QString m_reportText, m_reportJson, m_reportError, m_reportCopyError;
     RunRecord m_lastRun;

@@ -33,6 +33,24 @@ QString anotherInstallationNote(int secondsLeft)
     return QStringLiteral("Another installation is in progress: trying again in %1 s").arg(secondsLeft);
 }
 
+QString leftoversNote(const QList<LeftoverProcess> &processes)
+{
+    // A service setup may leave many: the first few say what it is.
+    constexpr qsizetype Named = 4;
+    QStringList named;
+    for (qsizetype i = 0; i < qMin(Named, processes.size()); ++i)
+        named << QString::number(processes.at(i).pid) + QLatin1Char(' ') + processes.at(i).commandLine;
+    QString note = QStringLiteral("waiting for processes the setup left running: ") + named.join(QStringLiteral(", "));
+    if (processes.size() > Named)
+        note += QStringLiteral(" and %1 more").arg(processes.size() - Named);
+    return note;
+}
+
+void RunCaptions::waitingForLeftovers(const QList<LeftoverProcess> &processes)
+{
+    m_display.setCurrentFileText(currentFileText(m_line) + CR + leftoversNote(processes));
+}
+
 void RunCaptions::waitingForAnotherInstallation(int secondsLeft)
 {
     m_display.setCurrentFileText(currentFileText(m_line) + CR + anotherInstallationNote(secondsLeft));

@@ -27,7 +27,7 @@ public:
     void runStarted(int programCount) override;
     void programStarting(const ProgramStart &program) override;
     void waitingForAnotherInstallation(int secondsLeft) override;
-    void waitingForLeftovers(const QList<LeftoverProcess> &) override {}
+    void waitingForLeftovers(const QList<LeftoverProcess> &processes) override;
     void programEnded(const ProgramRecord &program) override;
     void runEnded(const RunRecord &run) override;
     void cancelPressed() override;

@@ -33,6 +33,9 @@ private:
 // The note the window and the terminal show while the run waits to start a
 // program again: "Another installation is in progress: trying again in N s".
 QString anotherInstallationNote(int secondsLeft);
+// The note while the run waits for processes an ended setup left running:
+// "waiting for processes the setup left running: 375 sleep 100000".
+QString leftoversNote(const QList<LeftoverProcess> &processes);
 
 class RunObserver
 {
@@ -44,6 +47,9 @@ public:
     // The program said another installation is in progress: it is started
     // again after secondsLeft (told again as the count goes down).
     virtual void waitingForAnotherInstallation(int secondsLeft) = 0;
+    // What the running program wrote to its standard output and error, as it
+    // comes (only when the run relays it; see InstallRun::setRelayOutput).
+    virtual void programOutput(const QByteArray &bytes) { Q_UNUSED(bytes); }
     // The program has ended; these processes it left running are awaited.
     virtual void waitingForLeftovers(const QList<LeftoverProcess> &processes) = 0;
     virtual void programEnded(const ProgramRecord &program) = 0;

@@ -26,6 +26,7 @@ struct ProgramRecord
     QString errorText;
     int attempts = 1;       // more than 1 after "another installation in progress"
     QStringList leftBehind; // processes still running when the wait for them was given up
+    QString outputLog;      // the log of what it wrote; empty when it wrote nothing or none was kept
 };
 
 struct RunRecord
@@ -81,6 +82,8 @@ public:
 
     QString jsonPath() const { return m_base.isEmpty() ? QString() : m_base + QLatin1String(".json"); }
     QString textPath() const { return m_base.isEmpty() ? QString() : m_base + QLatin1String(".txt"); }
+    // The log of the output of the list's program number index (from 1).
+    QString outputPath(int index) const { return m_base + QStringLiteral("-%1.log").arg(index); }
 
     static QByteArray toJson(const RunRecord &run, const QString &keptError = QString());
     static QString toText(const RunRecord &run);

@@ -91,11 +91,7 @@ Form2::Form2()
     m_runAndWait = HostedRunAndWait(ShellAndWait1);
     m_run = std::make_unique<InstallRun>(static_cast<RunObserver &>(*this), Program::prompts(),
                                          [this](const QString &line) { return m_runAndWait.run(line); });
-    m_run->setStopWaiting([this] { return m_runAndWait.stopWaiting(); });
-    // After Cancel, processes a setup left behind are not waited for: no
-    // further program starts after them.
-    m_runAndWait.onWaitingForLeftovers(
-            this, [this](const QList<LeftoverProcess> &processes) { m_run->leftoversRemain(processes); });
+    m_runAndWait.serve(*m_run, this);
 }
 
 Form2::~Form2() = default;

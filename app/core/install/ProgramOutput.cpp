@@ -1,0 +1,56 @@
+#include "core/install/ProgramOutput.h"
+
+#include "FileNameCodec.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+bool ProgramOutput::open(const QString &path)
+{
+    close();
+    const QByteArray name = FileNameCodec::encodeFileName(path);
+    // Appended to by the setup and by whatever it starts, each at the end.
+    m_write = FileIO::open(name, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+    if (!m_write.isOpen())
+        return false;
+    m_read = FileIO::open(name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+    m_path = path;
+    m_readAt = 0;
+    return true;
+}
+
+QByteArray ProgramOutput::takeNew()
+{
+    constexpr qsizetype MaxAtOnce = 1024 * 1024;
+    if (!m_read.isOpen())
+        return {};
+    QByteArray bytes;
+    char buf[65536];
+    for (;;) {
+        const qsizetype n = FileIO::readUpTo(m_read.get(), buf, sizeof buf, m_readAt);
+        if (n <= 0)
+            break;
+        bytes.append(buf, n);
+        m_readAt += n;
+        // A setup that writes without end is shown in pieces, between which
+        // the run's other events get their turn.
+        if (size_t(n) < sizeof buf || bytes.size() >= MaxAtOnce)
+            break;
+    }
+    return bytes;
+}
+
+bool ProgramOutput::close()
+{
+    if (!m_write.isOpen())
+        return false;
+    struct stat st
+    {};
+    const bool empty = ::fstat(m_write.get(), &st) == 0 && st.st_size == 0;
+    if (empty)
+        ::unlink(FileNameCodec::encodeFileName(m_path).constData());
+    m_write.reset();
+    m_read.reset();
+    return !empty;
+}

@@ -1,0 +1,33 @@
+#pragma once
+// Where a setup's standard output and error go: a log file beside the run's
+// report. A file, not a pipe: a pipe closes when Setupreel ends (or its
+// terminal goes), and a process the setup left running would then die of
+// SIGPIPE on its next write; a file takes what it writes for as long as it
+// runs. The run reads the file as it grows to show the output as it comes.
+#include "core/io/FileIO.h"
+
+#include <QByteArray>
+#include <QString>
+
+class ProgramOutput
+{
+public:
+    // Makes the log file (never over an existing file or a link); false when
+    // it could not be made, and the setup then writes where Setupreel does.
+    bool open(const QString &path);
+    bool isOpen() const { return m_write.isOpen(); }
+    // The descriptor the setup gets as its standard output and error.
+    int fd() const { return m_write.get(); }
+    QString path() const { return m_path; }
+
+    // What the setup wrote since the last call.
+    QByteArray takeNew();
+
+    // Done with it: an empty log is removed. Whether a log is kept.
+    bool close();
+
+private:
+    QString m_path;
+    FileIO::Fd m_write, m_read;
+    off_t m_readAt = 0;
+};
