@@ -4,6 +4,7 @@
 // program so a run cut short still leaves its report up to the last program
 // that ended. QtCore only.
 #include "core/install/RunOutcome.h"
+#include "core/io/FileIO.h"
 
 #include <QDateTime>
 #include <QList>
@@ -60,8 +61,10 @@ public:
     // over, it then needs no time zone lookup each time.
     static QDateTime now();
 
-    // Picks the file names for a run starting at start; the first write
-    // creates them.
+    // Opens the folder (refused when it is a link, another user's or others
+    // may write to it: then every write fails with why) and takes the file
+    // names for a run starting at start, made empty at once so that no other
+    // run takes them too.
     void begin(const QDateTime &start);
     // Writes both files whole, each replacing the old one only when complete,
     // then keeps only the newest runs. False and *error when it failed.
@@ -78,6 +81,8 @@ public:
     static constexpr int KeptRuns = 100;
 
 private:
+    QString openFolder();
+    bool saveWhole(const QString &path, const QByteArray &bytes, QString *error) const;
     void prune() const;
     static QByteArray programJson(const ProgramRecord &program);
     static QByteArray assembleJson(const RunRecord &run, const QList<QByteArray> &programs);
@@ -85,6 +90,8 @@ private:
     static QString assembleText(const RunRecord &run, const QString &programs);
 
     QString m_folder;
+    FileIO::Fd m_runs; // the folder, held open from begin on
+    QString m_folderError;
     QString m_base;
     bool m_pruned = false;
     // The programs of this run as already written.
