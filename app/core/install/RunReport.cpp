@@ -115,9 +115,14 @@ QString RunReport::openFolder()
     ::mkdirat(up.get(), leaf.constData(), 0700);
     m_runs = FileIO::Fd(FileIO::retryOnSignal(
             [&] { return ::openat(up.get(), leaf.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); }));
-    if (!m_runs.isOpen())
+    if (!m_runs.isOpen()) {
+        const int error = errno;
+        struct stat st
+        {};
+        const bool link = ::fstatat(up.get(), leaf.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
         return m_folder + QLatin1String(": ")
-               + (errno == ELOOP ? QStringLiteral("it is a symbolic link, not a folder") : FileIO::errorText(errno));
+               + (link ? QStringLiteral("it is a symbolic link, not a folder") : FileIO::errorText(error));
+    }
     unsafe = unsafeFolder(m_runs.get(), m_folder);
     if (!unsafe.isEmpty()) {
         m_runs.reset();
@@ -134,10 +139,12 @@ void RunReport::begin(const QDateTime &start)
     m_pruned = false;
     m_programJson.clear();
     m_programText.clear();
+    const QString name = QLatin1String("run-") + start.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH-mm-ss-zzz'Z'"));
+    // Named even when it cannot be written: the run still has its report's name.
+    m_base = m_folder + u'/' + name;
     m_folderError = openFolder();
     if (!m_folderError.isEmpty())
         return;
-    const QString name = QLatin1String("run-") + start.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH-mm-ss-zzz'Z'"));
     // Runs started in one millisecond (scripts) each take the first name that
     // is free, made at once so that no other run can take it too.
     for (int n = 1;; ++n) {
