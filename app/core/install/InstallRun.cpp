@@ -113,7 +113,7 @@ void InstallRun::install(std::optional<LoadedList> loaded)
     m_observer.runStarted(record.programCount);
     // Another run of this user's in the same Wine prefix goes first: its
     // setups and these must not run side by side.
-    RunLock lock(m_reportFolder.isEmpty() ? RunReport::defaultFolder() : m_reportFolder, RunLock::winePrefix());
+    RunLock lock(report.folder(), RunLock::winePrefix());
     bool mayRun = lock.tryAcquire();
     while (!mayRun && waitBeforeRetry([&lock] { return lock.tryAcquire(); }))
         mayRun = lock.tryAcquire();
@@ -186,7 +186,7 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
         if (!bytes.isEmpty())
             m_observer.programOutput(bytes);
     };
-    if (m_setOutput && output.open(m_report->outputPath(index))) {
+    if (m_setOutput && output.open(m_report->folder(), m_report->outputName(index), m_report->outputPath(index))) {
         m_setOutput(output.fd());
         if (m_relayOutput) {
             QObject::connect(&relay, &QTimer::timeout, relayNew);

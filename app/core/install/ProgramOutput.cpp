@@ -1,20 +1,25 @@
 #include "core/install/ProgramOutput.h"
 
-#include "FileNameCodec.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-bool ProgramOutput::open(const QString &path)
+bool ProgramOutput::open(int folder, const QByteArray &name, const QString &path)
 {
     close();
-    const QByteArray name = FileNameCodec::encodeFileName(path);
+    if (folder < 0)
+        return false;
     // Appended to by the setup and by whatever it starts, each at the end.
-    m_write = FileIO::open(name, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+    m_write = FileIO::Fd(FileIO::retryOnSignal([&] {
+        return ::openat(folder, name.constData(),
+                        O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+    }));
     if (!m_write.isOpen())
         return false;
-    m_read = FileIO::open(name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+    m_read = FileIO::Fd(FileIO::retryOnSignal(
+            [&] { return ::openat(folder, name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY); }));
+    m_folder = folder;
+    m_name = name;
     m_path = path;
     m_readAt = 0;
     return true;
@@ -49,7 +54,7 @@ bool ProgramOutput::close()
     {};
     const bool empty = ::fstat(m_write.get(), &st) == 0 && st.st_size == 0;
     if (empty)
-        ::unlink(FileNameCodec::encodeFileName(m_path).constData());
+        ::unlinkat(m_folder, m_name.constData(), 0);
     m_write.reset();
     m_read.reset();
     return !empty;

@@ -12,9 +12,10 @@
 class ProgramOutput
 {
 public:
-    // Makes the log file (never over an existing file or a link); false when
-    // it could not be made, and the setup then writes where Setupreel does.
-    bool open(const QString &path);
+    // Makes the log file name in the folder held open as folder (never over
+    // an existing file or a link), known to people as path; false when it
+    // could not be made, and the setup then writes where Setupreel does.
+    bool open(int folder, const QByteArray &name, const QString &path);
     bool isOpen() const { return m_write.isOpen(); }
     // The descriptor the setup gets as its standard output and error.
     int fd() const { return m_write.get(); }
@@ -28,6 +29,8 @@ public:
 
 private:
     QString m_path;
+    int m_folder = -1;
+    QByteArray m_name;
     FileIO::Fd m_write, m_read;
     off_t m_readAt = 0;
 };

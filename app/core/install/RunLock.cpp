@@ -1,7 +1,5 @@
 #include "core/install/RunLock.h"
 
-#include "FileNameCodec.h"
-
 #include <QCryptographicHash>
 #include <QDir>
 
@@ -9,12 +7,11 @@
 #include <fcntl.h>
 #include <sys/file.h>
 
-RunLock::RunLock(const QString &folder, const QString &prefix)
+RunLock::RunLock(int folder, const QString &prefix) : m_folder(folder)
 {
     const QByteArray key =
             QCryptographicHash::hash(QDir::cleanPath(prefix).toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
-    m_folder = folder;
-    m_path = folder + QLatin1String("/running-") + QString::fromLatin1(key) + QLatin1String(".lock");
+    m_name = "running-" + key + ".lock";
 }
 
 QString RunLock::winePrefix()
@@ -26,10 +23,13 @@ QString RunLock::winePrefix()
 bool RunLock::tryAcquire()
 {
     if (!m_fd.isOpen()) {
-        QDir().mkpath(m_folder);
+        if (m_folder < 0)
+            return true;
         // Never inherited: a program a setup leaves running must not keep
         // every later run waiting.
-        m_fd = FileIO::open(FileNameCodec::encodeFileName(m_path), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        m_fd = FileIO::Fd(FileIO::retryOnSignal([&] {
+            return ::openat(m_folder, m_name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
+        }));
         if (!m_fd.isOpen())
             return true;
     }

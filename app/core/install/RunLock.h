@@ -10,19 +10,20 @@
 class RunLock
 {
 public:
-    // folder: where the user's runs are kept; prefix: the Wine prefix the
-    // setups run in.
-    RunLock(const QString &folder, const QString &prefix);
+    // folder: where the user's runs are kept, held open (-1: none); prefix:
+    // the Wine prefix the setups run in.
+    RunLock(int folder, const QString &prefix);
 
     // True when this run now holds the lock, or when no lock can be had at
-    // all (a folder that cannot be made): the report says what is wrong
-    // there, and a missing lock must not stop an installation.
+    // all (no folder, or one that takes no file): the report says what is
+    // wrong there, and a missing lock must not stop an installation.
     bool tryAcquire();
 
     // The Wine prefix setups run in: $WINEPREFIX, else ~/.wine.
     static QString winePrefix();
 
 private:
-    QString m_folder, m_path;
+    int m_folder = -1;
+    QByteArray m_name;
     FileIO::Fd m_fd;
 };

@@ -5,11 +5,11 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,13 +26,33 @@ QString stamp(const QDateTime &t)
 
 QJsonValue orNull(const QString &s) { return s.isEmpty() ? QJsonValue() : QJsonValue(s); }
 
-// A report not written completely leaves the previous complete one.
-bool saveWhole(const QString &path, const QByteArray &bytes, QString *error)
+// A folder of another user, or one others may write to, could hold links
+// planted to make this run (perhaps root's) write or delete elsewhere.
+QString unsafeFolder(int fd, const QString &path)
 {
-    const FileIO::WriteResult written = FileIO::replaceFile(FileNameCodec::encodeFileName(path), bytes);
-    if (!written.ok() && error)
-        *error = path + QLatin1String(": ") + written.reason();
-    return written.ok();
+    struct stat st
+    {};
+    if (::fstat(fd, &st) != 0)
+        return path + QLatin1String(": ") + FileIO::errorText(errno);
+    if (st.st_uid != ::geteuid())
+        return path
+               + QStringLiteral(": the folder belongs to another user (uid %1); reports are kept only in a folder of "
+                                "your own")
+                         .arg(st.st_uid);
+    if (st.st_mode & (S_IWGRP | S_IWOTH))
+        return path
+               + QStringLiteral(": others may write to the folder (mode %1); reports are kept only in a folder "
+                                "no one else may write to")
+                         .arg(st.st_mode & 07777, 4, 8, QLatin1Char('0'));
+    return QString();
+}
+
+// Makes the folders of path that are missing, each for its user only.
+void makeFolders(const QByteArray &path)
+{
+    for (qsizetype slash = path.indexOf('/', 1); slash >= 0; slash = path.indexOf('/', slash + 1))
+        ::mkdir(path.left(slash).constData(), 0700);
+    ::mkdir(path.constData(), 0700);
 }
 
 // The copy --report FILE asks for, replaced whole like the kept report. A file
@@ -108,22 +128,82 @@ QDateTime RunReport::now()
     return utc.toOffsetFromUtc(offset);
 }
 
+QString RunReport::openFolder()
+{
+    // Links are followed up to the parent (the user's own setting), never
+    // from there on: the folder is held open, and every file is made in it.
+    const QByteArray runs = FileNameCodec::encodeFileName(m_folder);
+    const QByteArray parent = FileIO::folderOf(runs);
+    const QString parentPath = FileNameCodec::decodeFileName(parent);
+    makeFolders(parent);
+    const FileIO::Fd up = FileIO::open(parent, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (!up.isOpen())
+        return parentPath + QLatin1String(": ") + FileIO::errorText(errno);
+    QString unsafe = unsafeFolder(up.get(), parentPath);
+    if (!unsafe.isEmpty())
+        return unsafe;
+    const QByteArray leaf = runs.mid(runs.lastIndexOf('/') + 1);
+    ::mkdirat(up.get(), leaf.constData(), 0700);
+    m_runs = FileIO::Fd(FileIO::retryOnSignal(
+            [&] { return ::openat(up.get(), leaf.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); }));
+    if (!m_runs.isOpen()) {
+        const int error = errno;
+        struct stat st
+        {};
+        const bool link = ::fstatat(up.get(), leaf.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+        return m_folder + QLatin1String(": ")
+               + (link ? QStringLiteral("it is a symbolic link, not a folder") : FileIO::errorText(error));
+    }
+    unsafe = unsafeFolder(m_runs.get(), m_folder);
+    if (!unsafe.isEmpty()) {
+        m_runs.reset();
+        return unsafe;
+    }
+    // A report holds the switches, and switches may hold keys and passwords.
+    ::fchmod(m_runs.get(), 0700);
+    return QString();
+}
+
 void RunReport::begin(const QDateTime &start)
 {
-    const QString name = QLatin1String("run-") + start.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH-mm-ss-zzz'Z'"));
-    QString base = m_folder + u'/' + name;
-    // Two runs in one millisecond (scripts) must not share a report.
-    for (int n = 2; QFileInfo::exists(base + QLatin1String(".json")); ++n)
-        base = m_folder + u'/' + name + u'-' + QString::number(n);
-    m_base = base;
+    m_base.clear();
     m_pruned = false;
     m_programJson.clear();
     m_programText.clear();
+    const QString name = QLatin1String("run-") + start.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH-mm-ss-zzz'Z'"));
+    // Named even when it cannot be written: the run still has its report's name.
+    m_base = m_folder + u'/' + name;
+    m_folderError = openFolder();
+    if (!m_folderError.isEmpty())
+        return;
+    // Runs started in one millisecond (scripts) each take the first name that
+    // is free, made at once so that no other run can take it too.
+    for (int n = 1;; ++n) {
+        const QString base = n == 1 ? name : name + u'-' + QString::number(n);
+        const QByteArray json = (base + QLatin1String(".json")).toLatin1();
+        const QByteArray text = (base + QLatin1String(".txt")).toLatin1();
+        const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+        FileIO::Fd made(FileIO::retryOnSignal([&] { return ::openat(m_runs.get(), json.constData(), flags, 0600); }));
+        if (made.isOpen()) {
+            made.reset(FileIO::retryOnSignal([&] { return ::openat(m_runs.get(), text.constData(), flags, 0600); }));
+            if (made.isOpen()) {
+                m_base = m_folder + u'/' + base;
+                return;
+            }
+            const int error = errno;
+            ::unlinkat(m_runs.get(), json.constData(), 0);
+            errno = error;
+        }
+        if (errno != EEXIST) {
+            m_folderError = m_folder + u'/' + base + QLatin1String(": ") + FileIO::errorText(errno);
+            return;
+        }
+    }
 }
 
 bool RunReport::write(const RunRecord &run, QString *error)
 {
-    if (m_base.isEmpty())
+    if (m_base.isEmpty() && m_folderError.isEmpty())
         begin(run.start.isValid() ? run.start : now());
     // A program once recorded does not change: only the new ones are made.
     if (m_programJson.size() > run.programs.size()) {
@@ -144,9 +224,10 @@ bool RunReport::write(const RunRecord &run, QString *error)
     QByteArray json = assembleJson(run, programs);
 
     QString keptError;
-    bool kept = QDir().mkpath(m_folder);
+    // A folder refused or not made when the run began takes no report.
+    bool kept = m_folderError.isEmpty();
     if (!kept)
-        keptError = m_folder + QLatin1String(": the folder could not be made");
+        keptError = m_folderError;
     kept = kept && saveWhole(jsonPath(), json, &keptError)
            && saveWhole(textPath(), assembleText(run, text).toUtf8(), &keptError);
     // Once a run: its own rewrites add no files.
@@ -166,14 +247,52 @@ bool RunReport::write(const RunRecord &run, QString *error)
     return kept;
 }
 
+bool RunReport::saveWhole(const QString &path, const QByteArray &bytes, QString *error) const
+{
+    // A report not written completely leaves the previous complete one.
+    const QByteArray name = FileNameCodec::encodeFileName(path.mid(path.lastIndexOf(u'/') + 1));
+    const FileIO::WriteResult written = FileIO::replaceFileIn(m_runs.get(), name, bytes);
+    if (!written.ok() && error)
+        *error = path + QLatin1String(": ")
+                 + (written.error == ELOOP ? QStringLiteral("a symbolic link is there; it is never followed")
+                                           : written.reason());
+    return written.ok();
+}
+
+QByteArray RunReport::outputName(int index) const
+{
+    return FileNameCodec::encodeFileName(m_base.mid(m_base.lastIndexOf(u'/') + 1)) + "-program-"
+           + QByteArray::number(index) + ".log";
+}
+
+QString RunReport::outputPath(int index) const
+{
+    return m_folder + u'/' + FileNameCodec::decodeFileName(outputName(index));
+}
+
 void RunReport::prune() const
 {
-    QDir dir(m_folder);
-    const QStringList runs = dir.entryList({QStringLiteral("run-*.json")}, QDir::Files, QDir::Name);
+    QList<QByteArray> runs;
+    for (const QByteArray &name : FileIO::namesIn(m_runs.get())) {
+        if (name.startsWith("run-") && name.endsWith(".json"))
+            runs << name;
+    }
+    std::sort(runs.begin(), runs.end());
+    QList<QByteArray> logsOfOld;
     for (qsizetype i = 0; i + KeptRuns < runs.size(); ++i) {
-        const QString base = runs.at(i).chopped(5);
-        dir.remove(base + QLatin1String(".json"));
-        dir.remove(base + QLatin1String(".txt"));
+        const QByteArray base = runs.at(i).chopped(5);
+        ::unlinkat(m_runs.get(), (base + ".json").constData(), 0);
+        ::unlinkat(m_runs.get(), (base + ".txt").constData(), 0);
+        logsOfOld << base + "-program-";
+    }
+    if (logsOfOld.isEmpty())
+        return;
+    for (const QByteArray &name : FileIO::namesIn(m_runs.get())) {
+        if (!name.endsWith(".log"))
+            continue;
+        for (const QByteArray &prefix : logsOfOld)
+            if (name.startsWith(prefix))
+                ::unlinkat(m_runs.get(), name.constData(), 0);
     }
 }
 

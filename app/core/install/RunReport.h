@@ -4,6 +4,7 @@
 // program so a run cut short still leaves its report up to the last program
 // that ended. QtCore only.
 #include "core/install/RunOutcome.h"
+#include "core/io/FileIO.h"
 
 #include <QDateTime>
 #include <QList>
@@ -67,8 +68,10 @@ public:
     // over, it then needs no time zone lookup each time.
     static QDateTime now();
 
-    // Picks the file names for a run starting at start; the first write
-    // creates them.
+    // Opens the folder (refused when it is a link, another user's or others
+    // may write to it: then every write fails with why) and takes the file
+    // names for a run starting at start, made empty at once so that no other
+    // run takes them too.
     void begin(const QDateTime &start);
     // A file that takes a copy of the JSON at every write (--report FILE);
     // empty for none.
@@ -82,8 +85,12 @@ public:
 
     QString jsonPath() const { return m_base.isEmpty() ? QString() : m_base + QLatin1String(".json"); }
     QString textPath() const { return m_base.isEmpty() ? QString() : m_base + QLatin1String(".txt"); }
-    // The log of the output of the list's program number index (from 1).
-    QString outputPath(int index) const { return m_base + QStringLiteral("-%1.log").arg(index); }
+    // The log of the output of the list's program number index (from 1):
+    // its name in folder(), and its path.
+    QByteArray outputName(int index) const;
+    QString outputPath(int index) const;
+    // The folder reports are made in, held open; -1 when it was refused.
+    int folder() const { return m_runs.get(); }
 
     static QByteArray toJson(const RunRecord &run, const QString &keptError = QString());
     static QString toText(const RunRecord &run);
@@ -93,6 +100,8 @@ public:
     static constexpr int KeptRuns = 100;
 
 private:
+    QString openFolder();
+    bool saveWhole(const QString &path, const QByteArray &bytes, QString *error) const;
     void prune() const;
     static QByteArray programJson(const ProgramRecord &program);
     // keptError: why the kept report could not be written, for the copy.
@@ -102,6 +111,8 @@ private:
     static QString assembleText(const RunRecord &run, const QString &programs);
 
     QString m_folder;
+    FileIO::Fd m_runs; // the folder, held open from begin on
+    QString m_folderError;
     QString m_base;
     QString m_copy, m_copyError;
     bool m_pruned = false;

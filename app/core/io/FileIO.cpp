@@ -1,9 +1,14 @@
 #include "core/io/FileIO.h"
 
+#include <QList>
 #include <QRandomGenerator>
 
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -151,22 +156,212 @@ WriteResult failed(WriteResult::Step step, int error)
     return r;
 }
 
-// A new name survives a power cut only with its folder on the disk too. The
-// content is in place by then, so a folder that cannot be synced is no failure.
-void syncFolderOf(const QByteArray &file)
+// Temporaries are named by the process that writes them, so a later save can
+// tell one left by a killed writer from one another writer is about to rename.
+constexpr char TempPrefix[] = ".sr-";
+
+QByteArray tempName()
 {
-    const Fd folder = open(folderOf(file), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder.isOpen())
-        ::fsync(folder.get());
+    return TempPrefix + QByteArray::number(::getpid()) + '-'
+           + QByteArray::number(QRandomGenerator::global()->generate(), 36);
 }
 
-// Written, on the disk and closed: a full disk may show at any of the three.
-bool writeSyncClose(Fd &file, const QByteArray &bytes)
+bool leftBehind(const QByteArray &name, const struct stat &st)
 {
-    return writeAll(file.get(), bytes) && ::fsync(file.get()) == 0 && file.close();
+    const QByteArray rest = name.mid(qsizetype(sizeof TempPrefix) - 1);
+    const qsizetype dash = rest.indexOf('-');
+    if (dash < 0) // named as earlier versions did, for the whole write
+        return st.st_ctime + 3600 < ::time(nullptr);
+    bool isNumber = false;
+    const int pid = rest.left(dash).toInt(&isNumber);
+    return isNumber && pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+// Reading the folder costs little beside the syncs of every write.
+void clearLeftovers(int folder)
+{
+    for (const QByteArray &name : namesIn(folder)) {
+        struct stat st
+        {};
+        if (!name.startsWith(TempPrefix) || ::fstatat(folder, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        // Only this user's own files: root never clears another user's.
+        if (S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && leftBehind(name, st))
+            ::unlinkat(folder, name.constData(), 0);
+    }
+}
+
+// An unnamed file in folder: a kill while it is written leaves nothing. Not
+// open, with errno EOPNOTSUPP, where the file system has none.
+Fd openUnnamed(int folder)
+{
+    Fd file(retryOnSignal([&] { return ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666); }));
+    // Kernels without O_TMPFILE see a folder opened for writing.
+    if (!file.isOpen() && (errno == EISDIR || errno == EINVAL))
+        errno = EOPNOTSUPP;
+    return file;
+}
+
+// Gives an unnamed file the name name in folder (never over an existing one).
+bool linkUnnamed(const Fd &file, int folder, const QByteArray &name)
+{
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(file.get());
+    if (::linkat(AT_FDCWD, self.constData(), folder, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+        return true;
+    // Without /proc, where the kernel allows it.
+    return errno == ENOENT && ::linkat(file.get(), "", folder, name.constData(), AT_EMPTY_PATH) == 0;
+}
+
+// A named temporary in folder, for file systems without unnamed files.
+Fd openNamed(int folder, QByteArray *name)
+{
+    Fd file;
+    for (int attempt = 0; attempt < 64 && !file.isOpen(); ++attempt) {
+        *name = tempName();
+        file.reset(retryOnSignal([&] {
+            return ::openat(folder, name->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        }));
+        if (!file.isOpen() && errno != EEXIST)
+            break;
+    }
+    return file;
+}
+
+// Moves temp over name, or only where nothing is named name yet.
+bool moveInto(int folder, const QByteArray &temp, const QByteArray &name, bool overwrite)
+{
+    if (overwrite)
+        return ::renameat(folder, temp.constData(), folder, name.constData()) == 0;
+    if (::renameat2(folder, temp.constData(), folder, name.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    if (::linkat(folder, temp.constData(), folder, name.constData(), 0) != 0)
+        return false;
+    ::unlinkat(folder, temp.constData(), 0);
+    return true;
+}
+
+enum class Existing { Replace, Follow, Refuse };
+
+// Writes bytes to name in folder through a temporary: on the disk before it
+// takes the name, so a kill or a failure leaves the old file (or none) whole.
+WriteResult writeInto(int folder, const QByteArray &name, const QByteArray &bytes, Existing existing)
+{
+    if (name.isEmpty())
+        return failed(WriteResult::Create, ENOENT);
+    struct stat old
+    {};
+    bool exists = false;
+    const bool overwrite = existing != Existing::Refuse;
+    if (::fstatat(folder, name.constData(), &old, existing == Existing::Follow ? 0 : AT_SYMLINK_NOFOLLOW) == 0) {
+        exists = true;
+        if (!overwrite)
+            return failed(WriteResult::Create, EEXIST);
+        if (S_ISLNK(old.st_mode))
+            return failed(WriteResult::Create, ELOOP);
+        if (S_ISDIR(old.st_mode))
+            return failed(WriteResult::Create, EISDIR);
+    } else if (errno != ENOENT) {
+        return failed(WriteResult::Create, errno);
+    }
+    clearLeftovers(folder);
+
+    QByteArray temp;
+    Fd file = openUnnamed(folder);
+    const bool unnamed = file.isOpen();
+    if (!unnamed && errno == EOPNOTSUPP)
+        file = openNamed(folder, &temp);
+    if (!file.isOpen())
+        return failed(WriteResult::Create, errno);
+    auto fail = [&](WriteResult::Step step, int error) {
+        file.reset();
+        if (!temp.isEmpty())
+            ::unlinkat(folder, temp.constData(), 0);
+        return failed(step, error);
+    };
+    if (exists) {
+        struct stat now
+        {};
+        if (::fstat(file.get(), &now) != 0)
+            return fail(WriteResult::Create, errno);
+        if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) && ::fchown(file.get(), old.st_uid, old.st_gid) != 0)
+            return fail(WriteResult::KeepOwner, errno);
+        // After fchown, which drops the set-id bits.
+        if (::fchmod(file.get(), old.st_mode & 07777) != 0)
+            return fail(WriteResult::KeepOwner, errno);
+    }
+    // A full disk may show at any of these.
+    if (!writeAll(file.get(), bytes) || ::fsync(file.get()) != 0)
+        return fail(WriteResult::Write, errno);
+    if (unnamed) {
+        // A new file takes its name at once; a replacement is named only for
+        // the moment before the rename.
+        if (!overwrite) {
+            if (!linkUnnamed(file, folder, name))
+                return fail(WriteResult::Create, errno);
+            if (!file.close()) {
+                const int error = errno;
+                ::unlinkat(folder, name.constData(), 0);
+                return failed(WriteResult::Write, error);
+            }
+            ::fsync(folder);
+            return {};
+        }
+        bool linked = false;
+        for (int attempt = 0; attempt < 64 && !linked; ++attempt) {
+            temp = tempName();
+            linked = linkUnnamed(file, folder, temp);
+            if (!linked && errno != EEXIST)
+                break;
+        }
+        if (!linked) {
+            const int error = errno;
+            temp.clear();
+            return fail(WriteResult::Create, error);
+        }
+    }
+    if (!file.close())
+        return fail(WriteResult::Write, errno);
+    if (!moveInto(folder, temp, name, overwrite))
+        return fail(errno == EEXIST ? WriteResult::Create : WriteResult::Rename, errno);
+    // A new name survives a power cut only with its folder on the disk too.
+    // The content is in place by then, so a folder that cannot be synced is no
+    // failure.
+    ::fsync(folder);
+    return {};
+}
+
+// The folder of path opened, and the name in it.
+Fd openFolderOf(const QByteArray &path, QByteArray *name)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    *name = path.mid(slash + 1);
+    return open(folderOf(path), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
 } // namespace
+
+QList<QByteArray> namesIn(int folder)
+{
+    QList<QByteArray> names;
+    // A description of its own, so that reading it moves no one else's position.
+    const int own = retryOnSignal([&] { return ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+    if (own < 0)
+        return names;
+    DIR *dir = ::fdopendir(own);
+    if (!dir) {
+        ::close(own);
+        return names;
+    }
+    while (const struct dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names << name;
+    }
+    ::closedir(dir);
+    return names;
+}
 
 WriteResult replaceFile(const QByteArray &path, const QByteArray &bytes)
 {
@@ -175,14 +370,12 @@ WriteResult replaceFile(const QByteArray &path, const QByteArray &bytes)
     QByteArray target = path;
     struct stat old
     {};
-    bool exists = false;
     if (::lstat(target.constData(), &old) == 0) {
         if (S_ISLNK(old.st_mode)) {
             char *resolved = ::realpath(target.constData(), nullptr);
             if (resolved) {
                 target = QByteArray(resolved);
                 std::free(resolved);
-                exists = ::stat(target.constData(), &old) == 0;
             } else if (errno == ENOENT) {
                 // A dangling link: the file it names is made.
                 char link[4096];
@@ -194,67 +387,31 @@ WriteResult replaceFile(const QByteArray &path, const QByteArray &bytes)
             } else {
                 return failed(WriteResult::Create, errno);
             }
-        } else {
-            exists = true;
         }
     } else if (errno != ENOENT) {
         return failed(WriteResult::Create, errno);
     }
-    if (exists && S_ISDIR(old.st_mode))
-        return failed(WriteResult::Create, EISDIR);
-
-    // A short name, so that it fits wherever the target's own name fits.
-    const QByteArray folder = folderOf(target);
-    QByteArray temp;
-    Fd file;
-    for (int attempt = 0; attempt < 64 && !file.isOpen(); ++attempt) {
-        temp = folder + "/.sr-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        file = open(temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (!file.isOpen() && errno != EEXIST)
-            break;
-    }
-    if (!file.isOpen())
+    QByteArray name;
+    const Fd folder = openFolderOf(target, &name);
+    if (!folder.isOpen())
         return failed(WriteResult::Create, errno);
-    auto fail = [&](WriteResult::Step step) {
-        const int error = errno;
-        file.reset();
-        ::unlink(temp.constData());
-        return failed(step, error);
-    };
-    if (exists) {
-        struct stat now
-        {};
-        if (::fstat(file.get(), &now) != 0)
-            return fail(WriteResult::Create);
-        if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) && ::fchown(file.get(), old.st_uid, old.st_gid) != 0)
-            return fail(WriteResult::KeepOwner);
-        // After fchown, which drops the set-id bits.
-        if (::fchmod(file.get(), old.st_mode & 07777) != 0)
-            return fail(WriteResult::KeepOwner);
-    }
-    if (!writeSyncClose(file, bytes))
-        return fail(WriteResult::Write);
-    if (::rename(temp.constData(), target.constData()) != 0)
-        return fail(WriteResult::Rename);
-    syncFolderOf(target);
-    return {};
+    return writeInto(folder.get(), name, bytes, Existing::Follow);
+}
+
+WriteResult replaceFileIn(int folder, const QByteArray &name, const QByteArray &bytes)
+{
+    return writeInto(folder, name, bytes, Existing::Replace);
 }
 
 WriteResult createNewFile(const QByteArray &path, const QByteArray &bytes)
 {
     if (path.isEmpty())
         return failed(WriteResult::Create, ENOENT);
-    Fd file = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
-    if (!file.isOpen())
+    QByteArray name;
+    const Fd folder = openFolderOf(path, &name);
+    if (!folder.isOpen())
         return failed(WriteResult::Create, errno);
-    if (!writeSyncClose(file, bytes)) {
-        const int error = errno;
-        file.reset();
-        ::unlink(path.constData());
-        return failed(WriteResult::Write, error);
-    }
-    syncFolderOf(path);
-    return {};
+    return writeInto(folder.get(), name, bytes, Existing::Refuse);
 }
 
 } // namespace FileIO

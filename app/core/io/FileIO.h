@@ -4,6 +4,7 @@
 // written whole (an atomic replace, and a new file that never overwrites).
 // QtCore only; linked by the program and by the control libraries.
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <cerrno>
@@ -90,15 +91,26 @@ struct WriteResult
 };
 
 // Replaces path by a file holding bytes, or leaves it as it was. The new file
-// is made beside it, takes an existing file's owner, group and mode, is on
+// is written unnamed beside it (a named temporary where the file system has
+// no unnamed files), takes an existing file's owner, group and mode, is on
 // the disk before it is renamed over the old one, and its folder is synced
-// after. A symbolic link stays a link: the file it points to is replaced.
-// The temporary is removed on any failure.
+// after: a kill at any moment leaves the old file or the new one, whole. A
+// symbolic link stays a link: the file it points to is replaced. The
+// temporary is removed on any failure; one a killed writer left is removed by
+// the next write in that folder.
 WriteResult replaceFile(const QByteArray &path, const QByteArray &bytes);
 
-// Makes path, which must not exist yet, holding bytes; never overwrites. On
-// any failure the new file is removed again.
+// The same for name in an open folder (O_RDONLY | O_DIRECTORY), where a
+// symbolic link at name is refused (ELOOP), never followed.
+WriteResult replaceFileIn(int folder, const QByteArray &name, const QByteArray &bytes);
+
+// Makes path, which must not exist yet, holding bytes; never overwrites. The
+// file takes its name only once it is whole and on the disk, so a kill or a
+// failure leaves nothing under that name.
 WriteResult createNewFile(const QByteArray &path, const QByteArray &bytes);
+
+// The names in an open folder, without "." and ".."; none when it cannot be read.
+QList<QByteArray> namesIn(int folder);
 
 // The folder part of a file name: "." for a bare name.
 QByteArray folderOf(const QByteArray &file);

@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -247,16 +248,25 @@ private slots:
         QVERIFY(QFile::exists(lastJson));
     }
 
-    void twoRunsInOneMillisecond()
+    void runsInOneMillisecond()
     {
         QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("runs"));
         const QDateTime t = QDateTime::currentDateTime();
-        RunReport a(dir.path()), b(dir.path());
-        a.begin(t);
-        QVERIFY(a.write(RunRecord()));
-        b.begin(t);
-        QVERIFY(b.write(RunRecord()));
-        QVERIFY(a.jsonPath() != b.jsonPath());
+        QList<RunReport *> reports;
+        QSet<QString> names;
+        // Each takes its name at once, before any of them writes.
+        for (int i = 0; i < 5; ++i) {
+            reports << new RunReport(folder);
+            reports.last()->begin(t);
+            names << reports.last()->jsonPath();
+        }
+        for (RunReport *report : std::as_const(reports)) {
+            QVERIFY(report->write(RunRecord()));
+            delete report;
+        }
+        QCOMPARE(names.size(), 5);
+        QCOMPARE(QDir(folder).entryList({QStringLiteral("*.json")}, QDir::Files).size(), 5);
     }
 
     void unwritableFolderIsReported()

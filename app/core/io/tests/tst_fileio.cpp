@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -62,7 +63,7 @@ private slots:
         SmallFileSystem disk(dir.path(), QStringLiteral("64k"));
         if (!disk.isMounted())
             QSKIP(qPrintable(disk.whyNot()));
-        RunReport report(dir.filePath(QStringLiteral("runs")));
+        RunReport report(dir.filePath(QStringLiteral("state/runs")));
         RunRecord run;
         run.listFile = QStringLiteral("/lists/tools.SR");
         run.title = QStringLiteral("Tools");
@@ -109,6 +110,13 @@ private slots:
             QCOMPARE(st.st_gid, gid_t(65534));
         }
         QCOMPARE(leftovers(dir.path()), QStringList());
+
+        // In a held folder a link at the name is refused, never followed.
+        const QByteArray folder = QFile::encodeName(dir.path());
+        const FileIO::Fd held = FileIO::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        QCOMPARE(FileIO::replaceFileIn(held.get(), "link.txt", "through the link").error, ELOOP);
+        QCOMPARE(readBytes(real), QByteArray("new content"));
+        QVERIFY(QFileInfo(link).isSymLink());
         if (!root)
             QSKIP("the owner of another user's file is checked as root only");
     }
@@ -121,6 +129,30 @@ private slots:
         const FileIO::WriteResult again = FileIO::createNewFile(QFile::encodeName(path), "second");
         QCOMPARE(again.error, EEXIST);
         QCOMPARE(readBytes(path), QByteArray("first"));
+    }
+
+    // A temporary a killed writer left is cleared by the next write in its
+    // folder; one of a writer still running, or of another user, is kept.
+    void leftoversOfKilledWritersAreCleared()
+    {
+        QTemporaryDir dir;
+        QProcess gone;
+        gone.start(QStringLiteral("true"));
+        QVERIFY(gone.waitForStarted());
+        const qint64 deadPid = gone.processId();
+        QVERIFY(gone.waitForFinished());
+        const QString dead = dir.filePath(QStringLiteral(".sr-%1-k1").arg(deadPid));
+        const QString running = dir.filePath(QStringLiteral(".sr-%1-k2").arg(::getpid()));
+        const QString others = dir.filePath(QStringLiteral(".sr-%1-k3").arg(deadPid));
+        for (const QString &path : {dead, running, others})
+            writeBytes(path, "half");
+        const bool root = ::geteuid() == 0;
+        if (root)
+            QCOMPARE(::chown(QFile::encodeName(others).constData(), 65534, 65534), 0);
+        QVERIFY(FileIO::createNewFile(QFile::encodeName(dir.filePath(QStringLiteral("list.SR"))), "x").ok());
+        QVERIFY(!QFile::exists(dead));
+        QVERIFY(QFile::exists(running));
+        QCOMPARE(QFile::exists(others), root);
     }
 
     void readOverTheLimitIsRefused()
