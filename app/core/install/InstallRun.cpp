@@ -182,6 +182,7 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
         for (const QString &left : r.leftBehind)
             if (!rec.leftBehind.contains(left))
                 rec.leftBehind << left;
+        rec.wineRestart = r.wineRestart;
         rec.outcome = readOutcome(installerKindFromId(rec.installerType), rec.programEnd);
 
         if (rec.outcome.outcome != RunOutcome::InstallInProgress || m_cancelled)

@@ -145,6 +145,7 @@ QByteArray RunReport::programJson(const ProgramRecord &p)
     }
     o.insert(QStringLiteral("attempts"), p.attempts);
     o.insert(QStringLiteral("leftBehind"), QJsonArray::fromStringList(p.leftBehind));
+    o.insert(QStringLiteral("wineRestart"), orNull(p.wineRestart));
     // Indented as an element of the root's "programs" array.
     QByteArray text = QJsonDocument(o).toJson(QJsonDocument::Indented);
     text.chop(1); // its last line end
@@ -238,6 +239,8 @@ QString RunReport::programText(const ProgramRecord &p, int number, int programCo
         t += QStringLiteral("  attempts: %1\n").arg(p.attempts);
     for (const QString &left : p.leftBehind)
         t += QStringLiteral("  left running: %1\n").arg(shown(left));
+    if (!p.wineRestart.isEmpty())
+        t += QStringLiteral("  restart:  %1\n").arg(shown(p.wineRestart));
     return t;
 }
 

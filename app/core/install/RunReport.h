@@ -24,6 +24,7 @@ struct ProgramRecord
     QString errorText;
     int attempts = 1;       // more than 1 after "another installation in progress"
     QStringList leftBehind; // processes still running when the wait for them was given up
+    QString wineRestart;    // what a restart of the Wine prefix it asked for did; empty: none
 };
 
 struct RunRecord
