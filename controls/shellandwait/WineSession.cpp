@@ -7,7 +7,6 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -32,7 +31,7 @@ bool isWineRestart(const QStringList &arguments)
             for (const auto &o : options)
                 if (arg.mid(2) == QLatin1String(o.name))
                     letters += QLatin1Char(o.letter);
-        } else if (arg.startsWith(QLatin1Char('-')) || arg.startsWith(QLatin1Char('/'))) {
+        } else if (arg.startsWith(QLatin1Char('-'))) {
             letters += arg.mid(1);
         }
     }
