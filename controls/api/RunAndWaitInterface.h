@@ -54,8 +54,12 @@ public:
     // "<pid> <command line>" of each process still running when the wait for
     // the last program or what it left behind was given up.
     virtual QStringList LeftBehind() const = 0;
+    // What a restart of the Wine prefix that the last program asked for did
+    // (the programs it ran, how long it took, what still ran when the bounded
+    // wait for it ended), for people; empty when it started none.
+    virtual QString WineRestart() const = 0;
     // Whether the started program has ended and only the processes it left
-    // behind are awaited.
+    // behind (or Wine's restart it asked for) are awaited.
     virtual bool IsWaitingForLeftovers() const = 0;
     // Gives up waiting for left-behind processes, which go on running; the
     // waiting call returns at once. False (and nothing changes) while the

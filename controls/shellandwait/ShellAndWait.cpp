@@ -5,6 +5,7 @@
 #include "FileNameCodec.h"
 #include "LaunchPlan.h"
 #include "ProcessTree.h"
+#include "WineSession.h"
 #include "core/io/FileIO.h"
 
 #include <QFileInfo>
@@ -39,6 +40,8 @@ ShellAndWaitControl::~ShellAndWaitControl()
             m_wait->abandon();
         if (m_leftovers)
             m_leftovers->abandon();
+        if (m_restart)
+            m_restart->abandon();
     }
 }
 
@@ -50,10 +53,13 @@ int ShellAndWaitControl::fail(int number, const QString &description)
 
 bool ShellAndWaitControl::StopWaiting()
 {
-    if (!m_leftovers)
+    if (!m_leftovers && !m_restart)
         return false;
     m_stopped = true;
-    m_leftovers->abandon();
+    if (m_leftovers)
+        m_leftovers->abandon();
+    if (m_restart)
+        m_restart->abandon();
     return true;
 }
 
@@ -189,6 +195,7 @@ int ShellAndWaitControl::ShellAndWait(const QString &commandLine)
     m_installerType.clear();
     m_machine.clear();
     m_leftBehind.clear();
+    m_wineRestart.clear();
     m_stopped = false;
 
     const CommandLine command = splitCommandLine(commandLine);
@@ -241,6 +248,9 @@ int ShellAndWaitControl::run(const LaunchPlan &plan)
         return interrupted(QStringLiteral("User interrupt occurred: Setupreel is ending while %1 runs; "
                                           "it goes on running on its own")
                                    .arg(plan.program));
+    // Wine's restart begins as the setup ends: noted before anything reaps it.
+    WineRestartWait restart(program.startTime);
+    restart.notice();
 
     // Under Wine only the launcher's file holds the code: Wine's own status is
     // its low 8 bits at best.
@@ -254,6 +264,12 @@ int ShellAndWaitControl::run(const LaunchPlan &plan)
         return interrupted(QStringLiteral("User interrupt occurred: Setupreel is ending while "
                                           "processes %1 started still run; they go on running on their own")
                                    .arg(plan.program));
+    if (!waitForWineRestart(restart, destroyed))
+        return destroyed
+                       ? result
+                       : interrupted(QStringLiteral("User interrupt occurred: Setupreel is ending while "
+                                                    "Wine restarts the prefix after %1; the restart goes on on its own")
+                                             .arg(plan.program));
     m_destroyed = nullptr;
     if (result == RunTimeError::NoError)
         m_errorDescription.clear();
@@ -323,6 +339,26 @@ int ShellAndWaitControl::abandoned(const QSet<pid_t> &before, const ProcessStat 
     m_leftBehind = described(runningTrees(QList<pid_t>{program.pid} + leftovers.remainingPids()));
     m_errorDescription.clear();
     return RunTimeError::NoError;
+}
+
+bool ShellAndWaitControl::waitForWineRestart(WineRestartWait &restart, const bool &destroyed)
+{
+    restart.notice(); // also one a leftover asked for
+    if (!restart.found())
+        return true;
+    if (m_stopped) { // the wait for this installation was given up already
+        m_wineRestart = restart.summary(WineRestartWait::End::Stopped, false);
+        return true;
+    }
+    m_restart = &restart;
+    if (!restart.processes().isEmpty())
+        emit waitingForLeftovers(restart.processes());
+    const WineRestartWait::End end = restart.wait();
+    if (destroyed)
+        return false;
+    m_restart = nullptr;
+    m_wineRestart = restart.summary(end);
+    return end != WineRestartWait::End::Interrupted;
 }
 
 int ShellAndWaitControl::interrupted(const QString &description)

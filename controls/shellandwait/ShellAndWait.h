@@ -19,6 +19,7 @@ class ChildWait;
 class LeftoverWait;
 struct LaunchPlan;
 struct ProcessStat;
+class WineRestartWait;
 }
 
 // C++ forbids a member named like its class, so the class carries a suffix;
@@ -43,7 +44,8 @@ public:
     Q_INVOKABLE QString InstallerType() const override { return m_installerType; }
     Q_INVOKABLE QString Machine() const override { return m_machine; }
     Q_INVOKABLE QStringList LeftBehind() const override { return m_leftBehind; }
-    Q_INVOKABLE bool IsWaitingForLeftovers() const override { return m_leftovers != nullptr; }
+    Q_INVOKABLE QString WineRestart() const override { return m_wineRestart; }
+    Q_INVOKABLE bool IsWaitingForLeftovers() const override { return m_leftovers || m_restart; }
     Q_INVOKABLE bool StopWaiting() override;
     Q_INVOKABLE bool Abandon() override;
     Q_INVOKABLE bool WasAbandoned() const override { return m_abandoned; }
@@ -70,6 +72,10 @@ private:
     // or Abandon() gave them up (m_leftBehind names them).
     bool waitForLeftovers(const QSet<pid_t> &before, const ShellAndWaitLogic::ProcessStat &program,
                           const bool &destroyed);
+    // Waits, bounded, for a restart of the Wine prefix the installation asked
+    // for, and keeps what it did in m_wineRestart. False when the application
+    // is ending first.
+    bool waitForWineRestart(ShellAndWaitLogic::WineRestartWait &restart, const bool &destroyed);
     // The application is ending while this call waits: what runs goes on on
     // its own, and no further program is started.
     int interrupted(const QString &description);
@@ -95,6 +101,9 @@ private:
     QString m_installerType;
     QString m_machine;
     QStringList m_leftBehind;
+    QString m_wineRestart;
+    // While Wine's restart that the program asked for is awaited.
+    ShellAndWaitLogic::WineRestartWait *m_restart = nullptr;
 };
 
 class ShellAndWaitFactory : public QObject, public ControlFactory

@@ -36,6 +36,7 @@ RunResult HostedRunAndWait::run(const QString &commandLine) const
     result.installerType = m_control->InstallerType();
     result.machine = m_control->Machine();
     result.leftBehind = m_control->LeftBehind();
+    result.wineRestart = m_control->WineRestart();
     return result;
 }
 

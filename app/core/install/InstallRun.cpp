@@ -248,6 +248,7 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
         for (const QString &left : r.leftBehind)
             if (!rec.leftBehind.contains(left))
                 rec.leftBehind << left;
+        rec.wineRestart = r.wineRestart;
         rec.outcome = readOutcome(installerKindFromId(rec.installerType), rec.programEnd);
         rec.outcome = leftRunning(rec, timedOut && r.abandoned);
 

@@ -44,6 +44,7 @@ struct RunResult
     QString installerType;  // installerKindId; empty when the control does not say
     QString machine;        // "x86", "x86-64", "ARM64" or empty
     QStringList leftBehind; // still running when the wait for them was given up
+    QString wineRestart;    // what a restart of the Wine prefix it asked for did; empty: none
 };
 
 // Starts one command line and returns when the program has ended.

@@ -317,6 +317,7 @@ QByteArray RunReport::programJson(const ProgramRecord &p)
     o.insert(QStringLiteral("attempts"), p.attempts);
     o.insert(QStringLiteral("leftBehind"), QJsonArray::fromStringList(p.leftBehind));
     o.insert(QStringLiteral("output"), orNull(p.outputLog));
+    o.insert(QStringLiteral("wineRestart"), orNull(p.wineRestart));
     // Indented as an element of the root's "programs" array.
     QByteArray text = QJsonDocument(o).toJson(QJsonDocument::Indented);
     text.chop(1); // its last line end
@@ -416,6 +417,8 @@ QString RunReport::programText(const ProgramRecord &p, int number, int programCo
         t += QStringLiteral("  left running: %1\n").arg(shown(left));
     if (!p.outputLog.isEmpty())
         t += QStringLiteral("  output:   %1\n").arg(shown(p.outputLog));
+    if (!p.wineRestart.isEmpty())
+        t += QStringLiteral("  restart:  %1\n").arg(shown(p.wineRestart));
     return t;
 }
 

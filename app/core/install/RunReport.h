@@ -28,6 +28,7 @@ struct ProgramRecord
     int attempts = 1;       // more than 1 after "another installation in progress"
     QStringList leftBehind; // processes still running when the wait for them was given up
     QString outputLog;      // the log of what it wrote; empty when it wrote nothing or none was kept
+    QString wineRestart;    // what a restart of the Wine prefix it asked for did; empty: none
 };
 
 struct RunRecord

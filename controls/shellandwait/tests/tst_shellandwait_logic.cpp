@@ -4,6 +4,7 @@
 #include "FileNameCodec.h"
 #include "LaunchPlan.h"
 #include "ProcessTree.h"
+#include "WineSession.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -578,6 +579,14 @@ void TestShellAndWaitLogic::processStatAndNames()
         QVERIFY2(isWineServiceName(name), name);
     for (const char *name : {"setup.exe", "msiexec.exe", "second.exe", "wine64", "sh"})
         QVERIFY2(!isWineServiceName(name), name);
+    // wineboot as ExitWindowsEx starts it for a reboot (forced or not) or a
+    // user restarts by hand, against the prefix's first start, an update and
+    // a shutdown.
+    for (const QStringList &args : {QStringList{"--end-session"}, {"--kill"}, {"-e", "-f"}, {"-r"}, {}})
+        QVERIFY2(isWineRestart(args), qPrintable(args.join(' ')));
+    for (const QStringList &args :
+         {QStringList{"--init"}, {"--end-session", "--shutdown"}, {"-ks"}, {"-u"}, {"--help"}})
+        QVERIFY2(!isWineRestart(args), qPrintable(args.join(' ')));
 
     const quint64 ticksBefore = startTicksNow();
     pid_t pid = 0;

@@ -45,6 +45,7 @@ private slots:
     void waitsForTheSecondInstaller();
     void batchFileThroughCmd();
     void thirtyTwoBitSetupIsRefused();
+    void waitsForTheRestartTheSetupAskedFor();
 
 private:
     // Makes <name>.exe in the test folder from an NSIS script body.
@@ -146,6 +147,7 @@ void TestShellAndWaitWine::fullExitCodes()
         QCOMPARE(asControl(m_control)->Machine(), QString("x86-64"));
         QCOMPARE(asControl(m_control)->StartedFile(), setup);
         QCOMPARE(asControl(m_control)->LeftBehind(), QStringList());
+        QCOMPARE(asControl(m_control)->WineRestart(), QString());
     }
     // Each call's code file is removed once read.
     QCOMPARE(codeFiles(), QStringList());
@@ -271,6 +273,50 @@ void TestShellAndWaitWine::thirtyTwoBitSetupIsRefused()
     QVERIFY2(text.contains(setup) && text.contains("32-bit") && text.contains("wine32:i386"), qPrintable(text));
     QCOMPARE(asControl(m_control)->ExitCode(), -1);
     QCOMPARE(codeFiles(), QStringList());
+}
+
+void TestShellAndWaitWine::waitsForTheRestartTheSetupAskedFor()
+{
+    // The setup's "finish after restart" step (RunOnce) and its tray program
+    // (Run): each leaves its mark only after a pause, so a call that does not
+    // wait for Wine's restart returns before them.
+    const QString finish = makeInstaller("finish", "amd64-unicode",
+                                         "Sleep 3000\nFileOpen $0 \"$EXEDIR\\$EXEFILE.txt\" w\n"
+                                         "FileWrite $0 \"done\"\nFileClose $0");
+    QVERIFY(!finish.isEmpty());
+    QVERIFY(QFile::copy(finish, m_tmp.path() + "/tray.exe"));
+    // Registers them, asks Windows to restart (EWX_REBOOT) and says so (1641).
+    const QString setup = makeInstaller(
+            "restart", "amd64-unicode",
+            "WriteRegStr HKLM \"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce\" \"finish\" "
+            "'\"$EXEDIR\\finish.exe\"'\n"
+            "WriteRegStr HKCU \"Software\\Microsoft\\Windows\\CurrentVersion\\Run\" \"tray\" '\"$EXEDIR\\tray.exe\"'\n"
+            "System::Call 'user32::ExitWindowsEx(i 2, i 0) i .r0'\n"
+            "IntCmp $0 0 0 +2 +2\nAbort\nSetErrorLevel 1641");
+    QVERIFY(!setup.isEmpty());
+
+    auto *api = asControl(m_control);
+    QList<LeftoverProcess> awaited;
+    const QObject watching;
+    api->onWaitingForLeftovers(&watching, [&](const QList<LeftoverProcess> &p) { awaited << p; });
+    QCOMPARE(run(m_control, setup + " /S"), 0);
+    QCOMPARE(api->ExitCode(), 1641);
+    // The restart ran both before the call returned, and is told.
+    QCOMPARE(readAll(m_tmp.path() + "/finish.exe.txt"), QString("done"));
+    QCOMPARE(readAll(m_tmp.path() + "/tray.exe.txt"), QString("done"));
+    const QString told = api->WineRestart();
+    QVERIFY2(told.contains("wineboot --end-session") && told.contains("finish.exe") && told.contains("tray.exe")
+                     && !told.contains("still running"),
+             qPrintable(told));
+    QVERIFY(!awaited.isEmpty() && awaited.first().name == "wineboot.exe");
+    // Nothing of the restart runs on; Wine's services may.
+    QStringList running;
+    for (const ShellAndWaitLogic::ProcessStat &child : ShellAndWaitLogic::childrenOfThisProcess()) {
+        const QString name = ShellAndWaitLogic::processName(child.pid);
+        if (child.state != 'Z' && (name == "wineboot.exe" || !ShellAndWaitLogic::isWineServiceProcess(child.pid)))
+            running << name;
+    }
+    QCOMPARE(running, QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestShellAndWaitWine)

@@ -693,6 +693,7 @@ private slots:
             leftoverWait = nullptr;
             RunResult r = ended(0, QStringLiteral("windows"));
             r.leftBehind = {QStringLiteral("4242 helper.exe")};
+            r.wineRestart = QStringLiteral("Wine restarted the prefix");
             return r;
         });
         runPtr = &run;
@@ -714,6 +715,8 @@ private slots:
         QCOMPARE(display.remainders.last(), QStringLiteral("Remainder of programs for installing  :   2"));
         QCOMPARE(reportedPrograms(run.reportJsonPath())[0][QLatin1String("leftBehind")].toArray().at(0).toString(),
                  QStringLiteral("4242 helper.exe"));
+        QCOMPARE(reportedPrograms(run.reportJsonPath())[0][QLatin1String("wineRestart")].toString(),
+                 QStringLiteral("Wine restarted the prefix"));
 
         // Cancel while late.exe itself still runs: its helper is not waited for.
         loadList(QStringLiteral("Late"), {QStringLiteral("late.exe"), QStringLiteral("never.exe")});

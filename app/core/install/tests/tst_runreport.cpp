@@ -148,6 +148,7 @@ private slots:
         p.programEnd = exited(3010);
         p.outcome = readOutcome(InstallerKind::Nsis, p.programEnd);
         p.leftBehind = {QStringLiteral("4242 helper.exe")};
+        p.wineRestart = QStringLiteral("Wine restarted the prefix\nand ran finish.exe");
         run.programs << p;
         QVERIFY(report.write(run));
         j = readJson(report.jsonPath());
@@ -156,6 +157,7 @@ private slots:
         QCOMPARE(first.value(QLatin1String("outcome")).toString(), QStringLiteral("restart-needed"));
         QCOMPARE(first.value(QLatin1String("leftBehind")).toArray().at(0).toString(),
                  QStringLiteral("4242 helper.exe"));
+        QCOMPARE(first.value(QLatin1String("wineRestart")).toString(), p.wineRestart);
         QCOMPARE(j.value(QLatin1String("summary")).toObject().value(QLatin1String("neverStarted")).toInt(), 2);
 
         run.end = QDateTime::currentDateTime();
@@ -166,6 +168,7 @@ private slots:
         const QString t = QString::fromUtf8(text.readAll());
         QVERIFY(t.contains(QLatin1String("succeeded, restart needed (exit code 3010)")));
         QVERIFY(t.contains(QLatin1String("left running: 4242 helper.exe")));
+        QVERIFY(t.contains(QLatin1String("restart:  Wine restarted the prefix\\x0aand ran finish.exe\n")));
         // Nothing half-written stays beside the report.
         QCOMPARE(QDir(dir.path() + QLatin1String("/runs")).entryList(QDir::Files).size(), 2);
 
@@ -176,6 +179,7 @@ private slots:
         odd.errorNumber = 53;
         odd.errorText = QStringLiteral("File not found:\nsecond line");
         odd.leftBehind.clear();
+        odd.wineRestart.clear();
         run.end = QDateTime();
         for (int i = 0; i < 2; ++i) {
             run.programs << odd;
@@ -194,14 +198,10 @@ private slots:
         text.close();
         QVERIFY(text.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(text.readAll()), RunReport::toText(run));
-        QCOMPARE(readJson(report.jsonPath())
-                         .value(QLatin1String("programs"))
-                         .toArray()
-                         .at(2)
-                         .toObject()
-                         .value(QLatin1String("line"))
-                         .toString(),
-                 odd.line);
+        const QJsonObject third =
+                readJson(report.jsonPath()).value(QLatin1String("programs")).toArray().at(2).toObject();
+        QCOMPARE(third.value(QLatin1String("line")).toString(), odd.line);
+        QVERIFY(third.value(QLatin1String("wineRestart")).isNull());
     }
 
     // A list line or title that holds a line feed or an escape sequence
