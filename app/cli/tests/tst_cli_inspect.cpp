@@ -231,7 +231,7 @@ private slots:
         QCOMPARE(help.status, 0);
         for (const char *text :
              {"setupreel [LIST.SR]", "--install LIST.SR [--report FILE]", "--inspect [--json] FILE...",
-              "--check LIST.SR [--write-suggested NEW.SR]", "--version", "130 interrupted"})
+              "--check LIST.SR [--write-suggested NEW.SR]", "--version", "130 Ctrl-C", "--timeout SECONDS"})
             QVERIFY2(help.out.contains(text), text);
         QCOMPARE(runSetupreel({QStringLiteral("-h")}).out, help.out);
 
@@ -253,6 +253,9 @@ private slots:
                 {QStringLiteral("--instal"), QStringLiteral("x.SR")},
                 {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("--install"),
                  QStringLiteral("y.SR")},
+                {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("--timeout"), QStringLiteral("0")},
+                {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("--timeout=ten")},
+                {QStringLiteral("--timeout=10"), QStringLiteral("--check"), QStringLiteral("x.SR")},
         };
         for (const QStringList &args : wrong) {
             const Result r = runSetupreel(args);

@@ -535,6 +535,47 @@ private slots:
         QVERIFY(leftover > 0);
         QCOMPARE(::kill(leftover, 0), 0); // still running: only the wait was given up
         ::kill(leftover, SIGKILL);
+        // The wait was said, naming the process by its command line, and the
+        // setup is not plainly "succeeded".
+        QVERIFY2(r.out.contains(QStringLiteral("waiting for processes the setup left running: %1 sleep 30")
+                                        .arg(leftover)
+                                        .toUtf8()),
+                 r.out.constData());
+        QFile kept(keptJsonReports().value(0));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        const QJsonObject spawner = QJsonDocument::fromJson(kept.readAll())[QLatin1String("programs")][0].toObject();
+        QCOMPARE(spawner.value(QLatin1String("outcome")).toString(), QStringLiteral("abandoned"));
+        QCOMPARE(spawner.value(QLatin1String("exitCode")).toInt(-1), 0);
+    }
+
+    // --timeout: a program still running (with what it started) after the
+    // limit is no longer waited for, recorded as timed out, and the run
+    // goes on; the program goes on running.
+    void timeoutLetsTheRunGoOn()
+    {
+        const QString pidFile = m_dir.filePath(QStringLiteral("slow.pid"));
+        const QStringList items{
+                makeSetup(QStringLiteral("slow.sh"), 0, 0, QStringLiteral("echo $$ > '%1'; sleep 30\n").arg(pidFile)),
+                makeSetup(QStringLiteral("next.sh"))};
+        const QString list = makeList(QStringLiteral("slow.SR"), QStringLiteral("Slow"), items);
+        QElapsedTimer t;
+        t.start();
+        const Result r = run({QStringLiteral("--install"), list, QStringLiteral("--timeout"), QStringLiteral("1")});
+        QVERIFY(t.elapsed() < 15000);
+        QCOMPARE(r.status, 1);
+        QVERIFY(logged().contains(QStringLiteral("end next.sh")));
+        QFile pf(pidFile);
+        QVERIFY(pf.open(QIODevice::ReadOnly));
+        const pid_t slow = pid_t(pf.readAll().trimmed().toInt());
+        QVERIFY(slow > 0);
+        QCOMPARE(::kill(slow, 0), 0);
+        ::kill(slow, SIGKILL);
+        QFile kept(keptJsonReports().value(0));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        const QJsonArray programs = QJsonDocument::fromJson(kept.readAll())[QLatin1String("programs")].toArray();
+        QCOMPARE(programs[0][QLatin1String("outcome")].toString(), QStringLiteral("timed-out"));
+        QVERIFY(programs[0][QLatin1String("exitCode")].isNull());
+        QCOMPARE(programs[1][QLatin1String("outcome")].toString(), QStringLiteral("succeeded"));
     }
 
     // On a terminal: the bar, redrawn in place, below the program lines; on
@@ -644,8 +685,10 @@ private slots:
     // its setups: every program runs, the status is the run's own.
     void aClosedPipeEndsNothing()
     {
-        const QStringList items{makeSetup(QStringLiteral("h1.sh")), makeSetup(QStringLiteral("h2.sh")),
-                                makeSetup(QStringLiteral("h3.sh"))};
+        // The first setup writes plenty after the reader has gone.
+        const QStringList items{
+                makeSetup(QStringLiteral("h1.sh"), 0, 0, QStringLiteral("sleep 0.5; seq 1 20000; echo h1 done >&2\n")),
+                makeSetup(QStringLiteral("h2.sh")), makeSetup(QStringLiteral("h3.sh"))};
         const QString list = makeList(QStringLiteral("head.SR"), QStringLiteral("Head"), items);
         QProcess shell;
         shell.setProcessEnvironment(noDisplay(m_state));
@@ -656,6 +699,15 @@ private slots:
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, QByteArray("Installing \"Head\": 3 program(s)\n"));
         QCOMPARE(logged().size(), 6);
+        // What it wrote is kept whole, in its log beside the report.
+        QFile kept(keptJsonReports().value(0));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        const QJsonArray programs = QJsonDocument::fromJson(kept.readAll())[QLatin1String("programs")].toArray();
+        QFile log(programs[0][QLatin1String("output")].toString());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray output = log.readAll();
+        QVERIFY(output.startsWith("1\n2\n") && output.contains("\n20000\nh1 done\n"));
+        QVERIFY(programs[1][QLatin1String("output")].isNull()); // wrote nothing
     }
 
     // A relative line names a file below the list's folder, wherever the
