@@ -497,13 +497,17 @@ private slots:
         const HostedRunAndWait control(w->ShellAndWait1);
         QVERIFY(qobject_cast<RunAndWaitControl *>(w->ShellAndWait1.data()));
         int leftoverWaits = 0;
+        QString shownWhileWaiting;
         QMetaObject::Connection c;
         if (whileTheSetupRuns) {
             QTimer::singleShot(200, [&] { QTest::mouseClick(w->Image5, Qt::LeftButton); });
         } else {
             c = control.onWaitingForLeftovers(this, [&](const QList<LeftoverProcess> &) {
                 ++leftoverWaits;
-                QTimer::singleShot(100, [&] { QTest::mouseClick(w->Image5, Qt::LeftButton); });
+                QTimer::singleShot(300, [&] {
+                    shownWhileWaiting = w->Label3->caption();
+                    QTest::mouseClick(w->Image5, Qt::LeftButton);
+                });
             });
         }
         QElapsedTimer clock;
@@ -521,6 +525,11 @@ private slots:
         const QString helper = QString::fromLatin1(pid.readAll().trimmed());
         QVERIFY2(QFile::exists(QStringLiteral("/proc/") + helper), "the helper goes on running");
         QProcess::execute(QStringLiteral("kill"), {helper});
+        // The current file's area said what the run waited for.
+        if (!whileTheSetupRuns)
+            QVERIFY2(shownWhileWaiting.contains(
+                             QStringLiteral("waiting for processes the setup left running: %1 sleep 30").arg(helper)),
+                     qPrintable(shownWhileWaiting));
 
         QFile json(w->installRun().reportJsonPath());
         QVERIFY(json.open(QIODevice::ReadOnly));
