@@ -584,8 +584,12 @@ private slots:
     {
         if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
             QSKIP("script (util-linux) is needed for a terminal");
-        const QString list = makeList(QStringLiteral("tty.SR"), QStringLiteral("Tty"),
-                                      {makeSetup(QStringLiteral("a.sh")), makeSetup(QStringLiteral("b.sh"))});
+        // A setup's output, a line written in two pieces, goes above the bar.
+        const QString list = makeList(
+                QStringLiteral("tty.SR"), QStringLiteral("Tty"),
+                {makeSetup(QStringLiteral("a.sh"), 0, 0,
+                           QStringLiteral("printf 'partial '; sleep 0.3; echo 'line from a'\n")),
+                 makeSetup(QStringLiteral("b.sh"))});
         const QString typescript = m_dir.filePath(QStringLiteral("typescript"));
         for (const QString &term : {QStringLiteral("xterm"), QStringLiteral("dumb")}) {
             QProcess p;
@@ -606,6 +610,10 @@ private slots:
             }
             QVERIFY2(seen.contains("[###############---------------] 1/2"), seen.constData());
             QVERIFY(seen.contains("\r\x1b[K"));
+            QVERIFY2(QRegularExpression(QStringLiteral("(\\n|\\x1b\\[K)partial line from a\\r?\\n"))
+                             .match(QString::fromUtf8(seen))
+                             .hasMatch(),
+                     seen.constData());
         }
     }
 
