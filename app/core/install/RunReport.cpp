@@ -55,34 +55,23 @@ void makeFolders(const QByteArray &path)
     ::mkdir(path.constData(), 0700);
 }
 
-// The copy --report FILE asks for, replaced whole like the kept report. A file
-// in a folder that takes no new file is written in place. Only a regular
-// file takes it: FILE may have changed since the run began.
+// The copy --report FILE asks for, replaced whole like the kept report (a
+// file in a folder that takes no new file written over itself, never left cut
+// short). Only a regular file takes it: FILE may have changed since the run
+// began.
 bool saveCopy(const QString &path, const QByteArray &json, QString *error)
 {
     struct stat st
     {};
     const QByteArray name = FileNameCodec::encodeFileName(path);
-    const bool exists = ::stat(name.constData(), &st) == 0;
-    if (exists && !S_ISREG(st.st_mode)) {
+    if (::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
         *error = QStringLiteral("It is not a regular file.");
         return false;
     }
-    const FileIO::WriteResult written = FileIO::replaceFile(name, json);
-    const bool noNewFile = (written.failedAt == FileIO::WriteResult::Create
-                            && (written.error == EACCES || written.error == EPERM || written.error == EROFS))
-                           || (written.failedAt == FileIO::WriteResult::KeepOwner && written.error == EPERM);
-    if (!noNewFile || !exists) {
-        if (!written.ok())
-            *error = written.reason();
-        return written.ok();
-    }
-    FileIO::Fd fd = FileIO::open(name, O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (!fd.isOpen() || ::ftruncate(fd.get(), 0) != 0 || !FileIO::writeAll(fd.get(), json) || !fd.close()) {
-        *error = FileIO::errorText(errno);
-        return false;
-    }
-    return true;
+    const FileIO::WriteResult written = FileIO::replaceOrRewrite(name, json);
+    if (!written.ok())
+        *error = written.reason();
+    return written.ok();
 }
 
 } // namespace

@@ -414,4 +414,60 @@ WriteResult createNewFile(const QByteArray &path, const QByteArray &bytes)
     return writeInto(folder.get(), name, bytes, Existing::Refuse);
 }
 
+namespace {
+// The file written over itself; see replaceOrRewrite.
+WriteResult rewriteInPlace(const QByteArray &path, const QByteArray &bytes)
+{
+    WriteResult r;
+    const auto failed = [&r](int error) {
+        r.failedAt = WriteResult::Write;
+        r.error = error;
+        return r;
+    };
+    const Fd file = FileIO::open(path, O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
+    struct stat st
+    {};
+    if (!file.isOpen() || ::fstat(file.get(), &st) != 0)
+        return failed(errno);
+    if (!S_ISREG(st.st_mode))
+        return failed(EINVAL);
+    QByteArray old;
+    old.resize(qsizetype(st.st_size));
+    const qsizetype have = readUpTo(file.get(), old.data(), size_t(old.size()), 0);
+    if (have < 0)
+        return failed(errno);
+    old.truncate(have);
+
+    int error = 0;
+    if (bytes.size() > old.size()) {
+        error = ::posix_fallocate(file.get(), 0, off_t(bytes.size()));
+        if (error == EOPNOTSUPP || error == EINVAL)
+            error = 0; // the write below finds out
+    }
+    if (error == 0
+        && (!writeAll(file.get(), bytes, 0) || ::ftruncate(file.get(), off_t(bytes.size())) != 0
+            || ::fsync(file.get()) != 0))
+        error = errno;
+    if (error == 0)
+        return r;
+    r.oldLost = !(::ftruncate(file.get(), off_t(old.size())) == 0 && writeAll(file.get(), old, 0)
+                  && ::fsync(file.get()) == 0);
+    return failed(error);
+}
+} // namespace
+
+WriteResult replaceOrRewrite(const QByteArray &path, const QByteArray &bytes)
+{
+    struct stat st
+    {};
+    const bool exists = ::stat(path.constData(), &st) == 0;
+    const WriteResult r = replaceFile(path, bytes);
+    const bool noNewFile = (r.failedAt == WriteResult::Create
+                            && (r.error == EACCES || r.error == EPERM || r.error == ENOSPC || r.error == EDQUOT))
+                           || (r.failedAt == WriteResult::KeepOwner && r.error == EPERM);
+    if (!noNewFile || !exists || !S_ISREG(st.st_mode))
+        return r;
+    return rewriteInPlace(path, bytes);
+}
+
 } // namespace FileIO

@@ -86,6 +86,7 @@ struct WriteResult
     enum Step { None, Create, KeepOwner, Write, Rename };
     Step failedAt = None;
     int error = 0;
+    bool oldLost = false; // written over itself, and the old bytes could not be put back
     bool ok() const { return failedAt == None; }
     QString reason() const { return errorText(error); }
 };
@@ -103,6 +104,12 @@ WriteResult replaceFile(const QByteArray &path, const QByteArray &bytes);
 // The same for name in an open folder (O_RDONLY | O_DIRECTORY), where a
 // symbolic link at name is refused (ELOOP), never followed.
 WriteResult replaceFileIn(int folder, const QByteArray &name, const QByteArray &bytes);
+
+// replaceFile, and where that cannot be (a folder that takes no new file, an
+// owner that cannot be kept) an existing regular file written over itself:
+// room for the longer content is taken first, and on any failure the old
+// bytes are put back (oldLost says when even that failed).
+WriteResult replaceOrRewrite(const QByteArray &path, const QByteArray &bytes);
 
 // Makes path, which must not exist yet, holding bytes; never overwrites. The
 // file takes its name only once it is whole and on the disk, so a kill or a

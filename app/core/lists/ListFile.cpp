@@ -137,70 +137,6 @@ QString refusalOf(const QByteArray &bytes)
     return QStringLiteral("it has no line end (CR LF): its title line never ends");
 }
 
-enum class Replace { Done, Failed, InPlace };
-
-// The new list goes into a fresh file beside the old one, which takes the old
-// one's owner, group and mode, and is renamed over it once it is complete and
-// on the disk: the old list is never seen half-written. InPlace when the
-// folder takes no new file, or the old owner cannot be kept.
-Replace replaceByRename(const QByteArray &target, bool exists, const QByteArray &bytes, int *error)
-{
-    const FileIO::WriteResult r = FileIO::replaceFile(target, bytes);
-    *error = r.error;
-    switch (r.failedAt) {
-    case FileIO::WriteResult::None: return Replace::Done;
-    case FileIO::WriteResult::Create: {
-        const bool noNewFile = r.error == EACCES || r.error == EPERM || r.error == ENOSPC || r.error == EDQUOT;
-        return exists && noNewFile ? Replace::InPlace : Replace::Failed;
-    }
-    case FileIO::WriteResult::KeepOwner: return r.error == EPERM ? Replace::InPlace : Replace::Failed;
-    case FileIO::WriteResult::Write:
-    case FileIO::WriteResult::Rename: break;
-    }
-    return Replace::Failed;
-}
-
-// A list the user may write in a folder that takes no new file is written
-// over itself. Room for the longer of the two is taken first, and when any
-// step fails the old bytes are put back, so the list is never left cut off.
-QString replaceInPlace(const QByteArray &target, const QByteArray &bytes)
-{
-    const Fd file = FileIO::open(target, O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
-    if (!file.isOpen())
-        return systemError(errno);
-    struct stat st
-    {};
-    if (::fstat(file.get(), &st) != 0)
-        return systemError(errno);
-    if (!S_ISREG(st.st_mode))
-        return QStringLiteral("It is not a regular file.");
-
-    QByteArray old;
-    old.resize(qsizetype(st.st_size));
-    const qsizetype have = FileIO::readUpTo(file.get(), old.data(), size_t(old.size()), 0);
-    if (have < 0)
-        return systemError(errno);
-    old.truncate(have);
-
-    int error = 0;
-    if (bytes.size() > old.size()) {
-        error = ::posix_fallocate(file.get(), 0, off_t(bytes.size()));
-        if (error == EOPNOTSUPP || error == EINVAL)
-            error = 0; // the write below finds out
-    }
-    if (error == 0) {
-        if (!FileIO::writeAll(file.get(), bytes, 0) || ::ftruncate(file.get(), off_t(bytes.size())) != 0
-            || ::fsync(file.get()) != 0)
-            error = errno;
-    }
-    if (error == 0)
-        return QString();
-
-    const bool restored = ::ftruncate(file.get(), off_t(old.size())) == 0 && FileIO::writeAll(file.get(), old, 0)
-                          && ::fsync(file.get()) == 0;
-    return systemError(error) + (restored ? QString() : QStringLiteral(" The old list could not be put back."));
-}
-
 } // namespace
 
 // How a list file's bytes are read:
@@ -282,7 +218,6 @@ SaveResult SaveListFile(const QString &path, const QString &title, const QString
         return fail(systemError(ENOENT));
     struct stat old
     {};
-    bool exists = false;
     if (::lstat(target.constData(), &old) == 0) {
         if (S_ISLNK(old.st_mode)) {
             // A link to a list stays a link: the list it points at is replaced.
@@ -297,20 +232,17 @@ SaveResult SaveListFile(const QString &path, const QString &title, const QString
         // A folder, a device or a fifo is never replaced by a list.
         if (!S_ISREG(old.st_mode))
             return fail(S_ISDIR(old.st_mode) ? systemError(EISDIR) : QStringLiteral("It is not a regular file."));
-        exists = true;
     } else if (errno != ENOENT) {
         return fail(systemError(errno));
     }
 
-    int error = 0;
-    switch (replaceByRename(target, exists, bytes, &error)) {
-    case Replace::Done: r.ok = true; return r;
-    case Replace::Failed: return fail(systemError(error));
-    case Replace::InPlace: break;
-    }
-    const QString reason = replaceInPlace(target, bytes);
-    if (!reason.isEmpty())
-        return fail(reason);
+    // A fresh file beside the old one, renamed over it once it is complete
+    // and on the disk; in a folder that takes no new file, the list written
+    // over itself, never left cut off.
+    const FileIO::WriteResult written = FileIO::replaceOrRewrite(target, bytes);
+    if (!written.ok())
+        return fail(systemError(written.error)
+                    + (written.oldLost ? QStringLiteral(" The old list could not be put back.") : QString()));
     r.ok = true;
     return r;
 }
