@@ -124,8 +124,8 @@ int main(int argc, char **argv)
         failLoopTimes << timed(QStringLiteral("/bin/sh"), {failLongLoop}, env, 1);
     }
 
-    for (const QList<double> *times : {&inspectTimes, &headTimes, &installTimes, &shellTimes, &okTimes, &okLoopTimes,
-                                       &failTimes, &failLoopTimes}) {
+    for (const QList<double> *times :
+         {&inspectTimes, &headTimes, &installTimes, &shellTimes, &okTimes, &okLoopTimes, &failTimes, &failLoopTimes}) {
         if (times->contains(-1)) {
             std::fprintf(stderr, "a command failed\n");
             return 1;

@@ -585,11 +585,10 @@ private slots:
         if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
             QSKIP("script (util-linux) is needed for a terminal");
         // A setup's output, a line written in two pieces, goes above the bar.
-        const QString list = makeList(
-                QStringLiteral("tty.SR"), QStringLiteral("Tty"),
-                {makeSetup(QStringLiteral("a.sh"), 0, 0,
-                           QStringLiteral("printf 'partial '; sleep 0.3; echo 'line from a'\n")),
-                 makeSetup(QStringLiteral("b.sh"))});
+        const QString list = makeList(QStringLiteral("tty.SR"), QStringLiteral("Tty"),
+                                      {makeSetup(QStringLiteral("a.sh"), 0, 0,
+                                                 QStringLiteral("printf 'partial '; sleep 0.3; echo 'line from a'\n")),
+                                       makeSetup(QStringLiteral("b.sh"))});
         const QString typescript = m_dir.filePath(QStringLiteral("typescript"));
         for (const QString &term : {QStringLiteral("xterm"), QStringLiteral("dumb")}) {
             QProcess p;
