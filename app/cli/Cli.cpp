@@ -61,7 +61,7 @@ const char Description[] = "Installs a series of setup programs unattended, one 
                            "      Installs the programs of LIST.SR with no window.\n"
                            "  setupreel --inspect [--json] FILE...\n"
                            "      Tells each file's installer type, machine and silent switch.\n"
-                           "  setupreel --check LIST.SR [--json | --write-suggested NEW.SR]\n"
+                           "  setupreel --check LIST.SR [--write-suggested NEW.SR] [--json]\n"
                            "      Checks the programs of LIST.SR without starting them.\n"
                            "  setupreel --status LIST.SR [--json]\n"
                            "      Tells what each program line of LIST.SR last did.\n"
