@@ -849,6 +849,13 @@ private slots:
         QFile::remove(hold);
         QVERIFY(waitForLog(QStringLiteral("end r2.sh")));
 
+        // Not into a list whose lines are no longer that run's.
+        makeList(QStringLiteral("resume.SR"), QStringLiteral("Resume"), QStringList(items).mid(1));
+        r = run(resume);
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains("nothing resumed: the list's program lines changed"), r.err.constData());
+        makeList(QStringLiteral("resume.SR"), QStringLiteral("Resume"), items);
+
         r = run(resume);
         QVERIFY2(r.status == 0, r.err.constData());
         QVERIFY2(r.out.contains("was cut short at program 2 of 3"), r.out.constData());

@@ -76,12 +76,10 @@ DoneRecord::DoneRecord(const QString &reportFolder, const QString &listFile, con
 {
     const QString runs = reportFolder.isEmpty() ? RunReport::defaultFolder() : reportFolder;
     m_folder = QDir::cleanPath(runs + QLatin1String("/../done"));
-    // Keyed by the list's path ("./A.SR" and "A.SR" are one), and the name
-    // says nothing of it.
-    m_name = QCryptographicHash::hash(FileNameCodec::encodeFileName(QDir::cleanPath(listFile)),
-                                      QCryptographicHash::Sha256)
-                     .toHex()
-             + ".json";
+    // Keyed by the list's full path (the window's "A.SR" and the terminal's
+    // "/home/you/./A.SR" are one), and the name says nothing of it.
+    const QString key = QDir::cleanPath(QDir::current().absoluteFilePath(listFile));
+    m_name = QCryptographicHash::hash(FileNameCodec::encodeFileName(key), QCryptographicHash::Sha256).toHex() + ".json";
 }
 
 bool DoneRecord::read(QString *error)

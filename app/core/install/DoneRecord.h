@@ -44,7 +44,7 @@ struct LastRun
 class DoneRecord
 {
 public:
-    // The record of listFile (absolute) and its program lines; reportFolder:
+    // The record of listFile and its program lines; reportFolder:
     // where reports are kept (empty: the default), the record is beside it.
     DoneRecord(const QString &reportFolder, const QString &listFile, const QStringList &programs);
 
