@@ -1,9 +1,17 @@
 #include "cli/CheckCommand.h"
 
+#include "FileNameCodec.h"
+#include "InstallerType.h"
+#include "cli/StatusCommand.h"
 #include "cli/Terminal.h"
+#include "core/install/InstallRun.h"
 #include "core/lists/ListCheck.h"
 #include "core/lists/ListFile.h"
 #include "core/lists/ListSequences.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
 
 namespace CheckCommand {
 
@@ -26,6 +34,51 @@ QString writeSuggested(const QString &listPath, const QString &writeTo, const QS
     return ListFile::writeNewFile(writeTo, listPath, copy);
 }
 
+// Whether a line's file is held to a hash the list was locked with; no lock
+// is read here yet.
+QString lockStateOf(const QString &listPath, const ListCheck::Row &row)
+{
+    Q_UNUSED(listPath);
+    Q_UNUSED(row);
+    return QStringLiteral("unlocked");
+}
+
+QJsonValue orNull(const QString &s) { return s.isEmpty() ? QJsonValue() : QJsonValue(s); }
+
+// The rows for scripts: the table's cells, what the file is, whether it will
+// run here, its lock state and what it last did.
+QString rowsJson(const QString &listPath, const QString &text, int lineCount, const QList<ListCheck::Row> &rows)
+{
+    const QString path = QDir::current().absoluteFilePath(listPath);
+    const LoadedList list = LoadedList::fromText(path, text, lineCount);
+    DoneRecord record(QString(), path, list.programs);
+    record.read(); // one that cannot be read tells nothing done
+    QJsonArray lines;
+    for (const ListCheck::Row &row : rows) {
+        QJsonObject o = StatusCommand::stateJson(record.stateOf(row.number));
+        o.insert(QStringLiteral("number"), row.number);
+        o.insert(QStringLiteral("line"), row.line);
+        o.insert(QStringLiteral("file"), orNull(FileNameCodec::decodeFileName(row.file)));
+        const ShellAndWaitLogic::InstallerInfo info =
+                row.file.isEmpty() ? ShellAndWaitLogic::InstallerInfo() : ShellAndWaitLogic::inspectInstaller(row.file);
+        o.insert(QStringLiteral("type"), row.file.isEmpty() ? QJsonValue() : installerKindId(info.kind));
+        o.insert(QStringLiteral("typeName"), orNull(row.type));
+        o.insert(QStringLiteral("machine"), orNull(ShellAndWaitLogic::machineName(info.machine)));
+        o.insert(QStringLiteral("canRun"), !row.file.isEmpty() && row.problem.isEmpty());
+        o.insert(QStringLiteral("problem"), orNull(row.file.isEmpty() ? QStringLiteral("not found") : row.problem));
+        o.insert(QStringLiteral("switch"), orNull(row.switchText));
+        o.insert(QStringLiteral("suggestedSwitch"), orNull(row.suggestion));
+        o.insert(QStringLiteral("lock"), lockStateOf(path, row));
+        lines.append(o);
+    }
+    QJsonObject doc;
+    doc.insert(QStringLiteral("format"), QStringLiteral("setupreel-check/1"));
+    doc.insert(QStringLiteral("listFile"), path);
+    doc.insert(QStringLiteral("unendedLine"), orNull(ListCheck::unendedLine(text)));
+    doc.insert(QStringLiteral("lines"), lines);
+    return QString::fromUtf8(QJsonDocument(doc).toJson(QJsonDocument::Indented)).trimmed();
+}
+
 } // namespace
 
 ListSequences::InstallLoad loadList(const QString &path, Prompts &prompts, Terminal &terminal)
@@ -36,7 +89,7 @@ ListSequences::InstallLoad loadList(const QString &path, Prompts &prompts, Termi
     return load;
 }
 
-int run(const QString &listPath, const QString &writeTo, Terminal &terminal)
+int run(const QString &listPath, const QString &writeTo, bool json, Terminal &terminal)
 {
     TerminalPrompts prompts(terminal, TerminalPrompts::TitleLayout::BeforeText);
     const ListSequences::InstallLoad load = loadList(listPath, prompts, terminal);
@@ -44,15 +97,19 @@ int run(const QString &listPath, const QString &writeTo, Terminal &terminal)
         return 2;
 
     const QList<ListCheck::Row> rows = ListCheck::check(load.text, load.lineCount, listPath);
-    QString table = ListCheck::table(rows);
-    table.chop(1); // its last line end; every line gets one as it is written
-    terminal.lines(table);
     qsizetype found = 0, suggested = 0;
     for (const ListCheck::Row &row : rows) {
         found += row.file.isEmpty() ? 0 : 1;
         suggested += row.suggestion.isEmpty() ? 0 : 1;
     }
-    terminal.line(QStringLiteral("%1 of %2 program file(s) found.").arg(found).arg(rows.size()));
+    if (json) {
+        terminal.lines(rowsJson(listPath, load.text, load.lineCount, rows));
+    } else {
+        QString table = ListCheck::table(rows);
+        table.chop(1); // its last line end; every line gets one as it is written
+        terminal.lines(table);
+        terminal.line(QStringLiteral("%1 of %2 program file(s) found.").arg(found).arg(rows.size()));
+    }
     // What --install would refuse or could not start, said before it is tried.
     bool allRun = found == rows.size();
     for (const ListCheck::Row &row : rows) {

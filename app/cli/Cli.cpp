@@ -4,6 +4,7 @@
 #include "cli/CheckCommand.h"
 #include "cli/InspectCommand.h"
 #include "cli/InstallCommand.h"
+#include "cli/StatusCommand.h"
 #include "cli/Terminal.h"
 
 #include <QCommandLineParser>
@@ -18,7 +19,7 @@ namespace {
 // means the terminal, so a misused one is answered there and not by a window.
 const char *const CommandOptions[] = {
         "--install",  "--inspect", "--check", "--report",  "--json", "--write-suggested", "--timeout", "--help",
-        "--help-all", "-h",        "-?",      "--version", "-v",
+        "--help-all", "-h",        "-?",      "--version", "-v",     "--skip-done",       "--resume",  "--status",
 };
 
 // Qt's own options for a window (QGuiApplication and QApplication take them
@@ -56,11 +57,14 @@ const char Description[] = "Installs a series of setup programs unattended, one 
                            "  setupreel [LIST.SR]\n"
                            "      Opens the main window, with LIST.SR loaded when given.\n"
                            "  setupreel --install LIST.SR [--report FILE] [--timeout SECONDS]\n"
+                           "            [--skip-done] [--resume]\n"
                            "      Installs the programs of LIST.SR with no window.\n"
                            "  setupreel --inspect [--json] FILE...\n"
                            "      Tells each file's installer type, machine and silent switch.\n"
-                           "  setupreel --check LIST.SR [--write-suggested NEW.SR]\n"
+                           "  setupreel --check LIST.SR [--write-suggested NEW.SR] [--json]\n"
                            "      Checks the programs of LIST.SR without starting them.\n"
+                           "  setupreel --status LIST.SR [--json]\n"
+                           "      Tells what each program line of LIST.SR last did.\n"
                            "\n"
                            "Exit status of --install: 0 all succeeded, 1 some program did not succeed,\n"
                            "2 the list was refused or unreadable, 3 all succeeded but a restart is\n"
@@ -68,7 +72,8 @@ const char Description[] = "Installs a series of setup programs unattended, one 
                            "signal when interrupted (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP).\n"
                            "--inspect: 0, or 2 when a file could not be read. --check: 0 every\n"
                            "program line will run, 1 some will not, 2 the list was refused or the\n"
-                           "copy not written. A wrong command line: 2.";
+                           "copy not written. --status: 0 every line is done, 1 some is not, 2 the\n"
+                           "list was refused. A wrong command line: 2.";
 
 int usageError(Terminal &terminal, const QString &message)
 {
@@ -82,7 +87,8 @@ struct Options
 {
     explicit Options(QCommandLineParser &parser);
 
-    QCommandLineOption help, version, install, report, timeout, inspect, json, check, writeSuggested;
+    QCommandLineOption help, version, install, report, timeout, inspect, json, check, writeSuggested, skipDone, resume,
+            status;
 };
 
 Options::Options(QCommandLineParser &parser)
@@ -96,15 +102,22 @@ Options::Options(QCommandLineParser &parser)
                              "no longer waited for, and the run goes on."),
               QStringLiteral("SECONDS")),
       inspect(QStringLiteral("inspect"), QStringLiteral("Tells the installer type of each FILE.")),
-      json(QStringLiteral("json"), QStringLiteral("With --inspect: JSON for scripts.")),
+      json(QStringLiteral("json"), QStringLiteral("With --inspect, --check or --status: JSON for scripts.")),
       check(QStringLiteral("check"), QStringLiteral("Checks the programs of the list file without starting them."),
             QStringLiteral("LIST.SR")),
       writeSuggested(QStringLiteral("write-suggested"),
                      QStringLiteral("With --check: writes the list with the suggested switches to NEW.SR."),
-                     QStringLiteral("NEW.SR"))
+                     QStringLiteral("NEW.SR")),
+      skipDone(QStringLiteral("skip-done"),
+               QStringLiteral("With --install: lines whose text and file last succeeded are not started again.")),
+      resume(QStringLiteral("resume"),
+             QStringLiteral("With --install: continues the list's last unfinished run at its first program that "
+                            "did not end.")),
+      status(QStringLiteral("status"), QStringLiteral("Tells what each program line of the list file last did."),
+             QStringLiteral("LIST.SR"))
 {
     parser.setApplicationDescription(QString::fromLatin1(Description));
-    parser.addOptions({install, report, timeout, inspect, json, check, writeSuggested});
+    parser.addOptions({install, report, timeout, inspect, json, check, writeSuggested, skipDone, resume, status});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("With --inspect: the files to inspect."),
                                  QStringLiteral("[FILE...]"));
 }
@@ -142,23 +155,30 @@ int timeoutSeconds(const QString &text)
 // What is wrong with the command line, empty when nothing is.
 QString misuseOf(const QCommandLineParser &parser, const Options &o)
 {
-    for (const QCommandLineOption *once : {&o.install, &o.report, &o.timeout, &o.check, &o.writeSuggested}) {
+    for (const QCommandLineOption *once : {&o.install, &o.report, &o.timeout, &o.check, &o.writeSuggested, &o.status}) {
         if (parser.values(*once).size() > 1)
             return QStringLiteral("give --%1 only once.").arg(once->names().constFirst());
     }
-    const int commands = int(parser.isSet(o.install)) + int(parser.isSet(o.inspect)) + int(parser.isSet(o.check));
+    const int commands = int(parser.isSet(o.install)) + int(parser.isSet(o.inspect)) + int(parser.isSet(o.check))
+                         + int(parser.isSet(o.status));
     if (commands == 0)
-        return QStringLiteral("give one of --install, --inspect or --check.");
+        return QStringLiteral("give one of --install, --inspect, --check or --status.");
     if (commands > 1)
-        return QStringLiteral("give only one of --install, --inspect or --check.");
+        return QStringLiteral("give only one of --install, --inspect, --check or --status.");
     if (parser.isSet(o.report) && !parser.isSet(o.install))
         return QStringLiteral("--report goes with --install.");
     if (parser.isSet(o.timeout) && !parser.isSet(o.install))
         return QStringLiteral("--timeout goes with --install.");
     if (parser.isSet(o.timeout) && timeoutSeconds(parser.value(o.timeout)) <= 0)
         return QStringLiteral("--timeout takes a whole number of seconds from 1 to %1.").arg(MaxTimeoutSeconds);
-    if (parser.isSet(o.json) && !parser.isSet(o.inspect))
-        return QStringLiteral("--json goes with --inspect.");
+    for (const QCommandLineOption *withInstall : {&o.skipDone, &o.resume}) {
+        if (parser.isSet(*withInstall) && !parser.isSet(o.install))
+            return QStringLiteral("--%1 goes with --install.").arg(withInstall->names().constFirst());
+    }
+    if (parser.isSet(o.json) && parser.isSet(o.install))
+        return QStringLiteral("--json goes with --inspect, --check or --status.");
+    if (parser.isSet(o.json) && parser.isSet(o.writeSuggested))
+        return QStringLiteral("--json and --write-suggested: give only one.");
     if (parser.isSet(o.writeSuggested) && !parser.isSet(o.check))
         return QStringLiteral("--write-suggested goes with --check.");
     const QStringList files = parser.positionalArguments();
@@ -175,8 +195,11 @@ int runCommand(const QCommandLineParser &parser, const Options &o, Terminal &ter
         return InspectCommand::run(parser.positionalArguments(), parser.isSet(o.json), terminal);
     if (parser.isSet(o.install))
         return InstallCommand::run(parser.value(o.install), parser.value(o.report),
-                                   parser.isSet(o.timeout) ? timeoutSeconds(parser.value(o.timeout)) : 0, terminal);
-    return CheckCommand::run(parser.value(o.check), parser.value(o.writeSuggested), terminal);
+                                   parser.isSet(o.timeout) ? timeoutSeconds(parser.value(o.timeout)) : 0,
+                                   {parser.isSet(o.skipDone), parser.isSet(o.resume)}, terminal);
+    if (parser.isSet(o.status))
+        return StatusCommand::run(parser.value(o.status), parser.isSet(o.json), terminal);
+    return CheckCommand::run(parser.value(o.check), parser.value(o.writeSuggested), parser.isSet(o.json), terminal);
 }
 
 } // namespace

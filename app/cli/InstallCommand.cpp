@@ -5,6 +5,7 @@
 #include "cli/Cli.h"
 #include "cli/Terminal.h"
 #include "core/controls/ControlHost.h"
+#include "core/install/DoneRecord.h"
 #include "core/install/HostedRunAndWait.h"
 #include "core/install/InstallRun.h"
 #include "core/io/FileIO.h"
@@ -68,9 +69,15 @@ public:
 
     void programOutput(const QByteArray &bytes) override { m_terminal.programOutput(bytes); }
 
-    void programEnded(const ProgramRecord &) override
+    void programEnded(const ProgramRecord &program) override
     {
         m_terminal.endProgramOutput();
+        // A skipped program had no start to name it.
+        if (program.outcome.outcome == RunOutcome::Skipped)
+            m_terminal.lines(QStringLiteral("[%1/%2] %3\n      skipped: %4")
+                                     .arg(m_value + 1)
+                                     .arg(m_max)
+                                     .arg(program.line, program.outcome.meaning));
         ++m_value;
         drawBar();
     }
@@ -257,11 +264,42 @@ void tellSummary(const InstallRun &run, const RunTally &counts, Terminal &termin
                               .arg(counts.restartNeeded);
     if (counts.neverStarted > 0)
         summary += QStringLiteral(", %1 not started (cancelled)").arg(counts.neverStarted);
+    if (counts.skipped > 0)
+        summary += QStringLiteral(", %1 skipped").arg(counts.skipped);
     terminal.line(summary);
     if (run.reportError().isEmpty())
         terminal.line(QStringLiteral("Report: ") + run.reportTextPath());
     else
         terminal.errorLine(QStringLiteral("The report of this run could not be written: ") + run.reportError());
+    // Only --skip-done, --resume and --status miss it: the run itself is whole.
+    if (!run.doneRecordError().isEmpty())
+        terminal.errorLine(QStringLiteral("The record of what is done could not be written: ") + run.doneRecordError());
+}
+
+// --resume: the program the list's last unfinished run stopped at; 0 with
+// *status set when nothing is to be run.
+int resumePoint(const LoadedList &list, Terminal &terminal, int *status)
+{
+    DoneRecord record(QString(), list.file, list.programs);
+    QString error;
+    if (!record.read(&error)) {
+        terminal.errorLine(QStringLiteral("setupreel: nothing resumed: the record of what is done cannot be read: ")
+                           + error);
+        *status = Cli::Refused;
+        return 0;
+    }
+    const DoneRecord::Resume point = record.resumePoint();
+    if (!point.refusal.isEmpty()) {
+        terminal.errorLine(QStringLiteral("setupreel: nothing resumed: ") + point.refusal);
+        *status = Cli::Refused;
+    } else if (point.at == 0) {
+        // Asked again after the run went to its end (a second boot, a retry): nothing is wrong.
+        terminal.line(QStringLiteral("Nothing to resume: ") + point.told);
+        *status = Cli::AllSucceeded;
+    } else {
+        terminal.line(QStringLiteral("Resuming: ") + point.told);
+    }
+    return point.at;
 }
 
 // The --report copy's fate, after the kept report's.
@@ -276,7 +314,7 @@ void tellReportCopy(const InstallRun &run, const QString &reportTo, Terminal &te
 
 namespace InstallCommand {
 
-int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, Terminal &terminal)
+int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, Repeat repeat, Terminal &terminal)
 {
     TerminalPrompts prompts(terminal, TerminalPrompts::TitleLayout::OwnLine);
     // The report names the list by its full path, as the window's dialog does.
@@ -287,6 +325,13 @@ int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, Te
     const LoadedList list = LoadedList::fromText(path, load.text, load.lineCount);
     if (!reportCanBeWritten(reportTo, list, terminal))
         return Cli::Refused;
+    int resumeAt = 0;
+    if (repeat.resume) {
+        int status = Cli::AllSucceeded;
+        resumeAt = resumePoint(list, terminal, &status);
+        if (resumeAt == 0)
+            return status;
+    }
 
     QString error;
     const std::unique_ptr<QObject> control(createControl(&error));
@@ -303,6 +348,8 @@ int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, Te
     InstallRun run(lines, prompts, [&hosted](const QString &line) { return hosted.run(line); });
     run.setReportCopy(reportTo);
     run.setProgramTimeout(timeoutSeconds);
+    run.setSkipDone(repeat.skipDone);
+    run.setResumeAt(resumeAt);
     // The setups' output comes above the progress bar, from their logs: a
     // closed standard output (`| head`) never reaches a setup.
     run.setRelayOutput(true);

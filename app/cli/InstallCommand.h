@@ -7,9 +7,17 @@ class Terminal;
 
 namespace InstallCommand {
 
+// What a run repeats: --skip-done (lines done before are not started again)
+// and --resume (the list's last unfinished run goes on where it stopped).
+struct Repeat
+{
+    bool skipDone = false;
+    bool resume = false;
+};
+
 // Returns the exit status (Cli::Status).
 // timeoutSeconds: how long one program may run (with what it started) before
 // it is no longer waited for; 0 for no limit.
-int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, Terminal &terminal);
+int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, Repeat repeat, Terminal &terminal);
 
 } // namespace InstallCommand

@@ -190,9 +190,15 @@ private slots:
                                  || QJsonDocument::fromJson(bytes).isObject(),
                          qPrintable(name));
             }
+            // The record of what is done, rewritten with it, is whole too.
+            for (const QString &name : entries(state + QStringLiteral("/setupreel/done"), QStringLiteral("*.json")))
+                QVERIFY2(
+                        QJsonDocument::fromJson(readFile(state + QStringLiteral("/setupreel/done/") + name)).isObject(),
+                        qPrintable(name));
         }
         QCOMPARE(SetupreelRun::run({QStringLiteral("--install"), failing}, withState(state)).status, 1);
         QCOMPARE(entries(runs, QStringLiteral(".sr-*")), QStringList());
+        QCOMPARE(entries(state + QStringLiteral("/setupreel/done"), QStringLiteral("*.json")).size(), 1);
 
         // A copy with suggested switches, killed before, while and after it is written.
         QByteArray big = ">Big\r\n";

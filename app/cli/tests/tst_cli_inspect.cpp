@@ -231,7 +231,8 @@ private slots:
         QCOMPARE(help.status, 0);
         for (const char *text :
              {"setupreel [LIST.SR]", "--install LIST.SR [--report FILE]", "--inspect [--json] FILE...",
-              "--check LIST.SR [--write-suggested NEW.SR]", "--version", "130 Ctrl-C", "--timeout SECONDS"})
+              "--check LIST.SR [--write-suggested NEW.SR]", "--version", "130 Ctrl-C", "--timeout SECONDS",
+              "[--skip-done] [--resume]", "--status LIST.SR [--json]"})
             QVERIFY2(help.out.contains(text), text);
         QCOMPARE(runSetupreel({QStringLiteral("-h")}).out, help.out);
 
@@ -256,6 +257,8 @@ private slots:
                 {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("--timeout"), QStringLiteral("0")},
                 {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("--timeout=ten")},
                 {QStringLiteral("--timeout=10"), QStringLiteral("--check"), QStringLiteral("x.SR")},
+                {QStringLiteral("--resume"), QStringLiteral("--status"), QStringLiteral("x.SR")},
+                {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("--json")},
         };
         for (const QStringList &args : wrong) {
             const Result r = runSetupreel(args);

@@ -750,6 +750,124 @@ private slots:
                                 "../outside/evil.sh"),
                  r.err.constData());
     }
+
+    // --skip-done starts only what did not succeed with its file as it is
+    // now; --status and --check --json say the same, line by line.
+    void skipDoneAndStatus()
+    {
+        const QStringList items{makeSetup(QStringLiteral("d1.sh")), makeSetup(QStringLiteral("d2.sh"), 3),
+                                makeSetup(QStringLiteral("d3.sh"))};
+        const QString list = makeList(QStringLiteral("done.SR"), QStringLiteral("Done"), items);
+        const QStringList skipDone{QStringLiteral("--install"), list, QStringLiteral("--skip-done")};
+        const QStringList status{QStringLiteral("--status"), list};
+        QCOMPARE(run(status).status, 1);
+        QCOMPARE(run(skipDone).status, 1);
+        const Result failed = run(status);
+        QCOMPARE(failed.status, 1);
+        QVERIFY2(QRegularExpression(QStringLiteral("\\n2 +failed +")).match(QString::fromUtf8(failed.out)).hasMatch(),
+                 failed.out.constData());
+
+        // The failed one is fixed (and so changed): only it runs.
+        QFile::remove(m_log);
+        makeSetup(QStringLiteral("d2.sh"));
+        Result r = run(skipDone);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(logged(), QStringList({"start d2.sh", "end d2.sh"}));
+        QVERIFY2(lines(r.out).contains(QStringLiteral("1 succeeded, 0 failed, 0 need a restart, 2 skipped")),
+                 r.out.constData());
+        QCOMPARE(run(status).status, 0);
+
+        // Once more: nothing starts.
+        QFile::remove(m_log);
+        r = run(skipDone);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(logged(), QStringList());
+        QVERIFY(r.out.contains("[3/3] " + items[2].toUtf8() + "\n      skipped: done before: succeeded"));
+        QFile report(r.out.mid(r.out.indexOf("Report: ") + 8).trimmed().replace(".txt", ".json"));
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        const QJsonObject kept = QJsonDocument::fromJson(report.readAll()).object();
+        QCOMPARE(kept[QLatin1String("summary")][QLatin1String("skipped")].toInt(), 3);
+        QCOMPARE(kept[QLatin1String("programs")][0][QLatin1String("outcome")].toString(), QStringLiteral("skipped"));
+
+        // A file changed since it succeeded runs again.
+        QFile changed(items[0]);
+        QVERIFY(changed.open(QIODevice::Append));
+        changed.write("# a new version\n");
+        changed.close();
+        const Result json = run({QStringLiteral("--status"), list, QStringLiteral("--json")});
+        QCOMPARE(json.status, 1);
+        const QJsonArray states = QJsonDocument::fromJson(json.out)[QLatin1String("lines")].toArray();
+        QCOMPARE(states.size(), 3);
+        QCOMPARE(states[0][QLatin1String("state")].toString(), QStringLiteral("changed"));
+        QCOMPARE(states[1][QLatin1String("state")].toString(), QStringLiteral("done"));
+        const QJsonArray checked =
+                QJsonDocument::fromJson(
+                        run({QStringLiteral("--check"), list, QStringLiteral("--json")}).out)[QLatin1String("lines")]
+                        .toArray();
+        QCOMPARE(checked.size(), 3);
+        QCOMPARE(checked[0][QLatin1String("done")].toBool(), false);
+        QCOMPARE(checked[2][QLatin1String("done")].toBool(), true);
+        QCOMPARE(checked[2][QLatin1String("type")].toString(), QStringLiteral("shell"));
+        QCOMPARE(checked[2][QLatin1String("canRun")].toBool(), true);
+        QCOMPARE(checked[2][QLatin1String("lock")].toString(), QStringLiteral("unlocked"));
+        QFile::remove(m_log);
+        QCOMPARE(run(skipDone).status, 0);
+        QCOMPARE(logged(), QStringList({"start d1.sh", "end d1.sh"}));
+    }
+
+    // Killed with SIGKILL during program 2: --resume starts at program 2,
+    // never at 1 again; asked once more, it has nothing to resume.
+    void resumeAfterAKill()
+    {
+        const QString hold = m_dir.filePath(QStringLiteral("hold-r2"));
+        QFile(hold).open(QIODevice::WriteOnly);
+        const QStringList items{makeSetup(QStringLiteral("r1.sh")),
+                                makeSetup(QStringLiteral("r2.sh"), 0, 0,
+                                          QStringLiteral("while [ -e '%1' ]; do sleep 0.1; done\n").arg(hold)),
+                                makeSetup(QStringLiteral("r3.sh"))};
+        const QString list = makeList(QStringLiteral("resume.SR"), QStringLiteral("Resume"), items);
+        const QStringList resume{QStringLiteral("--install"), list, QStringLiteral("--resume")};
+        Result r = run(resume);
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.startsWith("Nothing to resume: no run of this list is recorded"), r.out.constData());
+
+        QProcess p;
+        p.setProcessEnvironment(noDisplay(m_state));
+        p.start(program(), {QStringLiteral("--install"), list});
+        QVERIFY(waitForLog(QStringLiteral("start r2.sh")));
+        const auto runningIsKept = [&] {
+            const QJsonObject status =
+                    QJsonDocument::fromJson(run({QStringLiteral("--status"), list, QStringLiteral("--json")}).out)
+                            .object();
+            return status[QLatin1String("lines")][1][QLatin1String("last")][QLatin1String("outcome")].toString()
+                   == QLatin1String("running");
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(runningIsKept(), 10000);
+        ::kill(pid_t(p.processId()), SIGKILL);
+        p.waitForFinished();
+        // The setup the kill left running ends too.
+        QFile::remove(hold);
+        QVERIFY(waitForLog(QStringLiteral("end r2.sh")));
+
+        // Not into a list whose lines are no longer that run's.
+        makeList(QStringLiteral("resume.SR"), QStringLiteral("Resume"), QStringList(items).mid(1));
+        r = run(resume);
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains("nothing resumed: the list's program lines changed"), r.err.constData());
+        makeList(QStringLiteral("resume.SR"), QStringLiteral("Resume"), items);
+
+        r = run(resume);
+        QVERIFY2(r.status == 0, r.err.constData());
+        QVERIFY2(r.out.contains("was cut short at program 2 of 3"), r.out.constData());
+        QCOMPARE(logged().count(QStringLiteral("start r1.sh")), 1);
+        QCOMPARE(logged().count(QStringLiteral("start r2.sh")), 2);
+        QCOMPARE(logged().count(QStringLiteral("end r3.sh")), 1);
+        QVERIFY(lines(r.out).contains(QStringLiteral("2 succeeded, 0 failed, 0 need a restart, 1 skipped")));
+        r = run(resume);
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.startsWith("Nothing to resume: its last run"), r.out.constData());
+        QCOMPARE(logged().count(QStringLiteral("end r3.sh")), 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCliInstall)

@@ -4,6 +4,7 @@
 #include "FileNameCodec.h"
 #include "InstallerType.h"
 #include "core/common/Prompts.h"
+#include "core/install/DoneRecord.h"
 #include "core/install/ProgramOutput.h"
 #include "core/install/RunLock.h"
 #include "core/lists/ListFile.h"
@@ -117,11 +118,21 @@ void InstallRun::install(std::optional<LoadedList> loaded)
     bool mayRun = lock.tryAcquire();
     while (!mayRun && waitBeforeRetry([&lock] { return lock.tryAcquire(); }))
         mayRun = lock.tryAcquire();
+    // Read only now: a run that waited sees what the one before it did.
+    DoneRecord done(m_reportFolder, list.file, list.programs);
+    done.planSkips(m_skipDone, m_resumeAt);
+    m_doneError.clear();
+    if (mayRun) {
+        done.read(); // one that cannot be read is written anew
+        m_done = &done;
+        m_doneError = done.write(record, m_reportJson);
+    }
     const int remaining = mayRun && !m_cancelled ? runPrograms(list, record) : record.programCount;
 
     record.cancelled = m_cancelled;
     record.end = RunReport::now();
     writeReport();
+    m_done = nullptr;
     m_record = nullptr;
     m_report = nullptr;
     m_reportDue = nullptr;
@@ -160,7 +171,8 @@ int InstallRun::runPrograms(const LoadedList &list, RunRecord &record)
 {
     const int programs = int(list.programs.size());
     for (int index = 1; index <= programs; ++index) {
-        ProgramRecord ended = runProgram(index, list.programs.at(index - 1), list.file);
+        std::optional<ProgramRecord> skipped = m_done->beforeStart(index);
+        ProgramRecord ended = skipped ? std::move(*skipped) : runProgram(index, list.programs.at(index - 1), list.file);
         record.current.reset();
         record.programs << std::move(ended);
         record.cancelled = m_cancelled;
@@ -374,6 +386,8 @@ void InstallRun::writeReport()
     QString error;
     m_reportError = m_report->write(*m_record, &error) ? QString() : error;
     m_reportCopyError = m_report->copyError();
+    if (m_done)
+        m_doneError = m_done->write(*m_record, m_reportJson);
     m_lastWriteCostMs = cost.elapsed();
     m_lastWrite.start();
     m_programsWritten = m_record->programs.size() + (m_record->current ? 1 : 0);

@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 
+class DoneRecord;
 class Prompts;
 class QEventLoop;
 class QTimer;
@@ -94,6 +95,13 @@ public:
     void setReportFolder(const QString &folder) { m_reportFolder = folder; }
     // A file that gets the JSON report at every write as well; empty for none.
     void setReportCopy(const QString &path) { m_reportCopy = path; }
+    // Lines whose text and file last succeeded are not started again; lines
+    // before resumeAt (from 1; 0 for none) ended in the run resumed. Both
+    // are recorded as skipped.
+    void setSkipDone(bool skip) { m_skipDone = skip; }
+    void setResumeAt(int index) { m_resumeAt = index; }
+    // Why the record of what is done was last not written; empty when it was.
+    QString doneRecordError() const { return m_doneError; }
     // "Another installation is in progress": how long to wait before the same
     // program is started again, and how long to keep trying.
     void setRetryTiming(int intervalMs, int limitMs);
@@ -142,6 +150,10 @@ private:
     // While a run goes on: its record and report.
     RunRecord *m_record = nullptr;
     RunReport *m_report = nullptr;
+    DoneRecord *m_done = nullptr; // from when the run may start its programs
+    bool m_skipDone = false;
+    int m_resumeAt = 0;
+    QString m_doneError;
     QTimer *m_reportDue = nullptr;     // a write put off
     QElapsedTimer m_lastWrite;         // the report's last writing
     qint64 m_lastWriteCostMs = 0;      // how long it took

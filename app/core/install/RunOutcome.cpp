@@ -100,6 +100,7 @@ QString outcomeId(RunOutcome outcome)
     case RunOutcome::Running: return QStringLiteral("running");
     case RunOutcome::Abandoned: return QStringLiteral("abandoned");
     case RunOutcome::TimedOut: return QStringLiteral("timed-out");
+    case RunOutcome::Skipped: return QStringLiteral("skipped");
     }
     return QString();
 }
@@ -118,8 +119,9 @@ QString outcomeText(RunOutcome outcome)
     case RunOutcome::Running: return QStringLiteral("running (or cut short there)");
     case RunOutcome::Abandoned: return QStringLiteral("left running, no longer waited for");
     case RunOutcome::TimedOut: return QStringLiteral("timed out, left running");
+    case RunOutcome::Skipped: return QStringLiteral("skipped");
     }
     return QString();
 }
 
-bool outcomeIsNews(RunOutcome outcome) { return outcome != RunOutcome::Succeeded; }
+bool outcomeIsNews(RunOutcome outcome) { return outcome != RunOutcome::Succeeded && outcome != RunOutcome::Skipped; }

@@ -17,6 +17,7 @@ enum class RunOutcome {
     Running,    // started, not ended yet: in a report cut short, where the run stopped
     Abandoned,  // after Cancel its processes were left running, no longer waited for
     TimedOut,   // still running after the run's time limit; left running
+    Skipped,    // not started: done before (--skip-done), or ended in the run resumed
 };
 
 struct ProgramEnd

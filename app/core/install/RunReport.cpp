@@ -84,6 +84,8 @@ RunTally tally(const RunRecord &run)
             ++t.succeeded;
         else if (p.outcome.outcome == RunOutcome::RestartNeeded)
             ++t.restartNeeded;
+        else if (p.outcome.outcome == RunOutcome::Skipped)
+            ++t.skipped;
         else
             ++t.notSucceeded;
     }
@@ -117,14 +119,15 @@ QDateTime RunReport::now()
     return utc.toOffsetFromUtc(offset);
 }
 
-QString RunReport::openFolder()
+QString RunReport::openOwnFolder(const QString &folder, FileIO::Fd &fd, bool create)
 {
     // Links are followed up to the parent (the user's own setting), never
     // from there on: the folder is held open, and every file is made in it.
-    const QByteArray runs = FileNameCodec::encodeFileName(m_folder);
+    const QByteArray runs = FileNameCodec::encodeFileName(folder);
     const QByteArray parent = FileIO::folderOf(runs);
     const QString parentPath = FileNameCodec::decodeFileName(parent);
-    makeFolders(parent);
+    if (create)
+        makeFolders(parent);
     const FileIO::Fd up = FileIO::open(parent, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (!up.isOpen())
         return parentPath + QLatin1String(": ") + FileIO::errorText(errno);
@@ -132,24 +135,25 @@ QString RunReport::openFolder()
     if (!unsafe.isEmpty())
         return unsafe;
     const QByteArray leaf = runs.mid(runs.lastIndexOf('/') + 1);
-    ::mkdirat(up.get(), leaf.constData(), 0700);
-    m_runs = FileIO::Fd(FileIO::retryOnSignal(
+    if (create)
+        ::mkdirat(up.get(), leaf.constData(), 0700);
+    fd = FileIO::Fd(FileIO::retryOnSignal(
             [&] { return ::openat(up.get(), leaf.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); }));
-    if (!m_runs.isOpen()) {
+    if (!fd.isOpen()) {
         const int error = errno;
         struct stat st
         {};
         const bool link = ::fstatat(up.get(), leaf.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
-        return m_folder + QLatin1String(": ")
+        return folder + QLatin1String(": ")
                + (link ? QStringLiteral("it is a symbolic link, not a folder") : FileIO::errorText(error));
     }
-    unsafe = unsafeFolder(m_runs.get(), m_folder);
+    unsafe = unsafeFolder(fd.get(), folder);
     if (!unsafe.isEmpty()) {
-        m_runs.reset();
+        fd.reset();
         return unsafe;
     }
     // A report holds the switches, and switches may hold keys and passwords.
-    ::fchmod(m_runs.get(), 0700);
+    ::fchmod(fd.get(), 0700);
     return QString();
 }
 
@@ -162,7 +166,7 @@ void RunReport::begin(const QDateTime &start)
     const QString name = QLatin1String("run-") + start.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH-mm-ss-zzz'Z'"));
     // Named even when it cannot be written: the run still has its report's name.
     m_base = m_folder + u'/' + name;
-    m_folderError = openFolder();
+    m_folderError = openOwnFolder(m_folder, m_runs);
     if (!m_folderError.isEmpty())
         return;
     // Runs started in one millisecond (scripts) each take the first name that
@@ -323,6 +327,7 @@ QByteArray RunReport::assembleJson(const RunRecord &run, const QList<QByteArray>
     summary.insert(QStringLiteral("notSucceeded"), counts.notSucceeded);
     summary.insert(QStringLiteral("running"), counts.running);
     summary.insert(QStringLiteral("neverStarted"), counts.neverStarted);
+    summary.insert(QStringLiteral("skipped"), counts.skipped);
 
     QJsonObject root;
     root.insert(QStringLiteral("format"), QStringLiteral("setupreel-run/1"));

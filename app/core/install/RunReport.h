@@ -54,6 +54,7 @@ struct RunTally
     int notSucceeded = 0; // failed, crashed, cancelled, not started, left running
     int running = 0;      // started and not ended (in a report cut short: interrupted there)
     int neverStarted = 0; // the list's programs the run did not reach
+    int skipped = 0;      // not started again: done before, or ended in the run resumed
 };
 RunTally tally(const RunRecord &run);
 
@@ -93,6 +94,11 @@ public:
     // The folder reports are made in, held open; -1 when it was refused.
     int folder() const { return m_runs.get(); }
 
+    // Opens folder held in fd, made for its user only when create (links
+    // followed up to its parent, never at it); refused, with why, when it is
+    // a link, another user's or others may write to it.
+    static QString openOwnFolder(const QString &folder, FileIO::Fd &fd, bool create = true);
+
     static QByteArray toJson(const RunRecord &run, const QString &keptError = QString());
     static QString toText(const RunRecord &run);
     // How a program ended, for people: "failed (exit code 1603): a fatal error …".
@@ -101,7 +107,6 @@ public:
     static constexpr int KeptRuns = 100;
 
 private:
-    QString openFolder();
     bool saveWhole(const QString &path, const QByteArray &bytes, QString *error) const;
     void prune() const;
     static QByteArray programJson(const ProgramRecord &program);

@@ -1,0 +1,2 @@
+# --status.
+target_sources(setupreel_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/StatusCommand.cpp)
