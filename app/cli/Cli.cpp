@@ -4,6 +4,7 @@
 #include "cli/CheckCommand.h"
 #include "cli/InspectCommand.h"
 #include "cli/InstallCommand.h"
+#include "cli/LockCommand.h"
 #include "cli/Terminal.h"
 
 #include <QCommandLineParser>
@@ -17,8 +18,9 @@ namespace {
 // Every option of the terminal commands: any of them on the command line
 // means the terminal, so a misused one is answered there and not by a window.
 const char *const CommandOptions[] = {
-        "--install",  "--inspect", "--check", "--report",  "--json", "--write-suggested", "--timeout", "--help",
-        "--help-all", "-h",        "-?",      "--version", "-v",
+        "--install", "--inspect", "--check",    "--report", "--json", "--write-suggested",
+        "--timeout", "--help",    "--help-all", "-h",       "-?",     "--version",
+        "-v",        "--lock",
 };
 
 // Qt's own options for a window (QGuiApplication and QApplication take them
@@ -61,6 +63,8 @@ const char Description[] = "Installs a series of setup programs unattended, one 
                            "      Tells each file's installer type, machine and silent switch.\n"
                            "  setupreel --check LIST.SR [--write-suggested NEW.SR]\n"
                            "      Checks the programs of LIST.SR without starting them.\n"
+                           "  setupreel --lock LIST.SR\n"
+                           "      Writes LIST.SR.lock: the SHA-256 of the list and its setup files.\n"
                            "\n"
                            "Exit status of --install: 0 all succeeded, 1 some program did not succeed,\n"
                            "2 the list was refused or unreadable, 3 all succeeded but a restart is\n"
@@ -68,7 +72,7 @@ const char Description[] = "Installs a series of setup programs unattended, one 
                            "signal when interrupted (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP).\n"
                            "--inspect: 0, or 2 when a file could not be read. --check: 0 every\n"
                            "program line will run, 1 some will not, 2 the list was refused or the\n"
-                           "copy not written. A wrong command line: 2.";
+                           "copy not written. --lock: 0 written, 2 not. A wrong command line: 2.";
 
 int usageError(Terminal &terminal, const QString &message)
 {
@@ -82,7 +86,7 @@ struct Options
 {
     explicit Options(QCommandLineParser &parser);
 
-    QCommandLineOption help, version, install, report, timeout, inspect, json, check, writeSuggested;
+    QCommandLineOption help, version, install, report, timeout, inspect, json, check, writeSuggested, lock;
 };
 
 Options::Options(QCommandLineParser &parser)
@@ -101,10 +105,14 @@ Options::Options(QCommandLineParser &parser)
             QStringLiteral("LIST.SR")),
       writeSuggested(QStringLiteral("write-suggested"),
                      QStringLiteral("With --check: writes the list with the suggested switches to NEW.SR."),
-                     QStringLiteral("NEW.SR"))
+                     QStringLiteral("NEW.SR")),
+      lock(QStringLiteral("lock"),
+           QStringLiteral("Writes LIST.SR.lock beside the list: the SHA-256 of the list and of each setup file, "
+                          "which every run of the list checks."),
+           QStringLiteral("LIST.SR"))
 {
     parser.setApplicationDescription(QString::fromLatin1(Description));
-    parser.addOptions({install, report, timeout, inspect, json, check, writeSuggested});
+    parser.addOptions({install, report, timeout, inspect, json, check, writeSuggested, lock});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("With --inspect: the files to inspect."),
                                  QStringLiteral("[FILE...]"));
 }
@@ -142,15 +150,16 @@ int timeoutSeconds(const QString &text)
 // What is wrong with the command line, empty when nothing is.
 QString misuseOf(const QCommandLineParser &parser, const Options &o)
 {
-    for (const QCommandLineOption *once : {&o.install, &o.report, &o.timeout, &o.check, &o.writeSuggested}) {
+    for (const QCommandLineOption *once : {&o.install, &o.report, &o.timeout, &o.check, &o.writeSuggested, &o.lock}) {
         if (parser.values(*once).size() > 1)
             return QStringLiteral("give --%1 only once.").arg(once->names().constFirst());
     }
-    const int commands = int(parser.isSet(o.install)) + int(parser.isSet(o.inspect)) + int(parser.isSet(o.check));
+    const int commands = int(parser.isSet(o.install)) + int(parser.isSet(o.inspect)) + int(parser.isSet(o.check))
+                         + int(parser.isSet(o.lock));
     if (commands == 0)
-        return QStringLiteral("give one of --install, --inspect or --check.");
+        return QStringLiteral("give one of --install, --inspect, --check or --lock.");
     if (commands > 1)
-        return QStringLiteral("give only one of --install, --inspect or --check.");
+        return QStringLiteral("give only one of --install, --inspect, --check or --lock.");
     if (parser.isSet(o.report) && !parser.isSet(o.install))
         return QStringLiteral("--report goes with --install.");
     if (parser.isSet(o.timeout) && !parser.isSet(o.install))
@@ -173,6 +182,8 @@ int runCommand(const QCommandLineParser &parser, const Options &o, Terminal &ter
 {
     if (parser.isSet(o.inspect))
         return InspectCommand::run(parser.positionalArguments(), parser.isSet(o.json), terminal);
+    if (parser.isSet(o.lock))
+        return LockCommand::run(parser.value(o.lock), terminal);
     if (parser.isSet(o.install))
         return InstallCommand::run(parser.value(o.install), parser.value(o.report),
                                    parser.isSet(o.timeout) ? timeoutSeconds(parser.value(o.timeout)) : 0, terminal);
