@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 
+class ListLock;
 class Prompts;
 class QEventLoop;
 class QTimer;
@@ -142,6 +143,7 @@ private:
     // While a run goes on: its record and report.
     RunRecord *m_record = nullptr;
     RunReport *m_report = nullptr;
+    const ListLock *m_lock = nullptr;  // the list's, checked before each program
     QTimer *m_reportDue = nullptr;     // a write put off
     QElapsedTimer m_lastWrite;         // the report's last writing
     qint64 m_lastWriteCostMs = 0;      // how long it took
