@@ -3,6 +3,7 @@
 #include "cli/Terminal.h"
 #include "core/lists/ListCheck.h"
 #include "core/lists/ListFile.h"
+#include "core/lists/ListLock.h"
 #include "core/lists/ListSequences.h"
 
 namespace CheckCommand {
@@ -43,7 +44,19 @@ int run(const QString &listPath, const QString &writeTo, Terminal &terminal)
     if (!load.loaded)
         return 2;
 
-    const QList<ListCheck::Row> rows = ListCheck::check(load.text, load.lineCount, listPath);
+    QList<ListCheck::Row> rows = ListCheck::check(load.text, load.lineCount, listPath);
+    // A locked list: each file against the lock, as --install checks it.
+    const ListLock lock(listPath);
+    QStringList programs;
+    for (ListCheck::Row &row : rows) {
+        programs << row.line;
+        if (!lock.exists() || row.file.isEmpty())
+            continue;
+        const ListLock::FileCheck state = lock.check(row.file);
+        row.lock = ListLock::integrityId(state.integrity);
+        if (row.problem.isEmpty())
+            row.problem = state.refusal;
+    }
     QString table = ListCheck::table(rows);
     table.chop(1); // its last line end; every line gets one as it is written
     terminal.lines(table);
@@ -59,6 +72,12 @@ int run(const QString &listPath, const QString &writeTo, Terminal &terminal)
         if (!row.problem.isEmpty())
             terminal.errorLine(QStringLiteral("Line %1 will not run: %2").arg(row.number).arg(row.problem));
         allRun = allRun && row.problem.isEmpty();
+    }
+    const QString refused = lock.listRefusal(load.title, programs);
+    if (!refused.isEmpty()) {
+        terminal.errorLine(
+                refused + QStringLiteral(" --install refuses it; lock it again, or remove %1.").arg(lock.lockFile()));
+        allRun = false;
     }
     const QString unended = ListCheck::unendedLine(load.text);
     if (!unended.isEmpty()) {
