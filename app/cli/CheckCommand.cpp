@@ -7,6 +7,7 @@
 #include "core/install/InstallRun.h"
 #include "core/lists/ListCheck.h"
 #include "core/lists/ListFile.h"
+#include "core/lists/ListLock.h"
 #include "core/lists/ListSequences.h"
 
 #include <QDir>
@@ -36,11 +37,10 @@ QString writeSuggested(const QString &listPath, const QString &writeTo, const QS
 
 // Whether a line's file is held to a hash the list was locked with; no lock
 // is read here yet.
-QString lockStateOf(const QString &listPath, const ListCheck::Row &row)
+// The line's state against the list's lock, as the table's Lock column says.
+QString lockStateOf(const ListCheck::Row &row)
 {
-    Q_UNUSED(listPath);
-    Q_UNUSED(row);
-    return QStringLiteral("unlocked");
+    return row.lock.isEmpty() ? QStringLiteral("unlocked") : row.lock;
 }
 
 QJsonValue orNull(const QString &s) { return s.isEmpty() ? QJsonValue() : QJsonValue(s); }
@@ -68,7 +68,7 @@ QString rowsJson(const QString &listPath, const QString &text, int lineCount, co
         o.insert(QStringLiteral("problem"), orNull(row.file.isEmpty() ? QStringLiteral("not found") : row.problem));
         o.insert(QStringLiteral("switch"), orNull(row.switchText));
         o.insert(QStringLiteral("suggestedSwitch"), orNull(row.suggestion));
-        o.insert(QStringLiteral("lock"), lockStateOf(path, row));
+        o.insert(QStringLiteral("lock"), lockStateOf(row));
         lines.append(o);
     }
     QJsonObject doc;
@@ -96,7 +96,19 @@ int run(const QString &listPath, const QString &writeTo, bool json, Terminal &te
     if (!load.loaded)
         return 2;
 
-    const QList<ListCheck::Row> rows = ListCheck::check(load.text, load.lineCount, listPath);
+    QList<ListCheck::Row> rows = ListCheck::check(load.text, load.lineCount, listPath);
+    // A locked list: each file against the lock, as --install checks it.
+    const ListLock lock(listPath);
+    QStringList programs;
+    for (ListCheck::Row &row : rows) {
+        programs << row.line;
+        if (!lock.exists() || row.file.isEmpty())
+            continue;
+        const ListLock::FileCheck state = lock.check(row.file);
+        row.lock = ListLock::integrityId(state.integrity);
+        if (row.problem.isEmpty())
+            row.problem = state.refusal;
+    }
     qsizetype found = 0, suggested = 0;
     for (const ListCheck::Row &row : rows) {
         found += row.file.isEmpty() ? 0 : 1;
@@ -116,6 +128,12 @@ int run(const QString &listPath, const QString &writeTo, bool json, Terminal &te
         if (!row.problem.isEmpty())
             terminal.errorLine(QStringLiteral("Line %1 will not run: %2").arg(row.number).arg(row.problem));
         allRun = allRun && row.problem.isEmpty();
+    }
+    const QString refused = lock.listRefusal(load.title, programs);
+    if (!refused.isEmpty()) {
+        terminal.errorLine(
+                refused + QStringLiteral(" --install refuses it; lock it again, or remove %1.").arg(lock.lockFile()));
+        allRun = false;
     }
     const QString unended = ListCheck::unendedLine(load.text);
     if (!unended.isEmpty()) {

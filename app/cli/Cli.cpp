@@ -5,6 +5,7 @@
 #include "cli/InspectCommand.h"
 #include "cli/InstallCommand.h"
 #include "cli/StatusCommand.h"
+#include "cli/LockCommand.h"
 #include "cli/Terminal.h"
 
 #include <QCommandLineParser>
@@ -20,6 +21,7 @@ namespace {
 const char *const CommandOptions[] = {
         "--install",  "--inspect", "--check", "--report",  "--json", "--write-suggested", "--timeout", "--help",
         "--help-all", "-h",        "-?",      "--version", "-v",     "--skip-done",       "--resume",  "--status",
+        "--lock",
 };
 
 // Qt's own options for a window (QGuiApplication and QApplication take them
@@ -65,6 +67,8 @@ const char Description[] = "Installs a series of setup programs unattended, one 
                            "      Checks the programs of LIST.SR without starting them.\n"
                            "  setupreel --status LIST.SR [--json]\n"
                            "      Tells what each program line of LIST.SR last did.\n"
+                           "  setupreel --lock LIST.SR\n"
+                           "      Writes LIST.SR.lock: the SHA-256 of the list and its setup files.\n"
                            "\n"
                            "Exit status of --install: 0 all succeeded, 1 some program did not succeed,\n"
                            "2 the list was refused or unreadable, 3 all succeeded but a restart is\n"
@@ -73,7 +77,7 @@ const char Description[] = "Installs a series of setup programs unattended, one 
                            "--inspect: 0, or 2 when a file could not be read. --check: 0 every\n"
                            "program line will run, 1 some will not, 2 the list was refused or the\n"
                            "copy not written. --status: 0 every line is done, 1 some is not, 2 the\n"
-                           "list was refused. A wrong command line: 2.";
+                           "list was refused. --lock: 0 written, 2 not. A wrong command line: 2.";
 
 int usageError(Terminal &terminal, const QString &message)
 {
@@ -88,7 +92,7 @@ struct Options
     explicit Options(QCommandLineParser &parser);
 
     QCommandLineOption help, version, install, report, timeout, inspect, json, check, writeSuggested, skipDone, resume,
-            status;
+            status, lock;
 };
 
 Options::Options(QCommandLineParser &parser)
@@ -114,10 +118,14 @@ Options::Options(QCommandLineParser &parser)
              QStringLiteral("With --install: continues the list's last unfinished run at its first program that "
                             "did not end.")),
       status(QStringLiteral("status"), QStringLiteral("Tells what each program line of the list file last did."),
-             QStringLiteral("LIST.SR"))
+             QStringLiteral("LIST.SR")),
+      lock(QStringLiteral("lock"),
+           QStringLiteral("Writes LIST.SR.lock beside the list: the SHA-256 of the list and of each setup file, "
+                          "which every run of the list checks."),
+           QStringLiteral("LIST.SR"))
 {
     parser.setApplicationDescription(QString::fromLatin1(Description));
-    parser.addOptions({install, report, timeout, inspect, json, check, writeSuggested, skipDone, resume, status});
+    parser.addOptions({install, report, timeout, inspect, json, check, writeSuggested, skipDone, resume, status, lock});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("With --inspect: the files to inspect."),
                                  QStringLiteral("[FILE...]"));
 }
@@ -155,16 +163,16 @@ int timeoutSeconds(const QString &text)
 // What is wrong with the command line, empty when nothing is.
 QString misuseOf(const QCommandLineParser &parser, const Options &o)
 {
-    for (const QCommandLineOption *once : {&o.install, &o.report, &o.timeout, &o.check, &o.writeSuggested, &o.status}) {
+    for (const QCommandLineOption *once : {&o.install, &o.report, &o.timeout, &o.check, &o.writeSuggested, &o.status, &o.lock}) {
         if (parser.values(*once).size() > 1)
             return QStringLiteral("give --%1 only once.").arg(once->names().constFirst());
     }
     const int commands = int(parser.isSet(o.install)) + int(parser.isSet(o.inspect)) + int(parser.isSet(o.check))
-                         + int(parser.isSet(o.status));
+                         + int(parser.isSet(o.status)) + int(parser.isSet(o.lock));
     if (commands == 0)
-        return QStringLiteral("give one of --install, --inspect, --check or --status.");
+        return QStringLiteral("give one of --install, --inspect, --check, --status or --lock.");
     if (commands > 1)
-        return QStringLiteral("give only one of --install, --inspect, --check or --status.");
+        return QStringLiteral("give only one of --install, --inspect, --check, --status or --lock.");
     if (parser.isSet(o.report) && !parser.isSet(o.install))
         return QStringLiteral("--report goes with --install.");
     if (parser.isSet(o.timeout) && !parser.isSet(o.install))
@@ -193,6 +201,8 @@ int runCommand(const QCommandLineParser &parser, const Options &o, Terminal &ter
 {
     if (parser.isSet(o.inspect))
         return InspectCommand::run(parser.positionalArguments(), parser.isSet(o.json), terminal);
+    if (parser.isSet(o.lock))
+        return LockCommand::run(parser.value(o.lock), terminal);
     if (parser.isSet(o.install))
         return InstallCommand::run(parser.value(o.install), parser.value(o.report),
                                    parser.isSet(o.timeout) ? timeoutSeconds(parser.value(o.timeout)) : 0,

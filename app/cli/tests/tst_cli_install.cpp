@@ -2,6 +2,7 @@
 // display, real setup programs, real list files, real signals.
 #include "SetupreelRun.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -867,6 +868,91 @@ private slots:
         QCOMPARE(r.status, 0);
         QVERIFY2(r.out.startsWith("Nothing to resume: its last run"), r.out.constData());
         QCOMPARE(logged().count(QStringLiteral("end r3.sh")), 1);
+    }
+
+    // The demo list locked: sha256sum accepts the lock; one byte of one setup
+    // changed, that setup is not started and the others are; the list
+    // changed, nothing is. A line whose file is missing is never locked.
+    void aLockedListRunsOnlyWhatWasLocked()
+    {
+        const QString demo = m_dir.filePath(QStringLiteral("locked"));
+        QProcess copy;
+        copy.start(QStringLiteral("cp"),
+                   {QStringLiteral("-R"), QStringLiteral(SETUPREEL_BUILD_APP_DIR "/examples"), demo});
+        QVERIFY(copy.waitForFinished() && copy.exitCode() == 0);
+        const auto runIn = [&](const QStringList &args) { return SetupreelRun::run(args, noDisplay(m_state), demo); };
+        const QString list = demo + QStringLiteral("/Demo.SR");
+        const QString missing = makeList(QStringLiteral("gone.SR"), QStringLiteral("Gone"),
+                                         {makeSetup(QStringLiteral("here.sh")), QStringLiteral("gone.sh /S")});
+        Result r = runIn({QStringLiteral("--lock"), missing});
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains("the file of line 2 was not found: gone.sh /S"), r.err.constData());
+        QVERIFY(!QFile::exists(missing + QStringLiteral(".lock")));
+
+        r = runIn({QStringLiteral("--lock"), QStringLiteral("Demo.SR")});
+        QVERIFY2(r.status == 0, r.err.constData());
+        QProcess sha256sum;
+        sha256sum.setWorkingDirectory(demo);
+        sha256sum.start(QStringLiteral("sha256sum"),
+                        {QStringLiteral("--strict"), QStringLiteral("-c"), QStringLiteral("Demo.SR.lock")});
+        QVERIFY(sha256sum.waitForFinished());
+        QCOMPARE(sha256sum.exitCode(), 0);
+        QCOMPARE(sha256sum.readAllStandardOutput().count(": OK\n"), 3);
+
+        // One byte of the second setup: its comment's first letter.
+        QFile setup(demo + QStringLiteral("/setups/image-viewer-setup.sh"));
+        QVERIFY(setup.open(QIODevice::ReadWrite));
+        const QByteArray was = setup.readAll();
+        QByteArray changed = was;
+        changed[changed.indexOf("Demo")] = 'd';
+        QVERIFY(setup.seek(0) && setup.write(changed) == was.size());
+        setup.close();
+        const auto sha = [](const QByteArray &bytes) {
+            return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+        };
+        r = runIn({QStringLiteral("--check"), QStringLiteral("Demo.SR")});
+        QCOMPARE(r.status, 1);
+        const QStringList table = lines(r.out);
+        QVERIFY(table[0].endsWith(QLatin1String("Lock")));
+        QVERIFY(table[1].endsWith(QLatin1String(" verified")) && table[3].endsWith(QLatin1String(" verified")));
+        QVERIFY2(table[2].endsWith(QLatin1String(" mismatch")), qPrintable(table[2]));
+
+        r = runIn({QStringLiteral("--install"), QStringLiteral("Demo.SR")});
+        QCOMPARE(r.status, 1);
+        const QString setupFile = setup.fileName();
+        QVERIFY2(r.err.contains("321\nAn error appears.\nClick on the button to continue.\n"
+                                "The setup file differs from the list's lock: expected SHA-256 "
+                                + sha(was) + ", found " + sha(changed) + ": " + setupFile.toUtf8() + '\n'),
+                 r.err.constData());
+        QVERIFY(lines(r.out).contains(QStringLiteral("2 succeeded, 1 failed, 0 need a restart")));
+        QVERIFY(!r.out.contains("[Image Viewer]") && r.out.contains("[Office Fonts] installed"));
+        const QStringList kept = keptJsonReports();
+        QCOMPARE(kept.size(), 1);
+        QFile report(kept.first());
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        const QJsonArray programs =
+                QJsonDocument::fromJson(report.readAll()).object().value(QLatin1String("programs")).toArray();
+        QCOMPARE(programs.size(), 3);
+        for (int i : {0, 2}) {
+            QCOMPARE(programs[i][QLatin1String("outcome")].toString(), QStringLiteral("succeeded"));
+            QCOMPARE(programs[i][QLatin1String("integrity")].toString(), QStringLiteral("verified"));
+        }
+        QCOMPARE(programs[1][QLatin1String("outcome")].toString(), QStringLiteral("not-started"));
+        QCOMPARE(programs[1][QLatin1String("errorNumber")].toInt(), 321);
+        QCOMPARE(programs[1][QLatin1String("integrity")].toString(), QStringLiteral("mismatch"));
+        QCOMPARE(programs[1][QLatin1String("sha256")].toString().toLatin1(), sha(changed));
+
+        // The list itself: its title's last letter.
+        QFile listFile(list);
+        QVERIFY(listFile.open(QIODevice::ReadWrite));
+        const QByteArray listBytes = listFile.readAll();
+        QVERIFY(listFile.seek(listBytes.indexOf('\r') - 1) && listFile.write("O") == 1);
+        listFile.close();
+        r = runIn({QStringLiteral("--install"), QStringLiteral("Demo.SR")});
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains("The list changed since it was locked.\n"), r.err.constData());
+        QVERIFY(!r.out.contains("[1/3]"));
+        QCOMPARE(keptJsonReports().size(), 1);
     }
 };
 

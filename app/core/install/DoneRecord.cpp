@@ -2,6 +2,7 @@
 
 #include "FileNameCodec.h"
 #include "InstallerType.h"
+#include "core/lists/ListLock.h"
 #include "core/lists/ProgramLocator.h"
 
 #include <QCryptographicHash>
@@ -294,19 +295,4 @@ QString DoneRecord::write(const RunRecord &run, const QString &reportJson)
                         : m_folder + u'/' + QString::fromLatin1(m_name) + QLatin1String(": ") + written.reason();
 }
 
-QString DoneRecord::fileSha256(const QByteArray &path)
-{
-    const FileIO::Fd fd = FileIO::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (!fd.isOpen())
-        return QString();
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (;;) {
-        const qsizetype n = FileIO::readUpTo(fd.get(), buffer.data(), size_t(buffer.size()));
-        if (n < 0)
-            return QString();
-        hash.addData(QByteArrayView(buffer.constData(), n));
-        if (n < buffer.size())
-            return hex(hash.result());
-    }
-}
+QString DoneRecord::fileSha256(const QByteArray &path) { return ListLock::sha256Of(path); }

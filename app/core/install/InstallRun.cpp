@@ -8,8 +8,10 @@
 #include "core/install/ProgramOutput.h"
 #include "core/install/RunLock.h"
 #include "core/lists/ListFile.h"
+#include "core/lists/ListLock.h"
 #include "core/lists/ProgramLocator.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSysInfo>
@@ -83,6 +85,15 @@ void InstallRun::install(std::optional<LoadedList> loaded)
 {
     if (!mayStart(loaded))
         return;
+    // A locked list runs only as it was locked.
+    const ListLock listLock(loaded->file);
+    if (const QString refused = listLock.listRefusal(loaded->title, loaded->programs); !refused.isEmpty()) {
+        m_prompts.messageBox(
+                refused + CR + QStringLiteral("Lock it again, or remove %1, to install it.").arg(listLock.lockFile()),
+                QStringLiteral("Installing"), MsgIcon::Exclamation);
+        return;
+    }
+    m_lock = &listLock;
     m_running = true;
     m_cancelled = false;
     // The run keeps its own copy of the list as it was when Install was
@@ -136,6 +147,7 @@ void InstallRun::install(std::optional<LoadedList> loaded)
     m_record = nullptr;
     m_report = nullptr;
     m_reportDue = nullptr;
+    m_lock = nullptr;
     m_running = false;
     m_lastRun = record;
     m_observer.runEnded(record);
@@ -226,9 +238,19 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
         reportChanged(RunningAfterMs);
         m_observer.programStarting(start);
         // A line the control would look for in the current folder never reaches it.
+        // Read as late as can be, with the window's events flowing: what
+        // starts is what was hashed, unless it is swapped in between.
+        const ListLock::FileCheck bytes = m_lock->check(where.file, [] { QCoreApplication::processEvents(); });
+        m_record->current->sha256 = bytes.sha256;
         RunResult r;
         bool timedOut = false;
-        if (where.refusal.isEmpty()) {
+        if (!where.refusal.isEmpty()) {
+            r.number = RunTimeError::FileNotFound;
+            r.description = where.refusal;
+        } else if (!bytes.refusal.isEmpty()) {
+            r.number = ListLock::MismatchError;
+            r.description = bytes.refusal;
+        } else {
             QTimer limit;
             if (m_timeoutSeconds > 0 && m_abandon) {
                 limit.setSingleShot(true);
@@ -236,9 +258,6 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
                 limit.start(m_timeoutSeconds * 1000);
             }
             r = m_runAndWait(where.commandLine);
-        } else {
-            r.number = RunTimeError::FileNotFound;
-            r.description = where.refusal;
         }
         if (r.number != 0) {
             m_prompts.messageBox(QString::number(r.number) + CR + QStringLiteral("An error appears.") + CR
@@ -251,6 +270,8 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
                                     ? ShellAndWaitLogic::installerKindId(ShellAndWaitLogic::InstallerKind::Unknown)
                                     : r.installerType;
         rec.machine = r.machine;
+        rec.sha256 = bytes.sha256;
+        rec.integrity = ListLock::integrityId(bytes.integrity);
         rec.programEnd.started = r.number == 0;
         rec.programEnd.exitCode = r.exitCode;
         rec.programEnd.exitCodeKnown = r.exitCodeKnown;

@@ -13,6 +13,7 @@
 #include <optional>
 
 class DoneRecord;
+class ListLock;
 class Prompts;
 class QEventLoop;
 class QTimer;
@@ -154,6 +155,7 @@ private:
     bool m_skipDone = false;
     int m_resumeAt = 0;
     QString m_doneError;
+    const ListLock *m_lock = nullptr;  // the list's, checked before each program
     QTimer *m_reportDue = nullptr;     // a write put off
     QElapsedTimer m_lastWrite;         // the report's last writing
     qint64 m_lastWriteCostMs = 0;      // how long it took

@@ -298,6 +298,8 @@ QByteArray RunReport::programJson(const ProgramRecord &p)
     o.insert(QStringLiteral("end"), orNull(stamp(p.end)));
     o.insert(QStringLiteral("installerType"), p.installerType);
     o.insert(QStringLiteral("machine"), orNull(p.machine));
+    o.insert(QStringLiteral("sha256"), orNull(p.sha256));
+    o.insert(QStringLiteral("integrity"), p.integrity);
     const bool hasCode = p.programEnd.started && p.programEnd.signal == 0 && p.programEnd.exitCodeKnown;
     o.insert(QStringLiteral("exitCode"), hasCode ? QJsonValue(p.programEnd.exitCode) : QJsonValue());
     o.insert(QStringLiteral("signal"), p.programEnd.signal ? QJsonValue(p.programEnd.signal) : QJsonValue());
@@ -403,6 +405,9 @@ QString RunReport::programText(const ProgramRecord &p, int number, int programCo
         t += QStringLiteral("  file:     %1\n").arg(shown(p.startedFile));
     t += QStringLiteral("  type:     %1%2\n")
                  .arg(p.installerType, p.machine.isEmpty() ? QString() : QLatin1String(", ") + p.machine);
+    if (!p.sha256.isEmpty() || p.integrity != QLatin1String("unlocked"))
+        t += QStringLiteral("  sha256:   %1 (%2)\n")
+                     .arg(p.sha256.isEmpty() ? QStringLiteral("not read") : p.sha256, p.integrity);
     t += QStringLiteral("  time:     %1 .. %2\n").arg(stamp(p.start), stamp(p.end));
     t += QStringLiteral("  outcome:  %1\n").arg(shown(resultText(p)));
     if (p.attempts > 1)

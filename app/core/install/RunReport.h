@@ -19,8 +19,10 @@ struct ProgramRecord
     QString startedFile; // the file actually started; empty when none was
     QDateTime start;
     QDateTime end;
-    QString installerType; // installerKindId
-    QString machine;       // machineName, empty for none
+    QString installerType;                          // installerKindId
+    QString machine;                                // machineName, empty for none
+    QString sha256;                                 // of the file's bytes before its start; empty when not read
+    QString integrity = QStringLiteral("unlocked"); // against the list's lock: or "verified", "mismatch"
     ProgramEnd programEnd;
     ReadOutcome outcome;
     int errorNumber = 0; // not started: the control's error

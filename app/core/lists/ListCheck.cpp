@@ -8,6 +8,7 @@
 #include "core/lists/ListFile.h"
 #include "core/lists/ProgramLocator.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <optional>
 #include <unistd.h>
@@ -104,15 +105,21 @@ QString table(const QList<Row> &rows)
 {
     const QStringList heading{QStringLiteral("No."),  QStringLiteral("Line"),   QStringLiteral("Resolves to"),
                               QStringLiteral("Type"), QStringLiteral("Switch"), QStringLiteral("Suggested")};
+    const bool locked = std::any_of(rows.begin(), rows.end(), [](const Row &row) { return !row.lock.isEmpty(); });
     QList<QStringList> cells{heading};
-    for (const Row &row : rows)
+    if (locked)
+        cells.first() << QStringLiteral("Lock");
+    for (const Row &row : rows) {
         cells << QStringList{QString::number(row.number),
                              row.line,
                              row.file.isEmpty() ? QStringLiteral("not found") : FileNameCodec::decodeFileName(row.file),
                              row.type,
                              row.switchText,
                              row.suggestion};
-    QList<qsizetype> widths(heading.size(), 0);
+        if (locked)
+            cells.last() << row.lock;
+    }
+    QList<qsizetype> widths(cells.first().size(), 0);
     for (const QStringList &line : cells)
         for (qsizetype c = 0; c < line.size(); ++c)
             widths[c] = qMax(widths.at(c), line.at(c).size());

@@ -20,6 +20,9 @@ struct Row
     // Why a found file will not start as the run starts it (no Wine, a 32-bit
     // setup this Wine cannot run, not executable); empty when it will.
     QString problem;
+    // Its file against the list's lock ("verified", "mismatch"); empty when
+    // the list has no lock or the file was not found.
+    QString lock;
 };
 
 // The rows of a list's text as the main window's Load accepted it (lineCount:
@@ -31,7 +34,8 @@ QList<Row> check(const QString &text, int lineCount, const QString &listFile);
 // load reads. Empty when there is none.
 QString unendedLine(const QString &text);
 
-// The rows as a table, one line a row after a heading. Cells are as the list
+// The rows as a table, one line a row after a heading; a "Lock" column when
+// a row has a lock state. Cells are as the list
 // and the file names hold them, control characters included: what writes the
 // table to a terminal filters those, one character for one.
 QString table(const QList<Row> &rows);

@@ -200,8 +200,9 @@ QByteArray absolute(const QByteArray &path)
     return here.isEmpty() ? path : here + '/' + path;
 }
 
-// The list file's folder, absolute and without "." or ".." steps.
-QByteArray folderOfList(const QString &listFile)
+} // namespace
+
+QByteArray listFolderOf(const QString &listFile)
 {
     if (listFile.isEmpty())
         return QByteArray();
@@ -210,6 +211,8 @@ QByteArray folderOfList(const QString &listFile)
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     return FileNameCodec::encodeFileName(slash <= 0 ? QStringLiteral("/") : path.left(slash));
 }
+
+namespace {
 
 // The found file as a command line the control splits back into that very
 // file and the line's own arguments; empty when no such line can be written.
@@ -249,7 +252,7 @@ Location locate(const QString &line, const QString &listFile)
     const CommandLine written = splitCommandLine(line);
     const QList<Candidate> candidates = candidatesOf(line);
     const auto pathOf = [&line](const Candidate &c) { return line.mid(c.from, c.to - c.from); };
-    const QByteArray listFolder = folderOfList(listFile);
+    const QByteArray listFolder = listFolderOf(listFile);
     // A relative line names a file below the list's folder, wherever the
     // command was started: the current folder is never looked in.
     if (!written.file.isEmpty() && (listFolder.isEmpty() || kindOf(written.program) == PathKind::Unix)) {

@@ -37,4 +37,8 @@ struct Location
 // then only Wine's drive mapping is tried and a relative line stays as it is.
 Location locate(const QString &line, const QString &listFile);
 
+// The folder lines are looked for below: the list file's, absolute and
+// without "." or ".." steps; empty when listFile is.
+QByteArray listFolderOf(const QString &listFile);
+
 } // namespace ProgramLocator

@@ -7,12 +7,14 @@
 #include "core/common/Globals.h"
 #include "core/common/Seams.h"
 #include "core/lists/ListFile.h"
+#include "core/lists/ListLock.h"
 #include "windows/install/Dialog1.h"
 #include "windows/install/Form2.h"
 #include "windows/startup/frmAbout.h"
 #include "windows/ui/Program.h"
 #include "windows/ui/Windows.h"
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
@@ -429,6 +431,53 @@ private slots:
         QCOMPARE(programs[1][QLatin1String("exitCode")].toInt(), 3);
         QCOMPARE(programs[2][QLatin1String("outcome")].toString(), QStringLiteral("not-started"));
         QCOMPARE(programs[2][QLatin1String("errorNumber")].toInt(), 53);
+    }
+
+    // A locked list: a setup changed since is not started (its "Error" box
+    // names both hashes) and the others run; a list changed after Load is
+    // refused and starts nothing.
+    void aLockedListStartsNoChangedSetup()
+    {
+        const QString log = m_dir.filePath(QStringLiteral("locked.log"));
+        QFile::remove(log);
+        const QString a = makeSetup(QStringLiteral("locked-a.sh"), log, 0);
+        const QString b = makeSetup(QStringLiteral("locked-b.sh"), log, 0);
+        const QString list =
+                writeFile(QStringLiteral("locked.SR"), ">Locked\r\n" + a.toUtf8() + "\r\n" + b.toUtf8() + " /S\r\n");
+        const ListFile::InstallText loaded = ListFile::LoadListForInstalling(list);
+        QCOMPARE(ListLock::write(list, loaded.text, loaded.lineCount), QString());
+        const QByteArray was = readText(a).toUtf8();
+        writeFile(QStringLiteral("locked-a.sh"), was + '#', true);
+        const auto sha = [](const QByteArray &bytes) {
+            return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+        };
+
+        Form2 *w = Windows::show<Form2>();
+        m_prompts->files.enqueue(list);
+        click(w->Image3);
+        click(w->Image4);
+        QCOMPARE(m_prompts->boxes.size(), 2);
+        QCOMPARE(m_prompts->boxes[0].title, QStringLiteral("Error"));
+        QCOMPARE(m_prompts->boxes[0].text.split(QLatin1Char('\r')),
+                 (QStringList{QStringLiteral("321"), QStringLiteral("An error appears."),
+                              QStringLiteral("Click on the button to continue."),
+                              QStringLiteral("The setup file differs from the list's lock: expected SHA-256 %1, "
+                                             "found %2: %3")
+                                      .arg(sha(was), sha(was + '#'), a)}));
+        QCOMPARE(readText(log), QStringLiteral("locked-b.sh /S\n"));
+        QCOMPARE(m_prompts->boxes[1].title, QStringLiteral("Installing"));
+
+        QFile listFile(list);
+        QVERIFY(listFile.open(QIODevice::Append));
+        listFile.write(b.toUtf8() + "\r\n");
+        listFile.close();
+        click(w->Image4);
+        QCOMPARE(m_prompts->boxes.size(), 3);
+        QCOMPARE(m_prompts->boxes[2].title, QStringLiteral("Installing"));
+        QCOMPARE(m_prompts->boxes[2].icon, MsgIcon::Exclamation);
+        QVERIFY2(m_prompts->boxes[2].text.startsWith(QLatin1String("The list changed since it was locked.\r")),
+                 qPrintable(m_prompts->boxes[2].text));
+        QCOMPARE(readText(log), QStringLiteral("locked-b.sh /S\n"));
     }
 
     void theResultsDemoListEndsWithItsSummary()
