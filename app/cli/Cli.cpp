@@ -5,9 +5,12 @@
 #include "cli/InspectCommand.h"
 #include "cli/InstallCommand.h"
 #include "cli/Terminal.h"
+#include "core/install/InstallRun.h"
+#include "core/install/WineRestart.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 
 #include <csignal>
 #include <cstring>
@@ -17,8 +20,8 @@ namespace {
 // Every option of the terminal commands: any of them on the command line
 // means the terminal, so a misused one is answered there and not by a window.
 const char *const CommandOptions[] = {
-        "--install",  "--inspect", "--check", "--report",  "--json", "--write-suggested", "--timeout", "--help",
-        "--help-all", "-h",        "-?",      "--version", "-v",
+        "--install", "--inspect", "--check",    "--report", "--json", "--write-suggested", "--timeout", "--restart",
+        "--prefix",  "--help",    "--help-all", "-h",       "-?",     "--version",         "-v",
 };
 
 // Qt's own options for a window (QGuiApplication and QApplication take them
@@ -56,10 +59,11 @@ const char Description[] = "Installs a series of setup programs unattended, one 
                            "  setupreel [LIST.SR]\n"
                            "      Opens the main window, with LIST.SR loaded when given.\n"
                            "  setupreel --install LIST.SR [--report FILE] [--timeout SECONDS]\n"
+                           "                    [--restart=off|wine] [--prefix NAME|DIR]\n"
                            "      Installs the programs of LIST.SR with no window.\n"
                            "  setupreel --inspect [--json] FILE...\n"
                            "      Tells each file's installer type, machine and silent switch.\n"
-                           "  setupreel --check LIST.SR [--write-suggested NEW.SR]\n"
+                           "  setupreel --check LIST.SR [--write-suggested NEW.SR] [--prefix NAME|DIR]\n"
                            "      Checks the programs of LIST.SR without starting them.\n"
                            "\n"
                            "Exit status of --install: 0 all succeeded, 1 some program did not succeed,\n"
@@ -82,7 +86,7 @@ struct Options
 {
     explicit Options(QCommandLineParser &parser);
 
-    QCommandLineOption help, version, install, report, timeout, inspect, json, check, writeSuggested;
+    QCommandLineOption help, version, install, report, timeout, restart, prefix, inspect, json, check, writeSuggested;
 };
 
 Options::Options(QCommandLineParser &parser)
@@ -95,6 +99,15 @@ Options::Options(QCommandLineParser &parser)
               QStringLiteral("With --install: a program still running (with what it started) after SECONDS is "
                              "no longer waited for, and the run goes on."),
               QStringLiteral("SECONDS")),
+      restart(QStringLiteral("restart"),
+              QStringLiteral("With --install: after a Windows setup that needs a restart, when programs follow: "
+                             "off (nothing, the default) or wine (restart the Wine prefix and run its RunOnce "
+                             "entries)."),
+              QStringLiteral("off|wine"), QStringLiteral("off")),
+      prefix(QStringLiteral("prefix"),
+             QStringLiteral("With --install or --check: the Wine prefix, a NAME in $XDG_DATA_HOME/wineprefixes or "
+                            "a DIR (with a slash); --install makes a missing one, 64-bit. Default: $WINEPREFIX."),
+             QStringLiteral("NAME|DIR")),
       inspect(QStringLiteral("inspect"), QStringLiteral("Tells the installer type of each FILE.")),
       json(QStringLiteral("json"), QStringLiteral("With --inspect: JSON for scripts.")),
       check(QStringLiteral("check"), QStringLiteral("Checks the programs of the list file without starting them."),
@@ -104,7 +117,7 @@ Options::Options(QCommandLineParser &parser)
                      QStringLiteral("NEW.SR"))
 {
     parser.setApplicationDescription(QString::fromLatin1(Description));
-    parser.addOptions({install, report, timeout, inspect, json, check, writeSuggested});
+    parser.addOptions({install, report, timeout, restart, prefix, inspect, json, check, writeSuggested});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("With --inspect: the files to inspect."),
                                  QStringLiteral("[FILE...]"));
 }
@@ -142,7 +155,8 @@ int timeoutSeconds(const QString &text)
 // What is wrong with the command line, empty when nothing is.
 QString misuseOf(const QCommandLineParser &parser, const Options &o)
 {
-    for (const QCommandLineOption *once : {&o.install, &o.report, &o.timeout, &o.check, &o.writeSuggested}) {
+    for (const QCommandLineOption *once :
+         {&o.install, &o.report, &o.timeout, &o.restart, &o.prefix, &o.check, &o.writeSuggested}) {
         if (parser.values(*once).size() > 1)
             return QStringLiteral("give --%1 only once.").arg(once->names().constFirst());
     }
@@ -157,6 +171,16 @@ QString misuseOf(const QCommandLineParser &parser, const Options &o)
         return QStringLiteral("--timeout goes with --install.");
     if (parser.isSet(o.timeout) && timeoutSeconds(parser.value(o.timeout)) <= 0)
         return QStringLiteral("--timeout takes a whole number of seconds from 1 to %1.").arg(MaxTimeoutSeconds);
+    if (parser.isSet(o.restart) && !parser.isSet(o.install))
+        return QStringLiteral("--restart goes with --install.");
+    const QString restart = parser.value(o.restart);
+    if (restart == QLatin1String("stop"))
+        return QStringLiteral("--restart=stop (stopping the run for a restart of the computer) is not available in "
+                              "this build; use --restart=wine or --restart=off.");
+    if (restart != QLatin1String("off") && restart != QLatin1String("wine"))
+        return QStringLiteral("--restart takes off or wine.");
+    if (parser.isSet(o.prefix) && !parser.isSet(o.install) && !parser.isSet(o.check))
+        return QStringLiteral("--prefix goes with --install or --check.");
     if (parser.isSet(o.json) && !parser.isSet(o.inspect))
         return QStringLiteral("--json goes with --inspect.");
     if (parser.isSet(o.writeSuggested) && !parser.isSet(o.check))
@@ -169,13 +193,44 @@ QString misuseOf(const QCommandLineParser &parser, const Options &o)
     return QString();
 }
 
+// --prefix: the run's WINEPREFIX, which the setups, the run's lock and its
+// report use; --install makes a missing prefix. 0, or the exit status.
+int usePrefix(const QString &nameOrDir, bool install, Terminal &terminal)
+{
+    QString error;
+    const QString prefix = WineRestart::prefixFor(nameOrDir, &error);
+    if (prefix.isEmpty())
+        return usageError(terminal, error);
+    if (!WineRestart::prefixExists(prefix)) {
+        if (!install) {
+            terminal.errorLine(QStringLiteral("The Wine prefix %1 is not made yet; --install makes it.").arg(prefix));
+        } else {
+            terminal.line(QStringLiteral("Making the Wine prefix %1 (64-bit)").arg(prefix));
+            if (!WineRestart::createPrefix(prefix, &error)) {
+                terminal.errorLine(
+                        QStringLiteral("setupreel: the Wine prefix %1 could not be made: %2").arg(prefix, error));
+                return Cli::Refused;
+            }
+        }
+    }
+    qputenv("WINEPREFIX", QFile::encodeName(prefix));
+    return 0;
+}
+
 int runCommand(const QCommandLineParser &parser, const Options &o, Terminal &terminal)
 {
+    if (parser.isSet(o.prefix)) {
+        if (const int status = usePrefix(parser.value(o.prefix), parser.isSet(o.install), terminal))
+            return status;
+    }
     if (parser.isSet(o.inspect))
         return InspectCommand::run(parser.positionalArguments(), parser.isSet(o.json), terminal);
     if (parser.isSet(o.install))
         return InstallCommand::run(parser.value(o.install), parser.value(o.report),
-                                   parser.isSet(o.timeout) ? timeoutSeconds(parser.value(o.timeout)) : 0, terminal);
+                                   parser.isSet(o.timeout) ? timeoutSeconds(parser.value(o.timeout)) : 0,
+                                   parser.value(o.restart) == QLatin1String("wine") ? InstallRun::WineRestartMode::Wine
+                                                                                    : InstallRun::WineRestartMode::Off,
+                                   terminal);
     return CheckCommand::run(parser.value(o.check), parser.value(o.writeSuggested), terminal);
 }
 

@@ -7,6 +7,7 @@
 #include "core/controls/ControlHost.h"
 #include "core/install/HostedRunAndWait.h"
 #include "core/install/InstallRun.h"
+#include "core/install/WineRestart.h"
 #include "core/io/FileIO.h"
 #include "core/lists/ListSequences.h"
 #include "core/lists/ProgramLocator.h"
@@ -68,9 +69,12 @@ public:
 
     void programOutput(const QByteArray &bytes) override { m_terminal.programOutput(bytes); }
 
-    void programEnded(const ProgramRecord &) override
+    void programEnded(const ProgramRecord &program) override
     {
         m_terminal.endProgramOutput();
+        if (program.restart)
+            for (const QString &line : WineRestart::summary(*program.restart))
+                m_terminal.line(QStringLiteral("      ") + line);
         ++m_value;
         drawBar();
     }
@@ -276,7 +280,8 @@ void tellReportCopy(const InstallRun &run, const QString &reportTo, Terminal &te
 
 namespace InstallCommand {
 
-int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, Terminal &terminal)
+int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, InstallRun::WineRestartMode restart,
+        Terminal &terminal)
 {
     TerminalPrompts prompts(terminal, TerminalPrompts::TitleLayout::OwnLine);
     // The report names the list by its full path, as the window's dialog does.
@@ -303,6 +308,7 @@ int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, Te
     InstallRun run(lines, prompts, [&hosted](const QString &line) { return hosted.run(line); });
     run.setReportCopy(reportTo);
     run.setProgramTimeout(timeoutSeconds);
+    run.setWineRestart(restart);
     // The setups' output comes above the progress bar, from their logs: a
     // closed standard output (`| head`) never reaches a setup.
     run.setRelayOutput(true);

@@ -1,6 +1,8 @@
 #pragma once
 // --install LIST.SR [--report FILE]: the main window's Load and Install with no
 // window: the same list checks and refusals, the same run and report.
+#include "core/install/InstallRun.h"
+
 #include <QString>
 
 class Terminal;
@@ -9,7 +11,9 @@ namespace InstallCommand {
 
 // Returns the exit status (Cli::Status).
 // timeoutSeconds: how long one program may run (with what it started) before
-// it is no longer waited for; 0 for no limit.
-int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, Terminal &terminal);
+// it is no longer waited for; 0 for no limit. restart: what follows a Windows
+// setup that needs a restart.
+int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, InstallRun::WineRestartMode restart,
+        Terminal &terminal);
 
 } // namespace InstallCommand

@@ -231,7 +231,8 @@ private slots:
         QCOMPARE(help.status, 0);
         for (const char *text :
              {"setupreel [LIST.SR]", "--install LIST.SR [--report FILE]", "--inspect [--json] FILE...",
-              "--check LIST.SR [--write-suggested NEW.SR]", "--version", "130 Ctrl-C", "--timeout SECONDS"})
+              "--check LIST.SR [--write-suggested NEW.SR]", "--version", "130 Ctrl-C", "--timeout SECONDS",
+              "[--restart=off|wine] [--prefix NAME|DIR]"})
             QVERIFY2(help.out.contains(text), text);
         QCOMPARE(runSetupreel({QStringLiteral("-h")}).out, help.out);
 
@@ -256,6 +257,10 @@ private slots:
                 {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("--timeout"), QStringLiteral("0")},
                 {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("--timeout=ten")},
                 {QStringLiteral("--timeout=10"), QStringLiteral("--check"), QStringLiteral("x.SR")},
+                {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("--restart=maybe")},
+                {QStringLiteral("--restart=wine"), QStringLiteral("--check"), QStringLiteral("x.SR")},
+                {QStringLiteral("--prefix=p"), QStringLiteral("--inspect"), QStringLiteral("a.exe")},
+                {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("--prefix=..")},
         };
         for (const QStringList &args : wrong) {
             const Result r = runSetupreel(args);
@@ -263,6 +268,12 @@ private slots:
             QVERIFY2(r.err.startsWith("setupreel: ") && r.err.contains("Try 'setupreel --help'"), r.err.constData());
             QVERIFY(r.out.isEmpty());
         }
+
+        // Stopping for a restart of the computer is not built: refused before anything runs.
+        const Result stop =
+                runSetupreel({QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("--restart=stop")});
+        QCOMPARE(stop.status, 2);
+        QVERIFY2(stop.err.contains("--restart=stop") && stop.err.contains("not available"), stop.err.constData());
 
         // A list to open in a window, and no display to show it on.
         const Result window = runSetupreel({QStringLiteral("x.SR")});
