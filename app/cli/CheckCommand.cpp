@@ -38,10 +38,7 @@ QString writeSuggested(const QString &listPath, const QString &writeTo, const QS
 // Whether a line's file is held to a hash the list was locked with; no lock
 // is read here yet.
 // The line's state against the list's lock, as the table's Lock column says.
-QString lockStateOf(const ListCheck::Row &row)
-{
-    return row.lock.isEmpty() ? QStringLiteral("unlocked") : row.lock;
-}
+QString lockStateOf(const ListCheck::Row &row) { return row.lock.isEmpty() ? QStringLiteral("unlocked") : row.lock; }
 
 QJsonValue orNull(const QString &s) { return s.isEmpty() ? QJsonValue() : QJsonValue(s); }
 

@@ -4,12 +4,15 @@
 #include "cli/CheckCommand.h"
 #include "cli/InspectCommand.h"
 #include "cli/InstallCommand.h"
-#include "cli/StatusCommand.h"
 #include "cli/LockCommand.h"
+#include "cli/StatusCommand.h"
 #include "cli/Terminal.h"
+#include "core/install/InstallRun.h"
+#include "core/install/WineRestart.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 
 #include <csignal>
 #include <cstring>
@@ -19,9 +22,9 @@ namespace {
 // Every option of the terminal commands: any of them on the command line
 // means the terminal, so a misused one is answered there and not by a window.
 const char *const CommandOptions[] = {
-        "--install",  "--inspect", "--check", "--report",  "--json", "--write-suggested", "--timeout", "--help",
-        "--help-all", "-h",        "-?",      "--version", "-v",     "--skip-done",       "--resume",  "--status",
-        "--lock",
+        "--install",  "--inspect", "--check",  "--report",  "--json", "--write-suggested", "--timeout", "--help",
+        "--help-all", "-h",        "-?",       "--version", "-v",     "--skip-done",       "--resume",  "--status",
+        "--lock",     "--restart", "--prefix",
 };
 
 // Qt's own options for a window (QGuiApplication and QApplication take them
@@ -59,11 +62,11 @@ const char Description[] = "Installs a series of setup programs unattended, one 
                            "  setupreel [LIST.SR]\n"
                            "      Opens the main window, with LIST.SR loaded when given.\n"
                            "  setupreel --install LIST.SR [--report FILE] [--timeout SECONDS]\n"
-                           "            [--skip-done] [--resume]\n"
+                           "            [--skip-done] [--resume] [--restart=off|wine] [--prefix NAME|DIR]\n"
                            "      Installs the programs of LIST.SR with no window.\n"
                            "  setupreel --inspect [--json] FILE...\n"
                            "      Tells each file's installer type, machine and silent switch.\n"
-                           "  setupreel --check LIST.SR [--write-suggested NEW.SR] [--json]\n"
+                           "  setupreel --check LIST.SR [--write-suggested NEW.SR] [--json] [--prefix NAME|DIR]\n"
                            "      Checks the programs of LIST.SR without starting them.\n"
                            "  setupreel --status LIST.SR [--json]\n"
                            "      Tells what each program line of LIST.SR last did.\n"
@@ -91,8 +94,8 @@ struct Options
 {
     explicit Options(QCommandLineParser &parser);
 
-    QCommandLineOption help, version, install, report, timeout, inspect, json, check, writeSuggested, skipDone, resume,
-            status, lock;
+    QCommandLineOption help, version, install, report, timeout, restart, prefix, inspect, json, check, writeSuggested,
+            skipDone, resume, status, lock;
 };
 
 Options::Options(QCommandLineParser &parser)
@@ -105,6 +108,15 @@ Options::Options(QCommandLineParser &parser)
               QStringLiteral("With --install: a program still running (with what it started) after SECONDS is "
                              "no longer waited for, and the run goes on."),
               QStringLiteral("SECONDS")),
+      restart(QStringLiteral("restart"),
+              QStringLiteral("With --install: after a Windows setup that needs a restart, when programs follow: "
+                             "off (nothing, the default) or wine (restart the Wine prefix and run its RunOnce "
+                             "entries)."),
+              QStringLiteral("off|wine"), QStringLiteral("off")),
+      prefix(QStringLiteral("prefix"),
+             QStringLiteral("With --install or --check: the Wine prefix, a NAME in $XDG_DATA_HOME/wineprefixes or "
+                            "a DIR (with a slash); --install makes a missing one, 64-bit. Default: $WINEPREFIX."),
+             QStringLiteral("NAME|DIR")),
       inspect(QStringLiteral("inspect"), QStringLiteral("Tells the installer type of each FILE.")),
       json(QStringLiteral("json"), QStringLiteral("With --inspect, --check or --status: JSON for scripts.")),
       check(QStringLiteral("check"), QStringLiteral("Checks the programs of the list file without starting them."),
@@ -125,7 +137,8 @@ Options::Options(QCommandLineParser &parser)
            QStringLiteral("LIST.SR"))
 {
     parser.setApplicationDescription(QString::fromLatin1(Description));
-    parser.addOptions({install, report, timeout, inspect, json, check, writeSuggested, skipDone, resume, status, lock});
+    parser.addOptions({install, report, timeout, restart, prefix, inspect, json, check, writeSuggested, skipDone,
+                       resume, status, lock});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("With --inspect: the files to inspect."),
                                  QStringLiteral("[FILE...]"));
 }
@@ -163,7 +176,8 @@ int timeoutSeconds(const QString &text)
 // What is wrong with the command line, empty when nothing is.
 QString misuseOf(const QCommandLineParser &parser, const Options &o)
 {
-    for (const QCommandLineOption *once : {&o.install, &o.report, &o.timeout, &o.check, &o.writeSuggested, &o.status, &o.lock}) {
+    for (const QCommandLineOption *once :
+         {&o.install, &o.report, &o.timeout, &o.restart, &o.prefix, &o.check, &o.writeSuggested, &o.status, &o.lock}) {
         if (parser.values(*once).size() > 1)
             return QStringLiteral("give --%1 only once.").arg(once->names().constFirst());
     }
@@ -187,6 +201,16 @@ QString misuseOf(const QCommandLineParser &parser, const Options &o)
         return QStringLiteral("--json goes with --inspect, --check or --status.");
     if (parser.isSet(o.json) && parser.isSet(o.writeSuggested))
         return QStringLiteral("--json and --write-suggested: give only one.");
+    if (parser.isSet(o.restart) && !parser.isSet(o.install))
+        return QStringLiteral("--restart goes with --install.");
+    const QString restart = parser.value(o.restart);
+    if (restart == QLatin1String("stop"))
+        return QStringLiteral("--restart=stop (stopping the run for a restart of the computer) is not available in "
+                              "this build; use --restart=wine or --restart=off.");
+    if (restart != QLatin1String("off") && restart != QLatin1String("wine"))
+        return QStringLiteral("--restart takes off or wine.");
+    if (parser.isSet(o.prefix) && !parser.isSet(o.install) && !parser.isSet(o.check) && !parser.isSet(o.status))
+        return QStringLiteral("--prefix goes with --install, --check or --status.");
     if (parser.isSet(o.writeSuggested) && !parser.isSet(o.check))
         return QStringLiteral("--write-suggested goes with --check.");
     const QStringList files = parser.positionalArguments();
@@ -197,8 +221,36 @@ QString misuseOf(const QCommandLineParser &parser, const Options &o)
     return QString();
 }
 
+// --prefix: the run's WINEPREFIX, which the setups, the run's lock and its
+// report use; --install makes a missing prefix. 0, or the exit status.
+int usePrefix(const QString &nameOrDir, bool install, Terminal &terminal)
+{
+    QString error;
+    const QString prefix = WineRestart::prefixFor(nameOrDir, &error);
+    if (prefix.isEmpty())
+        return usageError(terminal, error);
+    if (!WineRestart::prefixExists(prefix)) {
+        if (!install) {
+            terminal.errorLine(QStringLiteral("The Wine prefix %1 is not made yet; --install makes it.").arg(prefix));
+        } else {
+            terminal.line(QStringLiteral("Making the Wine prefix %1 (64-bit)").arg(prefix));
+            if (!WineRestart::createPrefix(prefix, &error)) {
+                terminal.errorLine(
+                        QStringLiteral("setupreel: the Wine prefix %1 could not be made: %2").arg(prefix, error));
+                return Cli::Refused;
+            }
+        }
+    }
+    qputenv("WINEPREFIX", QFile::encodeName(prefix));
+    return 0;
+}
+
 int runCommand(const QCommandLineParser &parser, const Options &o, Terminal &terminal)
 {
+    if (parser.isSet(o.prefix)) {
+        if (const int status = usePrefix(parser.value(o.prefix), parser.isSet(o.install), terminal))
+            return status;
+    }
     if (parser.isSet(o.inspect))
         return InspectCommand::run(parser.positionalArguments(), parser.isSet(o.json), terminal);
     if (parser.isSet(o.lock))
@@ -206,7 +258,10 @@ int runCommand(const QCommandLineParser &parser, const Options &o, Terminal &ter
     if (parser.isSet(o.install))
         return InstallCommand::run(parser.value(o.install), parser.value(o.report),
                                    parser.isSet(o.timeout) ? timeoutSeconds(parser.value(o.timeout)) : 0,
-                                   {parser.isSet(o.skipDone), parser.isSet(o.resume)}, terminal);
+                                   {parser.isSet(o.skipDone), parser.isSet(o.resume)},
+                                   parser.value(o.restart) == QLatin1String("wine") ? InstallRun::WineRestartMode::Wine
+                                                                                    : InstallRun::WineRestartMode::Off,
+                                   terminal);
     if (parser.isSet(o.status))
         return StatusCommand::run(parser.value(o.status), parser.isSet(o.json), terminal);
     return CheckCommand::run(parser.value(o.check), parser.value(o.writeSuggested), parser.isSet(o.json), terminal);

@@ -8,6 +8,7 @@
 #include "core/install/DoneRecord.h"
 #include "core/install/HostedRunAndWait.h"
 #include "core/install/InstallRun.h"
+#include "core/install/WineRestart.h"
 #include "core/io/FileIO.h"
 #include "core/lists/ListSequences.h"
 #include "core/lists/ProgramLocator.h"
@@ -78,6 +79,9 @@ public:
                                      .arg(m_value + 1)
                                      .arg(m_max)
                                      .arg(program.line, program.outcome.meaning));
+        if (program.restart)
+            for (const QString &line : WineRestart::summary(*program.restart))
+                m_terminal.line(QStringLiteral("      ") + line);
         ++m_value;
         drawBar();
     }
@@ -314,7 +318,8 @@ void tellReportCopy(const InstallRun &run, const QString &reportTo, Terminal &te
 
 namespace InstallCommand {
 
-int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, Repeat repeat, Terminal &terminal)
+int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, Repeat repeat,
+        InstallRun::WineRestartMode restart, Terminal &terminal)
 {
     TerminalPrompts prompts(terminal, TerminalPrompts::TitleLayout::OwnLine);
     // The report names the list by its full path, as the window's dialog does.
@@ -350,6 +355,7 @@ int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, Re
     run.setProgramTimeout(timeoutSeconds);
     run.setSkipDone(repeat.skipDone);
     run.setResumeAt(resumeAt);
+    run.setWineRestart(restart);
     // The setups' output comes above the progress bar, from their logs: a
     // closed standard output (`| head`) never reaches a setup.
     run.setRelayOutput(true);

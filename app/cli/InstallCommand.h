@@ -1,6 +1,8 @@
 #pragma once
 // --install LIST.SR [--report FILE]: the main window's Load and Install with no
 // window: the same list checks and refusals, the same run and report.
+#include "core/install/InstallRun.h"
+
 #include <QString>
 
 class Terminal;
@@ -17,7 +19,9 @@ struct Repeat
 
 // Returns the exit status (Cli::Status).
 // timeoutSeconds: how long one program may run (with what it started) before
-// it is no longer waited for; 0 for no limit.
-int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, Repeat repeat, Terminal &terminal);
+// it is no longer waited for; 0 for no limit. restart: what follows a Windows
+// setup that needs a restart.
+int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, Repeat repeat,
+        InstallRun::WineRestartMode restart, Terminal &terminal);
 
 } // namespace InstallCommand

@@ -223,6 +223,41 @@ private slots:
                                                       "/SP- /VERYSILENT /SUPPRESSMSGBOXES /NORESTART\n");
     }
 
+    // --check --prefix: a Windows path of the list is looked for through that
+    // prefix's drives, not $WINEPREFIX's; a named prefix not made yet is
+    // said and left unmade.
+    void checkLooksThroughThePrefix()
+    {
+        const QString prefix = path(QStringLiteral("prefixes/office"));
+        QVERIFY(QDir().mkpath(prefix + QStringLiteral("/dosdevices")) && QDir().mkpath(path(QStringLiteral("q/tools")))
+                && QDir().mkpath(path(QStringLiteral("lists"))));
+        QVERIFY(QFile::link(path(QStringLiteral("q")), prefix + QStringLiteral("/dosdevices/q:")));
+        QVERIFY(write(prefix + QStringLiteral("/system.reg"), "WINE REGISTRY Version 2\n#arch=win64\n"));
+        QVERIFY(write(path(QStringLiteral("q/tools/tool.sh")), "#!/bin/sh\n"));
+        QVERIFY(QFile::setPermissions(path(QStringLiteral("q/tools/tool.sh")),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QString list = path(QStringLiteral("lists/drive.SR"));
+        QVERIFY(write(list, ">Drive\r\nQ:\\tools\\tool.sh\r\n"));
+
+        QProcessEnvironment env = SetupreelRun::noDisplay();
+        env.insert(QStringLiteral("WINEPREFIX"), path(QStringLiteral("prefixes/default")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
+        const auto check = [&](const QStringList &more) {
+            return SetupreelRun::run(QStringList{QStringLiteral("--check"), list} + more, env, QString(), 60000);
+        };
+        const Result through = check({QStringLiteral("--prefix"), prefix});
+        QVERIFY2(through.status == 0 && through.out.contains("1 of 1 program file(s) found."),
+                 through.out + through.err);
+        QCOMPARE(check({}).status, 1);
+        const Result named = check({QStringLiteral("--prefix=absent")});
+        QCOMPARE(named.status, 1);
+        QVERIFY2(named.err.contains(QStringLiteral("The Wine prefix %1 is not made yet")
+                                            .arg(path(QStringLiteral("data/wineprefixes/absent")))
+                                            .toUtf8()),
+                 named.err.constData());
+        QVERIFY(!QFileInfo::exists(path(QStringLiteral("data/wineprefixes"))));
+    }
+
     // --help names every command; --version the version; a wrong command
     // line is told on standard error with status 2.
     void helpVersionAndMistakes()
@@ -232,7 +267,7 @@ private slots:
         for (const char *text :
              {"setupreel [LIST.SR]", "--install LIST.SR [--report FILE]", "--inspect [--json] FILE...",
               "--check LIST.SR [--write-suggested NEW.SR]", "--version", "130 Ctrl-C", "--timeout SECONDS",
-              "[--skip-done] [--resume]", "--status LIST.SR [--json]"})
+              "[--skip-done] [--resume]", "--status LIST.SR [--json]", "[--restart=off|wine] [--prefix NAME|DIR]"})
             QVERIFY2(help.out.contains(text), text);
         QCOMPARE(runSetupreel({QStringLiteral("-h")}).out, help.out);
 
@@ -259,6 +294,10 @@ private slots:
                 {QStringLiteral("--timeout=10"), QStringLiteral("--check"), QStringLiteral("x.SR")},
                 {QStringLiteral("--resume"), QStringLiteral("--status"), QStringLiteral("x.SR")},
                 {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("--json")},
+                {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("--restart=maybe")},
+                {QStringLiteral("--restart=wine"), QStringLiteral("--check"), QStringLiteral("x.SR")},
+                {QStringLiteral("--prefix=p"), QStringLiteral("--inspect"), QStringLiteral("a.exe")},
+                {QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("--prefix=..")},
         };
         for (const QStringList &args : wrong) {
             const Result r = runSetupreel(args);
@@ -266,6 +305,12 @@ private slots:
             QVERIFY2(r.err.startsWith("setupreel: ") && r.err.contains("Try 'setupreel --help'"), r.err.constData());
             QVERIFY(r.out.isEmpty());
         }
+
+        // Stopping for a restart of the computer is not built: refused before anything runs.
+        const Result stop =
+                runSetupreel({QStringLiteral("--install"), QStringLiteral("x.SR"), QStringLiteral("--restart=stop")});
+        QCOMPARE(stop.status, 2);
+        QVERIFY2(stop.err.contains("--restart=stop") && stop.err.contains("not available"), stop.err.constData());
 
         // A list to open in a window, and no display to show it on.
         const Result window = runSetupreel({QStringLiteral("x.SR")});

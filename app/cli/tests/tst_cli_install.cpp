@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -232,6 +233,115 @@ private slots:
         QVERIFY2(r.status == 3, r.out + r.err);
         QVERIFY(lines(r.out).contains(QStringLiteral("1 succeeded, 0 failed, 1 need a restart")));
         QVERIFY(QString::fromUtf8(r.err).contains(QStringLiteral("A restart is needed to finish installing:")));
+    }
+
+    // A Windows setup that leaves a pending rename and a RunOnce value and
+    // asks for a restart (3010), then --restart=wine in a prefix named by
+    // --prefix and made for the run: a Windows program running in the prefix
+    // ended, the rename done, the value run (its code read) and deleted, the
+    // next program started only after that.
+    void restartWineBetweenPrograms()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("wine")).isEmpty()
+            || QStandardPaths::findExecutable(QStringLiteral("makensis")).isEmpty())
+            QSKIP("Wine and makensis (nsis) are needed");
+        const QString dir = m_dir.filePath(QStringLiteral("restart"));
+        QVERIFY(QDir().mkpath(dir));
+        const auto win = [](QString path) {
+            return QStringLiteral("Z:") + path.replace(QLatin1Char('/'), QLatin1Char('\\'));
+        };
+        const auto nsis = [&](const QString &name, const QString &section) {
+            QFile f(dir + QLatin1Char('/') + name + QStringLiteral(".nsi"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QStringLiteral("Unicode true\nTarget amd64-unicode\nOutFile \"%1.exe\"\nSilentInstall silent\n"
+                                   "RequestExecutionLevel user\nSection\n%2\nSectionEnd\n")
+                            .arg(name, section)
+                            .toUtf8());
+            f.close();
+            QProcess makensis;
+            makensis.setWorkingDirectory(dir);
+            makensis.start(QStringLiteral("makensis"), {QStringLiteral("-V1"), f.fileName()});
+            QVERIFY(makensis.waitForFinished(60000) && makensis.exitCode() == 0);
+        };
+        nsis(QStringLiteral("finish"), QStringLiteral("FileOpen $0 \"%1\" w\nFileWrite $0 \"finished\"\nFileClose $0\n"
+                                                      "SetErrorLevel 7")
+                                               .arg(win(dir + QStringLiteral("/finished.txt"))));
+        nsis(QStringLiteral("needsrestart"),
+             QStringLiteral("FileOpen $0 \"%1\" w\nFileWrite $0 \"new\"\nFileClose $0\n"
+                            "System::Call 'kernel32::MoveFileExW(w \"%1\", w \"%2\", i 4) i .r1'\n"
+                            "WriteRegStr HKCU \"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce\" "
+                            "\"SetupreelFinish\" \"%3\"\nSleep 3000\nSetErrorLevel 3010")
+                     .arg(win(dir + QStringLiteral("/staged.txt")), win(dir + QStringLiteral("/final.txt")),
+                          win(dir + QStringLiteral("/finish.exe"))));
+        // The next program sees what the restart did.
+        const QString after = makeSetup(
+                QStringLiteral("after.sh"), 0, 0,
+                QStringLiteral("[ -f '%1/final.txt' ] && [ ! -e '%1/staged.txt' ] && [ -f '%1/finished.txt' ] "
+                               "&& echo 'restarted before' >> '%2'\n")
+                        .arg(dir, m_log));
+        const QString list = makeList(QStringLiteral("restart-wine.SR"), QStringLiteral("Restart Wine"),
+                                      {dir + QStringLiteral("/needsrestart.exe /S"), after});
+
+        QProcessEnvironment env = noDisplay(m_state);
+        env.insert(QStringLiteral("XDG_DATA_HOME"), dir + QStringLiteral("/data"));
+        const QString prefix = dir + QStringLiteral("/data/wineprefixes/reel");
+        QProcess setupreel;
+        setupreel.setProcessEnvironment(env);
+        setupreel.start(program(), {QStringLiteral("--install"), list, QStringLiteral("--restart=wine"),
+                                    QStringLiteral("--prefix"), QStringLiteral("reel")});
+        // Once the run has made the prefix, a program of its own runs there.
+        QProcess ping;
+        env.insert(QStringLiteral("WINEPREFIX"), prefix);
+        ping.setProcessEnvironment(env);
+        // Whatever happens, nothing of this prefix runs on after the test.
+        const auto endPrefix = qScopeGuard([&] {
+            QProcess::execute(QStringLiteral("env"), {QStringLiteral("WINEPREFIX=") + prefix,
+                                                      QStringLiteral("wineserver"), QStringLiteral("-k")});
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(prefix + QStringLiteral("/system.reg")), 300000);
+        ping.start(QStringLiteral("wine"),
+                   {QStringLiteral("ping"), QStringLiteral("-n"), QStringLiteral("300"), QStringLiteral("127.0.0.1")});
+        const Result r = SetupreelRun::finish(setupreel, 300000);
+        QVERIFY2(r.status == 3, r.out + r.err);
+        QVERIFY(ping.waitForFinished(10000));
+        QCOMPARE(logged(), QStringList({"start after.sh", "restarted before", "end after.sh"}));
+        const QString out = QString::fromUtf8(r.out);
+        QVERIFY2(out.contains(QStringLiteral("Making the Wine prefix %1 (64-bit)").arg(prefix))
+                         && out.contains(QStringLiteral("RunOnce SetupreelFinish: ")) && out.contains("exit code 7"),
+                 r.out.constData());
+
+        QFile kept(keptJsonReports().value(0));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        const QJsonObject report = QJsonDocument::fromJson(kept.readAll()).object();
+        QCOMPARE(report[QLatin1String("prefix")].toString(), prefix);
+        QCOMPARE(report[QLatin1String("prefixArch")].toString(), QStringLiteral("win64"));
+        const QJsonArray programs = report[QLatin1String("programs")].toArray();
+        QCOMPARE(programs.size(), 2);
+        QCOMPARE(programs[0][QLatin1String("outcome")].toString(), QStringLiteral("restart-needed"));
+        const QJsonObject restart = programs[0][QLatin1String("restart")].toObject();
+        QVERIFY2(restart[QLatin1String("programsEnded")].toVariant().toStringList().join(',').contains(" ping.exe"),
+                 r.out.constData());
+        const QJsonArray renames = restart[QLatin1String("pendingRenames")].toArray();
+        QCOMPARE(renames.size(), 1);
+        QVERIFY(renames[0][QLatin1String("from")].toString().endsWith(QStringLiteral("\\staged.txt")));
+        QCOMPARE(renames[0][QLatin1String("done")].toBool(), true);
+        const QJsonArray runOnce = restart[QLatin1String("runOnce")].toArray();
+        QCOMPARE(runOnce.size(), 1);
+        QCOMPARE(runOnce[0][QLatin1String("name")].toString(), QStringLiteral("SetupreelFinish"));
+        QCOMPARE(runOnce[0][QLatin1String("exitCode")].toInt(), 7);
+        QVERIFY2(restart[QLatin1String("error")].isNull(), qPrintable(restart[QLatin1String("error")].toString()));
+        QVERIFY(programs[1][QLatin1String("restart")].isNull());
+
+        // Once the prefix's server has written the registry, the value is gone.
+        QProcess server;
+        server.setProcessEnvironment(env);
+        server.start(QStringLiteral("wineserver"), {QStringLiteral("-k")});
+        QVERIFY(server.waitForFinished(60000));
+        server.start(QStringLiteral("wineserver"), {QStringLiteral("-w")});
+        QVERIFY(server.waitForFinished(60000));
+        QFile userReg(prefix + QStringLiteral("/user.reg"));
+        QVERIFY(userReg.open(QIODevice::ReadOnly));
+        QVERIFY(!userReg.readAll().contains("SetupreelFinish"));
     }
 
     // Lists the window refuses are refused with the window's texts and

@@ -3,10 +3,13 @@
 #include "ControlContract.h"
 #include "FileNameCodec.h"
 #include "InstallerType.h"
+#include "LaunchPlan.h"
+#include "core/common/Folders.h"
 #include "core/common/Prompts.h"
 #include "core/install/DoneRecord.h"
 #include "core/install/ProgramOutput.h"
 #include "core/install/RunLock.h"
+#include "core/install/WineRestart.h"
 #include "core/lists/ListFile.h"
 #include "core/lists/ListLock.h"
 #include "core/lists/ProgramLocator.h"
@@ -104,6 +107,8 @@ void InstallRun::install(std::optional<LoadedList> loaded)
     record.listFile = list.file;
     record.title = list.title;
     record.host = QSysInfo::machineHostName();
+    record.prefix = RunLock::winePrefix();
+    record.prefixArch = WineRestart::prefixArch(record.prefix);
     record.start = RunReport::now();
     record.programCount = int(list.programs.size());
     RunReport report(m_reportFolder);
@@ -141,6 +146,7 @@ void InstallRun::install(std::optional<LoadedList> loaded)
     const int remaining = mayRun && !m_cancelled ? runPrograms(list, record) : record.programCount;
 
     record.cancelled = m_cancelled;
+    record.prefixArch = WineRestart::prefixArch(record.prefix); // a setup may have made it
     record.end = RunReport::now();
     writeReport();
     m_done = nullptr;
@@ -185,6 +191,9 @@ int InstallRun::runPrograms(const LoadedList &list, RunRecord &record)
     for (int index = 1; index <= programs; ++index) {
         std::optional<ProgramRecord> skipped = m_done->beforeStart(index);
         ProgramRecord ended = skipped ? std::move(*skipped) : runProgram(index, list.programs.at(index - 1), list.file);
+        if (!skipped && index < programs && restartsWineAfter(ended))
+            ended.restart =
+                    WineRestart::restart(RunLock::winePrefix(), Folders::systemDir() + QStringLiteral("/WineWait.exe"));
         record.current.reset();
         record.programs << std::move(ended);
         record.cancelled = m_cancelled;
@@ -304,6 +313,20 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
             rec.outputLog = output.path();
     }
     return rec;
+}
+
+bool InstallRun::restartsWineAfter(const ProgramRecord &rec)
+{
+    if (m_wineRestart == WineRestartMode::Off || m_cancelled || rec.outcome.outcome != RunOutcome::RestartNeeded
+        || !ShellAndWaitLogic::startsThroughWine(rec.startedFile))
+        return false;
+    return m_wineRestart == WineRestartMode::Wine
+           || m_prompts.questionBox(
+                   rec.line + CR + QStringLiteral("needs a restart to finish installing.") + CR
+                           + QStringLiteral(
+                                     "Restart Wine now? Every Windows program of the Wine prefix %1 will be ended.")
+                                     .arg(RunLock::winePrefix()),
+                   QStringLiteral("Installing"), MsgIcon::Exclamation);
 }
 
 ReadOutcome InstallRun::leftRunning(const ProgramRecord &rec, bool timedOut) const

@@ -85,6 +85,11 @@ public:
     // no longer.
     void leftoversRemain(const QList<LeftoverProcess> &processes);
 
+    // After a Windows setup that needs a restart, when programs follow:
+    // nothing (Off), restart the Wine prefix (Wine), or ask first (Ask).
+    enum class WineRestartMode { Off, Wine, Ask };
+    void setWineRestart(WineRestartMode mode) { m_wineRestart = mode; }
+
     // Hands the run-and-wait control the descriptor the next programs write
     // their output to (-1: where Setupreel writes its own). Given, each
     // program's output goes to a log file beside the run's report.
@@ -124,6 +129,8 @@ private:
     // many were not started.
     int runPrograms(const LoadedList &list, RunRecord &record);
     ProgramRecord runProgram(int index, const QString &item, const QString &listFile);
+    // Whether the Wine prefix is restarted after rec (asking when so set).
+    bool restartsWineAfter(const ProgramRecord &rec);
     // Counts down the retry interval on the observer; true when it has passed
     // or ready() (asked each second) says so, false on Cancel.
     bool waitBeforeRetry(const std::function<bool()> &ready = {});
@@ -141,6 +148,7 @@ private:
     RunAndWait m_runAndWait;
     std::function<bool()> m_stopWaiting, m_abandon;
     int m_timeoutSeconds = 0;
+    WineRestartMode m_wineRestart = WineRestartMode::Off;
     std::function<void(int)> m_setOutput;
     bool m_relayOutput = false;
     QString m_reportFolder, m_reportCopy;

@@ -289,6 +289,29 @@ void RunReport::prune() const
     }
 }
 
+namespace {
+// What a restart of the Wine prefix found pending and did.
+QJsonObject restartJson(const WineRestartRecord &r)
+{
+    QJsonArray renames, runOnce;
+    for (const PendingRename &p : r.renames)
+        renames << QJsonObject{{QStringLiteral("from"), p.from},
+                               {QStringLiteral("to"), p.to.isEmpty() ? QJsonValue() : QJsonValue(p.to)},
+                               {QStringLiteral("done"), p.done}};
+    for (const RunOnceRan &v : r.runOnce)
+        runOnce << QJsonObject{{QStringLiteral("name"), v.name},
+                               {QStringLiteral("command"), v.command},
+                               {QStringLiteral("exitCode"), v.exitCodeKnown ? QJsonValue(v.exitCode) : QJsonValue()},
+                               {QStringLiteral("error"), v.error.isEmpty() ? QJsonValue() : QJsonValue(v.error)}};
+    return {{QStringLiteral("prefix"), r.prefix},
+            {QStringLiteral("programsEnded"), QJsonArray::fromStringList(r.programsEnded)},
+            {QStringLiteral("pendingRenames"), renames},
+            {QStringLiteral("runOnce"), runOnce},
+            {QStringLiteral("error"), r.error.isEmpty() ? QJsonValue() : QJsonValue(r.error)},
+            {QStringLiteral("seconds"), qRound(double(r.ms) / 1000.0)}};
+}
+} // namespace
+
 QByteArray RunReport::programJson(const ProgramRecord &p)
 {
     QJsonObject o;
@@ -313,6 +336,7 @@ QByteArray RunReport::programJson(const ProgramRecord &p)
     o.insert(QStringLiteral("leftBehind"), QJsonArray::fromStringList(p.leftBehind));
     o.insert(QStringLiteral("output"), orNull(p.outputLog));
     o.insert(QStringLiteral("wineRestart"), orNull(p.wineRestart));
+    o.insert(QStringLiteral("restart"), p.restart ? restartJson(*p.restart) : QJsonValue());
     // Indented as an element of the root's "programs" array.
     QByteArray text = QJsonDocument(o).toJson(QJsonDocument::Indented);
     text.chop(1); // its last line end
@@ -336,6 +360,8 @@ QByteArray RunReport::assembleJson(const RunRecord &run, const QList<QByteArray>
     root.insert(QStringLiteral("listFile"), run.listFile);
     root.insert(QStringLiteral("title"), run.title);
     root.insert(QStringLiteral("host"), run.host);
+    root.insert(QStringLiteral("prefix"), orNull(run.prefix));
+    root.insert(QStringLiteral("prefixArch"), orNull(run.prefixArch));
     root.insert(QStringLiteral("start"), stamp(run.start));
     root.insert(QStringLiteral("end"), orNull(stamp(run.end)));
     root.insert(QStringLiteral("finished"), run.end.isValid());
@@ -418,6 +444,9 @@ QString RunReport::programText(const ProgramRecord &p, int number, int programCo
         t += QStringLiteral("  output:   %1\n").arg(shown(p.outputLog));
     if (!p.wineRestart.isEmpty())
         t += QStringLiteral("  restart:  %1\n").arg(shown(p.wineRestart));
+    if (p.restart)
+        for (const QString &line : WineRestart::summary(*p.restart))
+            t += QStringLiteral("  restarted: %1\n").arg(shown(line));
     return t;
 }
 
@@ -428,6 +457,9 @@ QString RunReport::assembleText(const RunRecord &run, const QString &programs)
     t += QStringLiteral("List:     %1\n").arg(shown(run.listFile));
     t += QStringLiteral("Title:    %1\n").arg(shown(run.title));
     t += QStringLiteral("Host:     %1\n").arg(shown(run.host));
+    if (!run.prefix.isEmpty())
+        t += QStringLiteral("Prefix:   %1 (%2)\n")
+                     .arg(shown(run.prefix), run.prefixArch.isEmpty() ? QStringLiteral("not made") : run.prefixArch);
     t += QStringLiteral("Started:  %1\n").arg(stamp(run.start));
     t += QStringLiteral("Ended:    %1\n")
                  .arg(run.end.isValid() ? stamp(run.end) : QStringLiteral("(still running or cut short)"));

@@ -4,6 +4,7 @@
 // program so a run cut short still leaves its report up to the last program
 // that ended. QtCore only.
 #include "core/install/RunOutcome.h"
+#include "core/install/WineRestart.h"
 #include "core/io/FileIO.h"
 
 #include <QDateTime>
@@ -27,10 +28,11 @@ struct ProgramRecord
     ReadOutcome outcome;
     int errorNumber = 0; // not started: the control's error
     QString errorText;
-    int attempts = 1;       // more than 1 after "another installation in progress"
-    QStringList leftBehind; // processes still running when the wait for them was given up
-    QString outputLog;      // the log of what it wrote; empty when it wrote nothing or none was kept
-    QString wineRestart;    // what a restart of the Wine prefix it asked for did; empty: none
+    int attempts = 1;                         // more than 1 after "another installation in progress"
+    QStringList leftBehind;                   // processes still running when the wait for them was given up
+    QString outputLog;                        // the log of what it wrote; empty when it wrote nothing or none was kept
+    QString wineRestart;                      // what a restart of the Wine prefix it asked for did; empty: none
+    std::optional<WineRestartRecord> restart; // the prefix restarted after it (--restart=wine)
 };
 
 struct RunRecord
@@ -38,6 +40,7 @@ struct RunRecord
     QString listFile;
     QString title;
     QString host;
+    QString prefix, prefixArch; // the Wine prefix setups run in, its "win64"/"win32" (empty: not made)
     QDateTime start;
     QDateTime end;        // invalid while the run goes on
     int programCount = 0; // programs in the list

@@ -92,6 +92,9 @@ Form2::Form2()
     m_run = std::make_unique<InstallRun>(static_cast<RunObserver &>(*this), Program::prompts(),
                                          [this](const QString &line) { return m_runAndWait.run(line); });
     m_runAndWait.serve(*m_run, this);
+    // A Windows setup that needs a restart: the user is asked whether to
+    // restart Wine before the next program.
+    m_run->setWineRestart(InstallRun::WineRestartMode::Ask);
 }
 
 Form2::~Form2() = default;

@@ -22,6 +22,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
@@ -478,6 +479,39 @@ private slots:
         QVERIFY2(m_prompts->boxes[2].text.startsWith(QLatin1String("The list changed since it was locked.\r")),
                  qPrintable(m_prompts->boxes[2].text));
         QCOMPARE(readText(log), QStringLiteral("locked-b.sh /S\n"));
+    }
+
+    // A Windows setup that needs a restart, with a program after it: the
+    // window asks whether to restart Wine first; No goes on without it.
+    void aWindowsRestartAsksBeforeTheNextProgram()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("wine")).isEmpty())
+            QSKIP("Wine is not installed");
+        const QString log = m_dir.filePath(QStringLiteral("asks.log"));
+        const QString bat = writeFile(QStringLiteral("reboot.bat"), "@echo off\r\nexit /b 3010\r\n");
+        const QString next = makeSetup(QStringLiteral("next.sh"), log, 0);
+        const QString list =
+                writeFile(QStringLiteral("asks.SR"), ">Asks\r\n" + bat.toUtf8() + "\r\n" + next.toUtf8() + "\r\n");
+        Form2 *w = Windows::show<Form2>();
+        m_prompts->files.enqueue(list);
+        click(w->Image3);
+        m_prompts->answers.enqueue(false);
+        click(w->Image4);
+
+        QCOMPARE(m_prompts->questions.size(), 1);
+        const ScriptedPrompts::Box &asked = m_prompts->questions[0];
+        QCOMPARE(asked.title, QStringLiteral("Installing"));
+        QVERIFY2(asked.text.startsWith(bat) && asked.text.contains(QStringLiteral("Restart Wine now?"))
+                         && asked.text.contains(
+                                 QStringLiteral("Every Windows program of the Wine prefix %1 will be ended")
+                                         .arg(QStringLiteral(SETUPREEL_TEST_WINEPREFIX))),
+                 qPrintable(asked.text));
+        QCOMPARE(readText(log), QStringLiteral("next.sh \n"));
+        QFile json(w->installRun().reportJsonPath());
+        QVERIFY(json.open(QIODevice::ReadOnly));
+        const QJsonArray programs = QJsonDocument::fromJson(json.readAll())[QLatin1String("programs")].toArray();
+        QCOMPARE(programs[0][QLatin1String("outcome")].toString(), QStringLiteral("restart-needed"));
+        QVERIFY(programs[0][QLatin1String("restart")].isNull());
     }
 
     void theResultsDemoListEndsWithItsSummary()
