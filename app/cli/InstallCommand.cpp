@@ -237,7 +237,8 @@ int installAnsweringInterrupts(InstallRun &run, const LoadedList &list, const Ho
     Interrupts interrupts;
     if (interrupts.notifier()) {
         QObject::connect(interrupts.notifier(), &QSocketNotifier::activated, interrupts.notifier(), [&] {
-            for (const char signal : interrupts.take()) {
+            for (const char byte : interrupts.take()) {
+                const int signal = static_cast<unsigned char>(byte);
                 if (first == 0) {
                     first = signal;
                     terminal.errorLine(

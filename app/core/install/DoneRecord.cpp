@@ -17,7 +17,7 @@
 namespace {
 
 // No list's record comes near this; a larger file is not one.
-constexpr qint64 MaxRecordBytes = 256 * 1024 * 1024;
+constexpr qint64 MaxRecordBytes = qint64(256) * 1024 * 1024;
 
 QString hex(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex()); }
 
@@ -109,7 +109,7 @@ bool DoneRecord::read(QString *error)
                      + (bytes.ok ? QStringLiteral("not a record of this program") : bytes.error);
         return false;
     }
-    for (const QJsonValue &v : root.value(QLatin1String("lines")).toArray())
+    for (const auto &v : root.value(QLatin1String("lines")).toArray())
         m_entries << entryFrom(v.toObject());
     const QJsonObject last = root.value(QLatin1String("lastRun")).toObject();
     if (!last.isEmpty()) {
@@ -247,7 +247,7 @@ QString DoneRecord::write(const RunRecord &run, const QString &reportJson)
     if (m_listFile.isEmpty())
         return QString();
     if (!m_fd.isOpen()) {
-        const QString refused = RunReport::openOwnFolder(m_folder, m_fd);
+        QString refused = RunReport::openOwnFolder(m_folder, m_fd);
         if (!refused.isEmpty())
             return refused;
     }

@@ -27,7 +27,7 @@ bool ProgramOutput::open(int folder, const QByteArray &name, const QString &path
 
 QByteArray ProgramOutput::takeNew()
 {
-    constexpr qsizetype MaxAtOnce = 1024 * 1024;
+    constexpr qsizetype MaxAtOnce = qsizetype(1024) * 1024;
     if (!m_read.isOpen())
         return {};
     QByteArray bytes;

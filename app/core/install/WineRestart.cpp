@@ -123,7 +123,7 @@ Ran runBounded(const QString &program, const QStringList &arguments, const QProc
 
 QString wineServer(const QString &wine)
 {
-    const QString found = QStandardPaths::findExecutable(QStringLiteral("wineserver"));
+    QString found = QStandardPaths::findExecutable(QStringLiteral("wineserver"));
     if (!found.isEmpty() || wine.isEmpty())
         return found;
     const QString beside = QFileInfo(wine).absolutePath() + QStringLiteral("/wineserver");

@@ -16,7 +16,7 @@ const QByteArray Header = QByteArrayLiteral("# setupreel-lock/1 list-sha256=");
 constexpr qsizetype HashLength = 64;
 constexpr qsizetype Chunk = 1 << 20;
 // A lock names at most one file for each line a list can hold.
-constexpr qint64 MaxLockBytes = 256 * 1024 * 1024;
+constexpr qint64 MaxLockBytes = qint64(256) * 1024 * 1024;
 const QChar CR(QLatin1Char('\r'));
 
 bool isHash(QByteArrayView text)
@@ -218,7 +218,7 @@ QString ListLock::listRefusal(const QString &title, const QStringList &programs)
     const QByteArray bytes = ListFile::readListBytes(m_listFile, &error);
     if (!error.isEmpty())
         return QStringLiteral("The list could not be read to check its lock: ") + error;
-    const QString changed = QStringLiteral("The list changed since it was locked.");
+    QString changed = QStringLiteral("The list changed since it was locked.");
     if (hexOf(bytes).toLatin1() != m_listHash)
         return changed;
     // The lines loaded are the locked bytes' own (the list may have been
