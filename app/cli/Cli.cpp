@@ -22,9 +22,27 @@ namespace {
 // Every option of the terminal commands: any of them on the command line
 // means the terminal, so a misused one is answered there and not by a window.
 const char *const CommandOptions[] = {
-        "--install",  "--inspect", "--check",  "--report",  "--json", "--write-suggested", "--timeout", "--help",
-        "--help-all", "-h",        "-?",       "--version", "-v",     "--skip-done",       "--resume",  "--status",
-        "--lock",     "--restart", "--prefix",
+        "--install",
+        "--inspect",
+        "--check",
+        "--report",
+        "--json",
+        "--write-suggested",
+        "--timeout",
+        "--help",
+        "--help-all",
+        "-h",
+        "-?",
+        "--version",
+        "-v",
+        "--skip-done",
+        "--resume",
+        "--status",
+        "--lock",
+        "--restart",
+        "--prefix",
+        "--resume-after-reboot",
+        "--resume-count",
 };
 
 // Qt's own options for a window (QGuiApplication and QApplication take them
@@ -62,7 +80,8 @@ const char Description[] = "Installs a series of setup programs unattended, one 
                            "  setupreel [LIST.SR]\n"
                            "      Opens the main window, with LIST.SR loaded when given.\n"
                            "  setupreel --install LIST.SR [--report FILE] [--timeout SECONDS]\n"
-                           "            [--skip-done] [--resume] [--restart=off|wine] [--prefix NAME|DIR]\n"
+                           "            [--skip-done] [--resume] [--restart=off|wine|stop] [--prefix NAME|DIR]\n"
+                           "            [--resume-after-reboot]\n"
                            "      Installs the programs of LIST.SR with no window.\n"
                            "  setupreel --inspect [--json] FILE...\n"
                            "      Tells each file's installer type, machine and silent switch.\n"
@@ -95,7 +114,7 @@ struct Options
     explicit Options(QCommandLineParser &parser);
 
     QCommandLineOption help, version, install, report, timeout, restart, prefix, inspect, json, check, writeSuggested,
-            skipDone, resume, status, lock;
+            skipDone, resume, status, lock, resumeAfterReboot, resumeCount;
 };
 
 Options::Options(QCommandLineParser &parser)
@@ -110,9 +129,10 @@ Options::Options(QCommandLineParser &parser)
               QStringLiteral("SECONDS")),
       restart(QStringLiteral("restart"),
               QStringLiteral("With --install: after a Windows setup that needs a restart, when programs follow: "
-                             "off (nothing, the default) or wine (restart the Wine prefix and run its RunOnce "
-                             "entries)."),
-              QStringLiteral("off|wine"), QStringLiteral("off")),
+                             "off (nothing, the default), wine (restart the Wine prefix and run its RunOnce "
+                             "entries) or stop (end the run there for a restart of the computer, as also when a "
+                             "native setup makes /run/reboot-required)."),
+              QStringLiteral("off|wine|stop"), QStringLiteral("off")),
       prefix(QStringLiteral("prefix"),
              QStringLiteral("With --install or --check: the Wine prefix, a NAME in $XDG_DATA_HOME/wineprefixes or "
                             "a DIR (with a slash); --install makes a missing one, 64-bit. Default: $WINEPREFIX."),
@@ -134,11 +154,18 @@ Options::Options(QCommandLineParser &parser)
       lock(QStringLiteral("lock"),
            QStringLiteral("Writes LIST.SR.lock beside the list: the SHA-256 of the list and of each setup file, "
                           "which every run of the list checks."),
-           QStringLiteral("LIST.SR"))
+           QStringLiteral("LIST.SR")),
+      resumeAfterReboot(QStringLiteral("resume-after-reboot"),
+                        QStringLiteral("With --install and --restart=stop: a run stopped for a restart leaves an "
+                                       "autostart entry (or a systemd user unit) that resumes it once after the "
+                                       "restart; at most 3 resumes in a row.")),
+      resumeCount(QStringLiteral("resume-count"),
+                  QStringLiteral("With --resume-after-reboot: the resumes in a row so far (the entry sets it)."),
+                  QStringLiteral("N"))
 {
     parser.setApplicationDescription(QString::fromLatin1(Description));
     parser.addOptions({install, report, timeout, restart, prefix, inspect, json, check, writeSuggested, skipDone,
-                       resume, status, lock});
+                       resume, status, lock, resumeAfterReboot, resumeCount});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("With --inspect: the files to inspect."),
                                  QStringLiteral("[FILE...]"));
 }
@@ -176,8 +203,8 @@ int timeoutSeconds(const QString &text)
 // What is wrong with the command line, empty when nothing is.
 QString misuseOf(const QCommandLineParser &parser, const Options &o)
 {
-    for (const QCommandLineOption *once :
-         {&o.install, &o.report, &o.timeout, &o.restart, &o.prefix, &o.check, &o.writeSuggested, &o.status, &o.lock}) {
+    for (const QCommandLineOption *once : {&o.install, &o.report, &o.timeout, &o.restart, &o.prefix, &o.check,
+                                           &o.writeSuggested, &o.status, &o.lock, &o.resumeCount}) {
         if (parser.values(*once).size() > 1)
             return QStringLiteral("give --%1 only once.").arg(once->names().constFirst());
     }
@@ -204,11 +231,14 @@ QString misuseOf(const QCommandLineParser &parser, const Options &o)
     if (parser.isSet(o.restart) && !parser.isSet(o.install))
         return QStringLiteral("--restart goes with --install.");
     const QString restart = parser.value(o.restart);
-    if (restart == QLatin1String("stop"))
-        return QStringLiteral("--restart=stop (stopping the run for a restart of the computer) is not available in "
-                              "this build; use --restart=wine or --restart=off.");
-    if (restart != QLatin1String("off") && restart != QLatin1String("wine"))
-        return QStringLiteral("--restart takes off or wine.");
+    if (restart != QLatin1String("off") && restart != QLatin1String("wine") && restart != QLatin1String("stop"))
+        return QStringLiteral("--restart takes off, wine or stop.");
+    if (parser.isSet(o.resumeAfterReboot) && (!parser.isSet(o.install) || restart != QLatin1String("stop")))
+        return QStringLiteral("--resume-after-reboot goes with --install and --restart=stop.");
+    if (parser.isSet(o.resumeCount) && !parser.isSet(o.resumeAfterReboot))
+        return QStringLiteral("--resume-count goes with --resume-after-reboot.");
+    if (parser.isSet(o.resumeCount) && parser.value(o.resumeCount).toInt() <= 0)
+        return QStringLiteral("--resume-count takes a whole number from 1.");
     if (parser.isSet(o.prefix) && !parser.isSet(o.install) && !parser.isSet(o.check) && !parser.isSet(o.status))
         return QStringLiteral("--prefix goes with --install, --check or --status.");
     if (parser.isSet(o.writeSuggested) && !parser.isSet(o.check))
@@ -245,6 +275,13 @@ int usePrefix(const QString &nameOrDir, bool install, Terminal &terminal)
     return 0;
 }
 
+InstallRun::WineRestartMode restartMode(const QString &value)
+{
+    if (value == QLatin1String("wine"))
+        return InstallRun::WineRestartMode::Wine;
+    return value == QLatin1String("stop") ? InstallRun::WineRestartMode::Stop : InstallRun::WineRestartMode::Off;
+}
+
 int runCommand(const QCommandLineParser &parser, const Options &o, Terminal &terminal)
 {
     if (parser.isSet(o.prefix)) {
@@ -258,10 +295,9 @@ int runCommand(const QCommandLineParser &parser, const Options &o, Terminal &ter
     if (parser.isSet(o.install))
         return InstallCommand::run(parser.value(o.install), parser.value(o.report),
                                    parser.isSet(o.timeout) ? timeoutSeconds(parser.value(o.timeout)) : 0,
-                                   {parser.isSet(o.skipDone), parser.isSet(o.resume)},
-                                   parser.value(o.restart) == QLatin1String("wine") ? InstallRun::WineRestartMode::Wine
-                                                                                    : InstallRun::WineRestartMode::Off,
-                                   terminal);
+                                   {parser.isSet(o.skipDone), parser.isSet(o.resume), parser.isSet(o.resumeAfterReboot),
+                                    parser.value(o.resumeCount).toInt()},
+                                   restartMode(parser.value(o.restart)), terminal);
     if (parser.isSet(o.status))
         return StatusCommand::run(parser.value(o.status), parser.isSet(o.json), terminal);
     return CheckCommand::run(parser.value(o.check), parser.value(o.writeSuggested), parser.isSet(o.json), terminal);

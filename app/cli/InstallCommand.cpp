@@ -3,6 +3,7 @@
 #include "FileNameCodec.h"
 #include "cli/CheckCommand.h"
 #include "cli/Cli.h"
+#include "cli/ResumeEntry.h"
 #include "cli/Terminal.h"
 #include "core/controls/ControlHost.h"
 #include "core/install/DoneRecord.h"
@@ -268,7 +269,9 @@ void tellSummary(const InstallRun &run, const RunTally &counts, Terminal &termin
                               .arg(counts.notSucceeded)
                               .arg(counts.restartNeeded);
     if (counts.neverStarted > 0)
-        summary += QStringLiteral(", %1 not started (cancelled)").arg(counts.neverStarted);
+        summary += run.lastRun().stoppedForRestart.isEmpty()
+                           ? QStringLiteral(", %1 not started (cancelled)").arg(counts.neverStarted)
+                           : QStringLiteral(", %1 not started (stopped for a restart)").arg(counts.neverStarted);
     if (counts.skipped > 0)
         summary += QStringLiteral(", %1 skipped").arg(counts.skipped);
     terminal.line(summary);
@@ -307,6 +310,41 @@ int resumePoint(const LoadedList &list, Terminal &terminal, int *status)
     return point.at;
 }
 
+// What follows a run stopped for a restart, at program next: the entry
+// that resumes it (--resume-after-reboot), or how to resume it by hand.
+QString afterStop(const QString &list, const QString &title, int next, int timeoutSeconds,
+                  const InstallCommand::Repeat &repeat)
+{
+    const QString byHand = QStringLiteral("Restart the computer, then go on at program %1 with: setupreel --install "
+                                          "%2 --resume --restart=stop")
+                                   .arg(next)
+                                   .arg(list);
+    if (!repeat.resumeAfterReboot)
+        return byHand;
+    if (repeat.resumeCount >= ResumeEntry::MaxResumes)
+        return QStringLiteral("The run stopped for a restart after %1 resumes in a row: no entry resumes it again.")
+                       .arg(repeat.resumeCount)
+               + u'\r' + byHand;
+    QStringList arguments;
+    if (timeoutSeconds > 0)
+        arguments << QStringLiteral("--timeout=%1").arg(timeoutSeconds);
+    // The session after the restart may not have the prefix this run used.
+    const QString prefix = qEnvironmentVariable("WINEPREFIX");
+    if (prefix.contains(u'/'))
+        arguments << QStringLiteral("--prefix=") + prefix;
+    arguments << QStringLiteral("--resume-count=%1").arg(repeat.resumeCount + 1);
+    const ResumeEntry::Written entry = ResumeEntry::write(list, title, arguments);
+    if (entry.path.isEmpty())
+        return QStringLiteral("The entry that resumes the run after a restart could not be written: %1")
+                       .arg(entry.error)
+               + u'\r' + byHand;
+    return QStringLiteral("Restart the computer: the run goes on at program %1 after it (%2 %3).")
+            .arg(next)
+            .arg(entry.path.endsWith(QLatin1String(".desktop")) ? QStringLiteral("autostart entry")
+                                                                : QStringLiteral("systemd user unit"),
+                 entry.path);
+}
+
 // The --report copy's fate, after the kept report's.
 void tellReportCopy(const InstallRun &run, const QString &reportTo, Terminal &terminal)
 {
@@ -331,6 +369,13 @@ int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, Re
     const LoadedList list = LoadedList::fromText(path, load.text, load.lineCount);
     if (!reportCanBeWritten(reportTo, list, terminal))
         return Cli::Refused;
+    // Run once after a restart: the entry that started this is spent.
+    if (repeat.resumeAfterReboot && repeat.resume) {
+        const QString error = ResumeEntry::remove(path);
+        if (!error.isEmpty())
+            terminal.errorLine(QStringLiteral("setupreel: the entry that resumed this run could not be removed: ")
+                               + error);
+    }
     int resumeAt = 0;
     if (repeat.resume) {
         int status = Cli::AllSucceeded;
@@ -357,6 +402,7 @@ int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, Re
     run.setSkipDone(repeat.skipDone);
     run.setResumeAt(resumeAt);
     run.setWineRestart(restart);
+    run.setAfterStop([&](int next) { return afterStop(path, load.title, next, timeoutSeconds, repeat); });
     // The setups' output comes above the progress bar, from their logs: a
     // closed standard output (`| head`) never reaches a setup.
     run.setRelayOutput(true);
@@ -378,7 +424,8 @@ int run(const QString &listPath, const QString &reportTo, int timeoutSeconds, Re
         return Cli::SomeNotSucceeded;
     if (!run.reportError().isEmpty() || !run.reportCopyError().isEmpty())
         return Cli::ReportNotWritten;
-    return counts.restartNeeded > 0 ? Cli::RestartNeeded : Cli::AllSucceeded;
+    return counts.restartNeeded > 0 || !run.lastRun().stoppedForRestart.isEmpty() ? Cli::RestartNeeded
+                                                                                  : Cli::AllSucceeded;
 }
 
 } // namespace InstallCommand

@@ -15,6 +15,11 @@ struct Repeat
 {
     bool skipDone = false;
     bool resume = false;
+    // --resume-after-reboot: a run stopped for a restart leaves an entry
+    // that resumes it after the restart; resumeCount: the resumes in a row
+    // so far (--resume-count, written into that entry).
+    bool resumeAfterReboot = false;
+    int resumeCount = 0;
 };
 
 // Returns the exit status (Cli::Status).

@@ -3,6 +3,7 @@ target_sources(setupreel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/Cli.cpp
     ${CMAKE_CURRENT_LIST_DIR}/InspectCommand.cpp
     ${CMAKE_CURRENT_LIST_DIR}/InstallCommand.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ResumeEntry.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Terminal.cpp)
 
 if(BUILD_TESTING)

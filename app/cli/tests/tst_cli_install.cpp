@@ -980,6 +980,124 @@ private slots:
         QCOMPARE(logged().count(QStringLiteral("end r3.sh")), 1);
     }
 
+    void stopForARestart_data()
+    {
+        QTest::addColumn<bool>("desktop");
+        QTest::newRow("desktop session") << true;
+        QTest::newRow("no desktop") << false;
+    }
+
+    // --restart=stop: a native setup makes the system ask for a restart, the
+    // run stops there with status 3; --resume-after-reboot leaves an entry
+    // that validates, and its command line, run as after the restart, goes
+    // on at the next program and removes the entry. After 3 resumes in a row
+    // no entry is left.
+    void stopForARestart()
+    {
+        QFETCH(bool, desktop);
+        const QString tool = desktop ? QStringLiteral("desktop-file-validate") : QStringLiteral("systemd-analyze");
+        if (QStandardPaths::findExecutable(tool).isEmpty()) {
+            if (qgetenv("CI") == "true")
+                QFAIL(qPrintable(tool + QStringLiteral(" is missing")));
+            QSKIP(qPrintable(tool + QStringLiteral(" is missing")));
+        }
+        const QString flag = m_log + QStringLiteral(".reboot-required");
+        const QString config = m_log + QStringLiteral(".config");
+        QProcessEnvironment env = noDisplay(m_state);
+        env.insert(QStringLiteral("SETUPREEL_REBOOT_REQUIRED_FILE"), flag);
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+        if (desktop)
+            env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("Test"));
+        else
+            env.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
+        const auto runIn = [&](const QStringList &args, const QString &shellLine = {}) {
+            QProcess p;
+            p.setProcessEnvironment(env);
+            p.setWorkingDirectory(m_dir.path());
+            if (shellLine.isEmpty())
+                p.start(program(), args);
+            else
+                p.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), shellLine});
+            return SetupreelRun::finish(p);
+        };
+        const QString tag = desktop ? QStringLiteral("d") : QStringLiteral("u");
+        const QString list =
+                makeList(tag + QStringLiteral("-reboot.SR"), QStringLiteral("Reboot"),
+                         {makeSetup(tag + QStringLiteral("1.sh"), 0, 0, QStringLiteral("touch '%1'\n").arg(flag)),
+                          makeSetup(tag + QStringLiteral("2.sh")), makeSetup(tag + QStringLiteral("3.sh"))});
+        const QStringList install{QStringLiteral("--install"), list, QStringLiteral("--restart=stop"),
+                                  QStringLiteral("--resume-after-reboot")};
+        Result r = runIn(install);
+        QCOMPARE(r.status, 3);
+        QCOMPARE(logged(), QStringList({"start " + tag + "1.sh", "end " + tag + "1.sh"}));
+        QVERIFY2(lines(r.out).contains(QStringLiteral(
+                         "1 succeeded, 0 failed, 0 need a restart, 2 not started (stopped for a restart)")),
+                 r.out.constData());
+        QFile json(keptJsonReports().value(0));
+        QVERIFY(json.open(QIODevice::ReadOnly));
+        QVERIFY(QJsonDocument::fromJson(json.readAll()).object()[QLatin1String("stoppedForRestart")].toBool());
+        const QRegularExpression told(QStringLiteral("Restart the computer: the run goes on at program 2 after it "
+                                                     "\\((autostart entry|systemd user unit) (\\S+)\\)\\."));
+        const QRegularExpressionMatch m = told.match(QString::fromUtf8(r.err));
+        QVERIFY2(m.hasMatch(), r.err.constData());
+        QCOMPARE(m.captured(1), desktop ? QStringLiteral("autostart entry") : QStringLiteral("systemd user unit"));
+        const QString entry = m.captured(2);
+        QVERIFY2(entry.startsWith(config
+                                  + (desktop ? "/autostart/setupreel-resume-" : "/systemd/user/setupreel-resume-")),
+                 qPrintable(entry));
+
+        QProcess check;
+        check.setProcessChannelMode(QProcess::MergedChannels);
+        check.setProcessEnvironment(env);
+        if (desktop) {
+            check.start(tool, {entry});
+        } else {
+            // A user manager's runtime folder, which a session would give it.
+            const QString runtime = m_log + QStringLiteral(".runtime");
+            QVERIFY(QDir().mkpath(runtime));
+            QVERIFY(QFile::setPermissions(runtime,
+                                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+            QProcessEnvironment checkEnv = env;
+            checkEnv.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+            check.setProcessEnvironment(checkEnv);
+            check.start(tool, {QStringLiteral("--user"), QStringLiteral("verify"), entry});
+        }
+        QVERIFY(check.waitForFinished(60000));
+        QVERIFY2(check.exitCode() == 0, check.readAll().constData());
+        const QString wants =
+                config + QStringLiteral("/systemd/user/default.target.wants/") + QFileInfo(entry).fileName();
+        QCOMPARE(QFileInfo(wants).symLinkTarget(), desktop ? QString() : entry);
+
+        // The restart: the system's request is gone; the entry's command line runs.
+        QFile entryFile(entry);
+        QVERIFY(entryFile.open(QIODevice::ReadOnly));
+        const QString key = desktop ? QStringLiteral("Exec=") : QStringLiteral("ExecStart=");
+        QString exec;
+        for (const QString &line : QString::fromUtf8(entryFile.readAll()).split(QLatin1Char('\n')))
+            if (line.startsWith(key))
+                exec = line.mid(key.size());
+        entryFile.close();
+        exec.replace(QStringLiteral("%%"), QStringLiteral("%"));
+        if (desktop)
+            exec.replace(QStringLiteral("\\\\"), QStringLiteral("\\"));
+        QFile::remove(flag);
+        r = runIn({}, exec);
+        QVERIFY2(r.status == 0, r.err.constData());
+        QVERIFY2(r.out.contains("stopped for a restart of the computer at program 2 of 3"), r.out.constData());
+        QCOMPARE(logged(), QStringList({"start " + tag + "1.sh", "end " + tag + "1.sh", "start " + tag + "2.sh",
+                                        "end " + tag + "2.sh", "start " + tag + "3.sh", "end " + tag + "3.sh"}));
+        QVERIFY(!QFileInfo::exists(entry));
+        QVERIFY(!QFileInfo(wants).isSymLink());
+
+        // The third resume in a row that stops again leaves nothing to run a fourth.
+        QFile::remove(m_log);
+        r = runIn(install + QStringList{QStringLiteral("--resume-count=3")});
+        QCOMPARE(r.status, 3);
+        QVERIFY2(r.err.contains("after 3 resumes in a row: no entry resumes it again"), r.err.constData());
+        QVERIFY(!QFileInfo::exists(entry));
+        QCOMPARE(logged().size(), 2);
+    }
+
     // The demo list locked: sha256sum accepts the lock; one byte of one setup
     // changed, that setup is not started and the others are; the list
     // changed, nothing is. A line whose file is missing is never locked.

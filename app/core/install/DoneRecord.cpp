@@ -118,6 +118,7 @@ bool DoneRecord::read(QString *error)
         r.start = last.value(QLatin1String("start")).toString();
         r.finished = last.value(QLatin1String("finished")).toBool();
         r.cancelled = last.value(QLatin1String("cancelled")).toBool();
+        r.stoppedForRestart = last.value(QLatin1String("stoppedForRestart")).toBool();
         r.programCount = last.value(QLatin1String("programCount")).toInt();
         r.ended = last.value(QLatin1String("ended")).toInt();
         r.linesSha256 = last.value(QLatin1String("linesSha256")).toString();
@@ -203,9 +204,10 @@ DoneRecord::Resume DoneRecord::resumePoint() const
         return r;
     }
     r.at = last.ended + 1;
-    const QString how = !last.finished   ? QStringLiteral("was cut short")
-                        : last.cancelled ? QStringLiteral("was cancelled")
-                                         : QStringLiteral("stopped");
+    const QString how = !last.finished           ? QStringLiteral("was cut short")
+                        : last.cancelled         ? QStringLiteral("was cancelled")
+                        : last.stoppedForRestart ? QStringLiteral("stopped for a restart of the computer")
+                                                 : QStringLiteral("stopped");
     r.told = QStringLiteral("its last run, started %1, %2 at program %3 of %4")
                      .arg(last.start, how)
                      .arg(r.at)
@@ -281,6 +283,7 @@ QString DoneRecord::write(const RunRecord &run, const QString &reportJson)
     last.insert(QStringLiteral("start"), runStart);
     last.insert(QStringLiteral("finished"), run.end.isValid());
     last.insert(QStringLiteral("cancelled"), run.cancelled);
+    last.insert(QStringLiteral("stoppedForRestart"), !run.stoppedForRestart.isEmpty());
     last.insert(QStringLiteral("programCount"), run.programCount);
     last.insert(QStringLiteral("ended"), int(run.programs.size()));
     last.insert(QStringLiteral("linesSha256"), linesSha256(m_programs));

@@ -36,6 +36,7 @@ struct LastRun
     QString start;
     bool finished = false; // it reached its end (cancelled or not)
     bool cancelled = false;
+    bool stoppedForRestart = false;
     int programCount = 0;
     int ended = 0;       // programs ended (or skipped), from the first on
     QString linesSha256; // of its program lines: a resume needs the same lines

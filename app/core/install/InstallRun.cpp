@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QSysInfo>
 #include <QTimer>
 
@@ -190,20 +191,43 @@ int InstallRun::runPrograms(const LoadedList &list, RunRecord &record)
     const int programs = int(list.programs.size());
     for (int index = 1; index <= programs; ++index) {
         std::optional<ProgramRecord> skipped = m_done->beforeStart(index);
+        const bool rebootWasRequired =
+                m_wineRestart == WineRestartMode::Stop && QFileInfo::exists(rebootRequiredFile());
         ProgramRecord ended = skipped ? std::move(*skipped) : runProgram(index, list.programs.at(index - 1), list.file);
         if (!skipped && index < programs && restartsWineAfter(ended))
             ended.restart =
                     WineRestart::restart(RunLock::winePrefix(), Folders::systemDir() + QStringLiteral("/WineWait.exe"));
+        if (!skipped && index < programs && !m_cancelled)
+            record.stoppedForRestart = stopsForRestartAfter(ended, rebootWasRequired);
         record.current.reset();
         record.programs << std::move(ended);
         record.cancelled = m_cancelled;
         reportChanged();
         m_observer.programEnded(record.programs.last());
         // Cancel takes effect when the current program has ended.
-        if (m_cancelled)
+        if (m_cancelled || !record.stoppedForRestart.isEmpty())
             return programs - index;
     }
     return 0;
+}
+
+QString InstallRun::rebootRequiredFile()
+{
+    // Set by tests: the real file belongs to the system.
+    const QString file = qEnvironmentVariable("SETUPREEL_REBOOT_REQUIRED_FILE");
+    return file.isEmpty() ? QStringLiteral("/run/reboot-required") : file;
+}
+
+QString InstallRun::stopsForRestartAfter(const ProgramRecord &rec, bool rebootWasRequired) const
+{
+    if (m_wineRestart != WineRestartMode::Stop)
+        return QString();
+    if (rec.outcome.outcome == RunOutcome::RestartNeeded)
+        return QStringLiteral("%1 needs a restart to finish installing").arg(rec.line);
+    if (!rec.startedFile.isEmpty() && !ShellAndWaitLogic::startsThroughWine(rec.startedFile) && !rebootWasRequired
+        && QFileInfo::exists(rebootRequiredFile()))
+        return QStringLiteral("%1 appeared while %2 ran").arg(rebootRequiredFile(), rec.line);
+    return QString();
 }
 
 ProgramRecord InstallRun::runProgram(int index, const QString &item, const QString &listFile)
@@ -317,8 +341,8 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
 
 bool InstallRun::restartsWineAfter(const ProgramRecord &rec)
 {
-    if (m_wineRestart == WineRestartMode::Off || m_cancelled || rec.outcome.outcome != RunOutcome::RestartNeeded
-        || !ShellAndWaitLogic::startsThroughWine(rec.startedFile))
+    if (m_wineRestart == WineRestartMode::Off || m_wineRestart == WineRestartMode::Stop || m_cancelled
+        || rec.outcome.outcome != RunOutcome::RestartNeeded || !ShellAndWaitLogic::startsThroughWine(rec.startedFile))
         return false;
     return m_wineRestart == WineRestartMode::Wine
            || m_prompts.questionBox(
@@ -449,9 +473,10 @@ void InstallRun::tellTheEnd(const RunRecord &record, int notStarted)
             failures = true;
         lines << p.line + QStringLiteral(": ") + RunReport::resultText(p);
     }
+    const bool stopped = !record.stoppedForRestart.isEmpty();
     // As the run has always ended: when every program succeeded, nothing is
     // said, unless its report is missing.
-    if (lines.isEmpty()) {
+    if (lines.isEmpty() && !stopped) {
         if (!m_reportError.isEmpty())
             m_prompts.messageBox(
                     QStringLiteral("Every program of the list was installed.") + CR
@@ -469,6 +494,18 @@ void InstallRun::tellTheEnd(const RunRecord &record, int notStarted)
     if (record.cancelled && notStarted > 0)
         lines << QStringLiteral("%1 more program(s) of the list were not started: the run was cancelled.")
                          .arg(notStarted);
+    if (stopped) {
+        const int next = int(record.programs.size()) + 1;
+        lines << QStringLiteral("The run stopped for a restart of the computer (%1); %2 more program(s) of the list "
+                                "were not started.")
+                         .arg(record.stoppedForRestart)
+                         .arg(notStarted);
+        lines << (m_afterStop ? m_afterStop(next)
+                              : QStringLiteral("Restart the computer, then resume the run at program %1 with "
+                                               "setupreel --install %2 --resume.")
+                                        .arg(next)
+                                        .arg(record.listFile));
+    }
     lines << (m_reportError.isEmpty()
                       ? QStringLiteral("The report of this run: %1").arg(m_reportText)
                       : QStringLiteral("The report of this run could not be written: %1").arg(m_reportError));

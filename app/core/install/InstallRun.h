@@ -86,9 +86,16 @@ public:
     void leftoversRemain(const QList<LeftoverProcess> &processes);
 
     // After a Windows setup that needs a restart, when programs follow:
-    // nothing (Off), restart the Wine prefix (Wine), or ask first (Ask).
-    enum class WineRestartMode { Off, Wine, Ask };
+    // nothing (Off), restart the Wine prefix (Wine), ask first (Ask), or end
+    // the run there for a restart of the computer (Stop), as also when a
+    // native setup made the system ask for one.
+    enum class WineRestartMode { Off, Wine, Ask, Stop };
     void setWineRestart(WineRestartMode mode) { m_wineRestart = mode; }
+    // After a run stopped for a restart: what happens next, for the closing
+    // message (the program it goes on at, from 1). Unset: resume by hand.
+    void setAfterStop(std::function<QString(int nextProgram)> afterStop) { m_afterStop = std::move(afterStop); }
+    // The file a native setup creates when the system needs a restart.
+    static QString rebootRequiredFile();
 
     // Hands the run-and-wait control the descriptor the next programs write
     // their output to (-1: where Setupreel writes its own). Given, each
@@ -131,6 +138,9 @@ private:
     ProgramRecord runProgram(int index, const QString &item, const QString &listFile);
     // Whether the Wine prefix is restarted after rec (asking when so set).
     bool restartsWineAfter(const ProgramRecord &rec);
+    // Why the run stops after rec for a restart of the computer; empty: it
+    // goes on. rebootWasRequired: the system asked for one before it started.
+    QString stopsForRestartAfter(const ProgramRecord &rec, bool rebootWasRequired) const;
     // Counts down the retry interval on the observer; true when it has passed
     // or ready() (asked each second) says so, false on Cancel.
     bool waitBeforeRetry(const std::function<bool()> &ready = {});
@@ -150,6 +160,7 @@ private:
     int m_timeoutSeconds = 0;
     WineRestartMode m_wineRestart = WineRestartMode::Off;
     std::function<void(int)> m_setOutput;
+    std::function<QString(int)> m_afterStop;
     bool m_relayOutput = false;
     QString m_reportFolder, m_reportCopy;
     QString m_reportText, m_reportJson, m_reportError, m_reportCopyError;

@@ -366,6 +366,8 @@ QByteArray RunReport::assembleJson(const RunRecord &run, const QList<QByteArray>
     root.insert(QStringLiteral("end"), orNull(stamp(run.end)));
     root.insert(QStringLiteral("finished"), run.end.isValid());
     root.insert(QStringLiteral("cancelled"), run.cancelled);
+    root.insert(QStringLiteral("stoppedForRestart"), !run.stoppedForRestart.isEmpty());
+    root.insert(QStringLiteral("restartReason"), orNull(run.stoppedForRestart));
     root.insert(QStringLiteral("programCount"), run.programCount);
     root.insert(QStringLiteral("summary"), summary);
     root.insert(QStringLiteral("reportError"), orNull(keptError));
@@ -465,6 +467,8 @@ QString RunReport::assembleText(const RunRecord &run, const QString &programs)
                  .arg(run.end.isValid() ? stamp(run.end) : QStringLiteral("(still running or cut short)"));
     if (run.cancelled)
         t += QStringLiteral("Cancelled by the user.\n");
+    if (!run.stoppedForRestart.isEmpty())
+        t += QStringLiteral("Stopped for a restart of the computer: %1\n").arg(shown(run.stoppedForRestart));
     t += programs;
     const int never = tally(run).neverStarted;
     if (never > 0)

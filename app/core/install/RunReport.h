@@ -45,6 +45,8 @@ struct RunRecord
     QDateTime end;        // invalid while the run goes on
     int programCount = 0; // programs in the list
     bool cancelled = false;
+    // Why the run stopped for a restart of the computer; empty: it did not.
+    QString stoppedForRestart;
     QList<ProgramRecord> programs; // the ones that were started or tried, once ended
     // The program running now (outcome Running): a report cut short by a
     // crash or a kill names it.
