@@ -315,10 +315,10 @@ int resumePoint(const LoadedList &list, Terminal &terminal, int *status)
 QString afterStop(const QString &list, const QString &title, int next, int timeoutSeconds,
                   const InstallCommand::Repeat &repeat)
 {
-    const QString byHand = QStringLiteral("Restart the computer, then go on at program %1 with: setupreel --install "
-                                          "%2 --resume --restart=stop")
-                                   .arg(next)
-                                   .arg(list);
+    QString byHand = QStringLiteral("Restart the computer, then go on at program %1 with: setupreel --install "
+                                    "%2 --resume --restart=stop")
+                             .arg(next)
+                             .arg(list);
     if (!repeat.resumeAfterReboot)
         return byHand;
     if (repeat.resumeCount >= ResumeEntry::MaxResumes)
