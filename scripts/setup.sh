@@ -13,7 +13,7 @@ xvfb xauth x11-utils xdotool fonts-dejavu-core ccache openbox \
 wine wine64 nsis wixl gcc-mingw-w64-x86-64-win32 \
 desktop-file-utils appstream libxml2-utils shared-mime-info xdg-utils libfile-mimeinfo-perl lintian dpkg-dev file clang-format \
 dbus-daemon at-spi2-core libxcb1-dev \
-python3-pil bsdutils clang libclang-rt-dev clang-tidy"
+python3-pil bsdutils clang libclang-rt-dev clang-tidy tmux systemd"
 
 missing=""
 for p in $PACKAGES; do
