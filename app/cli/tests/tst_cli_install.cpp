@@ -623,7 +623,12 @@ private slots:
     {
         const QString pidFile = m_dir.filePath(QStringLiteral("leftover.pid"));
         const QStringList items{makeSetup(QStringLiteral("spawner.sh"), 0, 0,
-                                          QStringLiteral("sleep 30 & echo $! > '%1'\n").arg(pidFile)),
+                                          // Ends only once its helper is sleep itself, not
+                                          // the shell that forked it: the wait names it so.
+                                          QStringLiteral("sleep 30 & left=$!\n"
+                                                         "while [ \"$(cat /proc/$left/comm)\" != sleep ]; do :; done\n"
+                                                         "echo $left > '%1'\n")
+                                                  .arg(pidFile)),
                                 makeSetup(QStringLiteral("after.sh"))};
         const QString list = makeList(QStringLiteral("left.SR"), QStringLiteral("Left"), items);
         QProcess p;

@@ -125,6 +125,8 @@ void InstallRun::install(std::optional<LoadedList> loaded)
     m_record = &record;
     m_report = &report;
     m_reportDue = &reportDue;
+    ProgramOutput output;
+    m_output = &output;
     m_lastWrite.invalidate();
     writeReport();
 
@@ -154,6 +156,8 @@ void InstallRun::install(std::optional<LoadedList> loaded)
     m_record = nullptr;
     m_report = nullptr;
     m_reportDue = nullptr;
+    output.discard();
+    m_output = nullptr;
     m_lock = nullptr;
     m_running = false;
     m_lastRun = record;
@@ -236,7 +240,7 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
     rec.line = item;
     rec.start = RunReport::now();
     // Its output, of every attempt, in one log beside the report.
-    ProgramOutput output;
+    ProgramOutput &output = *m_output;
     QTimer relay;
     const auto relayNew = [&] {
         const QByteArray bytes = output.takeNew();
@@ -333,7 +337,9 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
         relay.stop();
         if (m_relayOutput)
             relayNew();
-        if (output.close())
+        // Processes it left running may still write to an empty log: that
+        // one is not handed on to the next program.
+        if (output.close(rec.leftBehind.isEmpty()))
             rec.outputLog = output.path();
     }
     return rec;

@@ -17,6 +17,7 @@ class ListLock;
 class Prompts;
 class QEventLoop;
 class QTimer;
+class ProgramOutput;
 
 // A list loaded for installing.
 struct LoadedList
@@ -176,6 +177,7 @@ private:
     QString m_doneError;
     const ListLock *m_lock = nullptr;  // the list's, checked before each program
     QTimer *m_reportDue = nullptr;     // a write put off
+    ProgramOutput *m_output = nullptr; // where the programs' output goes
     QElapsedTimer m_lastWrite;         // the report's last writing
     qint64 m_lastWriteCostMs = 0;      // how long it took
     qsizetype m_programsWritten = 0;   // programs in it

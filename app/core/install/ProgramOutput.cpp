@@ -1,11 +1,23 @@
 #include "core/install/ProgramOutput.h"
 
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 bool ProgramOutput::open(int folder, const QByteArray &name, const QString &path)
 {
+    if (m_spare && folder == m_folder && FileIO::retryOnSignal([&] {
+                                             return ::renameat2(m_folder, m_name.constData(), folder, name.constData(),
+                                                                RENAME_NOREPLACE);
+                                         }) == 0) {
+        m_spare = false;
+        m_name = name;
+        m_path = path;
+        m_readAt = 0;
+        return true;
+    }
+    discard();
     close();
     if (folder < 0)
         return false;
@@ -46,16 +58,28 @@ QByteArray ProgramOutput::takeNew()
     return bytes;
 }
 
-bool ProgramOutput::close()
+bool ProgramOutput::close(bool reuse)
 {
-    if (!m_write.isOpen())
+    if (!m_write.isOpen() || m_spare)
         return false;
     struct stat st
     {};
     const bool empty = ::fstat(m_write.get(), &st) == 0 && st.st_size == 0;
+    if (empty && reuse) {
+        m_spare = true;
+        return false;
+    }
     if (empty)
         ::unlinkat(m_folder, m_name.constData(), 0);
     m_write.reset();
     m_read.reset();
     return !empty;
+}
+
+void ProgramOutput::discard()
+{
+    if (!m_spare)
+        return;
+    m_spare = false;
+    close();
 }

@@ -14,7 +14,9 @@ class ProgramOutput
 public:
     // Makes the log file name in the folder held open as folder (never over
     // an existing file or a link), known to people as path; false when it
-    // could not be made, and the setup then writes where Setupreel does.
+    // could not be made, and the setup then writes where Setupreel does. An
+    // empty log the last program left is taken again under the new name:
+    // renaming a file costs a small part of making one.
     bool open(int folder, const QByteArray &name, const QString &path);
     bool isOpen() const { return m_write.isOpen(); }
     // The descriptor the setup gets as its standard output and error.
@@ -24,8 +26,11 @@ public:
     // What the setup wrote since the last call.
     QByteArray takeNew();
 
-    // Done with it: an empty log is removed. Whether a log is kept.
-    bool close();
+    // Done with it; whether a log is kept. An empty one is kept open for the
+    // next program when reuse is true, else removed.
+    bool close(bool reuse = false);
+    // Removes an empty log kept for a next program.
+    void discard();
 
 private:
     QString m_path;
@@ -33,4 +38,5 @@ private:
     QByteArray m_name;
     FileIO::Fd m_write, m_read;
     off_t m_readAt = 0;
+    bool m_spare = false; // empty, kept for the next program
 };

@@ -567,7 +567,10 @@ private slots:
         QFile::remove(pidFile);
         const QString boot =
                 writeFile(QStringLiteral("bootstrap.sh"),
-                          QStringLiteral("#!/bin/sh\nsleep 30 &\necho $! > '%1'\nsleep %2\n")
+                          // the helper is sleep itself before the setup goes on
+                          QStringLiteral("#!/bin/sh\nsleep 30 & left=$!\n"
+                                         "while [ \"$(cat /proc/$left/comm)\" != sleep ]; do :; done\n"
+                                         "echo $left > '%1'\nsleep %2\n")
                                   .arg(pidFile, whileTheSetupRuns ? QStringLiteral("0.6") : QStringLiteral("0"))
                                   .toUtf8(),
                           true);
