@@ -223,14 +223,14 @@ void DoneRecord::planSkips(bool skipDone, int resumeAt)
 
 std::optional<ProgramRecord> DoneRecord::beforeStart(int index)
 {
-    const QString sha = located(index);
-    m_hashes.insert(index, sha);
     QString why;
     if (index < m_resumeAt && m_lastRun) {
         why = QStringLiteral("ended in the run resumed, started %1").arg(m_lastRun->start);
     } else if (m_skipDone) {
+        // Read only to compare: the run hashes every file it starts anyway.
         const DoneEntry *e = find(index, m_programs.value(index - 1));
-        if (e && e->succeeded() && !sha.isEmpty() && e->sha256 == sha)
+        const QString sha = e && e->succeeded() ? located(index) : QString();
+        if (!sha.isEmpty() && e->sha256 == sha)
             why = QStringLiteral("done before: %1 in the run started %2; the file unchanged")
                           .arg(e->result, e->runStart);
     }
@@ -265,7 +265,7 @@ QString DoneRecord::write(const RunRecord &run, const QString &reportJson)
             e.number = i;
             e.line = p->line;
             e.file = p->startedFile;
-            e.sha256 = m_hashes.value(i);
+            e.sha256 = p->sha256; // as hashed just before its start
             e.outcome = outcomeId(p->outcome.outcome);
             e.result = RunReport::resultText(*p);
             e.report = reportJson;

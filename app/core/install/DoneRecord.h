@@ -7,7 +7,6 @@
 #include "core/install/RunReport.h"
 #include "core/io/FileIO.h"
 
-#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -81,8 +80,8 @@ public:
     // For a run: lines already done with the same file are skipped, and
     // lines before resumeAt (0: none) count as ended in the resumed run.
     void planSkips(bool skipDone, int resumeAt);
-    // Before program index starts: hashes its file (for the record) and says
-    // whether it is skipped, as the record of a program not started.
+    // Before program index starts: whether it is skipped, as the record of a
+    // program not started (with --skip-done its file is hashed to compare).
     std::optional<ProgramRecord> beforeStart(int index);
     // Writes the record for the run as it is now; empty, or why not.
     QString write(const RunRecord &run, const QString &reportJson);
@@ -100,7 +99,6 @@ private:
     FileIO::Fd m_fd;   // the folder, held open from the first write
     QList<DoneEntry> m_entries;
     std::optional<LastRun> m_lastRun;
-    QHash<int, QString> m_hashes; // of this run's programs, by index
     bool m_skipDone = false;
     int m_resumeAt = 0;
 };
