@@ -4,7 +4,8 @@
 # the tests with theirs. Sourced by run.sh and test.sh. Every test and fuzz
 # target runs with these (python3-pil: the icon check; bsdutils: `script`, a
 # terminal for the terminal commands' tests; clang and libclang-rt-dev: the
-# fuzz targets; clang-tidy: scripts/tidy.sh).
+# fuzz targets; clang-tidy: scripts/tidy.sh; ansible-core, openssh-server: the fleet
+# test; chromium: the results page; puppet: the README's Puppet example).
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -13,7 +14,8 @@ xvfb xauth x11-utils xdotool fonts-dejavu-core ccache openbox \
 wine wine64 nsis wixl gcc-mingw-w64-x86-64-win32 \
 desktop-file-utils appstream libxml2-utils shared-mime-info xdg-utils libfile-mimeinfo-perl lintian dpkg-dev file clang-format \
 dbus-daemon at-spi2-core libxcb1-dev \
-python3-pil bsdutils clang libclang-rt-dev clang-tidy tmux systemd"
+python3-pil bsdutils clang libclang-rt-dev clang-tidy tmux systemd \
+ansible-core openssh-server chromium puppet"
 
 missing=""
 for p in $PACKAGES; do
