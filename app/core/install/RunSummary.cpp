@@ -401,7 +401,7 @@ body{margin:0;font:15px/1.45 system-ui,"Segoe UI",Roboto,"DejaVu Sans",sans-seri
 main{max-width:1240px;margin:0 auto;padding:16px}
 h1{font-size:1.5em;margin:.2em 0}
 .made{color:#57606a;margin:0 0 1em}
-.box{background:#fff;border:1px solid #d0d7de;border-radius:8px;margin:0 0 16px;overflow:hidden}
+.box{background:#fff;border:1px solid #d0d7de;border-radius:8px;margin:0 0 16px;overflow-x:auto}
 .box>h2{margin:0;padding:10px 16px;font-size:1.15em;border-bottom:1px solid #d0d7de;overflow-wrap:anywhere}
 .box>p,.box>ul{margin:10px 16px}
 .failing>h2{background:#ffebe9}
@@ -411,9 +411,11 @@ table{width:100%;border-collapse:collapse}
 th,td{text-align:left;padding:6px 10px;border-bottom:1px solid #eaeef2;vertical-align:top;overflow-wrap:anywhere}
 th{background:#f6f8fa;font-size:.85em;color:#57606a;font-weight:600}
 td.n,td.t{white-space:nowrap}
+/* The same columns in every machine's table. */
+th.hl{width:15%}th.hn{width:3.5em}th.ho{width:16em}th.ht{width:11.5em}th.hd{width:5.5em}
 tr.fail>td:first-child{box-shadow:inset 4px 0 #cf222e}
 small{color:#57606a;font-weight:normal}
-.o{display:inline-block;padding:0 8px;border-radius:999px;font-weight:600;font-size:.9em;border:1px solid}
+.o{display:inline-block;padding:0 8px;border-radius:.8em;font-weight:600;font-size:.9em;border:1px solid}
 .ok{background:#dafbe1;color:#116329;border-color:#4ac26b}
 .restart{background:#ddf4ff;color:#0550ae;border-color:#54aeff}
 .skip{background:#eaeef2;color:#424a53;border-color:#afb8c1}
@@ -573,8 +575,9 @@ QByteArray html(const Summary &summary, const QDateTime &made)
                                                  .arg(notSucceeded)
                                                  .arg(count)
                                        : QStringLiteral("all %1 program line(s) succeeded").arg(count));
-        h += QStringLiteral("<table>\n<thead><tr><th>List</th><th>No.</th><th>Program</th><th>Outcome</th>"
-                            "<th>Started</th><th>Took</th></tr></thead>\n<tbody>\n");
+        h += QStringLiteral("<table>\n<thead><tr><th class=\"hl\">List</th><th class=\"hn\">No.</th><th>Program</th>"
+                            "<th class=\"ho\">Outcome</th><th class=\"ht\">Started</th><th class=\"hd\">Took</th>"
+                            "</tr></thead>\n<tbody>\n");
         for (const Row &r : rows) {
             const List &l = *r.list;
             const Program &p = *r.program;
