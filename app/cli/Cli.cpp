@@ -6,6 +6,7 @@
 #include "cli/InstallCommand.h"
 #include "cli/LockCommand.h"
 #include "cli/StatusCommand.h"
+#include "cli/SummarizeCommand.h"
 #include "cli/Terminal.h"
 #include "core/install/InstallRun.h"
 #include "core/install/WineRestart.h"
@@ -43,6 +44,8 @@ const char *const CommandOptions[] = {
         "--prefix",
         "--resume-after-reboot",
         "--resume-count",
+        "--summarize",
+        "--html",
 };
 
 // Qt's own options for a window (QGuiApplication and QApplication take them
@@ -91,6 +94,8 @@ const char Description[] = "Installs a series of setup programs unattended, one 
                            "      Tells what each program line of LIST.SR last did.\n"
                            "  setupreel --lock LIST.SR\n"
                            "      Writes LIST.SR.lock: the SHA-256 of the list and its setup files.\n"
+                           "  setupreel --summarize DIR... [--html FILE]\n"
+                           "      One table of the runs whose JSON reports are under DIR (many machines').\n"
                            "\n"
                            "Exit status of --install: 0 all succeeded, 1 some program did not succeed,\n"
                            "2 the list was refused or unreadable, 3 all succeeded but a restart is\n"
@@ -99,7 +104,10 @@ const char Description[] = "Installs a series of setup programs unattended, one 
                            "--inspect: 0, or 2 when a file could not be read. --check: 0 every\n"
                            "program line will run, 1 some will not, 2 the list was refused or the\n"
                            "copy not written. --status: 0 every line is done, 1 some is not, 2 the\n"
-                           "list was refused. --lock: 0 written, 2 not. A wrong command line: 2.";
+                           "list was refused. --lock: 0 written, 2 not. --summarize: 0 every program\n"
+                           "line succeeded (or needs a restart, or was skipped as done), 1 some did not,\n"
+                           "2 no report found, a folder unreadable or the page not written.\n"
+                           "A wrong command line: 2.";
 
 int usageError(Terminal &terminal, const QString &message)
 {
@@ -114,7 +122,7 @@ struct Options
     explicit Options(QCommandLineParser &parser);
 
     QCommandLineOption help, version, install, report, timeout, restart, prefix, inspect, json, check, writeSuggested,
-            skipDone, resume, status, lock, resumeAfterReboot, resumeCount;
+            skipDone, resume, status, lock, resumeAfterReboot, resumeCount, summarize, html;
 };
 
 Options::Options(QCommandLineParser &parser)
@@ -161,12 +169,18 @@ Options::Options(QCommandLineParser &parser)
                                        "restart; at most 3 resumes in a row.")),
       resumeCount(QStringLiteral("resume-count"),
                   QStringLiteral("With --resume-after-reboot: the resumes in a row so far (the entry sets it)."),
-                  QStringLiteral("N"))
+                  QStringLiteral("N")),
+      summarize(QStringLiteral("summarize"),
+                QStringLiteral("Reads the install runs' JSON reports under each DIR (reports/<host>/...) and prints "
+                               "per machine, list and program line the newest outcome of a run that started it.")),
+      html(QStringLiteral("html"), QStringLiteral("With --summarize: also writes the same as one HTML page to FILE."),
+           QStringLiteral("FILE"))
 {
     parser.setApplicationDescription(QString::fromLatin1(Description));
     parser.addOptions({install, report, timeout, restart, prefix, inspect, json, check, writeSuggested, skipDone,
-                       resume, status, lock, resumeAfterReboot, resumeCount});
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("With --inspect: the files to inspect."),
+                       resume, status, lock, resumeAfterReboot, resumeCount, summarize, html});
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("With --inspect: the files to inspect. With --summarize: the folders."),
                                  QStringLiteral("[FILE...]"));
 }
 
@@ -204,16 +218,18 @@ int timeoutSeconds(const QString &text)
 QString misuseOf(const QCommandLineParser &parser, const Options &o)
 {
     for (const QCommandLineOption *once : {&o.install, &o.report, &o.timeout, &o.restart, &o.prefix, &o.check,
-                                           &o.writeSuggested, &o.status, &o.lock, &o.resumeCount}) {
+                                           &o.writeSuggested, &o.status, &o.lock, &o.resumeCount, &o.html}) {
         if (parser.values(*once).size() > 1)
             return QStringLiteral("give --%1 only once.").arg(once->names().constFirst());
     }
     const int commands = int(parser.isSet(o.install)) + int(parser.isSet(o.inspect)) + int(parser.isSet(o.check))
-                         + int(parser.isSet(o.status)) + int(parser.isSet(o.lock));
+                         + int(parser.isSet(o.status)) + int(parser.isSet(o.lock)) + int(parser.isSet(o.summarize));
     if (commands == 0)
-        return QStringLiteral("give one of --install, --inspect, --check, --status or --lock.");
+        return QStringLiteral("give one of --install, --inspect, --check, --status, --lock or --summarize.");
     if (commands > 1)
-        return QStringLiteral("give only one of --install, --inspect, --check, --status or --lock.");
+        return QStringLiteral("give only one of --install, --inspect, --check, --status, --lock or --summarize.");
+    if (parser.isSet(o.html) && !parser.isSet(o.summarize))
+        return QStringLiteral("--html goes with --summarize.");
     if (parser.isSet(o.report) && !parser.isSet(o.install))
         return QStringLiteral("--report goes with --install.");
     if (parser.isSet(o.timeout) && !parser.isSet(o.install))
@@ -246,7 +262,9 @@ QString misuseOf(const QCommandLineParser &parser, const Options &o)
     const QStringList files = parser.positionalArguments();
     if (parser.isSet(o.inspect) && files.isEmpty())
         return QStringLiteral("--inspect needs at least one FILE.");
-    if (!parser.isSet(o.inspect) && !files.isEmpty())
+    if (parser.isSet(o.summarize) && files.isEmpty())
+        return QStringLiteral("--summarize needs at least one DIR.");
+    if (!parser.isSet(o.inspect) && !parser.isSet(o.summarize) && !files.isEmpty())
         return QStringLiteral("unexpected argument: %1").arg(files.first());
     return QString();
 }
@@ -292,6 +310,8 @@ int runCommand(const QCommandLineParser &parser, const Options &o, Terminal &ter
         return InspectCommand::run(parser.positionalArguments(), parser.isSet(o.json), terminal);
     if (parser.isSet(o.lock))
         return LockCommand::run(parser.value(o.lock), terminal);
+    if (parser.isSet(o.summarize))
+        return SummarizeCommand::run(parser.positionalArguments(), parser.value(o.html), terminal);
     if (parser.isSet(o.install))
         return InstallCommand::run(parser.value(o.install), parser.value(o.report),
                                    parser.isSet(o.timeout) ? timeoutSeconds(parser.value(o.timeout)) : 0,

@@ -1,0 +1,2 @@
+# --summarize.
+target_sources(setupreel_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/SummarizeCommand.cpp)
