@@ -202,7 +202,7 @@ private:
             return;
         }
         QHash<QString, int> seen;
-        for (const QJsonValue &v : programs.toArray()) {
+        for (const QJsonValue v : programs.toArray()) {
             const QJsonObject p = v.toObject();
             Entry e{p.value(QLatin1String("line")).toString(), p.value(QLatin1String("outcome")).toString(),
                     p.value(QLatin1String("exitCode")), timeOf(p.value(QLatin1String("start"))),
