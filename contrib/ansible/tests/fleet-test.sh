@@ -38,6 +38,10 @@ as_user() { # user command... : in the user's own environment, as ssh gives it
 
 # Ends what a run (this one, or one killed before) started, and removes it.
 cleanup() {
+    # A playbook a killed run left going (checked by name: its id may be reused).
+    if [ -f "$root/playbook.pid" ] && grep -q ansible-playbook "/proc/$(cat "$root/playbook.pid")/cmdline" 2>/dev/null; then
+        kill "$(cat "$root/playbook.pid")" 2>/dev/null || true
+    fi
     for n in $machines; do
         [ -f "$root/sshd$n/sshd.pid" ] && kill "$(cat "$root/sshd$n/sshd.pid")" 2>/dev/null || true
     done
@@ -155,9 +159,11 @@ export ANSIBLE_HOME="$root/ansible" ANSIBLE_LOCAL_TEMP="$root/ansible/tmp" \
 play() { # step [ansible-playbook options]: runs the playbook and checks its result
     step=$1; shift
     t0=$(date +%s)
-    (cd "$root" && ansible-playbook -i "$root/inventory" "$here/fleet.yml" \
+    (cd "$root" && exec ansible-playbook -i "$root/inventory" "$here/fleet.yml" \
         -e "fleet_setupreel=$root/app/setupreel fleet_reports=$root/reports fleet_lists=$root/lists" "$@" \
-        > "$root/play-$step.json" 2> "$root/play-$step.err") || true
+        > "$root/play-$step.json" 2> "$root/play-$step.err") &
+    echo "$!" > "$root/playbook.pid"
+    wait "$!" || true
     echo "playbook $step: $(($(date +%s) - t0)) s"
     python3 "$here/check-play.py" "$step" "$root/play-$step.json" || { cat "$root/play-$step.err"; failed=1; }
 }
