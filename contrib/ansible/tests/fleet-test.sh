@@ -226,7 +226,17 @@ if counts != dict((m, 4) for m in want):
     print('FAIL: reports fetched per machine: %s, not 4 each' % counts)
     sys.exit(1)
 EOF
-# TODO: once --summarize is in main: setupreel --summarize "$root/reports" and --html FILE show all three hosts.
+# One page of results from the fetched reports: all three hosts, machine 3's failure.
+status=0
+"$build/setupreel/setupreel" --summarize "$root/reports" --html "$root/results.html" \
+    > "$root/summary.txt" 2> "$root/summary.err" || status=$?
+[ "$status" -eq 1 ] || fail "--summarize exited $status, not 1 for machine 3's failure: $(cat "$root/summary.err")"
+for n in 1 2 3; do
+    grep -q "fleet-host-$n" "$root/summary.txt" || fail "the summary does not name fleet-host-$n"
+    grep -q "fleet-host-$n" "$root/results.html" || fail "the page does not name fleet-host-$n"
+done
+grep "broken.sh" "$root/summary.txt" | grep "fleet-host-3" | grep -q failed \
+    || fail "the summary shows no failure of broken.sh on fleet-host-3: $(cat "$root/summary.txt")"
 
 # The module's documentation, as ansible-doc shows it.
 doc=$(ansible-doc setupreel.setupreel.install_list 2>&1) || fail "ansible-doc failed: $doc"
