@@ -57,8 +57,12 @@ Form1::Form1()
     createButtons();
     createListAndLabels();
     createHostedControls();
+    // The refresh runs once after each change it mirrors (rows, selection, the
+    // title flag, a search), at the next turn of the event loop: an idle
+    // editor wakes for nothing but its animated picture.
     Timer1 = new QTimer(this);
-    Timer1->setInterval(10);
+    Timer1->setSingleShot(true);
+    Timer1->setInterval(0);
     nameControls();
     connectHandlers();
 }
@@ -166,6 +170,13 @@ void Form1::createHostedControls()
 void Form1::connectHandlers()
 {
     connect(ListB, &VbListBox::listIndexChanged, this, &Form1::ListB_Click);
+    connect(ListB, &VbListBox::listIndexChanged, this, &Form1::refreshSoon);
+    // Every way rows come or go, Clear and RemoveItem included, passes the model.
+    QAbstractItemModel *rowsModel = ListB->model();
+    connect(rowsModel, &QAbstractItemModel::rowsInserted, this, &Form1::refreshSoon);
+    connect(rowsModel, &QAbstractItemModel::rowsRemoved, this, &Form1::refreshSoon);
+    connect(rowsModel, &QAbstractItemModel::modelReset, this, &Form1::refreshSoon);
+    connect(rowsModel, &QAbstractItemModel::layoutChanged, this, &Form1::refreshSoon);
     connect(ListB, &QListWidget::itemDoubleClicked, this, &Form1::ListB_DblClick);
     connect(ListB, &VbListBox::rightButtonReleased, this, &Form1::ListB_MouseUp);
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
@@ -264,6 +275,12 @@ void Form1::Command5_Click()
     ListB->setListIndex(i + 1);
 }
 
+void Form1::refreshSoon()
+{
+    if (!Timer1->isActive())
+        Timer1->start();
+}
+
 void Form1::Timer1_Timer()
 {
     const EditorLogic::Tick tick = EditorLogic::refresh({Command3->isEnabled(), Command5->isEnabled()},
@@ -284,12 +301,14 @@ void Form1::Command2_Click()
 {
     ListSequences::ListBoxRows rows(ListB);
     ListSequences::saveList(rows, Program::prompts(), CD);
+    refreshSoon(); // the title flag is off now, whatever happened
 }
 
 void Form1::Command7_Click()
 {
     ListSequences::ListBoxRows rows(ListB);
     ListSequences::loadSavedList(rows, Program::prompts(), CD);
+    refreshSoon();
 }
 
 void Form1::Command4_Click() { unload(); }
@@ -323,6 +342,7 @@ void Form1::Command1_Click()
     Globals::ListHasTitle = 0;
     setSearchStatus(QStringLiteral("Please Wait...."));
     Navigation::searchIntoEditor();
+    refreshSoon();
 }
 
 void Form1::Command8_Click()
@@ -393,7 +413,12 @@ void Form1::addSwitchToAll(const QString &switchText)
 
 QString Form1::searchFolder() const { return Text1->text(); }
 void Form1::setSearchFolder(const QString &folder) { Text1->setText(folder); }
-void Form1::setSearchStatus(const QString &text) { Label4->setCaption(text); }
+void Form1::setSearchStatus(const QString &text)
+{
+    Label4->setCaption(text);
+    // The count line takes over again once the search has given the rows.
+    refreshSoon();
+}
 
 void Form1::searchWith(QObject *searchControl)
 {
@@ -401,6 +426,16 @@ void Form1::searchWith(QObject *searchControl)
     QString path = Text1->text();
     QString pattern = Text2->text();
     callFindFiles(searchControl, DispId::FindFiles, path, pattern, Globals::SearchFileCount, ListB, Label2);
+    refreshSoon();
+}
+
+void Form1::changeEvent(QEvent *event)
+{
+    PictureWindow::changeEvent(event);
+    // A window closing hands the editor back enabled; it may have changed the
+    // title flag on the way (the search options' OK).
+    if (event->type() == QEvent::EnabledChange)
+        refreshSoon();
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)

@@ -72,6 +72,7 @@ public slots:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     QPushButton *Command1; // Search
@@ -95,7 +96,7 @@ private:
     ClickArea *Label7; // Help
     ClickArea *Label8; // Minimize
     Shape *Shape1;
-    QTimer *Timer1;                        // refresh tick
+    QTimer *Timer1;                        // refresh, due after a change
     CommonDialogControl *CD = nullptr;     // hosted file dialog
     PopupMenuControl *PopupMenu = nullptr; // hosted item popup menu
 
@@ -105,4 +106,7 @@ private:
     // The common dialog, the popup menu and the busy picture; each may be missing.
     void createHostedControls();
     void connectHandlers();
+    // The refresh at the next turn of the event loop, once however many
+    // changes come before it.
+    void refreshSoon();
 };

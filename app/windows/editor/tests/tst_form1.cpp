@@ -6,6 +6,7 @@
 #include "WindowTestFixture.h"
 #include "core/common/Folders.h"
 #include "core/common/Globals.h"
+#include "windows/adding/Form5.h"
 #include "windows/editor/Dialog.h"
 #include "windows/editor/Form1.h"
 #include "windows/editor/Form6.h"
@@ -258,7 +259,10 @@ private slots:
         QCOMPARE(Globals::ListHasTitle, qint16(0));
     }
 
-    void cancelledSaveOfALoadedListTurnsTheTitleIntoAProgram()
+    // The title row counts as a program once the title flag goes, though no
+    // row changed: after a cancelled save, and after an appending search that
+    // found nothing.
+    void titleTurnsIntoAProgramWhenSaveIsCancelledOrASearchAppends()
     {
         const QString path = m_dir.filePath(QStringLiteral("t.SR"));
         QFile f(path);
@@ -273,6 +277,21 @@ private slots:
         QTest::mouseClick(controls(w).Command2, Qt::LeftButton); // the dialog is cancelled
         QCOMPARE(controls(w).ListB->ListCount(), 3);
         QCOMPARE(Globals::ListHasTitle, qint16(0));
+        tick();
+        QCOMPARE(controls(w).Label4->caption(), QStringLiteral("File(s) in the list : 3"));
+
+        m_prompts->files << path;
+        QTest::mouseClick(controls(w).Command7, Qt::LeftButton);
+        tick();
+        QCOMPARE(controls(w).Label4->caption(), QStringLiteral("File(s) in the list : 2"));
+        controls(w).Text1->setText(m_dir.path());
+        controls(w).Text2->setText(QStringLiteral("*.none"));
+        QTest::mouseClick(controls(w).Command1, Qt::LeftButton);
+        Form5 *options = Windows::find<Form5>();
+        QVERIFY(options);
+        options->Option1->click(); // append
+        QTest::mouseClick(options->Command1, Qt::LeftButton);
+        QCOMPARE(controls(w).ListB->ListCount(), 3);
         tick();
         QCOMPARE(controls(w).Label4->caption(), QStringLiteral("File(s) in the list : 3"));
     }
