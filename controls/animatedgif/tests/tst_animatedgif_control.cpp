@@ -251,6 +251,12 @@ void TestAnimatedGifControl::hiddenIsPaused()
     m_window->show();
     QVERIFY(isPlaying(m_control));
     QTRY_VERIFY(frames.size() > at + 1);
+
+    // Its window minimized, as the editor's Minimize does.
+    m_window->setWindowState(m_window->windowState() | Qt::WindowMinimized);
+    QVERIFY(!isPlaying(m_control));
+    m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+    QVERIFY(isPlaying(m_control));
 }
 
 QTEST_MAIN(TestAnimatedGifControl)
