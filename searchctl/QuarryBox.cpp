@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QPointer>
 
+#include <algorithm>
+
 namespace {
 QAtomicInt g_instances;
 
@@ -29,6 +31,21 @@ QString decodeName(const std::string &name)
     return FileNameCodec::decodeFileName(QByteArray::fromRawData(name.data(), qsizetype(name.size())));
 }
 
+// The row of a found file: the folder's text, then the name. An ASCII name
+// (nearly every one) is widened straight into the row, any other decoded.
+QString rowOf(const QString &folder, const std::string &name)
+{
+    const qsizetype n = qsizetype(name.size());
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return folder + decodeName(name);
+    QString row(folder.size() + n, Qt::Uninitialized);
+    QChar *out = std::copy(folder.cbegin(), folder.cend(), row.data());
+    for (qsizetype i = 0; i < n; ++i)
+        out[i] = QLatin1Char(name[size_t(i)]);
+    return row;
+}
+
 // The host's list and label, bound once per level, when the level has a file
 // to add: through their interfaces, else by member name.
 class Targets
@@ -42,7 +59,7 @@ public:
     // Counts one found file, marks the count to be shown and adds the row:
     // the full path for FindFiles, the bare name for FindFiles2. 0, or the
     // error number that ends the search with description set.
-    int add(const QString &folder, const QString &name, qint16 &count, QString *description)
+    int add(const QString &folder, const std::string &name, qint16 &count, QString *description)
     {
         if (!m_bound) {
             if (const int err = bind(description))
@@ -56,9 +73,9 @@ public:
         ++count;
         if (m_full) {
             *m_caption = {m_label, count};
-            addItem(folder + name);
+            addItem(rowOf(folder, name));
         } else {
-            addItem(name);
+            addItem(rowOf(QString(), name));
         }
         return RunTimeError::NoError;
     }
@@ -210,7 +227,7 @@ QVariant QuarryBox::searchLevel(int dispId, QString &path, QString &pattern, qin
     for (const FolderScan::File &file : level.files) {
         total += file.size;
         QString description;
-        if (const int err = to.add(shown, decodeName(file.name), count, &description)) {
+        if (const int err = to.add(shown, file.name, count, &description)) {
             stop(err, description);
             return total;
         }

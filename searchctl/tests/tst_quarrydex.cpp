@@ -256,6 +256,9 @@ private slots:
 
         QVERIFY(PatternMatch("s*p.?XE").matches("setup.exe", 9));
         QVERIFY(!PatternMatch("*.ex").matches("a.exe", 5));
+        QVERIFY(PatternMatch("*.EXE").matches("Setup.exe", 9));
+        QVERIFY(!PatternMatch("*.exe").matches("exe", 3));
+        QVERIFY(!PatternMatch("*.exe").matches("a.exe.txt", 9));
         QVERIFY(PatternMatch("a*b*c").matches("aXbYbc", 6));
         QVERIFY(!PatternMatch("a*b*c").matches("aXbYbcd", 7));
         QVERIFY(!PatternMatch("a?c").matches("ac", 2));
