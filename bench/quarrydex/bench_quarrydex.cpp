@@ -135,7 +135,7 @@ int main(int argc, char **argv)
     QList<double> someOurs, finds, allOurs, sizeFinds;
     Search some, all;
     int sized = 0;
-    for (int round = 0; round < 7; ++round) {
+    for (int round = 0; round < 15; ++round) {
         some = search(someRoot);
         someOurs << some.ms;
         finds << find({someRoot, QStringLiteral("-iname"), QStringLiteral("*.exe")});
@@ -146,7 +146,7 @@ int main(int argc, char **argv)
                            QStringLiteral("%s\n")});
         sized = linesOf(dir.path() + QStringLiteral("/find.out"));
     }
-    std::printf("FindFiles *.exe into the list, median of 7 rounds\n");
+    std::printf("FindFiles *.exe into the list, median of 15 rounds\n");
     std::printf("  %d of 40,000 files match: %d rows, label \"%s\"\n", someMatches, some.rows, qPrintable(some.label));
     std::printf("  all %d files match: %d rows (find: %d sizes), label \"%s\"\n", allMatches, all.rows, sized,
                 qPrintable(all.label));
