@@ -40,6 +40,7 @@ PatternMatch::PatternMatch(const QString &pattern)
         m_folded = pattern.toLatin1();
         for (char &c : m_folded)
             c = fold(c);
+        m_suffix = m_folded.startsWith('*') && !m_folded.mid(1).contains('*') && !m_folded.contains('?');
     } else {
         m_pattern = pattern.toCaseFolded();
     }
@@ -55,6 +56,17 @@ bool PatternMatch::matches(const char *name, size_t length) const
             asciiName = false;
             break;
         }
+    if (m_ascii && asciiName && m_suffix) {
+        // The usual pattern: the name's end, compared without regard to case.
+        const qsizetype n = m_folded.size() - 1;
+        if (qsizetype(length) < n)
+            return false;
+        const char *tail = name + length - n;
+        for (qsizetype i = 0; i < n; ++i)
+            if (fold(tail[i]) != m_folded[i + 1])
+                return false;
+        return true;
+    }
     if (m_ascii && asciiName)
         return wildcard(m_folded.constData(), m_folded.constData() + m_folded.size(), name, name + length, fold);
     // A byte that is not UTF-8 is one character of the name, as in its row.

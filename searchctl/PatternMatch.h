@@ -14,6 +14,7 @@ public:
 private:
     bool m_all = false;
     bool m_ascii = true;
-    QByteArray m_folded; // ASCII-folded pattern when m_ascii
-    QString m_pattern;   // case-folded pattern otherwise
+    bool m_suffix = false; // m_ascii, and a "*" before text without wildcards ("*.exe")
+    QByteArray m_folded;   // ASCII-folded pattern when m_ascii
+    QString m_pattern;     // case-folded pattern otherwise
 };

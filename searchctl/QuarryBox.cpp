@@ -8,6 +8,9 @@
 #include <QAtomicInt>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
+
+#include <algorithm>
 
 namespace {
 QAtomicInt g_instances;
@@ -17,9 +20,30 @@ constexpr qint16 CountLimit = 32767;
 const QString NotSupported = QStringLiteral("Object doesn't support this property or method");
 const QString NotSet = QStringLiteral("Object variable or With block variable not set");
 
+QMetaProperty captionOf(QObject *label)
+{
+    const int p = label->metaObject()->indexOfProperty(SearchByName::Caption);
+    return p >= 0 ? label->metaObject()->property(p) : QMetaProperty();
+}
+
 QString decodeName(const std::string &name)
 {
     return FileNameCodec::decodeFileName(QByteArray::fromRawData(name.data(), qsizetype(name.size())));
+}
+
+// The row of a found file: the folder's text, then the name. An ASCII name
+// (nearly every one) is widened straight into the row, any other decoded.
+QString rowOf(const QString &folder, const std::string &name)
+{
+    const qsizetype n = qsizetype(name.size());
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return folder + decodeName(name);
+    QString row(folder.size() + n, Qt::Uninitialized);
+    QChar *out = std::copy(folder.cbegin(), folder.cend(), row.data());
+    for (qsizetype i = 0; i < n; ++i)
+        out[i] = QLatin1Char(name[size_t(i)]);
+    return row;
 }
 
 // The host's list and label, bound once per level, when the level has a file
@@ -27,12 +51,15 @@ QString decodeName(const std::string &name)
 class Targets
 {
 public:
-    Targets(QObject *list, QObject *label, bool full) : m_list(list), m_label(label), m_full(full) {}
+    Targets(QObject *list, QObject *label, bool full, QuarryBox::CountCaption *caption)
+        : m_list(list), m_label(label), m_full(full), m_caption(caption)
+    {
+    }
 
-    // Counts one found file, shows the count and adds the row: the full path
-    // for FindFiles, the bare name for FindFiles2. 0, or the error number that
-    // ends the search with description set.
-    int add(const QString &folder, const QString &name, qint16 &count, QString *description)
+    // Counts one found file, marks the count to be shown and adds the row:
+    // the full path for FindFiles, the bare name for FindFiles2. 0, or the
+    // error number that ends the search with description set.
+    int add(const QString &folder, const std::string &name, qint16 &count, QString *description)
     {
         if (!m_bound) {
             if (const int err = bind(description))
@@ -45,10 +72,10 @@ public:
         }
         ++count;
         if (m_full) {
-            setCaption(QString::number(count) + QStringLiteral("  Item(s) found."));
-            addItem(folder + name);
+            *m_caption = {m_label, count};
+            addItem(rowOf(folder, name));
         } else {
-            addItem(name);
+            addItem(rowOf(QString(), name));
         }
         return RunTimeError::NoError;
     }
@@ -70,16 +97,9 @@ private:
             }
             m_addItem = mo->method(m);
         }
-        if (m_full) {
-            m_countLabel = qobject_cast<SearchLabel *>(m_label);
-            if (!m_countLabel) {
-                const int p = m_label->metaObject()->indexOfProperty(SearchByName::Caption);
-                m_caption = p >= 0 ? m_label->metaObject()->property(p) : QMetaProperty();
-                if (!m_caption.isWritable()) {
-                    *description = NotSupported;
-                    return RunTimeError::NotSupported;
-                }
-            }
+        if (m_full && !qobject_cast<SearchLabel *>(m_label) && !captionOf(m_label).isWritable()) {
+            *description = NotSupported;
+            return RunTimeError::NotSupported;
         }
         return RunTimeError::NoError;
     }
@@ -92,22 +112,13 @@ private:
             m_addItem.invoke(m_list, Qt::DirectConnection, Q_ARG(QString, text));
     }
 
-    void setCaption(const QString &text)
-    {
-        if (m_countLabel)
-            m_countLabel->setCaption(text);
-        else
-            m_caption.write(m_label, text);
-    }
-
     QObject *m_list;
     QObject *m_label;
     bool m_full;
+    QuarryBox::CountCaption *m_caption;
     bool m_bound = false;
     SearchListBox *m_listBox = nullptr;
-    SearchLabel *m_countLabel = nullptr;
     QMetaMethod m_addItem;
-    QMetaProperty m_caption;
 };
 }
 
@@ -147,8 +158,21 @@ QVariant QuarryBox::FindFiles2(QString &path, QString &SearchStr, qint16 &FileCo
     return searchLevel(DispId::FindFiles2, path, SearchStr, FileCount, ListBox, nullptr);
 }
 
+void QuarryBox::showCount()
+{
+    const QPointer<QObject> label = std::exchange(m_countCaption.label, nullptr);
+    if (!label)
+        return;
+    const QString text = QString::number(m_countCaption.count) + QStringLiteral("  Item(s) found.");
+    if (auto *l = qobject_cast<SearchLabel *>(label.data()))
+        l->setCaption(text);
+    else
+        captionOf(label).write(label, text);
+}
+
 void QuarryBox::unexpected(int number, const QString &description)
 {
+    showCount(); // the box lets the windows paint
     const QString text = QStringLiteral("Error: ") + QString::number(number) + QStringLiteral(" - ") + description;
     const QString title = QStringLiteral("Unexpected Error");
     if (m_sink) {
@@ -176,9 +200,13 @@ QVariant QuarryBox::searchLevel(int dispId, QString &path, QString &pattern, qin
     ++m_depth;
     struct Leave
     {
-        int &depth;
-        ~Leave() { --depth; }
-    } leave{m_depth};
+        QuarryBox *box;
+        ~Leave()
+        {
+            if (--box->m_depth == 0)
+                box->showCount();
+        }
+    } leave{this};
 
     if (!path.endsWith(QLatin1Char('/')))
         path += QLatin1Char('/');
@@ -195,11 +223,11 @@ QVariant QuarryBox::searchLevel(int dispId, QString &path, QString &pattern, qin
     const QString shown = FileNameCodec::decodeFileName(folder);
 
     double total = 0;
-    Targets to(list, label, dispId == DispId::FindFiles);
+    Targets to(list, label, dispId == DispId::FindFiles, &m_countCaption);
     for (const FolderScan::File &file : level.files) {
         total += file.size;
         QString description;
-        if (const int err = to.add(shown, decodeName(file.name), count, &description)) {
+        if (const int err = to.add(shown, file.name, count, &description)) {
             stop(err, description);
             return total;
         }

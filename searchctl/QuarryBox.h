@@ -6,6 +6,7 @@
 #include "ControlFactory.h"
 #include "FolderSearchControl.h"
 
+#include <QPointer>
 #include <QVariant>
 #include <QWidget>
 
@@ -35,6 +36,13 @@ public:
 
     static int liveInstances();
 
+    // The count a search shows in its label, waiting to be written.
+    struct CountCaption
+    {
+        QPointer<QObject> label; // none: nothing waits
+        qint16 count = 0;
+    };
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 
@@ -42,6 +50,10 @@ private:
     QVariant searchLevel(int dispId, QString &path, QString &pattern, qint16 &count, QObject *list, QObject *label);
     bool searchFolders(int dispId, const QString &folder, const std::vector<std::string> &subfolders, QString &pattern,
                        qint16 &count, QObject *list, QObject *label, double *total);
+    // Writes the waiting count. The label is written only where the windows
+    // can paint (before a message box, and when the search returns): between
+    // two paints only the last count could be seen.
+    void showCount();
     void unexpected(int number, const QString &description);
     void stop(int number, const QString &description);
 
@@ -50,6 +62,7 @@ private:
     // once set the flag ends every level still to come.
     int m_depth = 0;
     bool m_stopped = false;
+    CountCaption m_countCaption;
 };
 
 class QuarrydexFactory : public QObject, public ControlFactory

@@ -4,12 +4,17 @@
 // data and renames it over the list; a load for installing against reading
 // and decoding the bytes, a load into the editor against reading, decoding and
 // splitting them into rows. Prints median times and ratios; the target is a
-// ratio of at most 3.
+// ratio of at most 3. Then the peak memory of a process loading a list (for
+// installing and into the editor), a 1 GiB sparse one and one of 1 MB: it is
+// bounded by what a list can hold, not by the file's size, so both stay
+// within the same fixed margin above the process before it read anything.
 #include "BenchSupport.h"
 #include "core/lists/ListFile.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -82,10 +87,57 @@ QString readAndDecode(const QString &path)
     return QString::fromUtf8(f.readAll());
 }
 
+// The process's peak resident memory so far, in KiB (VmHWM).
+qint64 peakKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly | QIODevice::Text))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// The child: loads the list both ways and prints its peak before and after.
+int loadAndPrintPeak(const QString &path)
+{
+    const qint64 before = peakKiB();
+    const ListFile::InstallText inst = ListFile::LoadListForInstalling(path);
+    const ListFile::EditLoad edit = ListFile::LoadListForEditing(path);
+    const bool loaded = inst.result == ListFile::LoadResult::Loaded && edit.result == ListFile::LoadResult::Loaded;
+    std::printf("%lld %lld %d %lld\n", static_cast<long long>(before), static_cast<long long>(peakKiB()),
+                loaded ? 1 : 0, static_cast<long long>(inst.lineCount));
+    return 0;
+}
+
+struct Peak
+{
+    qint64 beforeKiB = -1, peakKiB = -1;
+    bool loaded = false;
+    int lineCount = 0;
+};
+
+Peak peakOfLoading(const QString &path)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--peak"), path});
+    child.waitForFinished(-1);
+    const QList<QByteArray> f = child.readAllStandardOutput().trimmed().split(' ');
+    if (f.size() != 4)
+        return {};
+    return {f[0].toLongLong(), f[1].toLongLong(), f[2] == "1", f[3].toInt()};
+}
+
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--peak") == 0)
+        return loadAndPrintPeak(QString::fromLocal8Bit(argv[2]));
+
     QTemporaryDir dir;
     if (!dir.isValid()) {
         std::fprintf(stderr, "no temporary folder\n");
@@ -143,5 +195,26 @@ int main()
                QStringLiteral("read + decode of the same bytes"), li, rd, 3.0);
     printRatio(QStringLiteral("Load a list of %1 lines into the editor").arg(lines),
                QStringLiteral("read + decode + split into rows"), le, sp, 3.0);
+
+    // A sparse list: its title, then a hole of 1 GiB with no line end (a last
+    // line no load reads). And a list of 1 MB of program lines.
+    const QString sparse = dir.filePath("sparse.SR"), small = dir.filePath("small.SR");
+    ok &= writeFile(sparse, ">Sparse\r\n", false, qint64(1) << 30);
+    QByteArray smallBytes = ListFile::encodeList(title, items);
+    smallBytes.truncate(smallBytes.lastIndexOf("\r\n", 1000 * 1000) + 2);
+    ok &= writeFile(small, smallBytes);
+    const Peak bigPeak = peakOfLoading(sparse), smallPeak = peakOfLoading(small);
+    ok &= bigPeak.loaded && bigPeak.lineCount == 1 && smallPeak.loaded && smallPeak.lineCount > 1000;
+    // What a process holds before reading, and a fixed margin over it: a
+    // list of 1 MB takes a few MB, and so must any file whatever its size.
+    constexpr qint64 MarginKiB = 32 * 1024;
+    const qint64 limitKiB = qMax(bigPeak.beforeKiB, smallPeak.beforeKiB) + MarginKiB;
+    const auto mb = [](qint64 kib) { return QString::number(kib / 1024.0, 'f', 1); };
+    printResult(QStringLiteral("Peak memory loading a list, 1 GiB sparse / %1 MB").arg(mb(smallBytes.size() / 1024)),
+                QStringLiteral("the process before reading (%1 MB)").arg(mb(bigPeak.beforeKiB)),
+                QStringLiteral("%1 MB / %2 MB").arg(mb(bigPeak.peakKiB), mb(smallPeak.peakKiB)),
+                QStringLiteral("≤ %1 MB for both, whatever the size").arg(mb(limitKiB)),
+                bigPeak.peakKiB > 0 && bigPeak.peakKiB <= limitKiB && smallPeak.peakKiB > 0
+                        && smallPeak.peakKiB <= limitKiB);
     return ok ? 0 : 1;
 }

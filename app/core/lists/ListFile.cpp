@@ -3,6 +3,7 @@
 #include "FileNameCodec.h"
 #include "core/io/FileIO.h"
 
+#include <QCryptographicHash>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -52,15 +53,27 @@ bool onKernelFileSystem(int fd)
 struct Bytes
 {
     bool ok = false;
-    QByteArray data;
+    QByteArray data; // what a load reads of the file (see readWhole)
     QString error;
-    qint64 tooLarge = -1; // the size of a file larger than a list can be
+    qint64 tooLarge = -1;  // the size of a file larger than a list can be
+    bool lineFeed = false; // the file holds a line feed (in what was read)
 };
+
+// The longest a last line without a line end is kept: as long as any line
+// can be, in UTF-8's widest characters.
+constexpr qint64 MaxUnendedBytes = MaxLineCharacters * 3;
+constexpr qsizetype Chunk = 1 << 20;
 
 // Only the contents of a regular file are read: a fifo or a device named
 // like a list would block the window or never end. Opened without waiting,
 // so a fifo is seen for what it is before anything is read.
-Bytes readWhole(const QString &path)
+// Read in chunks, so what is held is what a list can hold, never the file:
+// a file that does not begin with ">" is read no further than its first
+// chunk, and of a last line without a line end (which no load reads) only
+// its first MaxUnendedBytes are kept, cut between characters. Lines that do
+// end are kept whatever their length. hash, when given, takes every byte
+// read, also those not kept.
+Bytes readWhole(const QString &path, QCryptographicHash *hash = nullptr)
 {
     Bytes b;
     const Fd file = FileIO::open(FileNameCodec::encodeFileName(path), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -78,15 +91,77 @@ Bytes readWhole(const QString &path)
         b.error = S_ISDIR(st.st_mode) ? systemError(EISDIR) : QStringLiteral("It is not a regular file.");
         return b;
     }
-    if (st.st_size > MaxListBytes) {
-        b.tooLarge = st.st_size;
+    const auto tooLarge = [&b](qint64 size) {
+        b.tooLarge = size;
         b.error = QStringLiteral("It is larger than any list can be.");
+        b.data.clear();
         return b;
+    };
+    if (st.st_size > MaxListBytes)
+        return tooLarge(st.st_size);
+
+    QByteArray &kept = b.data;
+    kept.reserve(qsizetype(qMin<qint64>(st.st_size, 16 * Chunk)));
+    QByteArray chunk(Chunk, Qt::Uninitialized);
+    qint64 offset = 0;    // bytes of the file read so far
+    qint64 lineStart = 0; // where the line being read begins (in the file and in kept)
+    qint64 dropFrom = -1; // from here on that line is not kept, while it has no end
+    for (;;) {
+        const qsizetype got = FileIO::readUpTo(file.get(), chunk.data(), size_t(chunk.size()));
+        if (got < 0) {
+            b.error = systemError(errno);
+            kept.clear();
+            return b;
+        }
+        if (got == 0)
+            break;
+        if (offset + got > MaxListBytes) // it grew since it was measured
+            return tooLarge(offset + got);
+        if (hash)
+            hash->addData(QByteArrayView(chunk.constData(), got));
+        if (!b.lineFeed)
+            b.lineFeed = std::memchr(chunk.constData(), '\n', size_t(got)) != nullptr;
+        if (offset == 0 && chunk.at(0) != '>') {
+            // No list: its first bytes say what it is instead.
+            kept = chunk.left(got);
+            b.ok = true;
+            return b;
+        }
+        qsizetype from = 0; // what of the chunk is taken as it is
+        if (dropFrom >= 0) {
+            const auto *cr = static_cast<const char *>(std::memchr(chunk.constData(), '\r', size_t(got)));
+            if (!cr) {
+                offset += got;
+                continue;
+            }
+            // The long line ends after all: what was passed over is read again.
+            const qint64 end = offset + (cr - chunk.constData());
+            kept.resize(qsizetype(end));
+            const qsizetype again =
+                    FileIO::readUpTo(file.get(), kept.data() + dropFrom, size_t(end - dropFrom), off_t(dropFrom));
+            if (again != end - dropFrom) {
+                b.error = again < 0 ? systemError(errno) : QStringLiteral("The file changed while it was read.");
+                kept.clear();
+                return b;
+            }
+            from = cr - chunk.constData();
+            dropFrom = -1;
+        }
+        kept.append(chunk.constData() + from, got - from);
+        const void *lastCr = ::memrchr(chunk.constData() + from, '\r', size_t(got - from));
+        if (lastCr)
+            lineStart = offset + (static_cast<const char *>(lastCr) - chunk.constData()) + 1;
+        offset += got;
+        if (offset - lineStart > MaxUnendedBytes) {
+            dropFrom = lineStart + MaxUnendedBytes;
+            // Never within a UTF-8 sequence: a cut must not make UTF-8 text
+            // read as another encoding.
+            while (dropFrom > lineStart && (uchar(kept.at(dropFrom)) & 0xC0) == 0x80)
+                --dropFrom;
+            kept.truncate(qsizetype(dropFrom));
+        }
     }
-    FileIO::ReadResult read = FileIO::readAll(file.get(), MaxListBytes);
-    b.ok = read.ok;
-    b.data = std::move(read.data);
-    b.error = read.error;
+    b.ok = true;
     return b;
 }
 
@@ -120,8 +195,8 @@ bool hasMultiByteUtf8(const QByteArray &bytes)
 }
 
 // Why bytes that do not begin with ">" or hold no carriage return are no
-// list, in words.
-QString refusalOf(const QByteArray &bytes)
+// list, in words; lineFeed: the file holds a line feed.
+QString refusalOf(const QByteArray &bytes, bool lineFeed)
 {
     if (bytes.isEmpty())
         return QStringLiteral("the file is empty");
@@ -132,7 +207,7 @@ QString refusalOf(const QByteArray &bytes)
         return QStringLiteral("it begins with a byte-order mark before its \">\"");
     if (!bytes.startsWith('>'))
         return QStringLiteral("it does not begin with \">\": it is not a list");
-    if (bytes.contains('\n'))
+    if (lineFeed)
         return QStringLiteral("its lines end in LF only; a list's lines end in CR LF");
     return QStringLiteral("it has no line end (CR LF): its title line never ends");
 }
@@ -307,7 +382,7 @@ InstallText LoadListForInstalling(const QString &path)
     const qsizetype lineEnds = countLineEnds(bytes.data);
     if (!bytes.data.startsWith('>') || lineEnds == 0) {
         load.result = LoadResult::RefusedContent;
-        load.reason = refusalOf(bytes.data);
+        load.reason = refusalOf(bytes.data, bytes.lineFeed);
         return load;
     }
     QString text = decodeListBytes(bytes.data);
@@ -343,9 +418,12 @@ QString listItemFrom(const QString &text, qsizetype from)
     return QString(item.constData(), item.size()); // a copy: rest is only borrowed
 }
 
-QByteArray readListBytes(const QString &path, QString *error)
+QByteArray readListBytes(const QString &path, QString *error, QByteArray *sha256)
 {
-    Bytes b = readWhole(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    Bytes b = readWhole(path, sha256 ? &hash : nullptr);
+    if (sha256)
+        *sha256 = b.ok ? hash.result() : QByteArray();
     if (error)
         *error = b.error;
     return b.ok ? std::move(b.data) : QByteArray();

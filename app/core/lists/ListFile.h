@@ -69,7 +69,9 @@ EditLoad LoadListForEditing(const QString &path);
 // text holding no carriage return at all is refused for its content: its title
 // line never ends, so neither a title nor a count can be cut from it. A file
 // larger than MaxListBytes is refused for its content before it is read, and
-// every refusal is judged on the bytes, before they are decoded.
+// every refusal is judged on the bytes, before they are decoded. Both loads
+// hold only what a list can hold, whatever the file's size: of a last line
+// without a line end, text keeps only the first MaxLineCharacters * 3 bytes.
 InstallText LoadListForInstalling(const QString &path);
 
 // Program line k (1 .. line count - 1) of a text LoadListForInstalling accepted;
@@ -81,9 +83,11 @@ QString ListItemAt(const QString &text, int k);
 // there on is looked at, which keeps a walk through a long list short.
 QString listItemFrom(const QString &text, qsizetype from);
 
-// The bytes of a list file, read as Load reads them (only a regular file);
-// empty and *error set when it could not be read.
-QByteArray readListBytes(const QString &path, QString *error);
+// The bytes of a list file as Load reads them (only a regular file; of a
+// last line without a line end only as much as a line can hold, and of a
+// file that does not begin with ">" only its beginning); empty and *error set
+// when it could not be read. sha256: the hash of all of the file's bytes.
+QByteArray readListBytes(const QString &path, QString *error, QByteArray *sha256 = nullptr);
 
 // Writes bytes as a new file at path: never over an existing file or link,
 // nor over listFile under another name; created exclusively, written whole

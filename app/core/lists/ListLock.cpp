@@ -68,11 +68,6 @@ QByteArray unescaped(QByteArrayView name)
     return out;
 }
 
-QString hexOf(const QByteArray &bytes)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
-}
-
 QString shownName(const QByteArray &file) { return FileNameCodec::decodeFileName(file); }
 
 } // namespace
@@ -127,14 +122,15 @@ QString ListLock::sha256Of(const QByteArray &file, QString *error, const std::fu
 QString ListLock::write(const QString &listFile, const QString &text, int lineCount, int *files)
 {
     QString error;
-    const QByteArray bytes = ListFile::readListBytes(listFile, &error);
+    QByteArray listHash;
+    const QByteArray bytes = ListFile::readListBytes(listFile, &error, &listHash);
     if (!error.isEmpty())
         return error;
     // The hash is of the very bytes whose lines are locked.
     if (ListFile::decodeListBytes(bytes) != text)
         return QStringLiteral("the list changed while it was locked");
     const QByteArray folder = ProgramLocator::listFolderOf(listFile);
-    QByteArray out = Header + hexOf(bytes).toLatin1() + '\n';
+    QByteArray out = Header + listHash.toHex() + '\n';
     QList<QByteArray> locked;
     qsizetype from = 0;
     for (int k = 1; k < lineCount; ++k) {
@@ -215,11 +211,12 @@ QString ListLock::listRefusal(const QString &title, const QStringList &programs)
     if (!m_error.isEmpty())
         return QStringLiteral("The lock of this list could not be read: ") + m_error;
     QString error;
-    const QByteArray bytes = ListFile::readListBytes(m_listFile, &error);
+    QByteArray listHash;
+    const QByteArray bytes = ListFile::readListBytes(m_listFile, &error, &listHash);
     if (!error.isEmpty())
         return QStringLiteral("The list could not be read to check its lock: ") + error;
     QString changed = QStringLiteral("The list changed since it was locked.");
-    if (hexOf(bytes).toLatin1() != m_listHash)
+    if (listHash.toHex() != m_listHash)
         return changed;
     // The lines loaded are the locked bytes' own (the list may have been
     // loaded before it changed and was locked again).

@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <cstdio>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -195,6 +196,31 @@ private slots:
         QVERIFY2(c.err.contains(QLatin1String("is not loaded: it is 3300000000 bytes, larger than any list can be")),
                  qPrintable(c.err));
         QVERIFY(clock.elapsed() < 5000);
+
+        // Within that size, what is read is what a list can hold, never the
+        // file: a list whose last line (no line end) is a hole of 1 GiB loads
+        // in a process that may take no more than 256 MiB of data, and of that
+        // line only as much as a line can hold is said.
+        {
+            QFile big(path(QStringLiteral("Setups/big.SR")));
+            QVERIFY(big.open(QIODevice::WriteOnly | QIODevice::Truncate) && big.write(">T\r\nnsis.exe\r\n") == 14);
+            QVERIFY(big.resize(qint64(1) << 30));
+        }
+        QProcess limited;
+        limited.setProcessEnvironment(SetupreelRun::noDisplay());
+        limited.setChildProcessModifier([] {
+            const rlimit data{256 << 20, 256 << 20};
+            ::setrlimit(RLIMIT_DATA, &data);
+        });
+        limited.start(SetupreelRun::program(), {QStringLiteral("--check"), path(QStringLiteral("Setups/big.SR"))});
+        c = checked(SetupreelRun::finish(limited));
+        QCOMPARE(c.status, 1); // the last line is not read
+        QVERIFY2(c.out.contains(QLatin1String("1 of 1 program file(s) found.")), qPrintable(c.out));
+        const QString unended = QStringLiteral("The last line has no line end (CR LF), so no load reads it: ");
+        QVERIFY2(c.err.startsWith(unended), qPrintable(c.err.left(200)));
+        // 32,766 characters of three bytes, the first the line feed behind
+        // the carriage return; the rest is NUL bytes, each shown as "?".
+        QCOMPARE(c.err, unended + QString(32766 * 3 - 1, u'?') + u'\n');
         QFile::remove(path(QStringLiteral("Setups/big.SR")));
 
         QVERIFY(QDir().mkpath(path(QStringLiteral("Setups/folder.SR"))));

@@ -2,6 +2,7 @@
 #include "TestFiles.h"
 #include "core/lists/ListFile.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -110,6 +111,7 @@ private slots:
     void oddFiles();
     void namesAndUnreadableFiles();
     void decoding();
+    void longLinesAndLongLastLine();
     void listItemAt();
     void roundTripIsByteForByte();
     void saveFailureNamesFileAndReason();
@@ -260,6 +262,34 @@ void TstListFile::decoding()
     QCOMPARE(LoadListForEditing(path).rows,
              (QStringList{QStringLiteral("Programme €"), QStringLiteral("C:\\Café\\setup.exe /S")}));
     QCOMPARE(LoadListForInstalling(path).title, QStringLiteral("Programme €"));
+}
+
+void TstListFile::longLinesAndLongLastLine()
+{
+    // A line that ends is read whole whatever its length; of a last line
+    // without a line end (no load reads it) only as much as a line can hold
+    // is kept, and never cut within a character: the list stays UTF-8.
+    const QByteArray head = ">Caf\xC3\xA9\r\n";
+    const QByteArray longLine(3 * 1024 * 1024 + 5, 'L');
+    QByteArray tail = "x";
+    for (int i = 0; i < 100000; ++i)
+        tail += "\xC3\xA9";
+    const QByteArray file = head + longLine + "\r\nB\r\n" + tail;
+    const QString path = at("long.SR");
+    writeBytes(path, file);
+
+    QCOMPARE(LoadListForEditing(path).rows, QStringList({QStringLiteral("Café"), QString::fromLatin1(longLine), "B"}));
+    const InstallText inst = LoadListForInstalling(path);
+    QCOMPARE(inst.lineCount, 3);
+    const qsizetype kept = MaxLineCharacters * 3 - 1; // the cut falls within an é: one byte less
+    QCOMPARE(inst.text, QString::fromUtf8(head + longLine + "\r\nB\r\n" + tail.left(kept)));
+
+    // What a lock holds the list to is every byte of it.
+    QString error;
+    QByteArray sha256;
+    QCOMPARE(readListBytes(path, &error, &sha256).size(), file.size() - tail.size() + kept);
+    QCOMPARE(sha256, QCryptographicHash::hash(file, QCryptographicHash::Sha256));
+    QVERIFY(error.isEmpty());
 }
 
 void TstListFile::listItemAt()
