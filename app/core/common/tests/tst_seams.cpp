@@ -175,9 +175,9 @@ private slots:
         QTest::addColumn<int>("pause");
         QTest::newRow("zero") << QByteArray("0") << 0;
         QTest::newRow("a number") << QByteArray("7") << 7;
-        QTest::newRow("negative") << QByteArray("-3") << 50;
-        QTest::newRow("not a number") << QByteArray("soon") << 50;
-        QTest::newRow("empty") << QByteArray("") << 50;
+        QTest::newRow("negative") << QByteArray("-3") << 5;
+        QTest::newRow("not a number") << QByteArray("soon") << 5;
+        QTest::newRow("empty") << QByteArray("") << 5;
     }
 
     void thePauseComesFromTheEnvironmentWhenItIsANumber()
