@@ -2,7 +2,6 @@
 // program, only when no terminal command was given, so the terminal commands
 // never load a window system library.
 #include "FileNameCodec.h"
-#include "core/startup/Registry.h"
 #include "core/startup/WinXpStyle.h"
 #include "windows/startup/Form4.h"
 #include "windows/startup/ProgramFont.h"
@@ -25,9 +24,6 @@ extern "C" Q_DECL_EXPORT int setupreelWindowsMain(int argc, char *argv[])
 
     // The manifest first; after writing one the program restarts and ends here.
     Form4::Form_Initialize();
-    Program::applyWindowFont(registerProgramFont());
-    Program::applyWindowIcon();
-    Registry::populateFromSystem();
 
     // A list named on the command line (Qt has taken its own options out of
     // argv): its name as bytes, so a name that is not UTF-8 still opens.
@@ -38,6 +34,11 @@ extern "C" Q_DECL_EXPORT int setupreelWindowsMain(int argc, char *argv[])
         }
     }
 
-    Windows::show<Form4>();
+    Form4 *startUp = Windows::show<Form4>();
+    // Before the window's first paint, which comes with the event loop.
+    Program::applyWindowFont(registerProgramFont());
+    // The icon is not drawn in the window: it follows the first paint.
+    QObject::connect(
+            startUp, &Form4::firstPainted, startUp, [] { Program::applyWindowIcon(); }, Qt::SingleShotConnection);
     return app.exec();
 }

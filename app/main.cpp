@@ -53,7 +53,7 @@ int main(int argc, char *argv[])
     }
 
     const std::string module = programFolder() + "/" SETUPREEL_WINDOWS_MODULE;
-    void *windows = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void *windows = ::dlopen(module.c_str(), RTLD_LAZY | RTLD_LOCAL);
     using Entry = int (*)(int, char **);
     const auto entry = windows ? reinterpret_cast<Entry>(::dlsym(windows, "setupreelWindowsMain")) : nullptr;
     if (!entry) {

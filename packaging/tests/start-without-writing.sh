@@ -37,6 +37,8 @@ start_once() {
         "$@" sh -c 'echo $$ > "$HOME/pid"; exec "$0"' "$program" \
         > "$work/output" 2>&1 &
     check=$(start_up_window)
+    # Asked before Next: the hidden start-up window keeps no window of its own.
+    checked_by=$([ -z "$check" ] || window_process "$check")
     if [ -z "$check" ] || ! next_into_main "$check"; then
         echo "FAIL ($name): the start-up check did not pass within 30 s"
         cat "$work/output" 2>/dev/null || true
@@ -47,7 +49,7 @@ start_once() {
     fi
     pid=$(cat "$home/pid")
     if ! kill -0 "$pid" 2>/dev/null || [ "$(readlink "/proc/$pid/exe")" != "$(readlink -f "$program")" ] \
-        || [ "$(window_process "$check")" != "$pid" ]; then
+        || [ "$checked_by" != "$pid" ]; then
         echo "FAIL ($name): the process started ($pid) is not the one that checked: the program restarted"
         failed=1
     fi

@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 namespace {
-constexpr int DefaultPauseMs = 50;
+constexpr int DefaultPauseMs = 5;
 
 struct StandIns
 {

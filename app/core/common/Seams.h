@@ -44,7 +44,7 @@ bool startProgram(const QString &path);
 void setStartProgram(std::function<bool(const QString &)> start);
 
 // The start-up window's pause before each step of its bar, in ms. The real one
-// is SETUPREEL_PAUSE_MS when it holds a number of 0 or more, else 50.
+// is SETUPREEL_PAUSE_MS when it holds a number of 0 or more, else 5.
 int pauseMs();
 void setPauseMs(std::optional<int> ms);
 

@@ -23,31 +23,40 @@ ControlHost &ControlHost::instance()
     return host;
 }
 
-void ControlHost::scan()
+bool ControlHost::scanNext()
 {
-    m_scanned = true;
-    QDir dir(m_systemDir);
-    const QStringList files = dir.entryList(QDir::Files, QDir::Name);
-    for (const QString &name : files) {
-        if (!name.endsWith(PluginMeta::LibrarySuffix, Qt::CaseInsensitive))
-            continue;
-        const QString path = dir.filePath(name);
-        QPluginLoader probe(path);
-        const QJsonObject meta = probe.metaData().value(PluginMeta::Root).toObject();
-        const QJsonArray classes = meta.value(PluginMeta::Classes).toArray();
-        for (const auto &cls : classes) {
-            const QString key = cls.toString().toLower();
-            if (!key.isEmpty() && !m_fileOfClass.contains(key))
-                m_fileOfClass.insert(key, path);
+    if (!m_listed) {
+        m_listed = true;
+        QDir dir(m_systemDir);
+        for (const QString &name : dir.entryList(QDir::Files, QDir::Name)) {
+            if (name.endsWith(PluginMeta::LibrarySuffix, Qt::CaseInsensitive))
+                m_files << dir.filePath(name);
         }
     }
+    if (m_nextFile >= m_files.size())
+        return false;
+    const QString path = m_files.at(m_nextFile++);
+    QPluginLoader probe(path);
+    const QJsonObject meta = probe.metaData().value(PluginMeta::Root).toObject();
+    const QJsonArray classes = meta.value(PluginMeta::Classes).toArray();
+    for (const auto &cls : classes) {
+        const QString key = cls.toString().toLower();
+        if (!key.isEmpty() && !m_fileOfClass.contains(key))
+            m_fileOfClass.insert(key, path);
+    }
+    return true;
 }
 
 QString ControlHost::fileOf(const QString &className)
 {
-    if (!m_scanned)
-        scan();
-    return m_fileOfClass.value(className.toLower());
+    // The libraries' metadata is read in name order only as far as needed:
+    // the first library that names a class provides it.
+    const QString key = className.toLower();
+    while (!m_fileOfClass.contains(key)) {
+        if (!scanNext())
+            return QString();
+    }
+    return m_fileOfClass.value(key);
 }
 
 QObject *ControlHost::create(const QString &className, QWidget *parent, QString *error)

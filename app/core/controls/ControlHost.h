@@ -1,8 +1,9 @@
 #pragma once
 // Creates hosted controls by class name from the control libraries (*.ocx) in
 // the system folder, for the windows and the terminal commands alike. Only
-// plugin metadata is read to find a class; a library is loaded when one of its
-// classes is first asked for, and stays loaded. Callers get the control as the
+// plugin metadata is read to find a class, and only of the files before the
+// one that has it; a library is loaded when one of its classes is first asked
+// for, and stays loaded. Callers get the control as the
 // interface of controls/api they call it through.
 #include <QHash>
 #include <QObject>
@@ -50,7 +51,8 @@ public:
     static ControlHost &instance();
 
 private:
-    void scan();
+    // Reads the classes of the next library file; false when none is left.
+    bool scanNext();
     QObject *createFromPath(const QString &path, const QString &className, QWidget *parent, QString *error);
 
     template<class I>
@@ -67,7 +69,9 @@ private:
     static QString notImplemented(const QString &className, const char *iid);
 
     QString m_systemDir;
-    bool m_scanned = false;
+    bool m_listed = false;
+    QStringList m_files; // the library files, in name order
+    qsizetype m_nextFile = 0;
     QHash<QString, QString> m_fileOfClass; // lower-case class name -> library file
     QHash<QString, QPluginLoader *> m_loaders;
 };

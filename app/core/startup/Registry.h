@@ -33,7 +33,7 @@ public:
     // unless it was filled or cleared before.
     static Registry &instance();
 
-    // Fills the store from what is installed here (the program calls this at start).
+    // Fills the store from what is installed here (the first lookup does).
     static void populateFromSystem();
     // The same, searching the given folders instead of PATH.
     void populate(const QStringList &searchFolders);

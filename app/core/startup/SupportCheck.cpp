@@ -68,10 +68,17 @@ void SupportCheck::load()
     const QStringList names = requiredNames();
     for (int i = 0; i < names.size(); ++i)
         RequestFiles[i + 1] = names[i];
-    m_display.search(withSeparator(m_appDir), QStringLiteral("*.jpg"), SearchTotal);
     m_barMax = Stages[0].barMax;
     m_display.setProgressMax(m_barMax);
     m_display.setStatusText(waitingText());
+}
+
+void SupportCheck::searchImages()
+{
+    if (m_imagesSearched)
+        return;
+    m_imagesSearched = true;
+    m_display.search(withSeparator(m_appDir), QStringLiteral("*.jpg"), SearchTotal);
 }
 
 int SupportCheck::stageToStart() const
@@ -96,7 +103,9 @@ void SupportCheck::runStage(int stage)
 
     if (s.entryValue >= 0)
         CheckStage = s.entryValue;
-    if (stage > 1) {
+    if (stage == 1) {
+        searchImages();
+    } else {
         const QString folder = s.where == Where::App ? m_appDir : s.where == Where::System ? m_systemDir : fontsDir();
         m_display.search(withSeparator(folder), QLatin1String(s.pattern), SearchTotal);
         m_barMax = s.barMax;

@@ -32,9 +32,14 @@ public:
 
     SupportCheck(CheckDisplay &display, const QString &appDir, const QString &systemDir);
 
-    // The load step: the names, the image search, the bar's first maximum and
-    // the waiting text.
+    // The load step, what the window shows first: the names, the bar's first
+    // maximum and the waiting text.
     void load();
+
+    // The load step's image search, once; the window runs it after its first
+    // paint, and stage 1 runs it first when it has not run yet.
+    void searchImages();
+    bool imagesSearched() const { return m_imagesSearched; }
 
     // The driver's tick: the stage whose timer is to be enabled now (1 to 4),
     // 0 for none.
@@ -67,5 +72,6 @@ private:
     int m_barValue = 0;
     int m_stagesRun = 0; // the highest stage entered
     int m_failedStage = 0;
+    bool m_imagesSearched = false;
     Outcome m_outcome = Outcome::Checking;
 };

@@ -63,22 +63,11 @@ Form4::Form4()
     List1->setGeometry(twRect(3720, 1920, 1935, 255));
     List1->hide();
 
-    QWidget *face = nullptr;
-    if (auto *search = host.create<FolderSearchControl>(ControlClass::FolderSearch, this)) {
-        face = search->widget();
-        face->setGeometry(twRect(2760, 3720, 735, 615));
-        face->hide();
-        QuarryBox1 = face;
-    }
-
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, List1);
     setTabOrder(List1, Label1);
-    if (PB1) {
+    if (PB1)
         setTabOrder(Label1, PB1->widget());
-        if (face)
-            setTabOrder(PB1->widget(), face);
-    }
 
     Timer1 = timer(this, 100);
     Timer2 = timer(this, 100);
@@ -117,6 +106,47 @@ void Form4::Form_Load()
     Timer5->start();
 }
 
+void Form4::paintEvent(QPaintEvent *event)
+{
+    PictureWindow::paintEvent(event);
+    // The image search and the search control it needs wait until the window
+    // is on the screen; stage 1 runs the search itself if it comes first.
+    if (!m_painted) {
+        m_painted = true;
+        QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    emit firstPainted();
+                    m_searchingImages = true;
+                    m_check->searchImages();
+                    m_searchingImages = false;
+                },
+                Qt::QueuedConnection);
+    }
+}
+
+void Form4::showEvent(QShowEvent *event)
+{
+    if (m_released) {
+        m_released = false;
+        setBackground(appPicture(QStringLiteral("\\Begining.jpg")));
+    }
+    PictureWindow::showEvent(event);
+}
+
+void Form4::createSearchControl()
+{
+    auto *search = ControlHost::instance().create<FolderSearchControl>(ControlClass::FolderSearch, this);
+    if (!search)
+        return;
+    QWidget *face = search->widget();
+    face->setGeometry(twRect(2760, 3720, 735, 615));
+    face->hide();
+    QuarryBox1 = face;
+    if (PB1)
+        setTabOrder(PB1->widget(), face);
+}
+
 void Form4::Timer5_Timer()
 {
     switch (m_check->stageToStart()) {
@@ -135,15 +165,38 @@ void Form4::Timer4_Timer() { runStage(Timer4, 4); }
 
 void Form4::runStage(QTimer *t, int stage)
 {
+    // A message box of the image search lets the stage's timer fire before
+    // the search is over: the stage waits for the timer's next turn.
+    if (m_searchingImages)
+        return;
     // Off before the stage runs: a message box of the search control would
     // otherwise let this timer fire again inside the stage.
     t->stop();
     m_check->runStage(stage);
+    if (m_check->outcome() == SupportCheck::Outcome::Checking) {
+        // The next stage's timer goes on now rather than at the driver's next tick.
+        Timer5_Timer();
+    } else {
+        // Nothing is left for the driver to start: it sleeps from here on.
+        Timer5->stop();
+    }
 }
 
 void Form4::Command1_Click()
 {
     hide();
+    // Hidden for the rest of the run: its picture goes at once, its window
+    // and the pixels behind it once this click is over, before the main
+    // window paints.
+    setBackground(QPixmap());
+    m_released = true;
+    QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!isVisible())
+                    destroy();
+            },
+            Qt::QueuedConnection);
     Form2 *main = Windows::show<Form2>();
     const QString list = Program::takeListToOpen();
     if (!list.isEmpty())
@@ -160,6 +213,10 @@ PictureWindow::FrameClose Form4::queryUnload()
 
 void Form4::search(const QString &folder, const QString &pattern, qint16 &searchTotal)
 {
+    if (!m_searchControlTried) {
+        m_searchControlTried = true;
+        createSearchControl();
+    }
     QString path = folder;
     QString searchStr = pattern;
     callFindFiles(QuarryBox1, DispId::FindFiles2, path, searchStr, searchTotal, List1, nullptr);

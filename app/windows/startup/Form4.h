@@ -39,6 +39,10 @@ public:
 
     SupportCheck &check() { return *m_check; }
 
+signals:
+    // The window is on the screen: what it does not draw may load now.
+    void firstPainted();
+
 public slots:
     void Timer1_Timer();
     void Timer2_Timer();
@@ -51,6 +55,8 @@ public slots:
 protected:
     // Closing by the frame ends the program, as "Exit".
     FrameClose queryUnload() override;
+    void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     // CheckDisplay
@@ -66,6 +72,12 @@ private:
     void pause() override;
 
     void runStage(QTimer *timer, int stage);
+    // QuarryBox1, made on the first search.
+    void createSearchControl();
 
     std::unique_ptr<SupportCheck> m_check;
+    bool m_painted = false;
+    bool m_released = false; // picture and window let go after "Next"
+    bool m_searchingImages = false;
+    bool m_searchControlTried = false;
 };

@@ -64,7 +64,7 @@ class TestSeams : public QObject
         QCOMPARE(&FileSystemObject::instance(), &Seams::fileSystem());
         QCOMPARE(Folders::appDir(), QCoreApplication::applicationDirPath());
         QVERIFY(!Seams::openAddress());
-        QCOMPARE(Seams::pauseMs(), 50);
+        QCOMPARE(Seams::pauseMs(), 5);
     }
 
     QProcess *runSelf(const char *mode)
@@ -118,7 +118,7 @@ private slots:
         Seams::setOpenAddress({});
         QVERIFY(!Seams::openAddress());
         Seams::setPauseMs(std::nullopt);
-        QCOMPARE(Seams::pauseMs(), 50);
+        QCOMPARE(Seams::pauseMs(), 5);
         Seams::setStartProgram({});
         QVERIFY2(!Seams::startProgram(QStringLiteral("/no/such/program")), "the real start fails on a missing file");
         QCOMPARE(started.size(), 1);
@@ -175,9 +175,9 @@ private slots:
         QTest::addColumn<int>("pause");
         QTest::newRow("zero") << QByteArray("0") << 0;
         QTest::newRow("a number") << QByteArray("7") << 7;
-        QTest::newRow("negative") << QByteArray("-3") << 50;
-        QTest::newRow("not a number") << QByteArray("soon") << 50;
-        QTest::newRow("empty") << QByteArray("") << 50;
+        QTest::newRow("negative") << QByteArray("-3") << 5;
+        QTest::newRow("not a number") << QByteArray("soon") << 5;
+        QTest::newRow("empty") << QByteArray("") << 5;
     }
 
     void thePauseComesFromTheEnvironmentWhenItIsANumber()

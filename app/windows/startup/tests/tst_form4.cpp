@@ -127,8 +127,10 @@ private slots:
         makeInstall();
         QFile::copy(file(QStringLiteral("Good.jpg")), file(QStringLiteral("unrelated.jpg"))); // extras change nothing
         Form4 *w = Windows::show<Form4>();
-        // Shown only after the image search of its load.
-        QVERIFY(w->List1->ListCount() >= 7);
+        QVERIFY(w->Timer1->isActive() && !w->Timer2->isActive());
+        // The image search of its load follows the first paint.
+        QVERIFY(QTest::qWaitFor([w] { return w->check().imagesSearched(); }, 20000));
+        QVERIFY(w->check().SearchTotal >= 7);
         QCOMPARE(w->check().outcome(), SupportCheck::Outcome::Checking);
         QCOMPARE(w->windowTitle(), QStringLiteral("Searching Reguest Files"));
         QCOMPARE(w->size(), QSize(400, 300));
@@ -145,7 +147,6 @@ private slots:
         QVERIFY2(w->QuarryBox1, "the search control comes from Quarrydex.ocx");
         QVERIFY(!qobject_cast<QWidget *>(w->QuarryBox1.data())->isVisible());
         QCOMPARE(w->Timer5->interval(), 20);
-        QVERIFY(w->Timer1->isActive() && !w->Timer2->isActive());
         QCOMPARE(w->Timer2->interval(), 100);
 
         QVERIFY(QTest::qWaitFor([w] { return w->check().outcome() != SupportCheck::Outcome::Checking; }, 20000));
@@ -210,7 +211,7 @@ private slots:
         QVERIFY(QFile::remove(file(QStringLiteral("Good.jpg"))));
         Form4 *w = runCheck();
         verifyFailed(w, 1);
-        QTest::qWait(400); // the driver keeps ticking without effect
+        QTest::qWait(400); // nothing more runs
         QCOMPARE(w->check().CheckStage, qint16(0));
         QCOMPARE(w->Label1->caption(), errorText(1));
         QVERIFY(!w->List1->rows().filter(QStringLiteral(".gif")).size()); // the GIF search never ran
