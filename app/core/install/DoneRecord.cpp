@@ -124,22 +124,73 @@ bool DoneRecord::read(QString *error)
         r.linesSha256 = last.value(QLatin1String("linesSha256")).toString();
         m_lastRun = r;
     }
+    foldInJournal();
+    m_byLine.clear();
+    for (qsizetype i = 0; i < m_entries.size(); ++i)
+        m_byLine[m_entries.at(i).line] << int(i);
     return true;
+}
+
+void DoneRecord::foldInJournal()
+{
+    // Written whole only now and then: what the last run did since is in
+    // its journal while it runs, and after it was cut short.
+    if (!m_lastRun || m_lastRun->finished || m_lastRun->report.isEmpty())
+        return;
+    const FileIO::ReadResult bytes = FileIO::readFile(
+            FileNameCodec::encodeFileName(RunReport::journalPathOf(m_lastRun->report)), MaxRecordBytes);
+    if (!bytes.ok)
+        return;
+    const RunJournal journal = RunJournal::parse(bytes.data);
+    if (!journal.valid)
+        return;
+    QHash<int, qsizetype> byNumber;
+    for (qsizetype i = 0; i < m_entries.size(); ++i)
+        byNumber.insert(m_entries.at(i).number, i);
+    const auto put = [&](int number, const QJsonObject &p, const QString &result, bool ended) {
+        if (p.value(QLatin1String("outcome")).toString() == outcomeId(RunOutcome::Skipped))
+            return;
+        DoneEntry e;
+        e.number = number;
+        e.line = p.value(QLatin1String("line")).toString();
+        e.file = p.value(QLatin1String("file")).toString();
+        e.sha256 = p.value(QLatin1String("sha256")).toString();
+        e.outcome = p.value(QLatin1String("outcome")).toString();
+        e.result = result;
+        e.report = m_lastRun->report;
+        e.runStart = m_lastRun->start;
+        e.end = ended ? p.value(QLatin1String("end")).toString() : QString();
+        const auto at = byNumber.constFind(number);
+        if (at != byNumber.constEnd()) {
+            m_entries[*at] = e;
+        } else {
+            byNumber.insert(number, m_entries.size());
+            m_entries << e;
+        }
+    };
+    for (const RunJournal::Ended &e : journal.ended)
+        put(e.number, e.program, e.result, true);
+    if (journal.runningNumber)
+        put(journal.runningNumber, journal.running, outcomeText(RunOutcome::Running), false);
+    m_lastRun->ended = qMax(m_lastRun->ended, int(journal.ended.size()));
+    m_lastRun->cancelled = m_lastRun->cancelled || journal.cancelled;
+    if (journal.end) {
+        m_lastRun->finished = true;
+        m_lastRun->cancelled = journal.end->value(QLatin1String("cancelled")).toBool();
+        m_lastRun->stoppedForRestart = journal.end->value(QLatin1String("stoppedForRestart")).toBool();
+    }
 }
 
 const DoneEntry *DoneRecord::find(int number, const QString &line) const
 {
     // A line moved by an edit of the list is still itself.
-    const DoneEntry *sameText = nullptr;
-    for (const DoneEntry &e : m_entries) {
-        if (e.line != line)
-            continue;
-        if (e.number == number)
-            return &e;
-        if (!sameText)
-            sameText = &e;
-    }
-    return sameText;
+    const auto same = m_byLine.constFind(line);
+    if (same == m_byLine.constEnd())
+        return nullptr;
+    for (const int i : *same)
+        if (m_entries.at(i).number == number)
+            return &m_entries.at(i);
+    return &m_entries.at(same->first());
 }
 
 QString DoneRecord::located(int number, QByteArray *name) const

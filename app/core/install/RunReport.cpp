@@ -74,6 +74,27 @@ bool saveCopy(const QString &path, const QByteArray &json, QString *error)
     return written.ok();
 }
 
+// Indented as an element of the root's "programs" array.
+QByteArray asElement(const QJsonObject &o)
+{
+    QByteArray text = QJsonDocument(o).toJson(QJsonDocument::Indented);
+    text.chop(1); // its last line end
+    text.replace("\n", "\n        ");
+    return "        " + text;
+}
+
+QJsonObject summaryObject(const RunTally &counts)
+{
+    QJsonObject summary;
+    summary.insert(QStringLiteral("succeeded"), counts.succeeded);
+    summary.insert(QStringLiteral("restartNeeded"), counts.restartNeeded);
+    summary.insert(QStringLiteral("notSucceeded"), counts.notSucceeded);
+    summary.insert(QStringLiteral("running"), counts.running);
+    summary.insert(QStringLiteral("neverStarted"), counts.neverStarted);
+    summary.insert(QStringLiteral("skipped"), counts.skipped);
+    return summary;
+}
+
 } // namespace
 
 RunTally tally(const RunRecord &run)
@@ -163,6 +184,8 @@ void RunReport::begin(const QDateTime &start)
     m_pruned = false;
     m_programJson.clear();
     m_programText.clear();
+    m_programTexts = 0;
+    m_journal.reset();
     const QString name = QLatin1String("run-") + start.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH-mm-ss-zzz'Z'"));
     // Named even when it cannot be written: the run still has its report's name.
     m_base = m_folder + u'/' + name;
@@ -199,14 +222,15 @@ bool RunReport::write(const RunRecord &run, QString *error)
     if (m_base.isEmpty() && m_folderError.isEmpty())
         begin(run.start.isValid() ? run.start : now());
     // A program once recorded does not change: only the new ones are made.
-    if (m_programJson.size() > run.programs.size()) {
+    if (m_programJson.size() > run.programs.size() || m_programTexts > run.programs.size()) {
         m_programJson.clear();
         m_programText.clear();
+        m_programTexts = 0;
     }
-    for (qsizetype i = m_programJson.size(); i < run.programs.size(); ++i) {
+    for (qsizetype i = m_programJson.size(); i < run.programs.size(); ++i)
         m_programJson << programJson(run.programs.at(i));
-        m_programText += programText(run.programs.at(i), int(i + 1), run.programCount);
-    }
+    for (; m_programTexts < run.programs.size(); ++m_programTexts)
+        m_programText += programText(run.programs.at(m_programTexts), int(m_programTexts + 1), run.programCount);
     // The program running now changes when it ends: made each time, never kept.
     QList<QByteArray> programs = m_programJson;
     QString text = m_programText;
@@ -214,7 +238,7 @@ bool RunReport::write(const RunRecord &run, QString *error)
         programs << programJson(*run.current);
         text += programText(*run.current, int(programs.size()), run.programCount);
     }
-    QByteArray json = assembleJson(run, programs);
+    QByteArray json = assembleJson(rootObject(run), programs);
 
     QString keptError;
     // A folder refused or not made when the run began takes no report.
@@ -231,7 +255,7 @@ bool RunReport::write(const RunRecord &run, QString *error)
     if (!m_copy.isEmpty()) {
         // The copy says when the kept report is behind it.
         if (!kept)
-            json = assembleJson(run, programs, keptError);
+            json = assembleJson(rootObject(run, keptError), programs);
         m_copyError.clear();
         saveCopy(m_copy, json, &m_copyError);
     }
@@ -250,6 +274,154 @@ bool RunReport::saveWhole(const QString &path, const QByteArray &bytes, QString 
                  + (written.error == ELOOP ? QStringLiteral("a symbolic link is there; it is never followed")
                                            : written.reason());
     return written.ok();
+}
+
+QString RunReport::journalPathOf(const QString &jsonPath)
+{
+    return (jsonPath.endsWith(QLatin1String(".json")) ? jsonPath.chopped(5) : jsonPath) + QLatin1String(".journal");
+}
+
+bool RunReport::journal(const QJsonObject &event)
+{
+    // A refused folder takes nothing; the whole writings say why.
+    if (!m_runs.isOpen() || m_base.isEmpty())
+        return true;
+    if (!m_journal.isOpen()) {
+        const QByteArray name =
+                FileNameCodec::encodeFileName(journalPathOf(jsonPath()).mid(m_base.lastIndexOf(u'/') + 1));
+        m_journal.reset(FileIO::retryOnSignal([&] {
+            return ::openat(m_runs.get(), name.constData(),
+                            O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        }));
+        if (!m_journal.isOpen())
+            return false;
+    }
+    // One line each: a compact document escapes every line end in a text.
+    return FileIO::writeAll(m_journal.get(), QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n');
+}
+
+bool RunReport::journalStart(const RunRecord &run)
+{
+    return journal({{QStringLiteral("event"), QStringLiteral("run")},
+                    {QStringLiteral("format"), QStringLiteral("setupreel-journal/1")},
+                    {QStringLiteral("report"), rootObject(run)}});
+}
+
+bool RunReport::journalRunning(const ProgramRecord &running, int number)
+{
+    return journal({{QStringLiteral("event"), QStringLiteral("running")},
+                    {QStringLiteral("number"), number},
+                    {QStringLiteral("program"), programObject(running)}});
+}
+
+bool RunReport::journalEnded(const RunRecord &run)
+{
+    const ProgramRecord &ended = run.programs.last();
+    const int number = int(run.programs.size());
+    const QJsonObject program = programObject(ended);
+    // Made once: the whole writings take it as it is.
+    if (m_programJson.size() == number - 1)
+        m_programJson << asElement(program);
+    QJsonObject event{{QStringLiteral("event"), QStringLiteral("ended")},
+                      {QStringLiteral("number"), number},
+                      {QStringLiteral("result"), resultText(ended)},
+                      {QStringLiteral("program"), program}};
+    if (run.cancelled)
+        event.insert(QStringLiteral("cancelled"), true);
+    return journal(event);
+}
+
+bool RunReport::journalEnd(const RunRecord &run)
+{
+    const QJsonObject root = rootObject(run);
+    QJsonObject end;
+    for (const char *key : {"end", "finished", "cancelled", "stoppedForRestart", "restartReason", "prefixArch"})
+        end.insert(QLatin1String(key), root.value(QLatin1String(key)));
+    return journal({{QStringLiteral("event"), QStringLiteral("end")}, {QStringLiteral("report"), end}});
+}
+
+void RunReport::syncJournal()
+{
+    if (m_journal.isOpen())
+        ::fdatasync(m_journal.get());
+}
+
+void RunReport::removeJournal()
+{
+    if (!m_journal.isOpen())
+        return;
+    m_journal.reset();
+    const QByteArray name = FileNameCodec::encodeFileName(journalPathOf(jsonPath()).mid(m_base.lastIndexOf(u'/') + 1));
+    ::unlinkat(m_runs.get(), name.constData(), 0);
+}
+
+RunJournal RunJournal::parse(const QByteArray &bytes)
+{
+    RunJournal j;
+    for (qsizetype at = 0; at < bytes.size();) {
+        qsizetype end = bytes.indexOf('\n', at);
+        if (end < 0)
+            end = bytes.size(); // cut short: it does not parse, and is passed over
+        const QJsonObject o = QJsonDocument::fromJson(bytes.mid(at, end - at)).object();
+        at = end + 1;
+        const QString event = o.value(QLatin1String("event")).toString();
+        const int number = o.value(QLatin1String("number")).toInt();
+        if (event == QLatin1String("run")) {
+            if (o.value(QLatin1String("format")).toString() != QLatin1String("setupreel-journal/1"))
+                return RunJournal();
+            j.valid = true;
+            j.run = o.value(QLatin1String("report")).toObject();
+        } else if (!j.valid) {
+            return RunJournal();
+        } else if (event == QLatin1String("running")) {
+            j.runningNumber = number;
+            j.running = o.value(QLatin1String("program")).toObject();
+        } else if (event == QLatin1String("ended")) {
+            j.ended << Ended{number, o.value(QLatin1String("result")).toString(),
+                             o.value(QLatin1String("program")).toObject()};
+            if (number == j.runningNumber)
+                j.runningNumber = 0;
+            j.cancelled = j.cancelled || o.value(QLatin1String("cancelled")).toBool();
+        } else if (event == QLatin1String("end")) {
+            j.end = o.value(QLatin1String("report")).toObject();
+            j.runningNumber = 0;
+        }
+    }
+    return j;
+}
+
+QByteArray RunJournal::toJson() const
+{
+    if (!valid)
+        return QByteArray();
+    QJsonObject root = run;
+    if (cancelled)
+        root.insert(QStringLiteral("cancelled"), true);
+    if (end)
+        for (auto it = end->begin(); it != end->end(); ++it)
+            root.insert(it.key(), it.value());
+    RunTally counts;
+    QList<QByteArray> programs;
+    for (const Ended &e : ended) {
+        const QString outcome = e.program.value(QLatin1String("outcome")).toString();
+        if (outcome == outcomeId(RunOutcome::Succeeded))
+            ++counts.succeeded;
+        else if (outcome == outcomeId(RunOutcome::RestartNeeded))
+            ++counts.restartNeeded;
+        else if (outcome == outcomeId(RunOutcome::Skipped))
+            ++counts.skipped;
+        else
+            ++counts.notSucceeded;
+        programs << asElement(e.program);
+    }
+    if (runningNumber) {
+        counts.running = 1;
+        programs << asElement(running);
+    }
+    counts.neverStarted =
+            qMax(0, root.value(QLatin1String("programCount")).toInt() - int(ended.size()) - counts.running);
+    root.insert(QStringLiteral("summary"), summaryObject(counts));
+    return RunReport::assembleJson(root, programs);
 }
 
 QByteArray RunReport::outputName(int index) const
@@ -276,6 +448,7 @@ void RunReport::prune() const
         const QByteArray base = runs.at(i).chopped(5);
         ::unlinkat(m_runs.get(), (base + ".json").constData(), 0);
         ::unlinkat(m_runs.get(), (base + ".txt").constData(), 0);
+        ::unlinkat(m_runs.get(), (base + ".journal").constData(), 0);
         logsOfOld << base + "-program-";
     }
     if (logsOfOld.isEmpty())
@@ -312,7 +485,7 @@ QJsonObject restartJson(const WineRestartRecord &r)
 }
 } // namespace
 
-QByteArray RunReport::programJson(const ProgramRecord &p)
+QJsonObject RunReport::programObject(const ProgramRecord &p)
 {
     QJsonObject o;
     o.insert(QStringLiteral("line"), p.line);
@@ -337,24 +510,13 @@ QByteArray RunReport::programJson(const ProgramRecord &p)
     o.insert(QStringLiteral("output"), orNull(p.outputLog));
     o.insert(QStringLiteral("wineRestart"), orNull(p.wineRestart));
     o.insert(QStringLiteral("restart"), p.restart ? restartJson(*p.restart) : QJsonValue());
-    // Indented as an element of the root's "programs" array.
-    QByteArray text = QJsonDocument(o).toJson(QJsonDocument::Indented);
-    text.chop(1); // its last line end
-    text.replace("\n", "\n        ");
-    return "        " + text;
+    return o;
 }
 
-QByteArray RunReport::assembleJson(const RunRecord &run, const QList<QByteArray> &programs, const QString &keptError)
-{
-    const RunTally counts = tally(run);
-    QJsonObject summary;
-    summary.insert(QStringLiteral("succeeded"), counts.succeeded);
-    summary.insert(QStringLiteral("restartNeeded"), counts.restartNeeded);
-    summary.insert(QStringLiteral("notSucceeded"), counts.notSucceeded);
-    summary.insert(QStringLiteral("running"), counts.running);
-    summary.insert(QStringLiteral("neverStarted"), counts.neverStarted);
-    summary.insert(QStringLiteral("skipped"), counts.skipped);
+QByteArray RunReport::programJson(const ProgramRecord &p) { return asElement(programObject(p)); }
 
+QJsonObject RunReport::rootObject(const RunRecord &run, const QString &keptError)
+{
     QJsonObject root;
     root.insert(QStringLiteral("format"), QStringLiteral("setupreel-run/1"));
     root.insert(QStringLiteral("listFile"), run.listFile);
@@ -369,10 +531,15 @@ QByteArray RunReport::assembleJson(const RunRecord &run, const QList<QByteArray>
     root.insert(QStringLiteral("stoppedForRestart"), !run.stoppedForRestart.isEmpty());
     root.insert(QStringLiteral("restartReason"), orNull(run.stoppedForRestart));
     root.insert(QStringLiteral("programCount"), run.programCount);
-    root.insert(QStringLiteral("summary"), summary);
+    root.insert(QStringLiteral("summary"), summaryObject(tally(run)));
     root.insert(QStringLiteral("reportError"), orNull(keptError));
-    // The programs go in as text already made: a run's report is rewritten
-    // after every program, and only the newest needs making.
+    return root;
+}
+
+QByteArray RunReport::assembleJson(const QJsonObject &root, const QList<QByteArray> &programs)
+{
+    // The programs go in as text already made: a run's report is written
+    // several times, and only the newest programs need making.
     QByteArray json = QJsonDocument(root).toJson(QJsonDocument::Indented);
     json.chop(2); // "}\n"
     while (json.endsWith('\n'))
@@ -391,7 +558,7 @@ QByteArray RunReport::toJson(const RunRecord &run, const QString &keptError)
         programs << programJson(p);
     if (run.current)
         programs << programJson(*run.current);
-    return assembleJson(run, programs, keptError);
+    return assembleJson(rootObject(run, keptError), programs);
 }
 
 namespace {
