@@ -135,8 +135,12 @@ void InstallRun::install(std::optional<LoadedList> loaded)
     ProgramOutput output;
     m_output = &output;
     m_lastWrite.invalidate();
+    // Written whole only once a program runs long, or at the end: until then
+    // the journal holds the run, and the copy names it (never an earlier run).
     m_journalOk = report.journalStart(record);
-    writeReport();
+    report.writeCopy(record);
+    m_reportCopyError = report.copyError();
+    m_lastSync.start();
 
     m_observer.runStarted(record.programCount);
     // Another run of this user's in the same Wine prefix goes first: its
@@ -260,7 +264,8 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
         if (!bytes.isEmpty())
             m_observer.programOutput(bytes);
     };
-    if (m_setOutput && output.open(m_report->folder(), m_report->outputName(index), m_report->outputPath(index))) {
+    // Named after its program only once it has written something.
+    if (m_setOutput && output.open(m_report->folder(), m_report->outputName(0), m_report->outputPath(0))) {
         m_setOutput(output.fd());
         if (m_relayOutput) {
             QObject::connect(&relay, &QTimer::timeout, relayNew);
@@ -353,7 +358,7 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
             relayNew();
         // Processes it left running may still write to an empty log: that
         // one is not handed on to the next program.
-        if (output.close(rec.leftBehind.isEmpty()))
+        if (output.close(rec.leftBehind.isEmpty(), m_report->outputName(index), m_report->outputPath(index)))
             rec.outputLog = output.path();
     }
     return rec;

@@ -7,12 +7,9 @@
 
 bool ProgramOutput::open(int folder, const QByteArray &name, const QString &path)
 {
-    if (m_spare && folder == m_folder && FileIO::retryOnSignal([&] {
-                                             return ::renameat2(m_folder, m_name.constData(), folder, name.constData(),
-                                                                RENAME_NOREPLACE);
-                                         }) == 0) {
+    // The empty log the last program left, under the same name: taken as it is.
+    if (m_spare && folder == m_folder && name == m_name) {
         m_spare = false;
-        m_name = name;
         m_path = path;
         m_readAt = 0;
         return true;
@@ -58,7 +55,7 @@ QByteArray ProgramOutput::takeNew()
     return bytes;
 }
 
-bool ProgramOutput::close(bool reuse)
+bool ProgramOutput::close(bool reuse, const QByteArray &keptName, const QString &keptPath)
 {
     if (!m_write.isOpen() || m_spare)
         return false;
@@ -69,8 +66,16 @@ bool ProgramOutput::close(bool reuse)
         m_spare = true;
         return false;
     }
-    if (empty)
+    if (empty) {
         ::unlinkat(m_folder, m_name.constData(), 0);
+    } else if (!keptName.isEmpty() && FileIO::retryOnSignal([&] {
+                                          return ::renameat2(m_folder, m_name.constData(), m_folder,
+                                                             keptName.constData(), RENAME_NOREPLACE);
+                                      }) == 0) {
+        // What is still running writes on: the file is the same.
+        m_name = keptName;
+        m_path = keptPath;
+    }
     m_write.reset();
     m_read.reset();
     return !empty;

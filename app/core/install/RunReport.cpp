@@ -1,6 +1,7 @@
 #include "core/install/RunReport.h"
 
 #include "FileNameCodec.h"
+#include "core/install/JsonText.h"
 #include "core/io/FileIO.h"
 
 #include <QDir>
@@ -16,13 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-QString stamp(const QDateTime &t)
-{
-    if (!t.isValid())
-        return QString();
-    return (t.timeSpec() == Qt::OffsetFromUTC ? t : t.toOffsetFromUtc(t.offsetFromUtc())).toString(Qt::ISODateWithMs);
-}
 
 QJsonValue orNull(const QString &s) { return s.isEmpty() ? QJsonValue() : QJsonValue(s); }
 
@@ -264,6 +258,13 @@ bool RunReport::write(const RunRecord &run, QString *error)
     return kept;
 }
 
+void RunReport::writeCopy(const RunRecord &run)
+{
+    m_copyError.clear();
+    if (!m_copy.isEmpty())
+        saveCopy(m_copy, toJson(run), &m_copyError);
+}
+
 bool RunReport::saveWhole(const QString &path, const QByteArray &bytes, QString *error) const
 {
     // A report not written completely leaves the previous complete one.
@@ -283,6 +284,12 @@ QString RunReport::journalPathOf(const QString &jsonPath)
 
 bool RunReport::journal(const QJsonObject &event)
 {
+    // One line each: a compact document escapes every line end in a text.
+    return journalLine(QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n');
+}
+
+bool RunReport::journalLine(const QByteArray &line)
+{
     // A refused folder takes nothing; the whole writings say why.
     if (!m_runs.isOpen() || m_base.isEmpty())
         return true;
@@ -296,8 +303,7 @@ bool RunReport::journal(const QJsonObject &event)
         if (!m_journal.isOpen())
             return false;
     }
-    // One line each: a compact document escapes every line end in a text.
-    return FileIO::writeAll(m_journal.get(), QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n');
+    return FileIO::writeAll(m_journal.get(), line);
 }
 
 bool RunReport::journalStart(const RunRecord &run)
@@ -309,26 +315,25 @@ bool RunReport::journalStart(const RunRecord &run)
 
 bool RunReport::journalRunning(const ProgramRecord &running, int number)
 {
-    return journal({{QStringLiteral("event"), QStringLiteral("running")},
-                    {QStringLiteral("number"), number},
-                    {QStringLiteral("program"), programObject(running)}});
+    return journalLine("{\"event\":\"running\",\"number\":" + QByteArray::number(number)
+                       + ",\"program\":" + programLine(running) + "}\n");
 }
 
 bool RunReport::journalEnded(const RunRecord &run)
 {
     const ProgramRecord &ended = run.programs.last();
     const int number = int(run.programs.size());
-    const QJsonObject program = programObject(ended);
     // Made once: the whole writings take it as it is.
     if (m_programJson.size() == number - 1)
-        m_programJson << asElement(program);
-    QJsonObject event{{QStringLiteral("event"), QStringLiteral("ended")},
-                      {QStringLiteral("number"), number},
-                      {QStringLiteral("result"), resultText(ended)},
-                      {QStringLiteral("program"), program}};
+        m_programJson << programJson(ended);
+    QByteArray line = "{";
     if (run.cancelled)
-        event.insert(QStringLiteral("cancelled"), true);
-    return journal(event);
+        line += "\"cancelled\":true,";
+    line += "\"event\":\"ended\",\"number\":" + QByteArray::number(number) + ",\"program\":" + programLine(ended)
+            + ",\"result\":";
+    JsonText::appendString(line, resultText(ended));
+    line += "}\n";
+    return journalLine(line);
 }
 
 bool RunReport::journalEnd(const RunRecord &run)
@@ -427,7 +432,7 @@ QByteArray RunJournal::toJson() const
 QByteArray RunReport::outputName(int index) const
 {
     return FileNameCodec::encodeFileName(m_base.mid(m_base.lastIndexOf(u'/') + 1)) + "-program-"
-           + QByteArray::number(index) + ".log";
+           + (index > 0 ? QByteArray::number(index) : QByteArrayLiteral("running")) + ".log";
 }
 
 QString RunReport::outputPath(int index) const
@@ -485,35 +490,100 @@ QJsonObject restartJson(const WineRestartRecord &r)
 }
 } // namespace
 
-QJsonObject RunReport::programObject(const ProgramRecord &p)
+void RunReport::writeProgram(JsonText &w, const ProgramRecord &p)
 {
-    QJsonObject o;
-    o.insert(QStringLiteral("line"), p.line);
-    o.insert(QStringLiteral("file"), orNull(p.startedFile));
-    o.insert(QStringLiteral("start"), orNull(stamp(p.start)));
-    o.insert(QStringLiteral("end"), orNull(stamp(p.end)));
-    o.insert(QStringLiteral("installerType"), p.installerType);
-    o.insert(QStringLiteral("machine"), orNull(p.machine));
-    o.insert(QStringLiteral("sha256"), orNull(p.sha256));
-    o.insert(QStringLiteral("integrity"), p.integrity);
+    // In the order of QJsonObject's sorted keys, as the report always had them.
     const bool hasCode = p.programEnd.started && p.programEnd.signal == 0 && p.programEnd.exitCodeKnown;
-    o.insert(QStringLiteral("exitCode"), hasCode ? QJsonValue(p.programEnd.exitCode) : QJsonValue());
-    o.insert(QStringLiteral("signal"), p.programEnd.signal ? QJsonValue(p.programEnd.signal) : QJsonValue());
-    o.insert(QStringLiteral("outcome"), outcomeId(p.outcome.outcome));
-    o.insert(QStringLiteral("meaning"), orNull(p.outcome.meaning));
+    w.beginObject();
+    w.key("attempts");
+    w.number(p.attempts);
+    w.key("end");
+    w.stringOrNull(stamp(p.end));
     if (p.errorNumber) {
-        o.insert(QStringLiteral("errorNumber"), p.errorNumber);
-        o.insert(QStringLiteral("errorText"), p.errorText);
+        w.key("errorNumber");
+        w.number(p.errorNumber);
+        w.key("errorText");
+        w.string(p.errorText);
     }
-    o.insert(QStringLiteral("attempts"), p.attempts);
-    o.insert(QStringLiteral("leftBehind"), QJsonArray::fromStringList(p.leftBehind));
-    o.insert(QStringLiteral("output"), orNull(p.outputLog));
-    o.insert(QStringLiteral("wineRestart"), orNull(p.wineRestart));
-    o.insert(QStringLiteral("restart"), p.restart ? restartJson(*p.restart) : QJsonValue());
-    return o;
+    w.key("exitCode");
+    hasCode ? w.number(p.programEnd.exitCode) : w.null();
+    w.key("file");
+    w.stringOrNull(p.startedFile);
+    w.key("installerType");
+    w.string(p.installerType);
+    w.key("integrity");
+    w.string(p.integrity);
+    w.key("leftBehind");
+    w.strings(p.leftBehind);
+    w.key("line");
+    w.string(p.line);
+    w.key("machine");
+    w.stringOrNull(p.machine);
+    w.key("meaning");
+    w.stringOrNull(p.outcome.meaning);
+    w.key("outcome");
+    w.string(outcomeId(p.outcome.outcome));
+    w.key("output");
+    w.stringOrNull(p.outputLog);
+    w.key("restart");
+    p.restart ? w.value(restartJson(*p.restart)) : w.null();
+    w.key("sha256");
+    w.stringOrNull(p.sha256);
+    w.key("signal");
+    p.programEnd.signal ? w.number(p.programEnd.signal) : w.null();
+    w.key("start");
+    w.stringOrNull(stamp(p.start));
+    w.key("wineRestart");
+    w.stringOrNull(p.wineRestart);
+    w.endObject();
 }
 
-QByteArray RunReport::programJson(const ProgramRecord &p) { return asElement(programObject(p)); }
+QByteArray RunReport::programJson(const ProgramRecord &p)
+{
+    // Indented as an element of the root's "programs" array.
+    JsonText w(false, 2);
+    w.raw("        ");
+    writeProgram(w, p);
+    return w.take();
+}
+
+QByteArray RunReport::programLine(const ProgramRecord &p)
+{
+    JsonText w(true);
+    writeProgram(w, p);
+    return w.take();
+}
+
+QString RunReport::stamp(const QDateTime &t)
+{
+    if (!t.isValid())
+        return QString();
+    const QDateTime at = t.timeSpec() == Qt::OffsetFromUTC ? t : t.toOffsetFromUtc(t.offsetFromUtc());
+    // Made by Qt once a second; within it only the milliseconds change.
+    static qint64 second = -1;
+    static int offset = 0;
+    static QString before, after; // "2026-01-31T14:05:09", "+01:00"
+    const qint64 ms = at.toMSecsSinceEpoch();
+    const qint64 s = ms >= 0 ? ms / 1000 : -1;
+    if (s < 0 || s != second || at.offsetFromUtc() != offset) {
+        const QString whole = at.toString(Qt::ISODateWithMs);
+        if (s < 0 || whole.size() < 23 || whole.at(19) != u'.')
+            return whole;
+        second = s;
+        offset = at.offsetFromUtc();
+        before = whole.left(19);
+        after = whole.mid(23);
+        return whole;
+    }
+    const int milli = int(ms % 1000);
+    QString out = before;
+    out += u'.';
+    out += QChar(u'0' + milli / 100);
+    out += QChar(u'0' + milli / 10 % 10);
+    out += QChar(u'0' + milli % 10);
+    out += after;
+    return out;
+}
 
 QJsonObject RunReport::rootObject(const RunRecord &run, const QString &keptError)
 {

@@ -90,6 +90,8 @@ struct RunJournal
     QByteArray toJson() const;
 };
 
+class JsonText;
+
 class RunReport
 {
 public:
@@ -114,6 +116,8 @@ public:
     // then keeps only the newest runs, and writes the copy. False and *error
     // when the kept report failed; the copy's failure is copyError().
     bool write(const RunRecord &run, QString *error = nullptr);
+    // Writes the copy alone.
+    void writeCopy(const RunRecord &run);
     // Why the copy's last write failed; empty when it was written.
     QString copyError() const { return m_copyError; }
 
@@ -132,8 +136,8 @@ public:
     void syncJournal();
     // The run's report is whole: its journal goes.
     void removeJournal();
-    // The log of the output of the list's program number index (from 1):
-    // its name in folder(), and its path.
+    // The log of the output of the list's program number index (from 1; 0:
+    // the program running now, until it ends): its name in folder(), and its path.
     QByteArray outputName(int index) const;
     QString outputPath(int index) const;
     // The folder reports are made in, held open; -1 when it was refused.
@@ -142,6 +146,10 @@ public:
     // Opens folder held in fd, made for its user only when create (links
     // followed up to its parent, never at it); refused, with why, when it is
     // a link, another user's or others may write to it.
+    // A time as the report writes it: ISO 8601 with milliseconds and the
+    // offset from UTC; empty for none.
+    static QString stamp(const QDateTime &t);
+
     static QString openOwnFolder(const QString &folder, FileIO::Fd &fd, bool create = true);
 
     static QByteArray toJson(const RunRecord &run, const QString &keptError = QString());
@@ -155,13 +163,15 @@ private:
     friend struct RunJournal;
     bool saveWhole(const QString &path, const QByteArray &bytes, QString *error) const;
     void prune() const;
-    static QJsonObject programObject(const ProgramRecord &program);
-    static QByteArray programJson(const ProgramRecord &program);
+    static void writeProgram(JsonText &w, const ProgramRecord &program);
+    static QByteArray programJson(const ProgramRecord &program); // indented, as an element of "programs"
+    static QByteArray programLine(const ProgramRecord &program); // on one line
     // The report's fields but its programs; keptError: why the kept report
     // could not be written, for the copy.
     static QJsonObject rootObject(const RunRecord &run, const QString &keptError = QString());
     static QByteArray assembleJson(const QJsonObject &root, const QList<QByteArray> &programs);
     bool journal(const QJsonObject &event);
+    bool journalLine(const QByteArray &line);
     static QString programText(const ProgramRecord &program, int number, int programCount);
     static QString assembleText(const RunRecord &run, const QString &programs);
 

@@ -179,6 +179,9 @@ private:
             problem(path, QStringLiteral("cannot be read: ") + read.error);
             return;
         }
+        // Made empty as a run starts, written whole later: its journal holds it.
+        if (read.data.isEmpty() && name.endsWith(".json"))
+            return;
         // A run cut short (or going on) left its journal: the report made
         // from it holds every program up to its last event.
         if (name.endsWith(".journal")) {

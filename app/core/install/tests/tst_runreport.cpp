@@ -249,8 +249,18 @@ private slots:
         QVERIFY(report.journalEnded(run));
         QCOMPARE(heldByJournal(), RunReport::toJson(run));
 
+        // Every kind of value, and texts JSON escapes.
+        p.line = QStringLiteral("C:\\Setups\\\"quoted\" caf\u00e9\tx.exe /S");
         p.programEnd = exited(1);
         p.outcome = readOutcome(InstallerKind::Nsis, p.programEnd);
+        p.leftBehind = {QStringLiteral("4242 helper.exe"), QStringLiteral("4243 \u00fcber\x01.exe")};
+        WineRestartRecord restart;
+        restart.prefix = QStringLiteral("/root/.wine");
+        restart.programsEnded = {QStringLiteral("12 explorer.exe")};
+        restart.renames = {{QStringLiteral("\\??\\C:\\a.tmp"), QString(), true}};
+        restart.runOnce = {{QStringLiteral("finish"), QStringLiteral("finish.exe /q"), 0, true, QString()}};
+        restart.ms = 2500;
+        p.restart = restart;
         run.programs << p;
         run.cancelled = true;
         QVERIFY(report.journalEnded(run));
@@ -264,6 +274,11 @@ private slots:
         }
         // The kept report was written only as the run began.
         QCOMPARE(readJson(report.jsonPath()).value(QLatin1String("programs")).toArray().size(), 0);
+        const QJsonObject second = QJsonDocument::fromJson(cancelled)[QLatin1String("programs")][1].toObject();
+        QCOMPARE(second[QLatin1String("line")].toString(), p.line);
+        QCOMPARE(second[QLatin1String("leftBehind")][1].toString(), p.leftBehind.at(1));
+        QCOMPARE(second[QLatin1String("restart")][QLatin1String("runOnce")][0][QLatin1String("name")].toString(),
+                 QStringLiteral("finish"));
 
         run.end = RunReport::now();
         run.prefixArch = QStringLiteral("win64");
