@@ -134,6 +134,8 @@ void InstallRun::install(std::optional<LoadedList> loaded)
     m_reportDue = &reportDue;
     ProgramOutput output;
     m_output = &output;
+    m_runningLogName = report.outputName(0);
+    m_runningLogPath = report.outputPath(0);
     m_lastWrite.invalidate();
     // Written whole only once a program runs long, or at the end: until then
     // the journal holds the run, and the copy names it (never an earlier run).
@@ -265,7 +267,7 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
             m_observer.programOutput(bytes);
     };
     // Named after its program only once it has written something.
-    if (m_setOutput && output.open(m_report->folder(), m_report->outputName(0), m_report->outputPath(0))) {
+    if (m_setOutput && output.open(m_report->folder(), m_runningLogName, m_runningLogPath)) {
         m_setOutput(output.fd());
         if (m_relayOutput) {
             QObject::connect(&relay, &QTimer::timeout, relayNew);
@@ -358,8 +360,10 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
             relayNew();
         // Processes it left running may still write to an empty log: that
         // one is not handed on to the next program.
-        if (output.close(rec.leftBehind.isEmpty(), m_report->outputName(index), m_report->outputPath(index)))
+        if (output.close(rec.leftBehind.isEmpty())) {
+            output.keepAs(m_report->outputName(index), m_report->outputPath(index));
             rec.outputLog = output.path();
+        }
     }
     return rec;
 }

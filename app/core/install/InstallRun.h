@@ -184,13 +184,15 @@ private:
     QTimer *m_reportDue = nullptr;     // a write put off
     QTimer *m_runningDue = nullptr;    // the running program runs long
     ProgramOutput *m_output = nullptr; // where the programs' output goes
-    QElapsedTimer m_lastWrite;         // the report's last writing
-    qint64 m_lastWriteCostMs = 0;      // how long it took
-    qsizetype m_programsWritten = 0;   // programs in it
-    bool m_runningWritten = false;     // the last of them as running
-    QElapsedTimer m_currentSince;      // the running program's start
-    bool m_journalOk = true;           // every event is in the journal
-    QElapsedTimer m_lastSync;          // the journal's last sync
+    QByteArray m_runningLogName;       // its log while a program runs
+    QString m_runningLogPath;
+    QElapsedTimer m_lastWrite;       // the report's last writing
+    qint64 m_lastWriteCostMs = 0;    // how long it took
+    qsizetype m_programsWritten = 0; // programs in it
+    bool m_runningWritten = false;   // the last of them as running
+    QElapsedTimer m_currentSince;    // the running program's start
+    bool m_journalOk = true;         // every event is in the journal
+    QElapsedTimer m_lastSync;        // the journal's last sync
     qint64 m_syncCostMs = 0;
     QEventLoop *m_retryWait = nullptr; // while waiting to start a program again
     bool m_running = false;

@@ -4,10 +4,21 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cstdio>
+#include <cstring>
+
+void JsonText::put(const char *text, qsizetype size)
+{
+    const qsizetype at = m_out.size();
+    m_out.resize(at + size);
+    std::memcpy(m_out.data() + at, text, size_t(size));
+}
+
 void JsonText::indent(int level)
 {
+    static const char spaces[] = "                                                                ";
     if (!m_compact)
-        m_out.append(qsizetype(4) * level, ' ');
+        put(spaces, qMin<qsizetype>(qsizetype(4) * level, sizeof spaces - 1));
 }
 
 void JsonText::beginObject()
@@ -31,12 +42,12 @@ void JsonText::endObject()
 void JsonText::key(const char *name)
 {
     if (!m_first)
-        m_out += m_compact ? "," : ",\n";
+        m_compact ? put(",", 1) : put(",\n", 2);
     m_first = false;
     indent(m_level);
-    m_out += '"';
-    m_out += name;
-    m_out += m_compact ? "\":" : "\": ";
+    put("\"", 1);
+    put(name, qsizetype(std::strlen(name)));
+    m_compact ? put("\":", 2) : put("\": ", 3);
 }
 
 void JsonText::beginArray()
@@ -97,11 +108,16 @@ void JsonText::stringOrNull(const QString &text)
         string(text);
 }
 
-void JsonText::number(qint64 n) { m_out += QByteArray::number(n); }
+void JsonText::number(qint64 n)
+{
+    char digits[24];
+    const int size = std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(n));
+    put(digits, size);
+}
 
-void JsonText::boolean(bool b) { m_out += b ? "true" : "false"; }
+void JsonText::boolean(bool b) { b ? put("true", 4) : put("false", 5); }
 
-void JsonText::null() { m_out += "null"; }
+void JsonText::null() { put("null", 4); }
 
 void JsonText::strings(const QStringList &list)
 {

@@ -38,6 +38,7 @@ public:
     static void appendString(QByteArray &out, const QString &text);
 
 private:
+    void put(const char *text, qsizetype size);
     void indent(int level);
 
     QByteArray m_out;

@@ -55,7 +55,7 @@ QByteArray ProgramOutput::takeNew()
     return bytes;
 }
 
-bool ProgramOutput::close(bool reuse, const QByteArray &keptName, const QString &keptPath)
+bool ProgramOutput::close(bool reuse)
 {
     if (!m_write.isOpen() || m_spare)
         return false;
@@ -66,19 +66,22 @@ bool ProgramOutput::close(bool reuse, const QByteArray &keptName, const QString 
         m_spare = true;
         return false;
     }
-    if (empty) {
+    if (empty)
         ::unlinkat(m_folder, m_name.constData(), 0);
-    } else if (!keptName.isEmpty() && FileIO::retryOnSignal([&] {
-                                          return ::renameat2(m_folder, m_name.constData(), m_folder,
-                                                             keptName.constData(), RENAME_NOREPLACE);
-                                      }) == 0) {
-        // What is still running writes on: the file is the same.
-        m_name = keptName;
-        m_path = keptPath;
-    }
     m_write.reset();
     m_read.reset();
     return !empty;
+}
+
+void ProgramOutput::keepAs(const QByteArray &name, const QString &path)
+{
+    // What is still running writes on: the file is the same.
+    if (FileIO::retryOnSignal(
+                [&] { return ::renameat2(m_folder, m_name.constData(), m_folder, name.constData(), RENAME_NOREPLACE); })
+        == 0) {
+        m_name = name;
+        m_path = path;
+    }
 }
 
 void ProgramOutput::discard()

@@ -26,10 +26,12 @@ public:
     // What the setup wrote since the last call.
     QByteArray takeNew();
 
-    // Done with it; whether a log is kept, renamed to keptName (path()
-    // becomes keptPath) unless that is taken. An empty one is kept open for
-    // the next program when reuse is true, else removed.
-    bool close(bool reuse = false, const QByteArray &keptName = {}, const QString &keptPath = {});
+    // Done with it; whether a log is kept. An empty one is kept open for the
+    // next program when reuse is true, else removed.
+    bool close(bool reuse = false);
+    // A log kept by close() takes the name given (path() becomes path)
+    // unless that is taken.
+    void keepAs(const QByteArray &name, const QString &path);
     // Removes an empty log kept for a next program.
     void discard();
 
