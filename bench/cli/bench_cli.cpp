@@ -1,25 +1,36 @@
 // The terminal commands against the shell doing the same work, in one run:
 //  - setupreel --inspect of 1,000 setup files against head -c 65536 of the same
 //    files (target: at most 2x);
-//  - setupreel --install of 300 trivial programs against a shell loop starting
-//    the same programs (target: at most 1.2x);
-//  - the same with 10,000 programs that all fail and with 10,000 that succeed:
-//    the cost per program stays flat whatever the outcomes and the length
-//    (target: at most 1.2x the loop, either way).
-// Prints the medians of several rounds, the ratios, their targets and
-// whether they are met.
+//  - setupreel --install of 100, 1,000 and 10,000 trivial programs against a
+//    shell loop starting the same programs (target: at most 1.1x at each);
+//  - the same with programs that all fail, 100 to 16,000 of them: the cost per
+//    program stays flat whatever the outcomes and the length (target: at most
+//    1.2x the loop at each);
+//  - the bytes a run of 10,000 failing programs writes (every write of the
+//    process: its report, journal, record and lines) against the size of the
+//    report it leaves (target: at most 3x).
+// Prints the medians of several rounds, each round running setupreel and the
+// loop one after the other, the ratios, their targets and whether they are met.
 #include "BenchSupport.h"
 #include "CraftedSetups.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
 
 namespace {
 
@@ -38,16 +49,66 @@ double timed(const QString &program, const QStringList &args, const QProcessEnvi
     return t.nsecsElapsed() / 1e6;
 }
 
+// What the process started by args wrote (every write(2) it made: wchar of
+// /proc/PID/io, read while it is a zombie); -1 when it could not be read.
+qint64 bytesWritten(const QStringList &args, const QProcessEnvironment &env)
+{
+    std::vector<QByteArray> storage;
+    for (const QString &a : args)
+        storage.push_back(a.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &a : storage)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<QByteArray> envStorage;
+    for (const QString &v : env.toStringList())
+        envStorage.push_back(v.toLocal8Bit());
+    std::vector<char *> envp;
+    for (QByteArray &v : envStorage)
+        envp.push_back(v.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+        return -1;
+    siginfo_t info{};
+    qint64 wchar = -1;
+    if (::waitid(P_PID, id_t(pid), &info, WEXITED | WNOWAIT) == 0) {
+        QFile io(QStringLiteral("/proc/%1/io").arg(pid));
+        if (io.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : io.readAll().split('\n'))
+                if (line.startsWith("wchar:"))
+                    wchar = line.mid(6).trimmed().toLongLong();
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return wchar;
+}
+
+// The sizes of the JSON and text reports in folder, together.
+qint64 reportBytes(const QString &folder)
+{
+    qint64 bytes = 0;
+    for (const QFileInfo &f :
+         QDir(folder).entryInfoList({QStringLiteral("run-*.json"), QStringLiteral("run-*.txt")}, QDir::Files))
+        bytes += f.size();
+    return bytes;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const int files = argc > 1 ? std::atoi(argv[1]) : 1000;
-    const int programs = argc > 2 ? std::atoi(argv[2]) : 300;
-    const int longPrograms = argc > 3 ? std::atoi(argv[3]) : 10000;
+    // A scale for the lists' lengths (0.1: a tenth of each), for a quick look.
+    const double scale = argc > 2 ? std::atof(argv[2]) : 1.0;
     const int rounds = 7;
-    const int longRounds = 3;
     const QString setupreel = QStringLiteral(SETUPREEL_BUILD_APP_DIR "/setupreel");
 
     QTemporaryDir dir;
@@ -66,11 +127,11 @@ int main(int argc, char **argv)
             pe(Amd64, {code()}),
             compound(msiClsid()),
     };
-    const qint64 size = 2 * 1024 * 1024;
+    const qint64 setupSize = 2 * 1024 * 1024;
     QStringList paths;
     for (int i = 0; i < files; ++i) {
         const QString path = dir.filePath(QStringLiteral("setup%1.exe").arg(i));
-        if (!writeFile(path, kinds[i % std::size(kinds)], false, size)) {
+        if (!writeFile(path, kinds[i % std::size(kinds)], false, setupSize)) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
             return 1;
         }
@@ -106,43 +167,81 @@ int main(int argc, char **argv)
             return {};
         return {listPath, scriptPath};
     };
-    const auto [listPath, scriptPath] = makeRun(QStringLiteral("prog"), programs, 0);
-    const auto [okLong, okLongLoop] = makeRun(QStringLiteral("ok"), longPrograms, 0);
-    const auto [failLong, failLongLoop] = makeRun(QStringLiteral("fail"), longPrograms, 1);
-    if (listPath.isEmpty() || okLong.isEmpty() || failLong.isEmpty())
-        return 1;
-    QList<double> installTimes, shellTimes;
-    for (int r = 0; r < rounds; ++r) {
-        installTimes << timed(setupreel, {QStringLiteral("--install"), listPath}, env);
-        shellTimes << timed(QStringLiteral("/bin/sh"), {scriptPath}, env);
-    }
-    QList<double> okTimes, okLoopTimes, failTimes, failLoopTimes;
-    for (int r = 0; r < longRounds; ++r) {
-        okTimes << timed(setupreel, {QStringLiteral("--install"), okLong}, env);
-        okLoopTimes << timed(QStringLiteral("/bin/sh"), {okLongLoop}, env);
-        failTimes << timed(setupreel, {QStringLiteral("--install"), failLong}, env, 1);
-        failLoopTimes << timed(QStringLiteral("/bin/sh"), {failLongLoop}, env, 1);
-    }
-
-    for (const QList<double> *times :
-         {&inspectTimes, &headTimes, &installTimes, &shellTimes, &okTimes, &okLoopTimes, &failTimes, &failLoopTimes}) {
-        if (times->contains(-1)) {
-            std::fprintf(stderr, "a command failed\n");
+    struct Size
+    {
+        int count;
+        int code; // each program's exit code
+        double target;
+    };
+    const Size sizes[] = {{100, 0, 1.1}, {1000, 0, 1.1}, {10000, 0, 1.1}, {100, 1, 1.2},
+                          {500, 1, 1.2}, {1000, 1, 1.2}, {10000, 1, 1.2}, {16000, 1, 1.2}};
+    struct Row
+    {
+        Size size;
+        int count;
+        double ms, loopMs;
+    };
+    QList<Row> rows;
+    QString bytesList;
+    for (const Size &size : sizes) {
+        const int count = qMax(1, int(size.count * scale));
+        const auto [list, loop] =
+                makeRun(QStringLiteral("%1-%2").arg(size.code ? "fail" : "ok").arg(count), count, size.code);
+        if (list.isEmpty()) {
+            std::fprintf(stderr, "cannot write the lists\n");
             return 1;
         }
+        if (size.code && size.count == 10000)
+            bytesList = list;
+        // Fewer rounds of the long ones: their medians settle sooner.
+        const int n = count >= 5000 ? 3 : count >= 1000 ? 5 : rounds;
+        QList<double> times, loopTimes;
+        for (int r = 0; r < n; ++r) {
+            times << timed(setupreel, {QStringLiteral("--install"), list}, env, size.code ? 1 : 0);
+            loopTimes << timed(QStringLiteral("/bin/sh"), {loop}, env, size.code);
+        }
+        if (times.contains(-1) || loopTimes.contains(-1)) {
+            std::fprintf(stderr, "a command failed (%d programs)\n", count);
+            return 1;
+        }
+        rows << Row{size, count, median(times), median(loopTimes)};
+    }
+
+    // One more run of the 10,000 failing programs, alone in its state folder.
+    QProcessEnvironment bytesEnv = env;
+    const QString bytesState = dir.filePath(QStringLiteral("state-bytes"));
+    bytesEnv.insert(QStringLiteral("XDG_STATE_HOME"), bytesState);
+    const qint64 written =
+            bytesList.isEmpty() ? -1 : bytesWritten({setupreel, QStringLiteral("--install"), bytesList}, bytesEnv);
+    const qint64 kept = reportBytes(bytesState + QStringLiteral("/setupreel/runs"));
+
+    if (inspectTimes.contains(-1) || headTimes.contains(-1)) {
+        std::fprintf(stderr, "a command failed\n");
+        return 1;
     }
     const double inspectMs = median(inspectTimes), headMs = median(headTimes);
-    const double installMs = median(installTimes), shellMs = median(shellTimes);
-    std::printf("terminal commands, median of %d rounds; --install: %.3f ms a program, the loop %.3f ms\n", rounds,
-                installMs / programs, shellMs / programs);
+    std::printf("terminal commands, medians of 3 to %d rounds\n", rounds);
     printRatio(QStringLiteral("setupreel --inspect of %1 setup files").arg(number(files)),
                QStringLiteral("head -c 65536 of the same files"), inspectMs, headMs, 2.0);
-    printRatio(QStringLiteral("setupreel --install of %1 programs").arg(number(programs)),
-               QStringLiteral("a shell loop starting the same programs"), installMs, shellMs, 1.2);
-    printRatio(QStringLiteral("setupreel --install of %1 programs").arg(number(longPrograms)),
-               QStringLiteral("a shell loop starting the same programs"), median(okTimes), median(okLoopTimes), 1.2);
-    printRatio(QStringLiteral("setupreel --install of %1 failing programs").arg(number(longPrograms)),
-               QStringLiteral("a shell loop starting the same programs"), median(failTimes), median(failLoopTimes),
-               1.2);
+    for (const Row &row : rows) {
+        std::printf("  --install of %d%s: %.3f ms a program, the loop %.3f ms\n", row.count,
+                    row.size.code ? " failing" : "", row.ms / row.count, row.loopMs / row.count);
+        printRatio(QStringLiteral("setupreel --install of %1 %2programs")
+                           .arg(number(row.count), row.size.code ? QStringLiteral("failing ") : QString()),
+                   QStringLiteral("a shell loop starting the same programs"), row.ms, row.loopMs, row.size.target);
+    }
+    if (written < 0 || kept <= 0) {
+        std::fprintf(stderr, "the bytes written could not be measured\n");
+        return 1;
+    }
+    const double ratio = double(written) / double(kept);
+    printResult(QStringLiteral("bytes written by setupreel --install of %1 failing programs")
+                        .arg(number(qMax(1, int(10000 * scale)))),
+                QStringLiteral("the size of the report it leaves (JSON and text)"),
+                QStringLiteral("%1 MB / %2 MB = %3×")
+                        .arg(double(written) / 1e6, 0, 'f', 1)
+                        .arg(double(kept) / 1e6, 0, 'f', 1)
+                        .arg(ratio, 0, 'f', 2),
+                QStringLiteral("≤ 3.00×"), ratio <= 3.0);
     return 0;
 }

@@ -189,6 +189,7 @@ InstallerInfo classify(const Source &src, const QString &fileName)
 {
     InstallerInfo info;
     const QByteArray &b = src.head;
+    info.shebang = b.startsWith("#!");
     const QString suffix = QFileInfo(fileName).suffix().toLower();
     if (hasAt(b, 0, "MZ")) {
         info.kind = peKind(src, &info.machine);

@@ -33,6 +33,7 @@ struct InstallerInfo
     InstallerKind kind = InstallerKind::Unknown;
     quint16 machine = MachineNone; // PE files only
     QString error;                 // why the file could not be read
+    bool shebang = false;          // it begins with "#!"
 };
 
 // path: the file's bytes as the file system names it.

@@ -1,7 +1,6 @@
 #include "LaunchPlan.h"
 
 #include "FileNameCodec.h"
-#include "core/io/FileIO.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -147,13 +146,10 @@ static QString machineRefusal(const QString &program, quint16 machine, const Win
     return QString();
 }
 
-static bool startsWithShebang(const QByteArray &file)
+// From the bytes its type was read from: the file is not opened again.
+static bool startsWithShebang(const InstallerInfo &read)
 {
-    const FileIO::Fd fd = FileIO::open(file, O_RDONLY | O_CLOEXEC);
-    if (!fd.isOpen())
-        return true; // leave it to the system to say why it cannot run
-    char head[2] = {};
-    return FileIO::readUpTo(fd.get(), head, sizeof head) == 2 && head[0] == '#' && head[1] == '!';
+    return read.shebang || !read.error.isEmpty(); // unread: the system says why it cannot run
 }
 
 // The extension of the file's name, in lower case ("" when it has none).
@@ -233,7 +229,7 @@ static LaunchPlan planThroughWine(LaunchPlan plan, const CommandLine &command, c
 static LaunchPlan planNative(LaunchPlan plan, const CommandLine &command, const QByteArray &file, const QString &path)
 {
     const bool script = suffixOf(command.program) == QLatin1String("sh");
-    if (::access(file.constData(), X_OK) == 0 && !(script && !startsWithShebang(file))) {
+    if (::access(file.constData(), X_OK) == 0 && !(script && !startsWithShebang(plan.installer))) {
         plan.executable = path;
         plan.arguments = command.arguments;
         return plan;

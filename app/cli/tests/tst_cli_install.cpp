@@ -931,16 +931,30 @@ private slots:
         QCOMPARE(logged(), QStringList({"start d1.sh", "end d1.sh"}));
     }
 
-    // Killed with SIGKILL during program 2: --resume starts at program 2,
-    // never at 1 again; asked once more, it has nothing to resume.
+    // Killed with SIGKILL during the program after the first ones: --resume
+    // starts there, never at an earlier one again; asked once more, it has
+    // nothing to resume. Killed while it has run a while, the record names it
+    // running; killed at its start, after many programs that ended at once,
+    // every one of those is known as ended.
+    void resumeAfterAKill_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<bool>("atItsStart");
+        QTest::newRow("while it runs") << 1 << false;
+        QTest::newRow("at its start") << 40 << true;
+    }
     void resumeAfterAKill()
     {
+        QFETCH(int, before);
+        QFETCH(bool, atItsStart);
         const QString hold = m_dir.filePath(QStringLiteral("hold-r2"));
         QFile(hold).open(QIODevice::WriteOnly);
-        const QStringList items{makeSetup(QStringLiteral("r1.sh")),
-                                makeSetup(QStringLiteral("r2.sh"), 0, 0,
-                                          QStringLiteral("while [ -e '%1' ]; do sleep 0.1; done\n").arg(hold)),
-                                makeSetup(QStringLiteral("r3.sh"))};
+        QStringList items;
+        for (int i = 0; i < before; ++i)
+            items << makeSetup(QStringLiteral("r1.sh"));
+        items << makeSetup(QStringLiteral("r2.sh"), 0, 0,
+                           QStringLiteral("while [ -e '%1' ]; do sleep 0.1; done\n").arg(hold))
+              << makeSetup(QStringLiteral("r3.sh"));
         const QString list = makeList(QStringLiteral("resume.SR"), QStringLiteral("Resume"), items);
         const QStringList resume{QStringLiteral("--install"), list, QStringLiteral("--resume")};
         Result r = run(resume);
@@ -955,10 +969,11 @@ private slots:
             const QJsonObject status =
                     QJsonDocument::fromJson(run({QStringLiteral("--status"), list, QStringLiteral("--json")}).out)
                             .object();
-            return status[QLatin1String("lines")][1][QLatin1String("last")][QLatin1String("outcome")].toString()
+            return status[QLatin1String("lines")][before][QLatin1String("last")][QLatin1String("outcome")].toString()
                    == QLatin1String("running");
         };
-        QTRY_VERIFY_WITH_TIMEOUT(runningIsKept(), 10000);
+        if (!atItsStart)
+            QTRY_VERIFY_WITH_TIMEOUT(runningIsKept(), 10000);
         ::kill(pid_t(p.processId()), SIGKILL);
         p.waitForFinished();
         // The setup the kill left running ends too.
@@ -974,11 +989,14 @@ private slots:
 
         r = run(resume);
         QVERIFY2(r.status == 0, r.err.constData());
-        QVERIFY2(r.out.contains("was cut short at program 2 of 3"), r.out.constData());
-        QCOMPARE(logged().count(QStringLiteral("start r1.sh")), 1);
+        QVERIFY2(r.out.contains(
+                         QStringLiteral("was cut short at program %1 of %2").arg(before + 1).arg(before + 2).toUtf8()),
+                 r.out.constData());
+        QCOMPARE(logged().count(QStringLiteral("start r1.sh")), before);
         QCOMPARE(logged().count(QStringLiteral("start r2.sh")), 2);
         QCOMPARE(logged().count(QStringLiteral("end r3.sh")), 1);
-        QVERIFY(lines(r.out).contains(QStringLiteral("2 succeeded, 0 failed, 0 need a restart, 1 skipped")));
+        QVERIFY(lines(r.out).contains(
+                QStringLiteral("2 succeeded, 0 failed, 0 need a restart, %1 skipped").arg(before)));
         r = run(resume);
         QCOMPARE(r.status, 0);
         QVERIFY2(r.out.startsWith("Nothing to resume: its last run"), r.out.constData());

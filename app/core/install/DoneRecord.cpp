@@ -2,6 +2,7 @@
 
 #include "FileNameCodec.h"
 #include "InstallerType.h"
+#include "core/install/JsonText.h"
 #include "core/lists/ListLock.h"
 #include "core/lists/ProgramLocator.h"
 
@@ -21,9 +22,12 @@ constexpr qint64 MaxRecordBytes = qint64(256) * 1024 * 1024;
 
 QString hex(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex()); }
 
-QString stamp(const QDateTime &t) { return t.isValid() ? t.toString(Qt::ISODateWithMs) : QString(); }
-
-QJsonValue orNull(const QString &s) { return s.isEmpty() ? QJsonValue() : QJsonValue(s); }
+QString stamp(const QDateTime &t)
+{
+    if (t.timeSpec() == Qt::OffsetFromUTC)
+        return RunReport::stamp(t); // the run's own times, made faster
+    return t.isValid() ? t.toString(Qt::ISODateWithMs) : QString();
+}
 
 QString linesSha256(const QStringList &programs)
 {
@@ -35,19 +39,30 @@ QString linesSha256(const QStringList &programs)
     return hex(hash.result());
 }
 
-QJsonObject entryJson(const DoneEntry &e)
+// In the order of QJsonObject's sorted keys.
+void writeEntry(JsonText &w, const DoneEntry &e)
 {
-    QJsonObject o;
-    o.insert(QStringLiteral("number"), e.number);
-    o.insert(QStringLiteral("line"), e.line);
-    o.insert(QStringLiteral("file"), orNull(e.file));
-    o.insert(QStringLiteral("sha256"), orNull(e.sha256));
-    o.insert(QStringLiteral("outcome"), e.outcome);
-    o.insert(QStringLiteral("result"), e.result);
-    o.insert(QStringLiteral("report"), e.report);
-    o.insert(QStringLiteral("runStart"), e.runStart);
-    o.insert(QStringLiteral("end"), orNull(e.end));
-    return o;
+    w.element();
+    w.beginObject();
+    w.key("end");
+    w.stringOrNull(e.end);
+    w.key("file");
+    w.stringOrNull(e.file);
+    w.key("line");
+    w.string(e.line);
+    w.key("number");
+    w.number(e.number);
+    w.key("outcome");
+    w.string(e.outcome);
+    w.key("report");
+    w.string(e.report);
+    w.key("result");
+    w.string(e.result);
+    w.key("runStart");
+    w.string(e.runStart);
+    w.key("sha256");
+    w.stringOrNull(e.sha256);
+    w.endObject();
 }
 
 DoneEntry entryFrom(const QJsonObject &o)
@@ -124,22 +139,73 @@ bool DoneRecord::read(QString *error)
         r.linesSha256 = last.value(QLatin1String("linesSha256")).toString();
         m_lastRun = r;
     }
+    foldInJournal();
+    m_byLine.clear();
+    for (qsizetype i = 0; i < m_entries.size(); ++i)
+        m_byLine[m_entries.at(i).line] << int(i);
     return true;
+}
+
+void DoneRecord::foldInJournal()
+{
+    // Written whole only now and then: what the last run did since is in
+    // its journal while it runs, and after it was cut short.
+    if (!m_lastRun || m_lastRun->finished || m_lastRun->report.isEmpty())
+        return;
+    const FileIO::ReadResult bytes = FileIO::readFile(
+            FileNameCodec::encodeFileName(RunReport::journalPathOf(m_lastRun->report)), MaxRecordBytes);
+    if (!bytes.ok)
+        return;
+    const RunJournal journal = RunJournal::parse(bytes.data);
+    if (!journal.valid)
+        return;
+    QHash<int, qsizetype> byNumber;
+    for (qsizetype i = 0; i < m_entries.size(); ++i)
+        byNumber.insert(m_entries.at(i).number, i);
+    const auto put = [&](int number, const QJsonObject &p, const QString &result, bool ended) {
+        if (p.value(QLatin1String("outcome")).toString() == outcomeId(RunOutcome::Skipped))
+            return;
+        DoneEntry e;
+        e.number = number;
+        e.line = p.value(QLatin1String("line")).toString();
+        e.file = p.value(QLatin1String("file")).toString();
+        e.sha256 = p.value(QLatin1String("sha256")).toString();
+        e.outcome = p.value(QLatin1String("outcome")).toString();
+        e.result = result;
+        e.report = m_lastRun->report;
+        e.runStart = m_lastRun->start;
+        e.end = ended ? p.value(QLatin1String("end")).toString() : QString();
+        const auto at = byNumber.constFind(number);
+        if (at != byNumber.constEnd()) {
+            m_entries[*at] = e;
+        } else {
+            byNumber.insert(number, m_entries.size());
+            m_entries << e;
+        }
+    };
+    for (const RunJournal::Ended &e : journal.ended)
+        put(e.number, e.program, e.result, true);
+    if (journal.runningNumber)
+        put(journal.runningNumber, journal.running, outcomeText(RunOutcome::Running), false);
+    m_lastRun->ended = qMax(m_lastRun->ended, int(journal.ended.size()));
+    m_lastRun->cancelled = m_lastRun->cancelled || journal.cancelled;
+    if (journal.end) {
+        m_lastRun->finished = true;
+        m_lastRun->cancelled = journal.end->value(QLatin1String("cancelled")).toBool();
+        m_lastRun->stoppedForRestart = journal.end->value(QLatin1String("stoppedForRestart")).toBool();
+    }
 }
 
 const DoneEntry *DoneRecord::find(int number, const QString &line) const
 {
     // A line moved by an edit of the list is still itself.
-    const DoneEntry *sameText = nullptr;
-    for (const DoneEntry &e : m_entries) {
-        if (e.line != line)
-            continue;
-        if (e.number == number)
-            return &e;
-        if (!sameText)
-            sameText = &e;
-    }
-    return sameText;
+    const auto same = m_byLine.constFind(line);
+    if (same == m_byLine.constEnd())
+        return nullptr;
+    for (const int i : *same)
+        if (m_entries.at(i).number == number)
+            return &m_entries.at(i);
+    return &m_entries.at(same->first());
 }
 
 QString DoneRecord::located(int number, QByteArray *name) const
@@ -254,7 +320,25 @@ QString DoneRecord::write(const RunRecord &run, const QString &reportJson)
             return refused;
     }
     const QString runStart = stamp(run.start);
-    QJsonArray lines;
+    // Written for every line at the start and end of a run: as text, not
+    // through QJsonObject, which costs many times as much.
+    JsonText w(false);
+    w.beginObject();
+    w.key("format");
+    w.string(QStringLiteral("setupreel-done/1"));
+    QJsonObject last;
+    last.insert(QStringLiteral("report"), reportJson);
+    last.insert(QStringLiteral("start"), runStart);
+    last.insert(QStringLiteral("finished"), run.end.isValid());
+    last.insert(QStringLiteral("cancelled"), run.cancelled);
+    last.insert(QStringLiteral("stoppedForRestart"), !run.stoppedForRestart.isEmpty());
+    last.insert(QStringLiteral("programCount"), run.programCount);
+    last.insert(QStringLiteral("ended"), int(run.programs.size()));
+    last.insert(QStringLiteral("linesSha256"), linesSha256(m_programs));
+    w.key("lastRun");
+    w.value(last);
+    w.key("lines");
+    w.beginArray();
     for (int i = 1; i <= m_programs.size(); ++i) {
         const qsizetype ended = run.programs.size();
         const ProgramRecord *p = i <= ended                      ? &run.programs.at(i - 1)
@@ -271,29 +355,19 @@ QString DoneRecord::write(const RunRecord &run, const QString &reportJson)
             e.report = reportJson;
             e.runStart = runStart;
             e.end = p->outcome.outcome == RunOutcome::Running ? QString() : stamp(p->end);
-            lines.append(entryJson(e));
+            writeEntry(w, e);
         } else if (const DoneEntry *old = find(i, m_programs.at(i - 1))) {
             DoneEntry e = *old;
             e.number = i;
-            lines.append(entryJson(e));
+            writeEntry(w, e);
         }
     }
-    QJsonObject last;
-    last.insert(QStringLiteral("report"), reportJson);
-    last.insert(QStringLiteral("start"), runStart);
-    last.insert(QStringLiteral("finished"), run.end.isValid());
-    last.insert(QStringLiteral("cancelled"), run.cancelled);
-    last.insert(QStringLiteral("stoppedForRestart"), !run.stoppedForRestart.isEmpty());
-    last.insert(QStringLiteral("programCount"), run.programCount);
-    last.insert(QStringLiteral("ended"), int(run.programs.size()));
-    last.insert(QStringLiteral("linesSha256"), linesSha256(m_programs));
-    QJsonObject root;
-    root.insert(QStringLiteral("format"), QStringLiteral("setupreel-done/1"));
-    root.insert(QStringLiteral("listFile"), m_listFile);
-    root.insert(QStringLiteral("lastRun"), last);
-    root.insert(QStringLiteral("lines"), lines);
-    const FileIO::WriteResult written =
-            FileIO::replaceFileIn(m_fd.get(), m_name, QJsonDocument(root).toJson(QJsonDocument::Indented));
+    w.endArray();
+    w.key("listFile");
+    w.string(m_listFile);
+    w.endObject();
+    w.raw("\n");
+    const FileIO::WriteResult written = FileIO::replaceFileIn(m_fd.get(), m_name, w.text());
     return written.ok() ? QString()
                         : m_folder + u'/' + QString::fromLatin1(m_name) + QLatin1String(": ") + written.reason();
 }

@@ -2,11 +2,13 @@
 // What each program line of a list last did, kept per list beside the reports
 // ($XDG_STATE_HOME/setupreel/done/<SHA-256 of the list's path>.json): its
 // text, the file started and that file's SHA-256, the outcome and the run.
-// Rewritten whole with the run's report, so a crash leaves the last writing.
-// --skip-done, --resume and --status read it. QtCore only.
+// Rewritten whole with the run's report; what the run did since is read from
+// the report's journal, so a crash loses nothing. --skip-done, --resume and
+// --status read it. QtCore only.
 #include "core/install/RunReport.h"
 #include "core/io/FileIO.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -91,6 +93,8 @@ public:
 
 private:
     const DoneEntry *find(int number, const QString &line) const;
+    // The last run's journal, when it was cut short or still runs.
+    void foldInJournal();
     QString located(int number, QByteArray *name = nullptr) const;
 
     QString m_folder, m_listFile;
@@ -98,6 +102,7 @@ private:
     QByteArray m_name; // the record's file name in the folder
     FileIO::Fd m_fd;   // the folder, held open from the first write
     QList<DoneEntry> m_entries;
+    QHash<QString, QList<int>> m_byLine; // entries by their line's text
     std::optional<LastRun> m_lastRun;
     bool m_skipDone = false;
     int m_resumeAt = 0;

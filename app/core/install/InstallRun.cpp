@@ -24,18 +24,21 @@
 namespace {
 const QChar CR(QLatin1Char('\r'));
 
-// The report is rewritten whole, so how often decides what a run pays for
-// it. A program running this long is written as running, so a report cut
-// short by a crash or a kill names it.
+// The journal takes every program as it starts and ends; the report is
+// written whole only when a program has been running this long (as running,
+// so a report cut short by a crash or a kill names it), when such a program
+// ends, and at the end. Those writings are at least ReportGapMs apart and
+// take at most one part in ReportCostShare of the time; and unless the report
+// has grown by half since its last writing, at least SteadyGapMs apart.
+// Programs that end at once cost a line of the journal each, whatever the
+// list's length.
 constexpr int RunningAfterMs = 100;
-// Then writes are at least ReportGapMs apart and take at most one part in
-// ReportCostShare of the time; and unless the report has grown by half since
-// its last writing, at least SteadyGapMs apart. Programs that end at once
-// are written together, and a long list of failing ones costs per program
-// what a short one does.
 constexpr qint64 ReportGapMs = 100;
 constexpr qint64 ReportCostShare = 20;
 constexpr qint64 SteadyGapMs = 2000;
+// The journal is put on the disk at most this often, and at most one part in
+// ReportCostShare of the time (a kill loses nothing: only a power cut can).
+constexpr qint64 SyncGapMs = 1000;
 // How often a running program's output is looked for, when it is relayed.
 constexpr int OutputRelayMs = 100;
 
@@ -122,13 +125,24 @@ void InstallRun::install(std::optional<LoadedList> loaded)
     QTimer reportDue;
     reportDue.setSingleShot(true);
     QObject::connect(&reportDue, &QTimer::timeout, [this] { writeReport(); });
+    QTimer runningDue;
+    runningDue.setSingleShot(true);
+    QObject::connect(&runningDue, &QTimer::timeout, [this] { programRunsLong(); });
+    m_runningDue = &runningDue;
     m_record = &record;
     m_report = &report;
     m_reportDue = &reportDue;
     ProgramOutput output;
     m_output = &output;
+    m_runningLogName = report.outputName(0);
+    m_runningLogPath = report.outputPath(0);
     m_lastWrite.invalidate();
-    writeReport();
+    // Written whole only once a program runs long, or at the end: until then
+    // the journal holds the run, and the copy names it (never an earlier run).
+    m_journalOk = report.journalStart(record);
+    report.writeCopy(record);
+    m_reportCopyError = report.copyError();
+    m_lastSync.start();
 
     m_observer.runStarted(record.programCount);
     // Another run of this user's in the same Wine prefix goes first: its
@@ -151,11 +165,16 @@ void InstallRun::install(std::optional<LoadedList> loaded)
     record.cancelled = m_cancelled;
     record.prefixArch = WineRestart::prefixArch(record.prefix); // a setup may have made it
     record.end = RunReport::now();
+    m_journalOk = report.journalEnd(record) && m_journalOk;
     writeReport();
+    // Whole now: readers need the journal no longer, unless something was not.
+    if (m_reportError.isEmpty() && m_doneError.isEmpty())
+        report.removeJournal();
     m_done = nullptr;
     m_record = nullptr;
     m_report = nullptr;
     m_reportDue = nullptr;
+    m_runningDue = nullptr;
     output.discard();
     m_output = nullptr;
     m_lock = nullptr;
@@ -206,7 +225,7 @@ int InstallRun::runPrograms(const LoadedList &list, RunRecord &record)
         record.current.reset();
         record.programs << std::move(ended);
         record.cancelled = m_cancelled;
-        reportChanged();
+        programEndedInReport();
         m_observer.programEnded(record.programs.last());
         // Cancel takes effect when the current program has ended.
         if (m_cancelled || !record.stoppedForRestart.isEmpty())
@@ -247,7 +266,8 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
         if (!bytes.isEmpty())
             m_observer.programOutput(bytes);
     };
-    if (m_setOutput && output.open(m_report->folder(), m_report->outputName(index), m_report->outputPath(index))) {
+    // Named after its program only once it has written something.
+    if (m_setOutput && output.open(m_report->folder(), m_runningLogName, m_runningLogPath)) {
         m_setOutput(output.fd());
         if (m_relayOutput) {
             QObject::connect(&relay, &QTimer::timeout, relayNew);
@@ -272,7 +292,8 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
         if (output.isOpen())
             running.outputLog = output.path();
         m_record->current = std::move(running);
-        reportChanged(RunningAfterMs);
+        m_currentSince.start();
+        m_runningDue->start(RunningAfterMs);
         m_observer.programStarting(start);
         // A line the control would look for in the current folder never reaches it.
         // Read as late as can be, with the window's events flowing: what
@@ -339,8 +360,10 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
             relayNew();
         // Processes it left running may still write to an empty log: that
         // one is not handed on to the next program.
-        if (output.close(rec.leftBehind.isEmpty()))
+        if (output.close(rec.leftBehind.isEmpty())) {
+            output.keepAs(m_report->outputName(index), m_report->outputPath(index));
             rec.outputLog = output.path();
+        }
     }
     return rec;
 }
@@ -450,6 +473,33 @@ void InstallRun::reportChanged(int notBeforeMs)
         m_reportDue->start(int(wait));
 }
 
+void InstallRun::programRunsLong()
+{
+    if (!m_record || !m_record->current)
+        return;
+    m_journalOk = m_report->journalRunning(*m_record->current, int(m_record->programs.size() + 1)) && m_journalOk;
+    m_report->syncJournal();
+    m_lastSync.start();
+    reportChanged();
+}
+
+void InstallRun::programEndedInReport()
+{
+    m_runningDue->stop();
+    m_journalOk = m_report->journalEnded(*m_record) && m_journalOk;
+    // A report that shows it running is brought up to date; without a
+    // journal the report is all there is.
+    if (!m_journalOk || m_runningWritten) {
+        reportChanged();
+    } else if (!m_lastSync.isValid() || m_lastSync.elapsed() >= qMax(SyncGapMs, ReportCostShare * m_syncCostMs)) {
+        QElapsedTimer cost;
+        cost.start();
+        m_report->syncJournal();
+        m_syncCostMs = cost.elapsed();
+        m_lastSync.start();
+    }
+}
+
 void InstallRun::writeReport()
 {
     if (!m_record)
@@ -457,6 +507,8 @@ void InstallRun::writeReport()
     m_reportDue->stop();
     QElapsedTimer cost;
     cost.start();
+    m_report->syncJournal();
+    m_lastSync.start();
     QString error;
     m_reportError = m_report->write(*m_record, &error) ? QString() : error;
     m_reportCopyError = m_report->copyError();
@@ -465,7 +517,9 @@ void InstallRun::writeReport()
     m_lastWriteCostMs = cost.elapsed();
     m_lastWrite.start();
     m_programsWritten = m_record->programs.size() + (m_record->current ? 1 : 0);
-    m_runningWritten = m_record->current.has_value();
+    // Only a program that runs long is written again when it ends: one
+    // caught running by a writing due for another reason is not.
+    m_runningWritten = m_record->current.has_value() && m_currentSince.elapsed() >= RunningAfterMs / 2;
 }
 
 void InstallRun::tellTheEnd(const RunRecord &record, int notStarted)

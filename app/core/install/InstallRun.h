@@ -151,6 +151,11 @@ private:
     // The record changed: it is written now, or soon, at a pace that keeps
     // the report's cost a small share of the run's whatever its length.
     void reportChanged(int notBeforeMs = 0);
+    // The running program has run RunningAfterMs: its line in the journal,
+    // and a writing of the report, paced.
+    void programRunsLong();
+    // The program last in the record has ended: its line in the journal.
+    void programEndedInReport();
     void writeReport();
     void tellTheEnd(const RunRecord &record, int notStarted);
 
@@ -177,11 +182,18 @@ private:
     QString m_doneError;
     const ListLock *m_lock = nullptr;  // the list's, checked before each program
     QTimer *m_reportDue = nullptr;     // a write put off
+    QTimer *m_runningDue = nullptr;    // the running program runs long
     ProgramOutput *m_output = nullptr; // where the programs' output goes
-    QElapsedTimer m_lastWrite;         // the report's last writing
-    qint64 m_lastWriteCostMs = 0;      // how long it took
-    qsizetype m_programsWritten = 0;   // programs in it
-    bool m_runningWritten = false;     // the last of them as running
+    QByteArray m_runningLogName;       // its log while a program runs
+    QString m_runningLogPath;
+    QElapsedTimer m_lastWrite;       // the report's last writing
+    qint64 m_lastWriteCostMs = 0;    // how long it took
+    qsizetype m_programsWritten = 0; // programs in it
+    bool m_runningWritten = false;   // the last of them as running
+    QElapsedTimer m_currentSince;    // the running program's start
+    bool m_journalOk = true;         // every event is in the journal
+    QElapsedTimer m_lastSync;        // the journal's last sync
+    qint64 m_syncCostMs = 0;
     QEventLoop *m_retryWait = nullptr; // while waiting to start a program again
     bool m_running = false;
     bool m_cancelled = false;

@@ -7,12 +7,9 @@
 
 bool ProgramOutput::open(int folder, const QByteArray &name, const QString &path)
 {
-    if (m_spare && folder == m_folder && FileIO::retryOnSignal([&] {
-                                             return ::renameat2(m_folder, m_name.constData(), folder, name.constData(),
-                                                                RENAME_NOREPLACE);
-                                         }) == 0) {
+    // The empty log the last program left, under the same name: taken as it is.
+    if (m_spare && folder == m_folder && name == m_name) {
         m_spare = false;
-        m_name = name;
         m_path = path;
         m_readAt = 0;
         return true;
@@ -74,6 +71,17 @@ bool ProgramOutput::close(bool reuse)
     m_write.reset();
     m_read.reset();
     return !empty;
+}
+
+void ProgramOutput::keepAs(const QByteArray &name, const QString &path)
+{
+    // What is still running writes on: the file is the same.
+    if (FileIO::retryOnSignal(
+                [&] { return ::renameat2(m_folder, m_name.constData(), m_folder, name.constData(), RENAME_NOREPLACE); })
+        == 0) {
+        m_name = name;
+        m_path = path;
+    }
 }
 
 void ProgramOutput::discard()

@@ -15,8 +15,8 @@ public:
     // Makes the log file name in the folder held open as folder (never over
     // an existing file or a link), known to people as path; false when it
     // could not be made, and the setup then writes where Setupreel does. An
-    // empty log the last program left is taken again under the new name:
-    // renaming a file costs a small part of making one.
+    // empty log the last program left under that name is taken as it is: a
+    // program that writes nothing costs no file made or renamed.
     bool open(int folder, const QByteArray &name, const QString &path);
     bool isOpen() const { return m_write.isOpen(); }
     // The descriptor the setup gets as its standard output and error.
@@ -29,6 +29,9 @@ public:
     // Done with it; whether a log is kept. An empty one is kept open for the
     // next program when reuse is true, else removed.
     bool close(bool reuse = false);
+    // A log kept by close() takes the name given (path() becomes path)
+    // unless that is taken.
+    void keepAs(const QByteArray &name, const QString &path);
     // Removes an empty log kept for a next program.
     void discard();
 

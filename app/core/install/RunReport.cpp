@@ -1,6 +1,7 @@
 #include "core/install/RunReport.h"
 
 #include "FileNameCodec.h"
+#include "core/install/JsonText.h"
 #include "core/io/FileIO.h"
 
 #include <QDir>
@@ -16,13 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-QString stamp(const QDateTime &t)
-{
-    if (!t.isValid())
-        return QString();
-    return (t.timeSpec() == Qt::OffsetFromUTC ? t : t.toOffsetFromUtc(t.offsetFromUtc())).toString(Qt::ISODateWithMs);
-}
 
 QJsonValue orNull(const QString &s) { return s.isEmpty() ? QJsonValue() : QJsonValue(s); }
 
@@ -72,6 +66,27 @@ bool saveCopy(const QString &path, const QByteArray &json, QString *error)
     if (!written.ok())
         *error = written.reason();
     return written.ok();
+}
+
+// Indented as an element of the root's "programs" array.
+QByteArray asElement(const QJsonObject &o)
+{
+    QByteArray text = QJsonDocument(o).toJson(QJsonDocument::Indented);
+    text.chop(1); // its last line end
+    text.replace("\n", "\n        ");
+    return "        " + text;
+}
+
+QJsonObject summaryObject(const RunTally &counts)
+{
+    QJsonObject summary;
+    summary.insert(QStringLiteral("succeeded"), counts.succeeded);
+    summary.insert(QStringLiteral("restartNeeded"), counts.restartNeeded);
+    summary.insert(QStringLiteral("notSucceeded"), counts.notSucceeded);
+    summary.insert(QStringLiteral("running"), counts.running);
+    summary.insert(QStringLiteral("neverStarted"), counts.neverStarted);
+    summary.insert(QStringLiteral("skipped"), counts.skipped);
+    return summary;
 }
 
 } // namespace
@@ -163,6 +178,8 @@ void RunReport::begin(const QDateTime &start)
     m_pruned = false;
     m_programJson.clear();
     m_programText.clear();
+    m_programTexts = 0;
+    m_journal.reset();
     const QString name = QLatin1String("run-") + start.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH-mm-ss-zzz'Z'"));
     // Named even when it cannot be written: the run still has its report's name.
     m_base = m_folder + u'/' + name;
@@ -199,14 +216,15 @@ bool RunReport::write(const RunRecord &run, QString *error)
     if (m_base.isEmpty() && m_folderError.isEmpty())
         begin(run.start.isValid() ? run.start : now());
     // A program once recorded does not change: only the new ones are made.
-    if (m_programJson.size() > run.programs.size()) {
+    if (m_programJson.size() > run.programs.size() || m_programTexts > run.programs.size()) {
         m_programJson.clear();
         m_programText.clear();
+        m_programTexts = 0;
     }
-    for (qsizetype i = m_programJson.size(); i < run.programs.size(); ++i) {
+    for (qsizetype i = m_programJson.size(); i < run.programs.size(); ++i)
         m_programJson << programJson(run.programs.at(i));
-        m_programText += programText(run.programs.at(i), int(i + 1), run.programCount);
-    }
+    for (; m_programTexts < run.programs.size(); ++m_programTexts)
+        m_programText += programText(run.programs.at(m_programTexts), int(m_programTexts + 1), run.programCount);
     // The program running now changes when it ends: made each time, never kept.
     QList<QByteArray> programs = m_programJson;
     QString text = m_programText;
@@ -214,7 +232,7 @@ bool RunReport::write(const RunRecord &run, QString *error)
         programs << programJson(*run.current);
         text += programText(*run.current, int(programs.size()), run.programCount);
     }
-    QByteArray json = assembleJson(run, programs);
+    QByteArray json = assembleJson(rootObject(run), programs);
 
     QString keptError;
     // A folder refused or not made when the run began takes no report.
@@ -231,13 +249,20 @@ bool RunReport::write(const RunRecord &run, QString *error)
     if (!m_copy.isEmpty()) {
         // The copy says when the kept report is behind it.
         if (!kept)
-            json = assembleJson(run, programs, keptError);
+            json = assembleJson(rootObject(run, keptError), programs);
         m_copyError.clear();
         saveCopy(m_copy, json, &m_copyError);
     }
     if (!kept && error)
         *error = keptError;
     return kept;
+}
+
+void RunReport::writeCopy(const RunRecord &run)
+{
+    m_copyError.clear();
+    if (!m_copy.isEmpty())
+        saveCopy(m_copy, toJson(run), &m_copyError);
 }
 
 bool RunReport::saveWhole(const QString &path, const QByteArray &bytes, QString *error) const
@@ -252,10 +277,162 @@ bool RunReport::saveWhole(const QString &path, const QByteArray &bytes, QString 
     return written.ok();
 }
 
+QString RunReport::journalPathOf(const QString &jsonPath)
+{
+    return (jsonPath.endsWith(QLatin1String(".json")) ? jsonPath.chopped(5) : jsonPath) + QLatin1String(".journal");
+}
+
+bool RunReport::journal(const QJsonObject &event)
+{
+    // One line each: a compact document escapes every line end in a text.
+    return journalLine(QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n');
+}
+
+bool RunReport::journalLine(const QByteArray &line)
+{
+    // A refused folder takes nothing; the whole writings say why.
+    if (!m_runs.isOpen() || m_base.isEmpty())
+        return true;
+    if (!m_journal.isOpen()) {
+        const QByteArray name =
+                FileNameCodec::encodeFileName(journalPathOf(jsonPath()).mid(m_base.lastIndexOf(u'/') + 1));
+        m_journal.reset(FileIO::retryOnSignal([&] {
+            return ::openat(m_runs.get(), name.constData(),
+                            O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        }));
+        if (!m_journal.isOpen())
+            return false;
+    }
+    return FileIO::writeAll(m_journal.get(), line);
+}
+
+bool RunReport::journalStart(const RunRecord &run)
+{
+    return journal({{QStringLiteral("event"), QStringLiteral("run")},
+                    {QStringLiteral("format"), QStringLiteral("setupreel-journal/1")},
+                    {QStringLiteral("report"), rootObject(run)}});
+}
+
+bool RunReport::journalRunning(const ProgramRecord &running, int number)
+{
+    return journalLine("{\"event\":\"running\",\"number\":" + QByteArray::number(number)
+                       + ",\"program\":" + programLine(running) + "}\n");
+}
+
+bool RunReport::journalEnded(const RunRecord &run)
+{
+    const ProgramRecord &ended = run.programs.last();
+    const int number = int(run.programs.size());
+    // Made once: the whole writings take it as it is.
+    if (m_programJson.size() == number - 1)
+        m_programJson << programJson(ended);
+    QByteArray line = "{";
+    if (run.cancelled)
+        line += "\"cancelled\":true,";
+    line += "\"event\":\"ended\",\"number\":" + QByteArray::number(number) + ",\"program\":" + programLine(ended)
+            + ",\"result\":";
+    JsonText::appendString(line, resultText(ended));
+    line += "}\n";
+    return journalLine(line);
+}
+
+bool RunReport::journalEnd(const RunRecord &run)
+{
+    const QJsonObject root = rootObject(run);
+    QJsonObject end;
+    for (const char *key : {"end", "finished", "cancelled", "stoppedForRestart", "restartReason", "prefixArch"})
+        end.insert(QLatin1String(key), root.value(QLatin1String(key)));
+    return journal({{QStringLiteral("event"), QStringLiteral("end")}, {QStringLiteral("report"), end}});
+}
+
+void RunReport::syncJournal()
+{
+    if (m_journal.isOpen())
+        ::fdatasync(m_journal.get());
+}
+
+void RunReport::removeJournal()
+{
+    if (!m_journal.isOpen())
+        return;
+    m_journal.reset();
+    const QByteArray name = FileNameCodec::encodeFileName(journalPathOf(jsonPath()).mid(m_base.lastIndexOf(u'/') + 1));
+    ::unlinkat(m_runs.get(), name.constData(), 0);
+}
+
+RunJournal RunJournal::parse(const QByteArray &bytes)
+{
+    RunJournal j;
+    for (qsizetype at = 0; at < bytes.size();) {
+        qsizetype end = bytes.indexOf('\n', at);
+        if (end < 0)
+            end = bytes.size(); // cut short: it does not parse, and is passed over
+        const QJsonObject o = QJsonDocument::fromJson(bytes.mid(at, end - at)).object();
+        at = end + 1;
+        const QString event = o.value(QLatin1String("event")).toString();
+        const int number = o.value(QLatin1String("number")).toInt();
+        if (event == QLatin1String("run")) {
+            if (o.value(QLatin1String("format")).toString() != QLatin1String("setupreel-journal/1"))
+                return RunJournal();
+            j.valid = true;
+            j.run = o.value(QLatin1String("report")).toObject();
+        } else if (!j.valid) {
+            return RunJournal();
+        } else if (event == QLatin1String("running")) {
+            j.runningNumber = number;
+            j.running = o.value(QLatin1String("program")).toObject();
+        } else if (event == QLatin1String("ended")) {
+            j.ended << Ended{number, o.value(QLatin1String("result")).toString(),
+                             o.value(QLatin1String("program")).toObject()};
+            if (number == j.runningNumber)
+                j.runningNumber = 0;
+            j.cancelled = j.cancelled || o.value(QLatin1String("cancelled")).toBool();
+        } else if (event == QLatin1String("end")) {
+            j.end = o.value(QLatin1String("report")).toObject();
+            j.runningNumber = 0;
+        }
+    }
+    return j;
+}
+
+QByteArray RunJournal::toJson() const
+{
+    if (!valid)
+        return QByteArray();
+    QJsonObject root = run;
+    if (cancelled)
+        root.insert(QStringLiteral("cancelled"), true);
+    if (end)
+        for (auto it = end->begin(); it != end->end(); ++it)
+            root.insert(it.key(), it.value());
+    RunTally counts;
+    QList<QByteArray> programs;
+    for (const Ended &e : ended) {
+        const QString outcome = e.program.value(QLatin1String("outcome")).toString();
+        if (outcome == outcomeId(RunOutcome::Succeeded))
+            ++counts.succeeded;
+        else if (outcome == outcomeId(RunOutcome::RestartNeeded))
+            ++counts.restartNeeded;
+        else if (outcome == outcomeId(RunOutcome::Skipped))
+            ++counts.skipped;
+        else
+            ++counts.notSucceeded;
+        programs << asElement(e.program);
+    }
+    if (runningNumber) {
+        counts.running = 1;
+        programs << asElement(running);
+    }
+    counts.neverStarted =
+            qMax(0, root.value(QLatin1String("programCount")).toInt() - int(ended.size()) - counts.running);
+    root.insert(QStringLiteral("summary"), summaryObject(counts));
+    return RunReport::assembleJson(root, programs);
+}
+
 QByteArray RunReport::outputName(int index) const
 {
     return FileNameCodec::encodeFileName(m_base.mid(m_base.lastIndexOf(u'/') + 1)) + "-program-"
-           + QByteArray::number(index) + ".log";
+           + (index > 0 ? QByteArray::number(index) : QByteArrayLiteral("running")) + ".log";
 }
 
 QString RunReport::outputPath(int index) const
@@ -276,6 +453,7 @@ void RunReport::prune() const
         const QByteArray base = runs.at(i).chopped(5);
         ::unlinkat(m_runs.get(), (base + ".json").constData(), 0);
         ::unlinkat(m_runs.get(), (base + ".txt").constData(), 0);
+        ::unlinkat(m_runs.get(), (base + ".journal").constData(), 0);
         logsOfOld << base + "-program-";
     }
     if (logsOfOld.isEmpty())
@@ -312,49 +490,103 @@ QJsonObject restartJson(const WineRestartRecord &r)
 }
 } // namespace
 
-QByteArray RunReport::programJson(const ProgramRecord &p)
+void RunReport::writeProgram(JsonText &w, const ProgramRecord &p)
 {
-    QJsonObject o;
-    o.insert(QStringLiteral("line"), p.line);
-    o.insert(QStringLiteral("file"), orNull(p.startedFile));
-    o.insert(QStringLiteral("start"), orNull(stamp(p.start)));
-    o.insert(QStringLiteral("end"), orNull(stamp(p.end)));
-    o.insert(QStringLiteral("installerType"), p.installerType);
-    o.insert(QStringLiteral("machine"), orNull(p.machine));
-    o.insert(QStringLiteral("sha256"), orNull(p.sha256));
-    o.insert(QStringLiteral("integrity"), p.integrity);
+    // In the order of QJsonObject's sorted keys, as the report always had them.
     const bool hasCode = p.programEnd.started && p.programEnd.signal == 0 && p.programEnd.exitCodeKnown;
-    o.insert(QStringLiteral("exitCode"), hasCode ? QJsonValue(p.programEnd.exitCode) : QJsonValue());
-    o.insert(QStringLiteral("signal"), p.programEnd.signal ? QJsonValue(p.programEnd.signal) : QJsonValue());
-    o.insert(QStringLiteral("outcome"), outcomeId(p.outcome.outcome));
-    o.insert(QStringLiteral("meaning"), orNull(p.outcome.meaning));
+    w.beginObject();
+    w.key("attempts");
+    w.number(p.attempts);
+    w.key("end");
+    w.stringOrNull(stamp(p.end));
     if (p.errorNumber) {
-        o.insert(QStringLiteral("errorNumber"), p.errorNumber);
-        o.insert(QStringLiteral("errorText"), p.errorText);
+        w.key("errorNumber");
+        w.number(p.errorNumber);
+        w.key("errorText");
+        w.string(p.errorText);
     }
-    o.insert(QStringLiteral("attempts"), p.attempts);
-    o.insert(QStringLiteral("leftBehind"), QJsonArray::fromStringList(p.leftBehind));
-    o.insert(QStringLiteral("output"), orNull(p.outputLog));
-    o.insert(QStringLiteral("wineRestart"), orNull(p.wineRestart));
-    o.insert(QStringLiteral("restart"), p.restart ? restartJson(*p.restart) : QJsonValue());
-    // Indented as an element of the root's "programs" array.
-    QByteArray text = QJsonDocument(o).toJson(QJsonDocument::Indented);
-    text.chop(1); // its last line end
-    text.replace("\n", "\n        ");
-    return "        " + text;
+    w.key("exitCode");
+    hasCode ? w.number(p.programEnd.exitCode) : w.null();
+    w.key("file");
+    w.stringOrNull(p.startedFile);
+    w.key("installerType");
+    w.string(p.installerType);
+    w.key("integrity");
+    w.string(p.integrity);
+    w.key("leftBehind");
+    w.strings(p.leftBehind);
+    w.key("line");
+    w.string(p.line);
+    w.key("machine");
+    w.stringOrNull(p.machine);
+    w.key("meaning");
+    w.stringOrNull(p.outcome.meaning);
+    w.key("outcome");
+    w.string(outcomeId(p.outcome.outcome));
+    w.key("output");
+    w.stringOrNull(p.outputLog);
+    w.key("restart");
+    p.restart ? w.value(restartJson(*p.restart)) : w.null();
+    w.key("sha256");
+    w.stringOrNull(p.sha256);
+    w.key("signal");
+    p.programEnd.signal ? w.number(p.programEnd.signal) : w.null();
+    w.key("start");
+    w.stringOrNull(stamp(p.start));
+    w.key("wineRestart");
+    w.stringOrNull(p.wineRestart);
+    w.endObject();
 }
 
-QByteArray RunReport::assembleJson(const RunRecord &run, const QList<QByteArray> &programs, const QString &keptError)
+QByteArray RunReport::programJson(const ProgramRecord &p)
 {
-    const RunTally counts = tally(run);
-    QJsonObject summary;
-    summary.insert(QStringLiteral("succeeded"), counts.succeeded);
-    summary.insert(QStringLiteral("restartNeeded"), counts.restartNeeded);
-    summary.insert(QStringLiteral("notSucceeded"), counts.notSucceeded);
-    summary.insert(QStringLiteral("running"), counts.running);
-    summary.insert(QStringLiteral("neverStarted"), counts.neverStarted);
-    summary.insert(QStringLiteral("skipped"), counts.skipped);
+    // Indented as an element of the root's "programs" array.
+    JsonText w(false, 2);
+    w.raw("        ");
+    writeProgram(w, p);
+    return w.take();
+}
 
+QByteArray RunReport::programLine(const ProgramRecord &p)
+{
+    JsonText w(true);
+    writeProgram(w, p);
+    return w.take();
+}
+
+QString RunReport::stamp(const QDateTime &t)
+{
+    if (!t.isValid())
+        return QString();
+    const QDateTime at = t.timeSpec() == Qt::OffsetFromUTC ? t : t.toOffsetFromUtc(t.offsetFromUtc());
+    // Made by Qt once a second; within it only the milliseconds change.
+    static qint64 second = -1;
+    static int offset = 0;
+    static QString before, after; // "2026-01-31T14:05:09", "+01:00"
+    const qint64 ms = at.toMSecsSinceEpoch();
+    const qint64 s = ms >= 0 ? ms / 1000 : -1;
+    if (s < 0 || s != second || at.offsetFromUtc() != offset) {
+        const QString whole = at.toString(Qt::ISODateWithMs);
+        if (s < 0 || whole.size() < 23 || whole.at(19) != u'.')
+            return whole;
+        second = s;
+        offset = at.offsetFromUtc();
+        before = whole.left(19);
+        after = whole.mid(23);
+        return whole;
+    }
+    const int milli = int(ms % 1000);
+    QString out = before;
+    out += u'.';
+    out += QChar(u'0' + milli / 100);
+    out += QChar(u'0' + milli / 10 % 10);
+    out += QChar(u'0' + milli % 10);
+    out += after;
+    return out;
+}
+
+QJsonObject RunReport::rootObject(const RunRecord &run, const QString &keptError)
+{
     QJsonObject root;
     root.insert(QStringLiteral("format"), QStringLiteral("setupreel-run/1"));
     root.insert(QStringLiteral("listFile"), run.listFile);
@@ -369,10 +601,15 @@ QByteArray RunReport::assembleJson(const RunRecord &run, const QList<QByteArray>
     root.insert(QStringLiteral("stoppedForRestart"), !run.stoppedForRestart.isEmpty());
     root.insert(QStringLiteral("restartReason"), orNull(run.stoppedForRestart));
     root.insert(QStringLiteral("programCount"), run.programCount);
-    root.insert(QStringLiteral("summary"), summary);
+    root.insert(QStringLiteral("summary"), summaryObject(tally(run)));
     root.insert(QStringLiteral("reportError"), orNull(keptError));
-    // The programs go in as text already made: a run's report is rewritten
-    // after every program, and only the newest needs making.
+    return root;
+}
+
+QByteArray RunReport::assembleJson(const QJsonObject &root, const QList<QByteArray> &programs)
+{
+    // The programs go in as text already made: a run's report is written
+    // several times, and only the newest programs need making.
     QByteArray json = QJsonDocument(root).toJson(QJsonDocument::Indented);
     json.chop(2); // "}\n"
     while (json.endsWith('\n'))
@@ -391,7 +628,7 @@ QByteArray RunReport::toJson(const RunRecord &run, const QString &keptError)
         programs << programJson(p);
     if (run.current)
         programs << programJson(*run.current);
-    return assembleJson(run, programs, keptError);
+    return assembleJson(rootObject(run, keptError), programs);
 }
 
 namespace {

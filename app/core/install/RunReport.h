@@ -1,13 +1,16 @@
 #pragma once
 // The report of an install run: one JSON file for scripts and one text file
-// for people, named by the run's start time, rewritten whole after every
-// program so a run cut short still leaves its report up to the last program
-// that ended. QtCore only.
+// for people, named by the run's start time, written whole when the run
+// starts, while a program runs long and at the end; between these writings a
+// journal beside them (one JSON line per event, appended) holds every program
+// as it starts and ends, so a run cut short still leaves its report up to the
+// last program, which readers make from the journal. QtCore only.
 #include "core/install/RunOutcome.h"
 #include "core/install/WineRestart.h"
 #include "core/io/FileIO.h"
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -65,6 +68,30 @@ struct RunTally
 };
 RunTally tally(const RunRecord &run);
 
+// A run's journal as read back: what its report says up to the last event.
+struct RunJournal
+{
+    struct Ended
+    {
+        int number = 0;      // the program's place in the list, from 1
+        QString result;      // RunReport::resultText
+        QJsonObject program; // as the report's "programs" holds it
+    };
+    bool valid = false;    // it begins with a run's header
+    QJsonObject run;       // the report's fields as the run began
+    QList<Ended> ended;    // in the order they ended
+    int runningNumber = 0; // 0: none was running at its last event
+    QJsonObject running;
+    bool cancelled = false;
+    std::optional<QJsonObject> end; // the run's end: end, cancelled, stoppedForRestart, …
+
+    static RunJournal parse(const QByteArray &bytes);
+    // The JSON report the run had written at its last event.
+    QByteArray toJson() const;
+};
+
+class JsonText;
+
 class RunReport
 {
 public:
@@ -89,13 +116,28 @@ public:
     // then keeps only the newest runs, and writes the copy. False and *error
     // when the kept report failed; the copy's failure is copyError().
     bool write(const RunRecord &run, QString *error = nullptr);
+    // Writes the copy alone.
+    void writeCopy(const RunRecord &run);
     // Why the copy's last write failed; empty when it was written.
     QString copyError() const { return m_copyError; }
 
     QString jsonPath() const { return m_base.isEmpty() ? QString() : m_base + QLatin1String(".json"); }
     QString textPath() const { return m_base.isEmpty() ? QString() : m_base + QLatin1String(".txt"); }
-    // The log of the output of the list's program number index (from 1):
-    // its name in folder(), and its path.
+    // The journal beside a JSON report.
+    static QString journalPathOf(const QString &jsonPath);
+
+    // The journal: each call appends one line (made at the first; none when
+    // the folder was refused). False when it could not be written.
+    bool journalStart(const RunRecord &run);
+    bool journalRunning(const ProgramRecord &running, int number);
+    bool journalEnded(const RunRecord &run); // its last program has ended
+    bool journalEnd(const RunRecord &run);
+    // Puts what the journal holds on the disk.
+    void syncJournal();
+    // The run's report is whole: its journal goes.
+    void removeJournal();
+    // The log of the output of the list's program number index (from 1; 0:
+    // the program running now, until it ends): its name in folder(), and its path.
     QByteArray outputName(int index) const;
     QString outputPath(int index) const;
     // The folder reports are made in, held open; -1 when it was refused.
@@ -104,6 +146,10 @@ public:
     // Opens folder held in fd, made for its user only when create (links
     // followed up to its parent, never at it); refused, with why, when it is
     // a link, another user's or others may write to it.
+    // A time as the report writes it: ISO 8601 with milliseconds and the
+    // offset from UTC; empty for none.
+    static QString stamp(const QDateTime &t);
+
     static QString openOwnFolder(const QString &folder, FileIO::Fd &fd, bool create = true);
 
     static QByteArray toJson(const RunRecord &run, const QString &keptError = QString());
@@ -114,12 +160,18 @@ public:
     static constexpr int KeptRuns = 100;
 
 private:
+    friend struct RunJournal;
     bool saveWhole(const QString &path, const QByteArray &bytes, QString *error) const;
     void prune() const;
-    static QByteArray programJson(const ProgramRecord &program);
-    // keptError: why the kept report could not be written, for the copy.
-    static QByteArray assembleJson(const RunRecord &run, const QList<QByteArray> &programs,
-                                   const QString &keptError = QString());
+    static void writeProgram(JsonText &w, const ProgramRecord &program);
+    static QByteArray programJson(const ProgramRecord &program); // indented, as an element of "programs"
+    static QByteArray programLine(const ProgramRecord &program); // on one line
+    // The report's fields but its programs; keptError: why the kept report
+    // could not be written, for the copy.
+    static QJsonObject rootObject(const RunRecord &run, const QString &keptError = QString());
+    static QByteArray assembleJson(const QJsonObject &root, const QList<QByteArray> &programs);
+    bool journal(const QJsonObject &event);
+    bool journalLine(const QByteArray &line);
     static QString programText(const ProgramRecord &program, int number, int programCount);
     static QString assembleText(const RunRecord &run, const QString &programs);
 
@@ -129,7 +181,9 @@ private:
     QString m_base;
     QString m_copy, m_copyError;
     bool m_pruned = false;
+    FileIO::Fd m_journal; // appended to, from the first event on
     // The programs of this run as already written.
     QList<QByteArray> m_programJson;
     QString m_programText;
+    qsizetype m_programTexts = 0; // programs in m_programText
 };

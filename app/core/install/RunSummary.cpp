@@ -2,6 +2,7 @@
 
 #include "FileNameCodec.h"
 #include "core/install/RunOutcome.h"
+#include "core/install/RunReport.h"
 #include "core/io/FileIO.h"
 
 #include <QHash>
@@ -159,7 +160,7 @@ private:
                     continue;
                 }
                 walk(sub.get(), inner, depth == 0 ? FileNameCodec::decodeFileName(name) : machine, depth + 1);
-            } else if (S_ISREG(st.st_mode) && name.endsWith(".json")) {
+            } else if (S_ISREG(st.st_mode) && (name.endsWith(".json") || name.endsWith(".journal"))) {
                 readReport(folder, name, inner, machine);
             }
         }
@@ -178,13 +179,30 @@ private:
             problem(path, QStringLiteral("cannot be read: ") + read.error);
             return;
         }
+        // Made empty as a run starts, written whole later: its journal holds it.
+        if (read.data.isEmpty() && name.endsWith(".json"))
+            return;
+        // A run cut short (or going on) left its journal: the report made
+        // from it holds every program up to its last event.
+        if (name.endsWith(".journal")) {
+            const QByteArray json = RunJournal::parse(read.data).toJson();
+            if (json.isEmpty() && !read.data.isEmpty())
+                problem(path, QStringLiteral("not a journal of a run"));
+            if (json.isEmpty())
+                return;
+            return addRun(QJsonDocument::fromJson(json).object(), path, machine);
+        }
         QJsonParseError error{};
         const QJsonDocument doc = QJsonDocument::fromJson(read.data, &error);
         if (error.error != QJsonParseError::NoError) {
             problem(path, QStringLiteral("not JSON (%1 at byte %2)").arg(error.errorString()).arg(error.offset));
             return;
         }
-        const QJsonObject o = doc.object();
+        addRun(doc.object(), path, machine);
+    }
+
+    void addRun(const QJsonObject &o, const QByteArray &path, const QString &machine)
+    {
         // Other JSON (another program's, a --check --json) is not a run.
         if (o.value(QLatin1String("format")).toString() != QLatin1String("setupreel-run/1"))
             return;

@@ -204,6 +204,97 @@ private slots:
         QVERIFY(third.value(QLatin1String("wineRestart")).isNull());
     }
 
+    // The journal, read back at any event, holds the report the run would
+    // write whole at that moment, up to a last line cut short; the report
+    // is whole at the end, and the journal goes.
+    void theJournalHoldsTheReport()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.path() + QLatin1String("/runs");
+        RunReport report(folder);
+        RunRecord run;
+        run.listFile = QStringLiteral("/lists/tools.SR");
+        run.title = QStringLiteral("Tools\nforged");
+        run.host = QStringLiteral("box");
+        run.prefix = QStringLiteral("/root/.wine");
+        run.start = RunReport::now();
+        run.programCount = 4;
+        report.begin(run.start);
+        QVERIFY(report.journalStart(run));
+        QVERIFY(report.write(run));
+        const QString journalPath = RunReport::journalPathOf(report.jsonPath());
+        const auto heldByJournal = [&] {
+            QFile f(journalPath);
+            return f.open(QIODevice::ReadOnly) ? RunJournal::parse(f.readAll()).toJson() : QByteArray();
+        };
+        QCOMPARE(heldByJournal(), RunReport::toJson(run));
+
+        ProgramRecord p;
+        p.line = QStringLiteral("/setups/a.exe /S");
+        p.startedFile = QStringLiteral("/setups/a.exe");
+        p.start = RunReport::now();
+        p.installerType = QStringLiteral("nsis");
+        p.outcome = {RunOutcome::Running, QString()};
+        run.current = p;
+        QVERIFY(report.journalRunning(*run.current, 1));
+        QCOMPARE(heldByJournal(), RunReport::toJson(run));
+
+        p.end = RunReport::now();
+        p.programEnd = exited(3010);
+        p.outcome = readOutcome(InstallerKind::Nsis, p.programEnd);
+        p.errorNumber = 53;
+        p.errorText = QStringLiteral("File not found:\nsecond line");
+        run.current.reset();
+        run.programs << p;
+        QVERIFY(report.journalEnded(run));
+        QCOMPARE(heldByJournal(), RunReport::toJson(run));
+
+        // Every kind of value, and texts JSON escapes.
+        p.line = QStringLiteral("C:\\Setups\\\"quoted\" caf\u00e9\tx.exe /S");
+        p.programEnd = exited(1);
+        p.outcome = readOutcome(InstallerKind::Nsis, p.programEnd);
+        p.leftBehind = {QStringLiteral("4242 helper.exe"), QStringLiteral("4243 \u00fcber\x01.exe")};
+        WineRestartRecord restart;
+        restart.prefix = QStringLiteral("/root/.wine");
+        restart.programsEnded = {QStringLiteral("12 explorer.exe")};
+        restart.renames = {{QStringLiteral("\\??\\C:\\a.tmp"), QString(), true}};
+        restart.runOnce = {{QStringLiteral("finish"), QStringLiteral("finish.exe /q"), 0, true, QString()}};
+        restart.ms = 2500;
+        p.restart = restart;
+        run.programs << p;
+        run.cancelled = true;
+        QVERIFY(report.journalEnded(run));
+        const QByteArray cancelled = RunReport::toJson(run);
+        QCOMPARE(heldByJournal(), cancelled);
+        // Cut short in the middle of a line (a power cut): that line is passed over.
+        {
+            QFile f(journalPath);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(RunJournal::parse(f.readAll() + "{\"event\":\"ended\",\"number\":3,\"pro").toJson(), cancelled);
+        }
+        // The kept report was written only as the run began.
+        QCOMPARE(readJson(report.jsonPath()).value(QLatin1String("programs")).toArray().size(), 0);
+        const QJsonObject second = QJsonDocument::fromJson(cancelled)[QLatin1String("programs")][1].toObject();
+        QCOMPARE(second[QLatin1String("line")].toString(), p.line);
+        QCOMPARE(second[QLatin1String("leftBehind")][1].toString(), p.leftBehind.at(1));
+        QCOMPARE(second[QLatin1String("restart")][QLatin1String("runOnce")][0][QLatin1String("name")].toString(),
+                 QStringLiteral("finish"));
+
+        run.end = RunReport::now();
+        run.prefixArch = QStringLiteral("win64");
+        QVERIFY(report.journalEnd(run));
+        QVERIFY(report.write(run));
+        QCOMPARE(heldByJournal(), RunReport::toJson(run));
+        report.removeJournal();
+        QVERIFY(!QFile::exists(journalPath));
+        QFile json(report.jsonPath());
+        QVERIFY(json.open(QIODevice::ReadOnly));
+        QCOMPARE(json.readAll(), RunReport::toJson(run));
+        QFile text(report.textPath());
+        QVERIFY(text.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(text.readAll()), RunReport::toText(run));
+    }
+
     // A list line or title that holds a line feed or an escape sequence
     // cannot forge an entry of the text report; the JSON keeps it exact.
     void forgedLinesStayOnTheirLine()

@@ -1,0 +1,158 @@
+#include "core/install/JsonText.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+#include <cstring>
+
+void JsonText::put(const char *text, qsizetype size)
+{
+    const qsizetype at = m_out.size();
+    m_out.resize(at + size);
+    std::memcpy(m_out.data() + at, text, size_t(size));
+}
+
+void JsonText::indent(int level)
+{
+    static const char spaces[] = "                                                                ";
+    if (!m_compact)
+        put(spaces, qMin<qsizetype>(qsizetype(4) * level, sizeof spaces - 1));
+}
+
+void JsonText::beginObject()
+{
+    m_out += m_compact ? "{" : "{\n";
+    ++m_level;
+    m_first = true;
+}
+
+void JsonText::endObject()
+{
+    --m_level;
+    if (!m_compact) {
+        m_out += '\n';
+        indent(m_level);
+    }
+    m_out += '}';
+    m_first = false;
+}
+
+void JsonText::key(const char *name)
+{
+    if (!m_first)
+        m_compact ? put(",", 1) : put(",\n", 2);
+    m_first = false;
+    indent(m_level);
+    put("\"", 1);
+    put(name, qsizetype(std::strlen(name)));
+    m_compact ? put("\":", 2) : put("\": ", 3);
+}
+
+void JsonText::beginArray()
+{
+    m_out += m_compact ? "[" : "[\n";
+    ++m_level;
+    m_first = true;
+}
+
+void JsonText::element()
+{
+    if (!m_first)
+        m_out += m_compact ? "," : ",\n";
+    m_first = false;
+    indent(m_level);
+}
+
+void JsonText::endArray()
+{
+    --m_level;
+    if (!m_compact) {
+        if (!m_first)
+            m_out += '\n';
+        indent(m_level);
+    }
+    m_out += ']';
+    m_first = false;
+}
+
+void JsonText::appendString(QByteArray &out, const QString &text)
+{
+    // Plain ASCII, the common case, goes as it is; anything else as Qt
+    // escapes it (a lone surrogate of a file name that is not UTF-8 too).
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u >= 0x7f || u == '"' || u == '\\') {
+            const QByteArray doc = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+            out += QByteArrayView(doc).sliced(1, doc.size() - 2);
+            return;
+        }
+    }
+    const qsizetype at = out.size();
+    out.resize(at + text.size() + 2);
+    char *d = out.data() + at;
+    *d++ = '"';
+    for (const QChar c : text)
+        *d++ = char(c.unicode());
+    *d = '"';
+}
+
+void JsonText::string(const QString &text) { appendString(m_out, text); }
+
+void JsonText::stringOrNull(const QString &text)
+{
+    if (text.isEmpty())
+        null();
+    else
+        string(text);
+}
+
+void JsonText::number(qint64 n)
+{
+    char digits[24];
+    const int size = std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(n));
+    put(digits, size);
+}
+
+void JsonText::boolean(bool b) { b ? put("true", 4) : put("false", 5); }
+
+void JsonText::null() { put("null", 4); }
+
+void JsonText::strings(const QStringList &list)
+{
+    if (list.isEmpty()) {
+        m_out += m_compact ? "[" : "[\n";
+        indent(m_level);
+        m_out += ']';
+        return;
+    }
+    m_out += m_compact ? "[" : "[\n";
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (i)
+            m_out += m_compact ? "," : ",\n";
+        indent(m_level + 1);
+        string(list.at(i));
+    }
+    if (!m_compact) {
+        m_out += '\n';
+        indent(m_level);
+    }
+    m_out += ']';
+}
+
+void JsonText::value(const QJsonValue &v)
+{
+    // Written inside an array by QJsonDocument, then taken out of it.
+    QByteArray doc = QJsonDocument(QJsonArray{v}).toJson(m_compact ? QJsonDocument::Compact : QJsonDocument::Indented);
+    if (m_compact) {
+        m_out += QByteArrayView(doc).sliced(1, doc.size() - 2);
+        return;
+    }
+    // "[\n    <value>\n]\n": the value one level in, its lines moved to this one.
+    doc = doc.sliced(6, doc.size() - 9);
+    doc.replace("\n    ", "\n");
+    if (m_level > 0)
+        doc.replace("\n", "\n" + QByteArray(qsizetype(4) * m_level, ' '));
+    m_out += doc;
+}

@@ -1,0 +1,48 @@
+#pragma once
+// JSON written as text directly, byte for byte as QJsonDocument writes it
+// (keys in the order given, which callers keep sorted as QJsonObject does):
+// a report's program and a record's line are written for every program, and
+// building a QJsonObject first costs many times the text. QtCore only.
+#include <QByteArray>
+#include <QJsonValue>
+#include <QString>
+#include <QStringList>
+
+class JsonText
+{
+public:
+    // compact: one line; else indented as QJsonDocument::Indented, the object
+    // beginning at nesting level (0: a document's root).
+    explicit JsonText(bool compact, int level = 0) : m_compact(compact), m_level(level) { m_out.reserve(1024); }
+
+    void beginObject();
+    void endObject();
+    void key(const char *name);
+    void beginArray();
+    void element(); // before each element of an array
+    void endArray();
+    void string(const QString &text);
+    void stringOrNull(const QString &text); // null when empty
+    void number(qint64 n);
+    void boolean(bool b);
+    void null();
+    void strings(const QStringList &list);
+    void value(const QJsonValue &v); // any other value, as QJsonDocument writes it
+    // Bytes already written as JSON (an object made by another JsonText).
+    void raw(const QByteArray &json) { m_out += json; }
+
+    const QByteArray &text() const { return m_out; }
+    QByteArray take() { return std::move(m_out); }
+
+    // A string as QJsonDocument writes it, quotes included.
+    static void appendString(QByteArray &out, const QString &text);
+
+private:
+    void put(const char *text, qsizetype size);
+    void indent(int level);
+
+    QByteArray m_out;
+    bool m_compact;
+    int m_level;
+    bool m_first = true;
+};
