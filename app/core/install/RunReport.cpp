@@ -560,13 +560,13 @@ QString RunReport::stamp(const QDateTime &t)
         return QString();
     const QDateTime at = t.timeSpec() == Qt::OffsetFromUTC ? t : t.toOffsetFromUtc(t.offsetFromUtc());
     // Made by Qt once a second; within it only the milliseconds change.
-    static qint64 second = -1;
-    static int offset = 0;
-    static QString before, after; // "2026-01-31T14:05:09", "+01:00"
+    thread_local static qint64 second = -1;
+    thread_local static int offset = 0;
+    thread_local static QString before, after; // "2026-01-31T14:05:09", "+01:00"
     const qint64 ms = at.toMSecsSinceEpoch();
     const qint64 s = ms >= 0 ? ms / 1000 : -1;
     if (s < 0 || s != second || at.offsetFromUtc() != offset) {
-        const QString whole = at.toString(Qt::ISODateWithMs);
+        QString whole = at.toString(Qt::ISODateWithMs);
         if (s < 0 || whole.size() < 23 || whole.at(19) != u'.')
             return whole;
         second = s;
