@@ -66,10 +66,6 @@ Form2::Form2()
         PB1->widget()->setGeometry(twRect(1440, 5400, 6015, 255));
         PB1->widget()->hide();
     }
-    ShellAndWait1 = host.create(QStringLiteral("Project1.ShellAndWait"), this);
-    CD1 = host.create<CommonDialogControl>(ControlClass::CommonDialog, this);
-    if (CD1) // the demo lists lie beside the program
-        CD1->setInitDir(Folders::appDir() + QStringLiteral("/examples"));
 
     // Keyboard order follows the buttons from top to bottom.
     setTabOrder(Image2, Image3);
@@ -88,7 +84,6 @@ Form2::Form2()
 
     m_paced = std::make_unique<PacedDisplay>(static_cast<InstallDisplay &>(*this));
     m_captions = std::make_unique<RunCaptions>(*m_paced);
-    m_runAndWait = HostedRunAndWait(ShellAndWait1);
     m_run = std::make_unique<InstallRun>(static_cast<RunObserver &>(*this), Program::prompts(),
                                          [this](const QString &line) { return m_runAndWait.run(line); });
     m_runAndWait.serve(*m_run, this);
@@ -98,6 +93,28 @@ Form2::Form2()
 }
 
 Form2::~Form2() = default;
+
+QObject *Form2::runAndWaitControl()
+{
+    if (!m_runAndWaitTried) {
+        m_runAndWaitTried = true;
+        ShellAndWait1 = ControlHost::instance().create(QStringLiteral("Project1.ShellAndWait"), this);
+        m_runAndWait = HostedRunAndWait(ShellAndWait1);
+        m_runAndWait.serve(*m_run, this);
+    }
+    return ShellAndWait1;
+}
+
+CommonDialogControl *Form2::commonDialog()
+{
+    if (!m_commonDialogTried) {
+        m_commonDialogTried = true;
+        CD1 = ControlHost::instance().create<CommonDialogControl>(ControlClass::CommonDialog, this);
+        if (CD1) // the demo lists lie beside the program
+            CD1->setInitDir(Folders::appDir() + QStringLiteral("/examples"));
+    }
+    return CD1;
+}
 
 void Navigation::showMainWindow() { Windows::show<Form2>(); }
 
@@ -123,11 +140,11 @@ void Form2::Image2_Click()
     Navigation::showEditor();
 }
 
-void Form2::Image3_Click() { showLoaded(ListSequences::loadForInstalling(Program::prompts(), CD1)); }
+void Form2::Image3_Click() { showLoaded(ListSequences::loadForInstalling(Program::prompts(), commonDialog())); }
 
 void Form2::loadListFile(const QString &path)
 {
-    if (CD1)
+    if (commonDialog())
         CD1->setFileName(path);
     showLoaded(ListSequences::loadFileForInstalling(path, Program::prompts()));
 }
@@ -146,7 +163,11 @@ void Form2::showLoaded(const ListSequences::InstallLoad &load)
     Label2->setCaption(QStringLiteral("Number of programs in the list :   ") + QString::number(load.lineCount - 1));
 }
 
-void Form2::Image4_Click() { m_run->install(m_list); }
+void Form2::Image4_Click()
+{
+    runAndWaitControl();
+    m_run->install(m_list);
+}
 
 void Form2::Image5_Click()
 {

@@ -36,12 +36,18 @@ public:
     VbLabel *Label3;
     VbLabel *Label4;
     VbLabel *Label5;
-    ClickArea *Label6;               // About
-    ClickArea *Label7;               // Help
-    ClickArea *Label8;               // Minimize
-    ProgressBarControl *PB1;         // hosted progress bar
-    QPointer<QObject> ShellAndWait1; // hosted run-and-wait control
-    CommonDialogControl *CD1;        // hosted open dialog
+    ClickArea *Label6;       // About
+    ClickArea *Label7;       // Help
+    ClickArea *Label8;       // Minimize
+    ProgressBarControl *PB1; // hosted progress bar
+    // Hosted controls that only Install and Load use: their libraries are
+    // loaded at first use; null before, and when a library is missing.
+    QPointer<QObject> ShellAndWait1;    // run-and-wait control
+    CommonDialogControl *CD1 = nullptr; // open dialog
+
+    // ShellAndWait1 and CD1, created on the first call.
+    QObject *runAndWaitControl();
+    CommonDialogControl *commonDialog();
 
     InstallRun &installRun() { return *m_run; }
 
@@ -90,4 +96,6 @@ private:
     HostedRunAndWait m_runAndWait;
     std::unique_ptr<InstallRun> m_run;
     std::optional<LoadedList> m_list; // the list Install runs
+    bool m_runAndWaitTried = false;
+    bool m_commonDialogTried = false;
 };

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -373,7 +374,12 @@ void PictureWindow::paintEvent(QPaintEvent *event)
         p.drawPixmap(area, m_background, area);
 }
 
-QPixmap appPicture(const QString &name) { return QPixmap(Folders::appFile(name)); }
+QPixmap appPicture(const QString &name)
+{
+    // Read past the pixmap cache: a picture stays decoded only while a window
+    // shows it (the start-up window's goes when that window is hidden).
+    return QPixmap::fromImage(QImage(Folders::appFile(name)));
+}
 
 void centreOnScreen(QWidget *window, int widthTwips, int heightTwips)
 {
