@@ -94,7 +94,7 @@ int main(int argc, char **argv)
     prompts.list = listPath;
     Seams::setPrompts(&prompts);
     Form2 *w = Windows::show<Form2>();
-    if (!w->ShellAndWait1) {
+    if (!w->runAndWaitControl()) {
         std::fprintf(stderr, "the run-and-wait control did not load\n");
         return 1;
     }
@@ -108,7 +108,7 @@ int main(int argc, char **argv)
 
     // The run-and-wait control alone, called as the run calls it, shows how
     // much of the cost is the run's own (window, report).
-    const HostedRunAndWait control(w->ShellAndWait1);
+    const HostedRunAndWait control(w->runAndWaitControl());
     QList<double> runTimes, controlTimes, shellTimes;
     int fewestPaints = INT_MAX, unpainted = 0;
     for (int r = 0; r < rounds; ++r) {
