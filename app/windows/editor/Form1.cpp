@@ -195,7 +195,13 @@ void Form1::connectHandlers()
         PopupMenu->onItemSelected(this, [this](const QString &key) { PopupMenu_Selected(key); });
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // The rows' model and list go after this part of the window: they must
+    // not ask it to refresh on the way.
+    ListB->model()->disconnect(this);
+    ListB->disconnect(this);
+}
 
 void Form1::Form_Load()
 {
