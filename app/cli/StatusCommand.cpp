@@ -3,6 +3,7 @@
 #include "cli/CheckCommand.h"
 #include "cli/Cli.h"
 #include "cli/Terminal.h"
+#include "core/common/TextTable.h"
 #include "core/install/InstallRun.h"
 
 #include <QDir>
@@ -15,22 +16,10 @@ namespace {
 
 QJsonValue orNull(const QString &s) { return s.isEmpty() ? QJsonValue() : QJsonValue(s); }
 
-// The rows under a heading, each column as wide as its widest cell.
+// The rows under a heading, with no line feed after the last.
 QString table(const QList<QStringList> &cells)
 {
-    QList<qsizetype> widths(cells.first().size(), 0);
-    for (const QStringList &row : cells)
-        for (qsizetype c = 0; c < row.size(); ++c)
-            widths[c] = qMax(widths.at(c), row.at(c).size());
-    QString out;
-    for (const QStringList &row : cells) {
-        qsizetype last = row.size() - 1;
-        while (last > 0 && row.at(last).isEmpty())
-            --last;
-        for (qsizetype c = 0; c <= last; ++c)
-            out += c < last ? row.at(c).leftJustified(widths.at(c) + 2) : row.at(c);
-        out += QLatin1Char('\n');
-    }
+    QString out = TextTable::columns(cells);
     out.chop(1);
     return out;
 }

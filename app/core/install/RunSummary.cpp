@@ -1,6 +1,7 @@
 #include "core/install/RunSummary.h"
 
 #include "FileNameCodec.h"
+#include "core/common/TextTable.h"
 #include "core/install/RunOutcome.h"
 #include "core/install/RunReport.h"
 #include "core/io/FileIO.h"
@@ -366,24 +367,6 @@ QStringList failingHosts(const Summary &s)
     return hosts;
 }
 
-QString textTable(const QList<QStringList> &cells)
-{
-    QList<qsizetype> widths(cells.first().size(), 0);
-    for (const QStringList &row : cells)
-        for (qsizetype c = 0; c < row.size(); ++c)
-            widths[c] = qMax(widths.at(c), row.at(c).size());
-    QString out;
-    for (const QStringList &row : cells) {
-        qsizetype last = row.size() - 1;
-        while (last > 0 && row.at(last).isEmpty())
-            --last;
-        for (qsizetype c = 0; c <= last; ++c)
-            out += c < last ? row.at(c).leftJustified(widths.at(c) + 2) : row.at(c);
-        out += u'\n';
-    }
-    return out;
-}
-
 // Text from a report, for the page: markup characters as entities, control
 // characters as "?".
 QString esc(const QString &text)
@@ -520,7 +503,7 @@ QString table(const Summary &summary)
                                      p.result,
                                      shownTime(p.start),
                                      tookText(p)};
-    return textTable(cells) + u'\n' + totals(summary);
+    return TextTable::columns(cells) + u'\n' + totals(summary);
 }
 
 QByteArray html(const Summary &summary, const QDateTime &made)
