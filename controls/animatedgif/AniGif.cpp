@@ -9,7 +9,7 @@
 namespace {
 // The most one picture's frames may take on the X server; a larger one is
 // painted by Qt.
-constexpr qint64 MaxServerBytes = 32 * 1024 * 1024;
+constexpr qint64 MaxServerBytes = qint64(32) * 1024 * 1024;
 } // namespace
 
 AniGif::AniGif(QWidget *parent) : QLabel(parent) { setAlignment(Qt::AlignCenter); }
