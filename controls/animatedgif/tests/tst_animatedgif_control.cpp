@@ -8,8 +8,10 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QMovie>
+#include <QPainter>
 #include <QPluginLoader>
 #include <QPointer>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -55,6 +57,7 @@ private slots:
     void cleanup();
     void factoryCreatesByClassName();
     void playsAndTakesFrameSize();
+    void screenShowsFrameOverWindow();
     void stretchKeepsOwnSize();
     void unreadableFileShowsNothing();
     void loopsWithoutLoopCount();
@@ -128,6 +131,42 @@ void TestAnimatedGifControl::playsAndTakesFrameSize()
     QVERIFY2(seen.contains(11) && seen.lastIndexOf(0) > seen.indexOf(11), "the picture loops");
     QVERIFY(isPlaying(m_control));
     QVERIFY(!label()->grab().toImage().isNull());
+}
+
+// What reaches the screen, however the frames get there: the current frame,
+// stretched or not, over what the window paints beneath it.
+void TestAnimatedGifControl::screenShowsFrameOverWindow()
+{
+    QPalette palette = m_window->palette();
+    palette.setColor(QPalette::Window, QColor(0x20, 0x80, 0xc0));
+    m_window->setPalette(palette);
+    m_window->setAutoFillBackground(true);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    for (const bool stretch : {false, true}) {
+        label()->setGeometry(10, 10, 200, 100);
+        QVERIFY(loadGif(m_control, busyGif, stretch));
+        QSignalSpy frames(label()->movie(), &QMovie::frameChanged);
+        QTRY_VERIFY(frames.size() >= 14); // a whole round played
+        const auto onScreen = [this] {
+            const QPoint at = label()->mapToGlobal(QPoint(0, 0));
+            return m_window->screen()
+                    ->grabWindow(0, at.x(), at.y(), label()->width(), label()->height())
+                    .toImage()
+                    .convertToFormat(QImage::Format_RGB32);
+        };
+        const auto expected = [this] {
+            QImage image(label()->size(), QImage::Format_RGB32);
+            image.fill(QColor(0x20, 0x80, 0xc0));
+            QPainter p(&image);
+            const QPixmap frame = label()->movie()->currentPixmap();
+            p.drawPixmap(0, 0, label()->hasScaledContents() ? frame.scaled(label()->size()) : frame);
+            return image;
+        };
+        // The frame may move on between the two looks: until they agree.
+        QVERIFY(!label()->movie()->currentPixmap().isNull());
+        QTRY_VERIFY_WITH_TIMEOUT(onScreen() == expected(), 3000);
+    }
 }
 
 void TestAnimatedGifControl::stretchKeepsOwnSize()
