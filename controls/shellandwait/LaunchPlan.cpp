@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QSysInfo>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -318,20 +319,30 @@ struct ChildSetup
     int error; // the errno the program could not be started with; 0 until then
 };
 
-// /dev/null for every program's stdin, opened once: an open costs more than
+// /dev/null for every program's stdin, opened once: the open costs more than
 // the rest of a start. Above the standard three, so a dup2 onto 0 clears its
-// close-on-exec.
+// close-on-exec. -1 with errno set when it cannot be opened (tried again next time).
 int devNullFd()
 {
-    static const int fd = [] {
-        const int opened = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-        if (opened < 0 || opened > 2)
-            return opened;
-        const int moved = ::fcntl(opened, F_DUPFD_CLOEXEC, 3);
-        ::close(opened);
-        return moved;
-    }();
-    return fd;
+    static std::atomic<int> kept{-1};
+    const int known = kept.load();
+    if (known >= 0)
+        return known;
+    int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (fd >= 0 && fd <= 2) {
+        const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+        const int saved = errno;
+        ::close(fd);
+        errno = saved;
+        fd = moved;
+    }
+    if (fd < 0)
+        return -1;
+    int expected = -1;
+    if (kept.compare_exchange_strong(expected, fd))
+        return fd;
+    ::close(fd); // another thread kept one first
+    return expected;
 }
 
 // Runs in the new process, which shares this one's memory until its exec
