@@ -10,7 +10,6 @@
 
 #include <cerrno>
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <functional>
 #include <mutex>
 #include <sys/syscall.h>
@@ -69,8 +68,7 @@ ChildWait::ChildWait(pid_t pid, Method method) : m_pid(pid)
         const long fd = ::syscall(SYS_pidfd_open, pid, 0);
         if (fd >= 0) {
             m_pidfd = int(fd);
-            m_usesPidfd = true;
-            ::fcntl(m_pidfd, F_SETFD, FD_CLOEXEC);
+            m_usesPidfd = true; // close-on-exec, as every pidfd is
             m_notifier = new QSocketNotifier(m_pidfd, QSocketNotifier::Read);
             QObject::connect(m_notifier, &QSocketNotifier::activated, m_notifier, [this] {
                 int status = 0;

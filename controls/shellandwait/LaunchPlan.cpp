@@ -1,6 +1,7 @@
 #include "LaunchPlan.h"
 
 #include "FileNameCodec.h"
+#include "core/io/FileIO.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -9,13 +10,16 @@
 #include <QStandardPaths>
 #include <QSysInfo>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -303,10 +307,85 @@ StartError startError(int errnum, const LaunchPlan &plan)
     }
 }
 
+namespace {
+
+// What the started program's process does before it becomes that program.
+struct ChildSetup
+{
+    const char *path;
+    char *const *argv;
+    int devNull;
+    int output;
+    int error; // the errno the program could not be started with; 0 until then
+};
+
+// /dev/null for every program's stdin, opened once: the open costs more than
+// the rest of a start. Above the standard three, so a dup2 onto 0 clears its
+// close-on-exec. -1 with errno set when it cannot be opened (tried again next time).
+int devNullFd()
+{
+    static std::atomic<int> kept{-1};
+    const int known = kept.load();
+    if (known >= 0)
+        return known;
+    int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (fd >= 0 && fd <= 2) {
+        const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+        const int saved = errno;
+        ::close(fd);
+        errno = saved;
+        fd = moved;
+    }
+    if (fd < 0)
+        return -1;
+    int expected = -1;
+    if (kept.compare_exchange_strong(expected, fd))
+        return fd;
+    ::close(fd); // another thread kept one first
+    return expected;
+}
+
+// Runs in the new process, which shares this one's memory until its exec
+// (CLONE_VFORK keeps this process waiting meanwhile): only system calls, on
+// memory made ready before. Every signal is blocked on entry.
+__attribute__((no_sanitize_address)) int startChild(void *arg)
+{
+    auto *setup = static_cast<ChildSetup *>(arg);
+    // A setup program runs unattended: it does not read the terminal, and a
+    // session of its own keeps Ctrl-C and the end of this program away from it.
+    if (::setsid() < 0 || ::dup2(setup->devNull, 0) < 0
+        || (setup->output >= 0 && (::dup2(setup->output, 1) < 0 || ::dup2(setup->output, 2) < 0))) {
+        setup->error = errno;
+        ::_exit(127);
+    }
+    // Nor does it inherit what this program's starter ignored, or the
+    // handlers of this process, which must not run here before the exec: a
+    // run started from a background shell has SIGINT and SIGQUIT ignored, and
+    // a setup must be able to end on them as it would anywhere else. The C
+    // library refuses its own two signals; its exec resets their handlers.
+    struct sigaction dfl;
+    std::memset(&dfl, 0, sizeof dfl);
+    dfl.sa_handler = SIG_DFL;
+    for (int sig = 1; sig < NSIG; ++sig)
+        if (sig != SIGKILL && sig != SIGSTOP)
+            ::sigaction(sig, &dfl, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::execve(setup->path, setup->argv, environ);
+    setup->error = errno;
+    ::_exit(127);
+}
+
+} // namespace
+
 int spawnPlan(const LaunchPlan &plan, pid_t *pid, int output)
 {
     if (!plan.ok() || plan.executable.isEmpty())
         return EINVAL;
+    const int devNull = devNullFd();
+    if (devNull < 0)
+        return errno;
 
     std::vector<QByteArray> storage;
     storage.reserve(plan.arguments.size() + 1);
@@ -319,38 +398,29 @@ int spawnPlan(const LaunchPlan &plan, pid_t *pid, int output)
         argv.push_back(s.data());
     argv.push_back(nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attr;
-    if (int rc = posix_spawn_file_actions_init(&actions))
-        return rc;
-    if (int rc = posix_spawnattr_init(&attr)) {
-        posix_spawn_file_actions_destroy(&actions);
-        return rc;
+    // The new process runs on this stack until its exec; this thread waits
+    // meanwhile, so that part of its own stack is free.
+    constexpr size_t ChildStack = 64 * 1024;
+    alignas(64) char stack[ChildStack];
+    ChildSetup setup{argv[0], argv.data(), devNull, output, 0};
+    // No handler of this process may run in the new one, which shares its
+    // memory until the exec: every signal waits until the start is over.
+    sigset_t all, old;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &old);
+    const pid_t child = ::clone(startChild, stack + ChildStack, CLONE_VM | CLONE_VFORK | SIGCHLD, &setup);
+    const int cloneError = errno;
+    ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    if (child < 0)
+        return cloneError;
+    if (setup.error != 0) {
+        // It ended without starting the program: reaped here, never seen.
+        int status = 0;
+        FileIO::retryOnSignal([&] { return ::waitpid(child, &status, 0); });
+        return setup.error;
     }
-    // A setup program runs unattended: it does not read the terminal, and a
-    // session of its own keeps Ctrl-C and the end of this program away from it.
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (output >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, output, 1);
-        posix_spawn_file_actions_adddup2(&actions, output, 2);
-    }
-    // Nor does it inherit what this program's starter ignored or blocked: a
-    // run started from a background shell has SIGINT and SIGQUIT ignored, and
-    // a setup must be able to end on them as it would anywhere else.
-    sigset_t none;
-    sigemptyset(&none);
-    sigset_t defaults;
-    sigfillset(&defaults);
-    sigdelset(&defaults, SIGKILL);
-    sigdelset(&defaults, SIGSTOP);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-    const int rc = posix_spawn(pid, argv[0], &actions, &attr, argv.data(), environ);
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&actions);
-    return rc;
+    *pid = child;
+    return 0;
 }
 
 } // namespace ShellAndWaitLogic
