@@ -59,7 +59,7 @@ Form4::Form4()
     Command2->setGeometry(twRect(4560, 3600, 1095, 375));
     Command2->hide();
 
-    List1 = new VbListBox(this);
+    List1 = new VbRowList(this);
     List1->setGeometry(twRect(3720, 1920, 1935, 255));
     List1->hide();
 

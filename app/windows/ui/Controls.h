@@ -73,6 +73,23 @@ private:
     int m_listIndex = -1;
 };
 
+// The list box of a window that never shows it: only its rows, as the folder
+// search fills them, without a list view's machinery.
+class VbRowList : public QWidget, public SearchListBox
+{
+    Q_OBJECT
+    Q_INTERFACES(SearchListBox)
+public:
+    explicit VbRowList(QWidget *parent = nullptr) : QWidget(parent) { hide(); }
+    void AddItem(const QString &text) override { m_rows << text; }
+    void Clear() { m_rows.clear(); }
+    int ListCount() const { return int(m_rows.size()); }
+    QStringList rows() const { return m_rows; }
+
+private:
+    QStringList m_rows;
+};
+
 // A picture that reacts to a click, by mouse or keyboard, and carries its
 // caption as accessible name.
 class PictureButton : public QAbstractButton
