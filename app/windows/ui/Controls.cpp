@@ -378,7 +378,12 @@ QPixmap appPicture(const QString &name)
 {
     // Read past the pixmap cache: a picture stays decoded only while a window
     // shows it (the start-up window's goes when that window is hidden).
-    return QPixmap::fromImage(QImage(Folders::appFile(name)));
+    QImage picture(Folders::appFile(name));
+    // An opaque picture is held in three bytes a pixel, as it was drawn,
+    // shrunk in place; a pixmap would widen it back to the screen's four.
+    if (picture.format() == QImage::Format_RGB32)
+        picture.convertTo(QImage::Format_RGB888);
+    return QPixmap::fromImage(std::move(picture), Qt::NoFormatConversion);
 }
 
 void centreOnScreen(QWidget *window, int widthTwips, int heightTwips)
