@@ -100,7 +100,8 @@ void Form4::Form_Initialize()
 
 void Form4::Form_Load()
 {
-    setBackground(appPicture(QStringLiteral("\\Begining.jpg")));
+    // Drawn before anything else and let go at Next: held as it draws fastest.
+    setBackground(appPicture(QStringLiteral("\\Begining.jpg"), PictureForm::Screen));
     m_check->load();
     Timer1->start();
     Timer5->start();
@@ -129,7 +130,7 @@ void Form4::showEvent(QShowEvent *event)
 {
     if (m_released) {
         m_released = false;
-        setBackground(appPicture(QStringLiteral("\\Begining.jpg")));
+        setBackground(appPicture(QStringLiteral("\\Begining.jpg"), PictureForm::Screen));
     }
     PictureWindow::showEvent(event);
 }

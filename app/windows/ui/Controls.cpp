@@ -374,13 +374,14 @@ void PictureWindow::paintEvent(QPaintEvent *event)
         p.drawPixmap(area, m_background, area);
 }
 
-QPixmap appPicture(const QString &name)
+QPixmap appPicture(const QString &name, PictureForm form)
 {
     // Read past the pixmap cache: a picture stays decoded only while a window
     // shows it (the start-up window's goes when that window is hidden).
     QImage picture(Folders::appFile(name));
-    // An opaque picture is held in three bytes a pixel, as it was drawn,
-    // shrunk in place; a pixmap would widen it back to the screen's four.
+    if (form == PictureForm::Screen)
+        return QPixmap::fromImage(std::move(picture));
+    // Shrunk in place; a pixmap would widen it back to the screen's four bytes.
     if (picture.format() == QImage::Format_RGB32)
         picture.convertTo(QImage::Format_RGB888);
     return QPixmap::fromImage(std::move(picture), Qt::NoFormatConversion);

@@ -179,9 +179,15 @@ private:
     bool m_unloaded = false;
 };
 
+// How a picture is held once decoded.
+enum class PictureForm {
+    Compact, // an opaque picture in three bytes a pixel, as it was drawn
+    Screen,  // in the screen's four bytes, which draw fastest
+};
+
 // Loads a picture of the application folder by its original name
 // ("\Top Menu2.jpg"); a null pixmap when it cannot be loaded.
-QPixmap appPicture(const QString &name);
+QPixmap appPicture(const QString &name, PictureForm form = PictureForm::Compact);
 
 // Places a window of the given client size in twips centred on its screen.
 void centreOnScreen(QWidget *window, int widthTwips, int heightTwips);
