@@ -59,7 +59,7 @@ Form4::Form4()
     Command2->setGeometry(twRect(4560, 3600, 1095, 375));
     Command2->hide();
 
-    List1 = new VbListBox(this);
+    List1 = new VbRowList(this);
     List1->setGeometry(twRect(3720, 1920, 1935, 255));
     List1->hide();
 
@@ -100,7 +100,8 @@ void Form4::Form_Initialize()
 
 void Form4::Form_Load()
 {
-    setBackground(appPicture(QStringLiteral("\\Begining.jpg")));
+    // Drawn before anything else and let go at Next: held as it draws fastest.
+    setBackground(appPicture(QStringLiteral("\\Begining.jpg"), PictureForm::Screen));
     m_check->load();
     Timer1->start();
     Timer5->start();
@@ -129,7 +130,7 @@ void Form4::showEvent(QShowEvent *event)
 {
     if (m_released) {
         m_released = false;
-        setBackground(appPicture(QStringLiteral("\\Begining.jpg")));
+        setBackground(appPicture(QStringLiteral("\\Begining.jpg"), PictureForm::Screen));
     }
     PictureWindow::showEvent(event);
 }

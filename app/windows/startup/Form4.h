@@ -29,7 +29,7 @@ public:
     VbLabel *Label1;
     QPushButton *Command1; // Next
     QPushButton *Command2; // Exit
-    VbListBox *List1;
+    VbRowList *List1;
     QPointer<QObject> QuarryBox1; // hosted search control
     QTimer *Timer1;
     QTimer *Timer2;

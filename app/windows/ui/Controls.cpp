@@ -374,11 +374,17 @@ void PictureWindow::paintEvent(QPaintEvent *event)
         p.drawPixmap(area, m_background, area);
 }
 
-QPixmap appPicture(const QString &name)
+QPixmap appPicture(const QString &name, PictureForm form)
 {
     // Read past the pixmap cache: a picture stays decoded only while a window
     // shows it (the start-up window's goes when that window is hidden).
-    return QPixmap::fromImage(QImage(Folders::appFile(name)));
+    QImage picture(Folders::appFile(name));
+    if (form == PictureForm::Screen)
+        return QPixmap::fromImage(std::move(picture));
+    // Shrunk in place; a pixmap would widen it back to the screen's four bytes.
+    if (picture.format() == QImage::Format_RGB32)
+        picture.convertTo(QImage::Format_RGB888);
+    return QPixmap::fromImage(std::move(picture), Qt::NoFormatConversion);
 }
 
 void centreOnScreen(QWidget *window, int widthTwips, int heightTwips)

@@ -73,6 +73,23 @@ private:
     int m_listIndex = -1;
 };
 
+// The list box of a window that never shows it: only its rows, as the folder
+// search fills them, without a list view's machinery.
+class VbRowList : public QWidget, public SearchListBox
+{
+    Q_OBJECT
+    Q_INTERFACES(SearchListBox)
+public:
+    explicit VbRowList(QWidget *parent = nullptr) : QWidget(parent) { hide(); }
+    void AddItem(const QString &text) override { m_rows << text; }
+    void Clear() { m_rows.clear(); }
+    int ListCount() const { return int(m_rows.size()); }
+    QStringList rows() const { return m_rows; }
+
+private:
+    QStringList m_rows;
+};
+
 // A picture that reacts to a click, by mouse or keyboard, and carries its
 // caption as accessible name.
 class PictureButton : public QAbstractButton
@@ -162,9 +179,15 @@ private:
     bool m_unloaded = false;
 };
 
+// How a picture is held once decoded.
+enum class PictureForm {
+    Compact, // an opaque picture in three bytes a pixel, as it was drawn
+    Screen,  // in the screen's four bytes, which draw fastest
+};
+
 // Loads a picture of the application folder by its original name
 // ("\Top Menu2.jpg"); a null pixmap when it cannot be loaded.
-QPixmap appPicture(const QString &name);
+QPixmap appPicture(const QString &name, PictureForm form = PictureForm::Compact);
 
 // Places a window of the given client size in twips centred on its screen.
 void centreOnScreen(QWidget *window, int widthTwips, int heightTwips);

@@ -2,13 +2,21 @@
 
 #include "core/common/Folders.h"
 #include "core/common/Seams.h"
+#include "core/io/FileIO.h"
 #include "windows/ui/WidgetPrompts.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QFile>
 #include <QFont>
 #include <QFontInfo>
 #include <QIcon>
+#include <QIconEngine>
+#include <QImageReader>
+#include <QPainter>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOption>
 
 #include <utility>
 
@@ -18,6 +26,104 @@ constexpr double StandInPointSize = 8.25;
 double g_fontScale = 1.0; // of the stand-in font against Segoe UI
 QString g_listToOpen;
 constexpr int IconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+// Far above what a PNG of 256 px can take.
+constexpr qint64 MaxIconBytes = 1 << 20;
+
+// An icon file's picture in the form the window system is handed it
+// (ARGB32, its colours passed through premultiplication as a pixmap of the
+// file held them), converted in place: it is decoded each time a window is
+// created. Read as PNG only, so that no other image plugin is loaded to be
+// asked first.
+QPixmap decodeIcon(const QByteArray &bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "png");
+    reader.setAutoDetectImageFormat(false);
+    QImage image = reader.read();
+    if (image.isNull())
+        return {};
+    image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    image.convertTo(QImage::Format_ARGB32);
+    return QPixmap::fromImage(std::move(image), Qt::NoFormatConversion);
+}
+
+// The icon as its files' bytes, decoded only while a window takes it: held
+// decoded in every size it would stay resident for the whole run.
+class FileBytesIconEngine : public QIconEngine
+{
+public:
+    struct Entry
+    {
+        QSize size;
+        QByteArray bytes;
+    };
+    explicit FileBytesIconEngine(QList<Entry> entries) : m_entries(std::move(entries)) {}
+
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        QList<QSize> sizes;
+        if (mode == QIcon::Normal && state == QIcon::Off) {
+            for (const Entry &e : std::as_const(m_entries))
+                sizes << e.size;
+        }
+        return sizes;
+    }
+
+    QSize actualSize(const QSize &size, QIcon::Mode /*mode*/, QIcon::State /*state*/) override
+    {
+        const Entry *e = bestFor(size);
+        if (!e)
+            return {};
+        return e->size.width() > size.width() || e->size.height() > size.height()
+                       ? e->size.scaled(size, Qt::KeepAspectRatio)
+                       : e->size;
+    }
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        const Entry *e = bestFor(size);
+        QPixmap pm = e ? decodeIcon(e->bytes) : QPixmap();
+        if (pm.isNull())
+            return {};
+        const QSize actual = actualSize(size, mode, state);
+        if (pm.size() != actual)
+            pm = pm.scaled(actual, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (mode != QIcon::Normal) {
+            QStyleOption option;
+            option.palette = QGuiApplication::palette();
+            pm = QApplication::style()->generatedIconPixmap(mode, pm, &option);
+        }
+        return pm;
+    }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+
+    QIconEngine *clone() const override { return new FileBytesIconEngine(m_entries); }
+    QString key() const override { return QStringLiteral("setupreel-file-bytes"); }
+
+private:
+    // The smallest size that covers the one asked for, else the largest.
+    const Entry *bestFor(const QSize &size) const
+    {
+        const Entry *best = nullptr;
+        for (const Entry &e : m_entries) {
+            const bool covers = e.size.width() >= size.width() && e.size.height() >= size.height();
+            const bool bestCovers = best && best->size.width() >= size.width() && best->size.height() >= size.height();
+            const qint64 area = qint64(e.size.width()) * e.size.height();
+            const qint64 bestArea = best ? qint64(best->size.width()) * best->size.height() : 0;
+            if (!best || (covers && (!bestCovers || area < bestArea)) || (!covers && !bestCovers && area > bestArea))
+                best = &e;
+        }
+        return best;
+    }
+
+    QList<Entry> m_entries;
+};
 }
 
 namespace Program {
@@ -51,14 +157,23 @@ void applyWindowFont(const QString &fallbackFamily)
 
 void applyWindowIcon()
 {
-    QIcon icon;
+    QList<FileBytesIconEngine::Entry> entries;
     for (int size : IconSizes) {
         const QString folder = Folders::appDir() + QStringLiteral("/icons/") + QString::number(size);
-        const QPixmap pixmap(Folders::join(folder, QStringLiteral("org.setupreel.Setupreel.png")));
-        if (!pixmap.isNull())
-            icon.addPixmap(pixmap);
+        const FileIO::ReadResult read = FileIO::readFile(
+                QFile::encodeName(Folders::join(folder, QStringLiteral("org.setupreel.Setupreel.png"))), MaxIconBytes);
+        if (!read.ok)
+            continue;
+        FileBytesIconEngine::Entry entry{{}, read.data};
+        // Decoded once here, so a file that is no picture costs only its size.
+        const QPixmap probe = decodeIcon(entry.bytes);
+        if (!probe.isNull()) {
+            entry.size = probe.size();
+            entries << entry;
+        }
     }
-    QApplication::setWindowIcon(icon); // a null icon: the system's own
+    // No size at all: a null icon, the system's own.
+    QApplication::setWindowIcon(entries.isEmpty() ? QIcon() : QIcon(new FileBytesIconEngine(std::move(entries))));
 }
 
 QFont windowFont(double segoePointSize)
