@@ -51,10 +51,16 @@ void applyWindowFont(const QString &fallbackFamily)
 
 void applyWindowIcon()
 {
+    const QString file = QStringLiteral("org.setupreel.Setupreel.png");
+    // An installed copy keeps its icons once, in the desktop's theme beside
+    // its folder (/usr/lib/setupreel and /usr/share/icons).
+    const QString theme = Folders::appDir() + QStringLiteral("/../../share/icons/hicolor/");
     QIcon icon;
     for (int size : IconSizes) {
-        const QString folder = Folders::appDir() + QStringLiteral("/icons/") + QString::number(size);
-        const QPixmap pixmap(Folders::join(folder, QStringLiteral("org.setupreel.Setupreel.png")));
+        const QString px = QString::number(size);
+        QPixmap pixmap(Folders::join(Folders::appDir() + QStringLiteral("/icons/") + px, file));
+        if (pixmap.isNull())
+            pixmap.load(theme + px + QLatin1Char('x') + px + QStringLiteral("/apps/") + file);
         if (!pixmap.isNull())
             icon.addPixmap(pixmap);
     }
