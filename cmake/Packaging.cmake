@@ -29,7 +29,13 @@ started in turn and waited for, while the window shows the current file,
 the programs remaining and a progress bar.
 .
 Windows setup programs (.exe, .msi, .bat) run through Wine. Lists can also
-be run, checked and inspected from a terminal, without a display.")
+be run, checked and inspected from a terminal, without a display.
+.
+Most Windows setup programs are 32-bit, and on amd64 the recommended wine
+brings only 64-bit Wine. For 32-bit setups, run as root:
+ dpkg --add-architecture i386
+ apt-get update
+ apt-get install wine32:i386")
 # Run-time dependencies come from the binaries; Wine only for Windows setups.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS wine)

@@ -4,19 +4,25 @@
 #   main-window.png  the main window installing the second demo list
 #   run-summary.png  the main window with that run's summary box over it
 #   list-editor.png  the list editor with the first demo list loaded
+# Each is the window with its frame, centred in a 16:9 picture at least 800
+# pixels wide, as software centres show them.
 # Builds nothing: it takes the program from a build folder (default build/, as
-# scripts/setup.sh makes it). Wine runs the demo's Windows setup in a prefix of
-# its own under a temporary folder, which goes when the script ends.
+# scripts/setup.sh makes it). It runs as a user "sam" whose home, /home/sam,
+# is an empty folder in a mount namespace of its own (so the paths on screen
+# are the ones a user sees, ~/.local/state/...); Wine runs the demo's Windows
+# setup in a prefix of its own under a temporary folder, which goes when the
+# script ends. Needs unshare (util-linux) and, if not run as root, user
+# namespaces.
 # Usage: scripts/screenshots.sh [build-folder]
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
 
 inside=0
-if [ "${1:-}" = "--inside-xvfb" ]; then
-    inside=1
-    shift
-fi
+case "${1:-}" in
+    --inside-xvfb) inside=2 && shift ;;
+    --inside-home) inside=1 && shift ;;
+esac
 build=${1:-build}
 case "$build" in /*) ;; *) build="$root/$build" ;; esac
 app="$build/setupreel"
@@ -31,11 +37,22 @@ if [ "$inside" -eq 0 ]; then
     for list in "$results_list" "$editor_list"; do
         [ -e "$list" ] || die "no demo list $list"
     done
-    for tool in xvfb-run openbox xdotool xprop xwininfo import wine wineserver; do
+    for tool in xvfb-run openbox xdotool xprop xwininfo import convert wine wineserver unshare; do
         command -v "$tool" >/dev/null 2>&1 \
-            || die "needs $tool (packages xvfb, openbox, xdotool, x11-utils, imagemagick, wine)"
+            || die "needs $tool (packages xvfb, openbox, xdotool, x11-utils, imagemagick, wine, util-linux)"
     done
-    # The rest runs inside a virtual X server of its own.
+    # The rest runs with a /home of its own.
+    if [ "$(id -u)" -eq 0 ]; then
+        exec unshare --mount --propagation private sh "$0" --inside-home "$build"
+    fi
+    exec unshare --user --map-root-user --mount --propagation private sh "$0" --inside-home "$build"
+fi
+if [ "$inside" -eq 1 ]; then
+    mount -t tmpfs -o mode=0755 tmpfs /home || die "could not give the screenshots a /home of their own"
+    mkdir -m 0700 /home/sam
+    export HOME=/home/sam
+    unset XDG_STATE_HOME XDG_CONFIG_HOME XDG_CACHE_HOME XDG_DATA_HOME
+    # And a virtual X server of its own.
     exec xvfb-run -a -s "-screen 0 1024x768x24" sh "$0" --inside-xvfb "$build"
 fi
 
@@ -56,12 +73,10 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-# Nothing of the user's: a Wine prefix, run reports, settings and the demo's
-# installs all go under the temporary folder.
+# Nothing of the user's: run reports, settings and the demo's installs go into
+# the private home, the Wine prefix under the temporary folder.
 export WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export XDG_STATE_HOME="$work/state" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
-export SETUPREEL_DEMO_DIR="$work/demo"
-unset QT_QPA_PLATFORM SETUPREEL_SYSTEM_DIR
+unset QT_QPA_PLATFORM SETUPREEL_SYSTEM_DIR SETUPREEL_DEMO_DIR
 export QT_QPA_PLATFORM=xcb
 
 echo "Preparing a Wine prefix (the first time takes a while) ..."
@@ -128,10 +143,17 @@ capture() {
     IFS=, read -r left right top bottom <<EOF2
 ${extents:-0,0,0,0}
 EOF2
-    import -window root -crop "$((width + left + right))x$((height + top + bottom))+$((x - left))+$((y - top))" \
-        +repage "$work/shot.png"
+    w=$((width + left + right)) h=$((height + top + bottom))
+    import -window root -crop "${w}x${h}+$((x - left))+$((y - top))" +repage "$work/shot.png"
+    # A 16:9 frame around it, with a margin.
+    fh=$((h + 32)) fw=$((w + 32))
+    [ "$fh" -ge 450 ] || fh=450
+    [ $((fh * 16)) -ge $((fw * 9)) ] || fh=$(((fw * 9 + 15) / 16))
+    fh=$(((fh + 8) / 9 * 9))
+    fw=$((fh * 16 / 9))
     mkdir -p "$shots"
-    mv "$work/shot.png" "$shots/$2"
+    convert "$work/shot.png" -background "#3b4656" -gravity center -extent "${fw}x${fh}" \
+        -strip "$shots/$2"
     echo "wrote packaging/screenshots/$2"
 }
 

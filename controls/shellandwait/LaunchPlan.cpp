@@ -135,12 +135,16 @@ static QString winePathOf(const QByteArray &file, QChar drive)
 static QString machineRefusal(const QString &program, quint16 machine, const WineSetup &wine)
 {
     if (machine == MachineI386 && !wine.runsX86) {
+        // Debian's "wine" brings only the 64-bit half on amd64.
+        const QString need =
+                QStringLiteral("It needs the 32-bit part of Wine: on Debian, as root, dpkg --add-architecture i386 && "
+                               "apt-get update && apt-get install wine32:i386; on other systems, the distribution's "
+                               "32-bit (i386) Wine package or a Wine built for both (WoW64).");
         if (wine.runsX64)
-            return QStringLiteral("%1 is a 32-bit Windows program, and this Wine runs only 64-bit "
-                                  "programs. Install 32-bit Wine (as root: dpkg --add-architecture "
-                                  "i386 && apt-get update && apt-get install wine32:i386).")
-                    .arg(program);
-        return QStringLiteral("%1 is a 32-bit Windows program, and this computer's Wine cannot run it.").arg(program);
+            return QStringLiteral("%1 is a 32-bit Windows program, and this Wine runs only 64-bit programs. %2")
+                    .arg(program, need);
+        return QStringLiteral("%1 is a 32-bit Windows program, and this computer's Wine cannot run it. %2")
+                .arg(program, need);
     }
     if ((machine == MachineAmd64 && !wine.runsX64) || (machine == MachineArm64 && !wine.runsArm64)) {
         return QStringLiteral("%1 is a Windows program for %2 processors, which Wine cannot run on "

@@ -1,8 +1,9 @@
 #!/bin/sh
 # The list file type as a desktop sees it: the description is well-formed (and
-# valid where the distribution ships the schema), a database made from it tells
-# list files by name in any case and by their first byte, other files keep their
-# types, the desktop entry opens the type, and the metainfo names the same.
+# valid where the distribution ships the schema); of two databases made from the
+# distribution's types, one with ours and one without, only files named as
+# lists (*.SR, as Load takes them) differ; the desktop entry opens the type, and
+# the metainfo names the same.
 # Usage: check-list-file-type.sh MIME-XML DESKTOP-ENTRY METAINFO
 set -eu
 mime=$1 desktop=$2 metainfo=$3
@@ -26,41 +27,49 @@ fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# A database of the distribution's types and ours alone, so text/plain is known
-# and nothing installed on this machine decides.
-mkdir -p "$work/data/mime/packages" "$work/data/applications" "$work/home" "$work/files"
-cp /usr/share/mime/packages/freedesktop.org.xml "$work/data/mime/packages/"
-cp "$mime" "$work/data/mime/packages/org.setupreel.Setupreel.xml"
-XDG_DATA_DIRS="$work/data" update-mime-database "$work/data/mime" || fail "update-mime-database refused the description"
-cp "$desktop" "$work/data/applications/"
-update-desktop-database "$work/data/applications" || fail "update-desktop-database refused the desktop entry"
+# Databases of the distribution's types alone and with ours, so nothing
+# installed on this machine decides.
+for db in without with; do
+    mkdir -p "$work/$db/mime/packages"
+    cp /usr/share/mime/packages/freedesktop.org.xml "$work/$db/mime/packages/"
+done
+cp "$mime" "$work/with/mime/packages/org.setupreel.Setupreel.xml"
+for db in without with; do
+    XDG_DATA_DIRS="$work/$db" update-mime-database "$work/$db/mime" || fail "update-mime-database refused the $db database"
+done
+mkdir -p "$work/with/applications" "$work/home" "$work/files"
+cp "$desktop" "$work/with/applications/"
+update-desktop-database "$work/with/applications" || fail "update-desktop-database refused the desktop entry"
 
-query() {
+query() { # database, xdg-mime arguments
+    db=$1
+    shift
     env -i PATH="$PATH" HOME="$work/home" XDG_DATA_HOME="$work/home/data" \
-        XDG_CONFIG_HOME="$work/home/config" XDG_DATA_DIRS="$work/data" xdg-mime query "$@"
-}
-expect_type() { # file, expected type
-    got=$(query filetype "$work/files/$1")
-    [ "$got" = "$2" ] || fail "$1 is seen as \"$got\", not $2"
+        XDG_CONFIG_HOME="$work/home/config" XDG_DATA_DIRS="$work/$db" xdg-mime query "$@"
 }
 list='>Office\r\nE:\\Setups\\setup.exe /S\r\n'
 printf "$list" > "$work/files/Office.SR"
+printf 'not a list\r\n' > "$work/files/NAMED.SR"
+# Not lists: names Load refuses, and files that only begin as a list does.
 printf "$list" > "$work/files/office.sr"
 printf "$list" > "$work/files/Mixed.Sr"
 printf "$list" > "$work/files/list-without-a-suffix"
+printf '>seq1 a protein\nMKTAYIAKQR\n' > "$work/files/proteins.fasta"
+printf '>chr1\nACGTACGT\n' > "$work/files/genome.fa"
 printf '>Quoted mail\nis text\n' > "$work/files/reply.txt"
-# Named as lists, not written by Setupreel: the name alone decides.
-printf 'not a list\r\n' > "$work/files/NAMED.SR"
-printf 'not a list\r\n' > "$work/files/named.sr"
-expect_type Office.SR "$type"
-expect_type office.sr "$type"
-expect_type Mixed.Sr "$type"
-expect_type list-without-a-suffix "$type"
-expect_type NAMED.SR "$type"
-expect_type named.sr "$type"
-expect_type reply.txt text/plain
-[ "$(query default "$type")" = "$(basename "$desktop")" ] \
-    || fail "the default application for $type is \"$(query default "$type")\", not $(basename "$desktop")"
+printf '> Quoted mail\n> is text\n' > "$work/files/reply"
+printf '>\n' > "$work/files/README"
+for path in "$work"/files/*; do
+    f=$(basename "$path")
+    before=$(query without filetype "$path")
+    after=$(query with filetype "$path")
+    case "$f" in
+        *.SR) [ "$after" = "$type" ] || fail "$f is seen as \"$after\", not $type" ;;
+        *) [ "$after" = "$before" ] || fail "$f is seen as \"$after\" with the list type installed, \"$before\" without" ;;
+    esac
+done
+[ "$(query with default "$type")" = "$(basename "$desktop")" ] \
+    || fail "the default application for $type is \"$(query with default "$type")\", not $(basename "$desktop")"
 
 grep -qx "MimeType=.*$type;.*" "$desktop" || fail "$desktop does not name $type"
 grep -q "<mediatype>$type</mediatype>" "$metainfo" || fail "$metainfo does not provide $type"

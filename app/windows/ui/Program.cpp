@@ -157,11 +157,20 @@ void applyWindowFont(const QString &fallbackFamily)
 
 void applyWindowIcon()
 {
+    const QString file = QStringLiteral("org.setupreel.Setupreel.png");
+    // An installed copy keeps its icons once, in the desktop's theme beside
+    // its folder (/usr/lib/setupreel and /usr/share/icons).
+    const QString theme = Folders::appDir() + QStringLiteral("/../../share/icons/hicolor/");
     QList<FileBytesIconEngine::Entry> entries;
     for (int size : IconSizes) {
-        const QString folder = Folders::appDir() + QStringLiteral("/icons/") + QString::number(size);
-        const FileIO::ReadResult read = FileIO::readFile(
-                QFile::encodeName(Folders::join(folder, QStringLiteral("org.setupreel.Setupreel.png"))), MaxIconBytes);
+        const QString px = QString::number(size);
+        FileIO::ReadResult read = FileIO::readFile(
+                QFile::encodeName(Folders::join(Folders::appDir() + QStringLiteral("/icons/") + px, file)),
+                MaxIconBytes);
+        if (!read.ok)
+            read = FileIO::readFile(
+                    QFile::encodeName(theme + px + QLatin1Char('x') + px + QStringLiteral("/apps/") + file),
+                    MaxIconBytes);
         if (!read.ok)
             continue;
         FileBytesIconEngine::Entry entry{{}, read.data};

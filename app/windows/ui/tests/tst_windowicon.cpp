@@ -118,6 +118,26 @@ private slots:
         QVERIFY(!main->Image2->picture().isNull());
     }
 
+    // Installed, the icons are only in the desktop's theme, and read there.
+    void anInstalledCopyReadsItsIconsFromTheTheme()
+    {
+        const QString prefix = m_work.filePath(QStringLiteral("usr"));
+        QProcess install;
+        install.setProcessChannelMode(QProcess::MergedChannels);
+        install.start(
+                QStringLiteral(SETUPREEL_CMAKE),
+                {QStringLiteral("--install"), QStringLiteral(SETUPREEL_BUILD_DIR), QStringLiteral("--prefix"), prefix});
+        QVERIFY(install.waitForFinished(120000));
+        QVERIFY2(install.exitCode() == 0, install.readAll().constData());
+        const QString appDir = prefix + QStringLiteral("/lib/setupreel");
+        QVERIFY(QFileInfo::exists(appDir + QStringLiteral("/setupreel")));
+        QVERIFY(!QFileInfo::exists(appDir + QStringLiteral("/icons")));
+        Seams::setAppDir(appDir);
+
+        Program::applyWindowIcon();
+        expectFullIcon(Windows::show<Form2>());
+    }
+
     void withNoIconAtAllTheWindowsKeepTheSystemsIcon()
     {
         const QString folder = m_work.filePath(QStringLiteral("no-icons"));
