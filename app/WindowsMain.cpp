@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program with its windows: loaded by main() as a module beside the
 // program, only when no terminal command was given, so the terminal commands
 // never load a window system library.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the benchmarks share: the median of their rounds, the files they make
 // to measure on, and the table row each result prints.

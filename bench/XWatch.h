@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Watching the real program from outside, as a user sees it: which of its
 // windows the X server has mapped and when, the process behind a window, its

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: `cpack -G DEB` in the build folder makes
 # setupreel_<version>_<arch>.deb from the install rules of the whole project.
 add_subdirectory("${CMAKE_CURRENT_LIST_DIR}/../packaging" packaging)

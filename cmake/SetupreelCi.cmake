@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # In CI (CI set when configuring) a test that skips fails: a skip there means
 # the machine lacks what scripts/setup.sh installs, and hides a test that never
 # ran. Qt Test's QSKIP ends with 0 after a "SKIP   :" line; a script's 77

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The distribution's hardening, as a Debian package is built: dpkg-buildflags
 # with every hardening feature (stack protector, _FORTIFY_SOURCE, format
 # checks, full RELRO with BIND_NOW; PIE is the compiler's default there).

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A library the program loads shows it only its entry points (each marked
 # Q_DECL_EXPORT): its own functions and the static libraries linked into it
 # stay inside, so two libraries never bind to each other's copies.

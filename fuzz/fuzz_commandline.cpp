@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Splitting a command line: arguments quoted by the platform's rules and
 // joined by blanks split back into the same arguments, and the program of a
 // line without quotes is always the line's own beginning.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Telling a setup file's kind from its bytes: whatever the bytes, a file on
 // disk is told as the same bytes in memory are (also when it is larger than
 // what is read at first), the name changes nothing but batch files and shell

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a list file: whatever the bytes, an accepted text gives as many
 // program lines as its line count says, the editor's rows and the run's items
 // agree line by line, and a list without carriage returns in its items comes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a fuzz target over the files of its seed corpus once, so its
 // properties are checked in every test run, not only where clang is.
 #include <QDir>

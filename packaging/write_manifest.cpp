@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the visual-style manifest that the program writes beside itself at
 // its first start, so an installed copy finds it there: it never has to write
 // into a folder its users may not write to, and never restarts.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws the icon afresh into a temporary folder and compares it with the
 # committed one, byte for byte. Exits 77 (skipped) without Pillow or the font.
 set -u

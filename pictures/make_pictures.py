@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws Setupreel's 14 window pictures and its icon into this folder.
 
 One palette, one font (DejaVu Sans). Sizes follow the controls that show the

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every benchmark of a build folder and prints the README's table: each
 # benchmark's figures go to the terminal as it runs (stderr), the table's rows
 # (benchmark, what against what, figure, target, met) to stdout at the end.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reads the #include lines of app/ and fails when
 - a file of app/core includes a header of app/windows or app/cli, or a Qt
   module other than QtCore (the core links QtCore only);

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets with clang (with ASan and UBSan) and runs each
 # for a bounded time from its seed corpus. Skips, saying so, where clang or its
 # fuzzer runtime is missing; under CI (CI set) that fails instead.

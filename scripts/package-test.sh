@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from a build folder, installs it, checks what a
 # user gets (the command, its manual page, the list file type, its desktop
 # entry, a start from the read-only folder without writing or restarting, a list

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes the screenshots of packaging/screenshots/ from the real program, driven
 # as a user drives it, in a virtual X server with openbox:
 #   main-window.png  the main window installing the second demo list

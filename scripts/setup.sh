@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what the build and the tests need (Debian packages, as root), then
 # configures and builds into ./build: the program without debug information,
 # the tests with theirs. Sourced by run.sh and test.sh. Every test and fuzz

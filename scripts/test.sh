@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Setupreel and runs every test (windows under a virtual X server).
 # Under CI (CI set) a skipped test fails the run: the configure turns Qt
 # Test's skips into failures, and a test ctest reports as not run fails here.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs clang-tidy (the checks of .clang-tidy) over the core and the terminal
 # commands with the compile commands of a configured and built tree; prints
 # each warning once and how many there are of each check, and fails on any.

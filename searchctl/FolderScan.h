@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One level of the folder search, read whole before anything is reported, so
 // no enumeration stays open while deeper levels are searched.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Wildcard matching as the directory enumeration does it: '*' any run, '?' one
 // character, letters without regard to case, the whole pattern one expression.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The folder search control of the Quarrydex library, class name
 // "Quarrylib.QuarryBox". Hosts create it through the library's factory, keep

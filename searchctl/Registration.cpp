@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The four self-registration entry points, thin over the plugin mechanism.
 // The registry is "controls.reg" in the system folder (SETUPREEL_SYSTEM_DIR
 // when set, else the folder holding this library): one "class=file" line per

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a running program's windows say, read from outside the way a screen
 // reader reads it: through the accessibility bus (AT-SPI) of the D-Bus session

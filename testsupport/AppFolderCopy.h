@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A fresh copy of the build's application folder, for starting the real program
 // as a first start: the manifest of earlier starts is left behind.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Setup files made byte by byte for the kinds the distribution has no tool to
 // build: a minimal PE program with chosen sections and overlay, a compound

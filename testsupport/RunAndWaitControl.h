@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The real run-and-wait control from the build's system folder, as the
 // windows host it: for the tests that run real programs without a window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Dialog answers given by the test, and a record of every box shown.
 #include "core/common/Prompts.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small tmpfs mounted for one test and taken away after it, for the tests
 // of what happens on a full disk. Mounting needs root; the caller skips,

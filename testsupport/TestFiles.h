@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A file's bytes read and written whole, for the tests that check what the
 // program wrote or hand it what to read.

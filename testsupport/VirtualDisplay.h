@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A virtual X server of the test's own, for starting the real program and
 // seeing it only from outside: its windows by their titles (xdotool), the

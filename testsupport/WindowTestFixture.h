@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The set-up every window test shares: for each test fresh project-wide
 // variables, the build's application folder, no pause at start-up, scripted

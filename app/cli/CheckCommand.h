@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // setupreel --check LIST.SR [--write-suggested NEW.SR]: loads the list as the
 // main window's Load does and prints, for each program line, the file it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The terminal commands: --install, --inspect, --check, --help, --version.
 // They run with QtCore only, before any window or display exists.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // --inspect [--json] FILE...: each file's installer type, PE machine and the
 // silent switch that type accepts, read from the file's bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // --install LIST.SR [--report FILE]: the main window's Load and Install with no
 // window: the same list checks and refusals, the same run and report.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // setupreel --lock LIST.SR: loads the list as the main window's Load does and
 // writes LIST.SR.lock beside it, the SHA-256 of the list and of each program

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // --resume-after-reboot: after a run stopped for a restart of the computer,
 // an entry that runs `setupreel --install LIST --resume` once after the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // setupreel --status LIST.SR [--json]: what each program line of the list
 // last did, from the record the install runs keep (done, failed, never run,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // setupreel --summarize DIR... [--html FILE]: one table of the results of
 // many machines' runs from their JSON reports (a controller's fetched

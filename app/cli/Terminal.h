@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Standard output and standard error of the terminal commands. Text goes out
 // as the bytes it came from (file names that are not UTF-8 stay themselves);

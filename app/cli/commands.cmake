@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # --install, --inspect, --help, --version and the dispatch.
 target_sources(setupreel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/Cli.cpp

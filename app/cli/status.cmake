@@ -1,2 +1,3 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # --status.
 target_sources(setupreel_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/StatusCommand.cpp)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The terminal commands against the shell doing the same work, in one run:
 //  - setupreel --inspect of 1,000 setup files against head -c 65536 of the same
 //    files (target: at most 2x);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The list editor's refresh with 32,767 rows (target: at most 20 µs when
 // nothing changed; it runs once after each change its lines mirror), showing
 // and clicking a list whose rows are a million characters long against the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reference for the idle list editor: the smallest Qt program that plays
 // one animated picture, looping, its frames kept as the editor's control keeps
 // them. Argument: the picture's path.

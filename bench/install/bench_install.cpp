@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The install run's cost per program through the real main window (Load and
 // Install clicked, labels and bar painted while the programs run, the report
 // written) against a shell loop that starts the same programs, measured in the

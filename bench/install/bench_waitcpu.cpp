@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Processor use and wake-ups of the real program as a user runs it: the binary
 // of the build's folder started with a list under an X server, its windows
 // watched from outside and clicked and typed at through xdotool. Measured, each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving and loading a full list (32,767 lines: the title and 32,766 programs)
 // against plain code doing the same job on the same bytes, in the same run:
 // a save is durable and atomic, so its reference writes a new file, syncs its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The smallest Qt program that shows one picture window: the reference for the
 // start-up window, of the same size and placed the same way, showing the same
 // picture and, unless --picture-only, a text and a button where the start-up

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long the user waits at start, and what the program costs once it waits
 // for the user, seen from outside as the user sees it:
 // - from the program's start to its start-up window mapped on the X server,

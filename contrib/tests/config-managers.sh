@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The README's Puppet and Salt examples, taken from the README itself: Puppet's
 # own parser, then `puppet apply` of the resource on a real list (it runs, a
 # second apply runs nothing, a failing program fails it); Salt is not in Debian

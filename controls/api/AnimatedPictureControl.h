@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The animated picture (AnimatedGif.ocx, "AnimatedGif.AniGif") as its window
 // calls it.

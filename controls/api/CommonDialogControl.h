@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The open/save file dialog (COMDLG32.OCX, "MSComDlg.CommonDialog") as the
 // program calls it. Never visible by itself.

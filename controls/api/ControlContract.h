@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the program and the control libraries it hosts agree on, besides the
 // ControlFactory interface: the keys of a library's plugin metadata, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one interface every hosted control library offers: the host finds the
 // library by the class names in its plugin metadata and asks it for instances.

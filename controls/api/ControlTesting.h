@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // For the tests of a control library: loading it as the host does, and
 // running a check as a user that root's rights do not cover.

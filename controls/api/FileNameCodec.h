@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // File names are bytes here, not text. A name that is valid UTF-8 is its text;
 // each byte that is not part of a valid UTF-8 sequence (Latin-1 names left by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The folder search (Quarrydex.ocx, "Quarrylib.QuarryBox") and the host's
 // objects it is handed. Its searches are reached by dispatch id only

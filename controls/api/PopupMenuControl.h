@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The item popup menu (PopupMenu.ocx, "PopupMenuLib.PopupMenu") as its owner
 // window calls it. Never visible by itself.

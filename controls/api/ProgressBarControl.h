@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The progress bar (COMCTL32.OCX, "ComctlLib.ProgressBar") as the windows call it.
 #include <QLatin1String>

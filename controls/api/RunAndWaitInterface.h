@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The run-and-wait control ("Project1.ShellAndWait") as the program calls it:
 // the host casts the hosted object to this interface once and calls its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Waiting for a started program to end while the calling thread's events keep
 // being dispatched, without polling: the process's pidfd wakes a local event

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Taking a list line apart into the program file and its arguments, the way
 // the original platform finds the program in an unquoted command line.

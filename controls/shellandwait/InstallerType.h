@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What kind of setup program a file is, read from its bytes only; a setup
 // file is never started to learn what it is. The kind picks the table that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How a program file is started on this platform, and the error numbers
 // (RunTimeError) and texts a start that cannot happen is reported with.

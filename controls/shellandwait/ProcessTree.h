@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What an installation leaves running after its first program has ended.
 // This process is a child subreaper, so a setup's orphans (a bootstrapper's

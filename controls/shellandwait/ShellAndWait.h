@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The run-and-wait control "Project1.ShellAndWait": starts a command line and
 // returns when the whole installation has ended (the started program and all

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A restart of the Wine prefix that an installation asked for. ExitWindowsEx
 // with EWX_REBOOT starts "wineboot --end-session" and returns at once, so the

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What every demo setup program does: pretends to install a product, taking a
 # moment for each part. Called as: demo-install.sh NAME PARTS [switches]
 # Switches: /S (or /quiet) installs silently, /D=FOLDER installs into FOLDER (a

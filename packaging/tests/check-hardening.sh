@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Every ELF file of the package (the program, the windows' module, the control
 # libraries) is built with the distribution's hardening: PIE, stack protector,
 # _FORTIFY_SOURCE, full RELRO and BIND_NOW, as hardening-check finds them.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The icons an installed copy puts into the hicolor theme: each PNG is the size
 # its folder names, and the icon the desktop entry asks for is there.
 # Usage: check-icons.sh BUILD-DIR DESKTOP-ENTRY

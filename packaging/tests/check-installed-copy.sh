@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # An installed copy (cmake --install) holds the manifest the program would
 # write at its first start, byte for byte, so it starts from a folder its user
 # may not write to without writing or restarting.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The list file type as a desktop sees it: the description is well-formed (and
 # valid where the distribution ships the schema); of two databases made from the
 # distribution's types, one with ours and one without, only files named as

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The manual page setupreel(1) the build writes from `setupreel --help`: it
 # renders without a warning as lintian renders it, has the sections a reader
 # looks for, names every option --help prints, and is compressed without a

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The AppStream metainfo validates (pedantic notes are allowed), and every
 # screenshot it names is one kept in the repository, where the site serves it,
 # at least 620 pixels wide in a 16:9 frame, as software centres ask.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Two builds of the package from the same sources give the same .deb byte for
 # byte: each in a build folder of its own name, without ccache (a cache would
 # hand both the same objects), in another time zone and built under another

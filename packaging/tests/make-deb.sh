@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the Debian package of a configured build folder in OUT-DIR (made when
 # missing) and prints the package's path; cpack's output goes to
 # OUT-DIR/cpack.log, and is shown when cpack fails.

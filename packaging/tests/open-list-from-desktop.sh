@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A list file opened as a file manager opens it (xdg-open, through the desktop
 # entry of its type) starts the installed Setupreel with it; after the start-up
 # check, Next shows the main window with the list loaded: Install runs its one

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What the package's tests see of a running Setupreel, from outside only, on
 # the X display in $DISPLAY: its windows by their exact titles, the process
 # behind a window, and clicks. Sourced by the tests; needs xdotool.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a validator on a file; 77 (skipped) when the validator is not installed.
 # Usage: run-validator.sh PACKAGE COMMAND [ARGUMENT...]
 set -u

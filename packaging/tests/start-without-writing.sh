@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts an installed Setupreel on the X display in $DISPLAY, as the user running
 # this and, for root, also as "nobody", who may not write to its folder; checks
 # that its start-up check passes in the very process that was started, so it

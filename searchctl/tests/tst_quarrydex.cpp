@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search control through the real Quarrydex.ocx: created by class name,
 // called by dispatch id, on folder trees made here.
 #include "ControlContract.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The built program run as a user runs it from a script: no display of any
 // kind; its exit status and the bytes it wrote to standard output and error.

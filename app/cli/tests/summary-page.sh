@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The page of --summarize --html in a real browser: made from the real runs of
 # three host names, read back from headless Chromium's DOM, and photographed at
 # a desktop's width and a phone's, where it must not scroll sideways. Nothing

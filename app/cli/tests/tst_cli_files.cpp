@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the built program leaves on disk when it is run as users run it: a
 // state folder another user prepared, many runs at once, kills in the middle
 // of a write, the demo's own files.

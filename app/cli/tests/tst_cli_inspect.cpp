@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // setupreel --inspect on real files: installers built by makensis and wixl
 // at test time, crafted ones for the kinds the distribution cannot build,
 // scripts, a native program, random and cut-off files.

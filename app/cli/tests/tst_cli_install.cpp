@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // setupreel --install as a user runs it from a script: the built program, no
 // display, real setup programs, real list files, real signals.
 #include "SetupreelRun.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // setupreel --summarize over the reports of three machines, made by the built
 // program's real runs, each in its own UTS namespace with its own host name
 // and state folder, then gathered as a controller fetches them.

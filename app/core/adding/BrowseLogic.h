@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the drive, folder and file lists of the adding windows show, without a
 // window: drives are mounted volumes, a drive's root is its mount point.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The file information of the add-item dialog: a file's name and its size in
 // KB or MB, rounded to five places with ties to even.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program-wide file-system object: whether a drive is ready and how large a
 // file is. Created on first use and kept for the run; tests put another in

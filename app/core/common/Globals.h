@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The project-wide variables, alive for the whole run and shared by the windows.
 // They keep their original names and 16-bit types.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every message box, input box and file dialog goes through this interface, so
 // the windows run under test with scripted answers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every place where a test puts its own stand-in for a part of the real
 // program, in one place. Setting a seam to nothing (nullptr, an empty function

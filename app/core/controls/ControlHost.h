@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Creates hosted controls by class name from the control libraries (*.ocx) in
 // the system folder, for the windows and the terminal commands alike. Only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The list editor's rules that need no window: the button rules, the refresh
 // tick, the menu's choice, the send-to-line move and the switch for all rows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What each program line of a list last did, kept per list beside the reports
 // ($XDG_STATE_HOME/setupreel/done/<SHA-256 of the list's path>.json): its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The hosted "Project1.ShellAndWait" control, reached through its interface:
 // cast once, then called directly.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The install run: starts the programs of a loaded list one after another and
 // waits for each to end. It tells a RunObserver what happens; showing it is

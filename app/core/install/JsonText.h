@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // JSON written as text directly, byte for byte as QJsonDocument writes it
 // (keys in the order given, which callers keep sorted as QJsonObject does):

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/install/PacedDisplay.h"
 
 PacedDisplay::PacedDisplay(InstallDisplay &shown) : m_shown(shown)

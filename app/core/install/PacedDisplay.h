@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shows the install run's per-program news (remainder, current file, bar value)
 // at most once a frame (25 a second: nobody reads a file name shown shorter):

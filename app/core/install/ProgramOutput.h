@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where a setup's standard output and error go: a log file beside the run's
 // report. A file, not a pipe: a pipe closes when Setupreel ends (or its

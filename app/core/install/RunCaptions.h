@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's captions for the install run: the run's events as the
 // texts, buttons and bar the window shows, through InstallDisplay.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One install run at a time for a user and a Wine prefix: setups started side
 // by side by two runs fight over the same installer service and files. A

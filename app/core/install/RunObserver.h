@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the install run tells as it goes: the events a window or the terminal
 // turns into what it shows. Each arrives on the run's thread, in this order:

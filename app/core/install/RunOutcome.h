@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a setup program's end means: its exit code read by the table its
 // installer type publishes. QtCore only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The report of an install run: one JSON file for scripts and one text file
 // for people, named by the run's start time, written whole when the run

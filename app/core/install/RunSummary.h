@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The results of many install runs on many machines, from their JSON reports
 // (a controller's fetched `reports/<host>/…`): per machine, list and program

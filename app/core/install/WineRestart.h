@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Restarting a Wine prefix in place of the computer, for a Windows setup that
 // needs a restart (3010, 1641) before the next program: the prefix's session

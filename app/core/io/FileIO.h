@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one set of low-level file helpers: a descriptor owner, whole reads and
 // writes that survive signals and short transfers, and the two ways a file is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Checking a list before it is installed: where each program line's file is
 // found, what kind of installer it is, and the silent switch a line without

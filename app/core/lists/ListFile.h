@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The list file: ">" and the title on the first line, then one item per line,
 // every line ended by CR LF. Plain strings in, plain strings out; no window here.

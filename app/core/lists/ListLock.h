@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A lock on a list: LIST.SR.lock beside it holds the SHA-256 of the list's
 // own bytes and of each program file the list's lines resolve to, written as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The save sequence and the two load sequences of the program list, on the rows
 // of the list editor's list box. The answers come through Prompts; `cd` is the

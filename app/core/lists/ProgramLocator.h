@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Lists travel: a list written on one machine names its setup files where they
 // were there (E:\Setups\Office\setup.exe), and is loaded on another from a

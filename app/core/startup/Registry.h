@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // This platform has no registry. The about box still looks its tool up the way
 // it does on the original one, through these few calls over a store of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The start-up check of the 21 support files in four stages: JPEG images, GIF
 // images, control libraries, font. The window drives it with its timers and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the about box finds the system information tool: two registry
 // lookups, and which of the desktop's tools stands for it here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The side-by-side manifest beside the program that gives its windows the
 // themed common controls. A manifest only counts when a process starts, so

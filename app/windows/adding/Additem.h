@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The add-item dialog: appends setup programs to the list editor's rows, typed
 // by hand or picked from the drive, folder and file lists. Its buttons only

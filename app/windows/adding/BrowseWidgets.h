@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The drive, folder and file lists of the adding windows (Additem, Form3).
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The search path chooser: picks the folder of the folder search by browsing
 // drives and folders. OK and Cancel only hide it, so the next Open shows it

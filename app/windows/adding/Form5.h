@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The search options window: append the search's results to the list or
 // replace it. It hosts the hidden QuarryBox1 that every editor search uses.

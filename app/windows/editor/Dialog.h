@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The switch dialog "Change, remove,add a switch to item": changes or removes
 // the selected row, or adds a switch to every program row.

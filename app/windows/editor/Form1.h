@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The list editor "Point To Setup Files": the rows of ListB are the list while
 // it is edited; the other editor windows work on them through what they ask of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The send-to-line window: moves the selected row to the typed line. Hidden,
 // not unloaded, when it closes, so the typed text stays.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The help window of the list editor.
 #include "windows/install/HelpWindow.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: Point, Load, Install, Cancel, Exit and the top-strip areas.
 #include "core/install/HostedRunAndWait.h"

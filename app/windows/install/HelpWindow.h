@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The help windows' common look: a picture, one line per button of a main
 // window with thin lines between them, and OK.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The start-up window "Searching Reguest Files": checks the support files in
 // four timed stages and then offers "Next" into the main window, or only "Exit".

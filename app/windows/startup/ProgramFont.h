@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's own font, seguibk.ttf of the fonts folder, made known to the
 // windows at start.

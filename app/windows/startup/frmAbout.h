@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The about box: title, version, description, the author's addresses, and the
 // buttons OK, Update (the web site) and System Info.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The standard controls of the windows; the list and the label are what the
 // folder search control is handed (FolderSearchControl.h).

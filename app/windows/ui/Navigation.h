@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the windows ask of each other's showing and enabling. Each is defined
 // by the window that is asked, so a window reaches another one's folder only

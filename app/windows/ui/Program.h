@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What every window reaches of the running program: its title, its dialogs
 // and the way to end it. Tests replace the last two through Seams.

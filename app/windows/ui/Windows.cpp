@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/ui/Windows.h"
 
 QHash<const QMetaObject *, QPointer<PictureWindow>> &Windows::registry()

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which windows are loaded. A window is created (and its Form_Load run) when it
 // is first loaded, and forgotten when it is unloaded; hiding keeps it loaded.

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks one fleet playbook run from the json callback's output.
 
 Usage: check-play.py STEP PLAY.json   (STEP: check, install, again, one-changed, one-fails)

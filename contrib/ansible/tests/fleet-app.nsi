@@ -1,3 +1,4 @@
+; SPDX-License-Identifier: GPL-3.0-or-later
 ; The fleet test's Windows setup: a 64-bit installer that writes its marker
 ; into the user's local application data, so the test sees it ran in Wine.
 Target amd64-unicode

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A fleet on one machine: three users, each with its own home (Wine prefix,
 # state folder) and its own sshd on 127.0.0.1 in its own UTS namespace (its own
 # host name), managed over real SSH by ansible-playbook with the collection's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The animated picture as its window meets it: the real AnimatedGif.ocx,
 // created by class name and called through its interface.
 #include "AnimatedPictureControl.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every control library the build puts in the system folder, created through
 // the host by the class name the program asks for, is the interface the
 // program calls it through; no library there goes unchecked.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file dialog of COMDLG32.OCX, loaded from the build's system folder as the
 // program loads it, and driven by typing into its own name box. A dialog that
 // blocks the program ends the test through a watchdog instead of hanging it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The item popup menu as its window meets it: the real PopupMenu.ocx, created
 // by class name and called through its interface.
 #include "ControlTesting.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The kind of a setup file, read from its bytes: crafted files for every kind
 // the distribution has no tool to build, real ones from makensis and wixl.
 #include "CraftedSetups.h"

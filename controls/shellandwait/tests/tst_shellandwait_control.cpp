@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run-and-wait control as the program meets it: the real ShellAndWait.ocx,
 // created by class name and called by member name.
 #include "ControlTesting.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run-and-wait control with real Wine: real NSIS installers, made here
 // with makensis, started through the real ShellAndWait.ocx and WineWait.exe
 // in a Wine prefix of this test's own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* Runs inside Wine as the first process of an installation: starts the
  * command line that follows its own first argument, waits for that program
  * and writes its full exit code to the file the first argument names. A

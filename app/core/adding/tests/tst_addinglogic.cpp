@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The adding windows' logic without a window: file sizes as shown, patterns,
 // drives and the folder list's rows, and the real file-system object.
 #include "FileNameCodec.h"

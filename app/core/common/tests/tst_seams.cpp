@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The places where tests put in their own stand-ins: each gives the real one
 // back when set to nothing, and one call gives all of them back. The real ends
 // and starts are run for real, in child processes.

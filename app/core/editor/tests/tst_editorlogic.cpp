@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The list editor's rules without a window.
 #include "core/editor/EditorLogic.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The install run with real processes, started through the real run-and-wait
 // control from the build's system folder.
 #include "RunAndWaitControl.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's news during a run, paced to the screen: bursts are cut to the
 // last value of each frame, nothing is lost at the end, and the order of the
 // other changes holds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Outcomes read from exit codes by installer type, and the run's report on disk.
 #include "core/install/RunReport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A list written on another machine, with Windows paths, copied with its setup
 // programs to another folder and installed through the real run-and-wait
 // control: every program runs from where it is now, and the report keeps the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file helpers where they are hard to get right: a full disk, a link, a
 // file of another user, a file larger than wanted.
 #include "SmallFileSystem.h"

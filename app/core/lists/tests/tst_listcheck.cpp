@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // setupreel --check and --write-suggested, run as the built program: real
 // list files, real setup files of each kind, real links and a full disk.
 #include "CraftedSetups.h"

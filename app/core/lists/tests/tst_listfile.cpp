@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The list file on disk: layout, names, odd files, decoding, safe replacement.
 #include "TestFiles.h"
 #include "core/lists/ListFile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The save and load sequences with scripted answers: exact boxes, the file
 // dialog's use, ListHasTitle and the rows.
 #include "CommonDialogControl.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a program line's file is found when the list has moved: real folders,
 // real links of a Wine prefix's drive mapping, names in other case and in
 // other encodings.

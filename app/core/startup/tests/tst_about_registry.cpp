@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The registry of the program's own, the value decoding of GetKeyValue and the
 // two lookups of the system information tool.
 #include "core/startup/Registry.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The four stages of the support-file check against a scripted list: what each
 // search finds is given per folder and pattern; bar, label and buttons are recorded.
 #include "ControlContract.h"

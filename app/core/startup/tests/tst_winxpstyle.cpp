@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The manifest routine with its folder, program and restart injected: what it
 // writes, when it restarts, and what the caller's variables hold afterwards.
 #include "SmallFileSystem.h"

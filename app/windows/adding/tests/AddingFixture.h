@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small machine for the adding windows: drives A and C are folders of a
 // temporary tree, drive B has no medium. The program's current folder is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the tests of the editor's two path dialogs share: the folder tree and
 // its drives, the editor shown over them, scripted answers; the current folder

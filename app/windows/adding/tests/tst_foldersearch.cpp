@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's folder search driven as a user would, through the real
 // Quarrydex.ocx hosted on the search options window.
 #include "AddingFixture.h"

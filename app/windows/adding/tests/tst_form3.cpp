@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search path chooser driven as a user would, over a temporary folder tree
 // with one drive that has no medium.
 #include "AddingWindows.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The list editor's controls as a test finds them from outside: by the names
 // the window gives them. The hosted ones are null when their library is missing.

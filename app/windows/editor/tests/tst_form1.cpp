@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The list editor and its small windows driven as a user would, with scripted
 // dialog answers and the real control libraries from the build.
 #include "AnimatedPictureControl.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The send-to-line window opened as the user opens it (a right click on the
 // list, the item menu by keyboard), the target typed into Text3 and sent with
 // Enter.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Save list and Load saved list as the user meets them in the list editor:
 // real clicks on its buttons, real list files, scripted answers that record
 // the editor's rows at the moment each box is shown.

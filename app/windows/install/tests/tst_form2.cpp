@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window driven as a user would: clicks on its real widgets, dialog
 // answers scripted, the real control libraries from the build's system folder.
 #include "ProgressBarControl.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's frame close as a real window manager sends it: openbox in
 // a virtual X server closes the active window on Alt+F4, typed through xdotool.
 // Run by under-openbox.sh; started any other way it skips.

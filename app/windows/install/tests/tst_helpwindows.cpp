@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help windows opened from the main window and the list editor as a user
 // opens them, and every way of closing them.
 #include "ScriptedPrompts.h"

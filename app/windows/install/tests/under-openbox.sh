@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a test program in a fresh virtual X server with openbox as its window
 # manager, on a screen of $SETUPREEL_WM_SCREEN (default 1280x1024). Exits 77
 # (skipped) when a tool for that is missing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The about box opened from the main window and the list editor as a user
 // opens it: its content, every way of closing it, Update and System Info.
 #include "ScriptedPrompts.h"

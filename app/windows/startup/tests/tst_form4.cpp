@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up window over folders made by each case: copies of the real
 // pictures, control libraries and font, with one thing changed at a time.
 #include "CommonDialogControl.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program, started from a copy of the build's application folder in a
 // virtual X server: the restart after writing the manifest, the check passing
 // and "Next" into the main window with the list named on the command line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every window of the program in the program's own font: each caption must
 // show whole in its control, word-wrapped where the control wraps, and a
 // message box must be wide enough for a window manager to show its title.

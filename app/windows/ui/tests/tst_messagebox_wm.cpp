@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The end of a run with many long entries on a small screen (1366x768 under
 // openbox): the box keeps to the screen, its OK is there to press, and Return
 // closes it. Run by under-openbox.sh; started any other way it skips.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's icon on its windows: every window shown carries it in each
 // size of the application folder, the small sizes as drawn for them rather than
 // scaled down; a missing or broken icon file costs only its size, and the real

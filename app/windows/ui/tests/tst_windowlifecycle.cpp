@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The windows' life cycle as the user meets it: a window unloads once however
 // many closes reach it, and a window closed by its frame comes back fresh.
 #include "WindowTestFixture.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/python
+# SPDX-License-Identifier: GPL-3.0-or-later
 # -*- coding: utf-8 -*-
 # Copyright: the Setupreel authors
 # GNU General Public License v3.0+ (see https://www.gnu.org/licenses/gpl-3.0.txt)
