@@ -310,7 +310,8 @@ private slots:
         const Result r = SetupreelRun::finish(setupreel, 300000);
         QVERIFY2(r.status == 3, r.out + r.err);
         QVERIFY(ping.waitForFinished(10000));
-        QCOMPARE(logged(), QStringList({"start after.sh", "restarted before", "end after.sh"}));
+        QVERIFY2(logged() == QStringList({"start after.sh", "restarted before", "end after.sh"}),
+                 qPrintable(logged().join(QLatin1Char('|')) + QLatin1Char('\n') + QString::fromUtf8(r.out + r.err)));
         const QString out = QString::fromUtf8(r.out);
         QVERIFY2(out.contains(QStringLiteral("Making the Wine prefix %1 (64-bit)").arg(prefix))
                          && out.contains(QStringLiteral("RunOnce SetupreelFinish: ")) && out.contains("exit code 7"),
