@@ -5,6 +5,7 @@
 #include "FileNameCodec.h"
 #include "InstallerType.h"
 #include "LaunchPlan.h"
+#include "core/common/TextTable.h"
 #include "core/io/FileIO.h"
 #include "core/lists/ListFile.h"
 #include "core/lists/ProgramLocator.h"
@@ -120,25 +121,8 @@ QString table(const QList<Row> &rows)
         if (locked)
             cells.last() << row.lock;
     }
-    QList<qsizetype> widths(cells.first().size(), 0);
-    for (const QStringList &line : cells)
-        for (qsizetype c = 0; c < line.size(); ++c)
-            widths[c] = qMax(widths.at(c), line.at(c).size());
-
-    QString out;
-    for (const QStringList &line : cells) {
-        // Padded up to the last cell that says something; no blanks behind it.
-        qsizetype last = line.size() - 1;
-        while (last > 0 && line.at(last).isEmpty())
-            --last;
-        for (qsizetype c = 0; c <= last; ++c) {
-            out += line.at(c);
-            if (c < last)
-                out += QString(widths.at(c) - line.at(c).size() + 2, QLatin1Char(' '));
-        }
-        out += QLatin1Char('\n');
-    }
-    return out;
+    // Padded up to the last cell that says something; no blanks behind it.
+    return TextTable::columns(cells);
 }
 
 QByteArray withSuggestions(const QByteArray &original, const QList<Row> &rows)
