@@ -65,7 +65,13 @@ QString progressBar(int value, int max, const QString &note, int width)
 
 } // namespace
 
-Terminal::Terminal() : m_tty(takesStatusLine()) {}
+Terminal::Terminal() : m_tty(takesStatusLine())
+{
+    // Ignored, as the commands have it, a closed pipe raises nothing to hold back.
+    struct sigaction pipe
+    {};
+    m_holdPipeSignal = ::sigaction(SIGPIPE, nullptr, &pipe) != 0 || pipe.sa_handler != SIG_IGN;
+}
 
 int Terminal::width() const
 {
@@ -82,6 +88,11 @@ void Terminal::write(int fd, const QByteArray &bytes)
     bool &gone = fd == STDERR_FILENO ? m_errGone : m_outGone;
     if (gone || bytes.isEmpty())
         return;
+    if (!m_holdPipeSignal) {
+        if (!FileIO::writeAll(fd, bytes) && (errno == EPIPE || errno == EIO))
+            gone = true;
+        return;
+    }
     // SIGPIPE held back for this write: a closed pipe is an EPIPE here, and
     // the signal it raised is taken away before it is let through again.
     sigset_t pipeSignal, before, pending;

@@ -58,6 +58,7 @@ private:
 
     bool m_tty = false;
     bool m_outGone = false, m_errGone = false;
+    bool m_holdPipeSignal = true;
     QString m_statusText;
     int m_statusColumns = 0; // of the status line as drawn
     bool m_statusShown = false;

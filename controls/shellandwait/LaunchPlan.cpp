@@ -321,8 +321,108 @@ struct ChildSetup
     char *const *argv;
     int devNull;
     int output;
-    int error; // the errno the program could not be started with; 0 until then
+    const sigset_t *toDefault; // with the handlers cleared by the start: what is set back; else every signal
+    int error;                 // the errno the program could not be started with; 0 until then
 };
+
+// The signals a started program gets back at their default after a start
+// that cleared the handlers already: the ignored ones. Those ignored when this
+// process first starts a program (what its starter ignored: a background
+// shell's SIGINT and SIGQUIT, nohup's SIGHUP), and the ones a library may
+// choose to ignore later, SIGPIPE first of all. Asked once: each question is
+// a system call, and asking every time is what the cleared start saves.
+const sigset_t &ignoredSignals()
+{
+    static const sigset_t set = [] {
+        sigset_t s;
+        sigemptyset(&s);
+        for (const int sig : {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2, SIGCHLD, SIGTSTP,
+                              SIGTTIN, SIGTTOU, SIGURG, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGWINCH})
+            sigaddset(&s, sig);
+        for (int sig = 1; sig < NSIG; ++sig) {
+            struct sigaction now
+            {};
+            if (::sigaction(sig, nullptr, &now) == 0 && now.sa_handler == SIG_IGN)
+                sigaddset(&s, sig);
+        }
+        return s;
+    }();
+    return set;
+}
+
+#if defined(__x86_64__)
+// clone3 (Linux 5.5 and later, which glibc 2.36 has no call for): the new
+// process begins in fn(arg) on the stack args names and ends with its value.
+// Returns the new process's id, or -errno.
+extern "C" long setupreelClone3(void *args, size_t size, int (*fn)(void *), void *arg);
+asm(R"(
+    .text
+    .p2align 4
+    .globl setupreelClone3
+    .hidden setupreelClone3
+    .type setupreelClone3, @function
+setupreelClone3:
+    .cfi_startproc
+    mov %rcx, %r8
+    mov $435, %eax
+    syscall
+    test %rax, %rax
+    jz 1f
+    ret
+1:
+    .cfi_undefined rip
+    xor %ebp, %ebp
+    mov %r8, %rdi
+    call *%rdx
+    mov %eax, %edi
+    mov $60, %eax
+    syscall
+    hlt
+    .cfi_endproc
+    .size setupreelClone3, .-setupreelClone3
+)");
+
+// struct clone_args as the kernel first defined it.
+struct CloneArgs
+{
+    quint64 flags, pidfd, childTid, parentTid, exitSignal, stack, stackSize, tls;
+};
+constexpr quint64 CloneClearSighand = 0x100000000ULL;
+
+// Starts fn(arg) as by clone(CLONE_VM | CLONE_VFORK) with every handler of
+// this process cleared in the new one by the kernel. -1 with errno set; errno
+// ENOSYS when this system cannot (its kernel, a filter), so the caller does
+// it the older way.
+pid_t cloneClearingHandlers(int (*fn)(void *), char *stack, size_t size, void *arg)
+{
+    static std::atomic<bool> refused{false};
+    if (refused.load(std::memory_order_relaxed)) {
+        errno = ENOSYS;
+        return -1;
+    }
+    CloneArgs args{};
+    args.flags = CLONE_VM | CLONE_VFORK | CloneClearSighand;
+    args.exitSignal = SIGCHLD;
+    args.stack = quint64(reinterpret_cast<quintptr>(stack));
+    args.stackSize = size;
+    const long rc = setupreelClone3(&args, sizeof args, fn, arg);
+    if (rc >= 0)
+        return pid_t(rc);
+    if (rc == -ENOSYS || rc == -EINVAL || rc == -EPERM) {
+        refused.store(true, std::memory_order_relaxed);
+        errno = ENOSYS;
+    } else {
+        errno = int(-rc);
+    }
+    return -1;
+}
+#else
+pid_t cloneClearingHandlers(int (*)(void *), char *, size_t, void *)
+{
+    errno = ENOSYS;
+    return -1;
+}
+#endif
 
 // /dev/null for every program's stdin, opened once: the open costs more than
 // the rest of a start. Above the standard three, so a dup2 onto 0 clears its
@@ -366,13 +466,15 @@ __attribute__((no_sanitize_address)) int startChild(void *arg)
     // Nor does it inherit what this program's starter ignored, or the
     // handlers of this process, which must not run here before the exec: a
     // run started from a background shell has SIGINT and SIGQUIT ignored, and
-    // a setup must be able to end on them as it would anywhere else. The C
-    // library refuses its own two signals; its exec resets their handlers.
+    // a setup must be able to end on them as it would anywhere else. When the
+    // start cleared the handlers, only the ignored signals are left to set
+    // back. The C library refuses its own two signals; its exec resets their
+    // handlers.
     struct sigaction dfl;
     std::memset(&dfl, 0, sizeof dfl);
     dfl.sa_handler = SIG_DFL;
     for (int sig = 1; sig < NSIG; ++sig)
-        if (sig != SIGKILL && sig != SIGSTOP)
+        if (sig != SIGKILL && sig != SIGSTOP && (!setup->toDefault || sigismember(setup->toDefault, sig) == 1))
             ::sigaction(sig, &dfl, nullptr);
     sigset_t none;
     sigemptyset(&none);
@@ -407,13 +509,17 @@ int spawnPlan(const LaunchPlan &plan, pid_t *pid, int output)
     // meanwhile, so that part of its own stack is free.
     constexpr size_t ChildStack = 64 * 1024;
     alignas(64) char stack[ChildStack];
-    ChildSetup setup{argv[0], argv.data(), devNull, output, 0};
+    ChildSetup setup{argv[0], argv.data(), devNull, output, &ignoredSignals(), 0};
     // No handler of this process may run in the new one, which shares its
     // memory until the exec: every signal waits until the start is over.
     sigset_t all, old;
     sigfillset(&all);
     ::pthread_sigmask(SIG_SETMASK, &all, &old);
-    const pid_t child = ::clone(startChild, stack + ChildStack, CLONE_VM | CLONE_VFORK | SIGCHLD, &setup);
+    pid_t child = cloneClearingHandlers(startChild, stack, ChildStack, &setup);
+    if (child < 0 && errno == ENOSYS) {
+        setup.toDefault = nullptr;
+        child = ::clone(startChild, stack + ChildStack, CLONE_VM | CLONE_VFORK | SIGCHLD, &setup);
+    }
     const int cloneError = errno;
     ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
     if (child < 0)

@@ -24,6 +24,12 @@
 
 namespace ShellAndWaitLogic {
 
+pid_t ownSession()
+{
+    static const pid_t session = ::getsid(0);
+    return session;
+}
+
 bool becomeSubreaper(bool on) { return ::prctl(PR_SET_CHILD_SUBREAPER, on ? 1 : 0, 0, 0, 0) == 0; }
 
 // The first 64 KiB at most: what is read here is far shorter.
@@ -247,7 +253,7 @@ struct LeftoverWait::Watched
 };
 
 LeftoverWait::LeftoverWait(const QSet<pid_t> &before, const ProcessStat &program)
-    : m_before(before), m_program(program), m_ownSession(::getsid(0))
+    : m_before(before), m_program(program), m_ownSession(ownSession())
 {
 }
 

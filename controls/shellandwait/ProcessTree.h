@@ -29,6 +29,11 @@ struct ProcessStat
     quint64 startTime = 0; // clock ticks after boot
 };
 
+// This process's own session: a setup's processes are told from it by theirs.
+// It never changes (only the setups get sessions of their own), so it is
+// asked once.
+pid_t ownSession();
+
 // Makes this process the one orphaned descendants are handed to (on) or
 // hands them to init again (off). False when the system refuses.
 bool becomeSubreaper(bool on = true);

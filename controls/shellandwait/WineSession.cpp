@@ -74,7 +74,7 @@ static QString seconds(quint64 ticks)
     return QString::number(qRound(double(ticks) / double(perSecond > 0 ? perSecond : 100)));
 }
 
-WineRestartWait::WineRestartWait(quint64 since) : m_since(since), m_ownSession(::getsid(0)) {}
+WineRestartWait::WineRestartWait(quint64 since) : m_since(since), m_ownSession(ownSession()) {}
 
 WineRestartWait::~WineRestartWait()
 {

@@ -22,6 +22,8 @@
 #include <QSysInfo>
 #include <QTimer>
 
+#include <optional>
+
 namespace {
 const QChar CR(QLatin1Char('\r'));
 
@@ -261,7 +263,7 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
     rec.start = RunReport::now();
     // Its output, of every attempt, in one log beside the report.
     ProgramOutput &output = *m_output;
-    QTimer relay;
+    std::optional<QTimer> relay; // only while its output is shown as it comes
     const auto relayNew = [&] {
         const QByteArray bytes = output.takeNew();
         if (!bytes.isEmpty())
@@ -271,8 +273,9 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
     if (m_setOutput && output.open(m_report->folder(), m_runningLogName, m_runningLogPath)) {
         m_setOutput(output.fd());
         if (m_relayOutput) {
-            QObject::connect(&relay, &QTimer::timeout, relayNew);
-            relay.start(OutputRelayMs);
+            relay.emplace();
+            QObject::connect(&*relay, &QTimer::timeout, relayNew);
+            relay->start(OutputRelayMs);
         }
     }
     QElapsedTimer busySince; // since the first "another installation is in progress"
@@ -310,11 +313,12 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
             r.number = ListLock::MismatchError;
             r.description = bytes.refusal;
         } else {
-            QTimer limit;
+            std::optional<QTimer> limit;
             if (m_timeoutSeconds > 0 && m_abandon) {
-                limit.setSingleShot(true);
-                QObject::connect(&limit, &QTimer::timeout, [&] { timedOut = m_abandon(); });
-                limit.start(m_timeoutSeconds * 1000);
+                limit.emplace();
+                limit->setSingleShot(true);
+                QObject::connect(&*limit, &QTimer::timeout, [&] { timedOut = m_abandon(); });
+                limit->start(m_timeoutSeconds * 1000);
             }
             r = m_runAndWait(where.commandLine);
         }
@@ -356,7 +360,7 @@ ProgramRecord InstallRun::runProgram(int index, const QString &item, const QStri
     }
     if (output.isOpen()) {
         m_setOutput(-1);
-        relay.stop();
+        relay.reset();
         if (m_relayOutput)
             relayNew();
         // Processes it left running may still write to an empty log: that

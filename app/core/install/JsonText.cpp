@@ -8,12 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-void JsonText::put(const char *text, qsizetype size)
-{
-    const qsizetype at = m_out.size();
-    m_out.resize(at + size);
-    std::memcpy(m_out.data() + at, text, size_t(size));
-}
+void JsonText::put(const char *text, qsizetype size) { m_out.append(text, size); }
 
 void JsonText::indent(int level)
 {
@@ -97,6 +92,24 @@ void JsonText::appendString(QByteArray &out, const QString &text)
     for (const QChar c : text)
         *d++ = char(c.unicode());
     *d = '"';
+}
+
+void JsonText::appendOneLine(QByteArray &out, QByteArrayView indented)
+{
+    // A line end is never part of a string (strings hold it as \n): each one
+    // and the indentation after it go, all else is kept as it is.
+    const char *p = indented.data();
+    const char *const end = p + indented.size();
+    while (p < end) {
+        const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        const char *stop = nl ? nl : end;
+        out.append(p, stop - p);
+        if (!nl)
+            break;
+        p = nl + 1;
+        while (p < end && *p == ' ')
+            ++p;
+    }
 }
 
 void JsonText::string(const QString &text) { appendString(m_out, text); }

@@ -37,6 +37,9 @@ public:
 
     // A string as QJsonDocument writes it, quotes included.
     static void appendString(QByteArray &out, const QString &text);
+    // Indented JSON on one line: its line ends and indentation dropped (the
+    // blank after each key's colon stays).
+    static void appendOneLine(QByteArray &out, QByteArrayView indented);
 
 private:
     void put(const char *text, qsizetype size);

@@ -324,14 +324,19 @@ bool RunReport::journalEnded(const RunRecord &run)
 {
     const ProgramRecord &ended = run.programs.last();
     const int number = int(run.programs.size());
-    // Made once: the whole writings take it as it is.
+    // Made once: the whole writings take it as it is, the journal on one line.
     if (m_programJson.size() == number - 1)
         m_programJson << programJson(ended);
     QByteArray line = "{";
+    line.reserve(4096);
     if (run.cancelled)
         line += "\"cancelled\":true,";
-    line += "\"event\":\"ended\",\"number\":" + QByteArray::number(number) + ",\"program\":" + programLine(ended)
-            + ",\"result\":";
+    line += "\"event\":\"ended\",\"number\":" + QByteArray::number(number) + ",\"program\":";
+    if (m_programJson.size() == number)
+        JsonText::appendOneLine(line, m_programJson.last());
+    else
+        line += programLine(ended);
+    line += ",\"result\":";
     JsonText::appendString(line, resultText(ended));
     line += "}\n";
     return journalLine(line);

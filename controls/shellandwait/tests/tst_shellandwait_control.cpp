@@ -407,6 +407,29 @@ void TestShellAndWaitControl::childRunsInOwnSessionWithEnvironment()
     QVERIFY(ids.at(1).toInt() != int(::getsid(0)));
     QCOMPARE(lines.at(1), QString("probe value"));
     QCOMPARE(lines.at(2), QString("/dev/null"));
+
+    // Started from a background shell (SIGINT and SIGQUIT ignored) by a
+    // program with handlers of its own: the setup has every signal at its default.
+    const int handled[] = {SIGUSR1, SIGRTMIN + 4};
+    const int ignored[] = {SIGINT, SIGQUIT};
+    struct sigaction old[4], set{};
+    set.sa_handler = [](int) {};
+    for (int i = 0; i < 2; ++i)
+        QCOMPARE(::sigaction(handled[i], &set, &old[i]), 0);
+    set.sa_handler = SIG_IGN;
+    for (int i = 0; i < 2; ++i)
+        QCOMPARE(::sigaction(ignored[i], &set, &old[2 + i]), 0);
+    const QString dispositions = m_dir + "/dispositions";
+    writeScript(script, "exec cat /proc/self/status > " + q(dispositions));
+    const int result = run(m_control, script);
+    for (int i = 0; i < 2; ++i) {
+        ::sigaction(handled[i], &old[i], nullptr);
+        ::sigaction(ignored[i], &old[2 + i], nullptr);
+    }
+    QCOMPARE(result, 0);
+    const QStringList status = readAll(dispositions).split('\n');
+    QVERIFY(status.contains("SigIgn:\t0000000000000000"));
+    QVERIFY(status.contains("SigCgt:\t0000000000000000"));
 }
 
 void TestShellAndWaitControl::childOutlivesControl()

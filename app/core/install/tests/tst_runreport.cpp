@@ -244,7 +244,7 @@ private slots:
         p.programEnd = exited(3010);
         p.outcome = readOutcome(InstallerKind::Nsis, p.programEnd);
         p.errorNumber = 53;
-        p.errorText = QStringLiteral("File not found:\nsecond line");
+        p.errorText = QStringLiteral("File not found:\nsecond line, \"a\": \"b\" \\");
         run.current.reset();
         run.programs << p;
         QVERIFY(report.journalEnded(run));
