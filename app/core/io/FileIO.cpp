@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/io/FileIO.h"
 
+#include <QHash>
 #include <QList>
+#include <QPair>
 #include <QRandomGenerator>
 
 #include <csignal>
@@ -11,6 +13,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -178,9 +181,54 @@ bool leftBehind(const QByteArray &name, const struct stat &st)
     return isNumber && pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH;
 }
 
-// Reading the folder costs little beside the syncs of every write.
+// A folder as this process last left it, written in: while it is so, no one
+// else can have left a temporary there since, and the folder, which a run
+// writes again and again and whose reading costs more the more runs it keeps,
+// is not read again.
+class OwnWrites
+{
+public:
+    static bool unchangedSince(int folder)
+    {
+        struct stat st
+        {};
+        if (::fstat(folder, &st) != 0)
+            return false;
+        const std::lock_guard<std::mutex> lock(mutex());
+        const auto found = marks().constFind(idOf(st));
+        return found != marks().constEnd() && *found == timeOf(st);
+    }
+    static void mark(int folder)
+    {
+        struct stat st
+        {};
+        if (::fstat(folder, &st) != 0)
+            return;
+        const std::lock_guard<std::mutex> lock(mutex());
+        marks().insert(idOf(st), timeOf(st));
+    }
+
+private:
+    using Id = QPair<quint64, quint64>;
+    using Time = QPair<qint64, qint64>;
+    static Id idOf(const struct stat &st) { return {quint64(st.st_dev), quint64(st.st_ino)}; }
+    static Time timeOf(const struct stat &st) { return {qint64(st.st_mtim.tv_sec), qint64(st.st_mtim.tv_nsec)}; }
+    static std::mutex &mutex()
+    {
+        static std::mutex m;
+        return m;
+    }
+    static QHash<Id, Time> &marks()
+    {
+        static QHash<Id, Time> m;
+        return m;
+    }
+};
+
 void clearLeftovers(int folder)
 {
+    if (OwnWrites::unchangedSince(folder))
+        return;
     for (const QByteArray &name : namesIn(folder)) {
         struct stat st
         {};
@@ -307,6 +355,7 @@ WriteResult writeInto(int folder, const QByteArray &name, const QByteArray &byte
                 return failed(WriteResult::Write, error);
             }
             ::fsync(folder);
+            OwnWrites::mark(folder);
             return {};
         }
         bool linked = false;
@@ -330,6 +379,7 @@ WriteResult writeInto(int folder, const QByteArray &name, const QByteArray &byte
     // The content is in place by then, so a folder that cannot be synced is no
     // failure.
     ::fsync(folder);
+    OwnWrites::mark(folder);
     return {};
 }
 
