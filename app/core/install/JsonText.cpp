@@ -8,7 +8,12 @@
 #include <cstdio>
 #include <cstring>
 
-void JsonText::put(const char *text, qsizetype size) { m_out.append(text, size); }
+char *JsonText::room(qsizetype size)
+{
+    if (m_used + size > m_out.size())
+        m_out.resize(qMax(m_out.size() * 2, m_used + size + 1024));
+    return m_out.data() + m_used;
+}
 
 void JsonText::indent(int level)
 {
@@ -19,7 +24,7 @@ void JsonText::indent(int level)
 
 void JsonText::beginObject()
 {
-    m_out += m_compact ? "{" : "{\n";
+    m_compact ? put('{') : put("{\n", 2);
     ++m_level;
     m_first = true;
 }
@@ -28,10 +33,10 @@ void JsonText::endObject()
 {
     --m_level;
     if (!m_compact) {
-        m_out += '\n';
+        put('\n');
         indent(m_level);
     }
-    m_out += '}';
+    put('}');
     m_first = false;
 }
 
@@ -48,7 +53,7 @@ void JsonText::key(const char *name)
 
 void JsonText::beginArray()
 {
-    m_out += m_compact ? "[" : "[\n";
+    m_compact ? put('[') : put("[\n", 2);
     ++m_level;
     m_first = true;
 }
@@ -56,7 +61,7 @@ void JsonText::beginArray()
 void JsonText::element()
 {
     if (!m_first)
-        m_out += m_compact ? "," : ",\n";
+        m_compact ? put(',') : put(",\n", 2);
     m_first = false;
     indent(m_level);
 }
@@ -66,10 +71,10 @@ void JsonText::endArray()
     --m_level;
     if (!m_compact) {
         if (!m_first)
-            m_out += '\n';
+            put('\n');
         indent(m_level);
     }
-    m_out += ']';
+    put(']');
     m_first = false;
 }
 
@@ -112,7 +117,25 @@ void JsonText::appendOneLine(QByteArray &out, QByteArrayView indented)
     }
 }
 
-void JsonText::string(const QString &text) { appendString(m_out, text); }
+void JsonText::string(const QString &text)
+{
+    // Copied as it is checked; anything but plain ASCII goes the slow way.
+    const qsizetype size = text.size();
+    char *d = room(size + 2);
+    *d++ = '"';
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u >= 0x7f || u == '"' || u == '\\') {
+            QByteArray escaped;
+            appendString(escaped, text);
+            put(escaped.constData(), escaped.size());
+            return;
+        }
+        *d++ = char(u);
+    }
+    *d = '"';
+    m_used += size + 2;
+}
 
 void JsonText::stringOrNull(const QString &text)
 {
@@ -136,23 +159,23 @@ void JsonText::null() { put("null", 4); }
 void JsonText::strings(const QStringList &list)
 {
     if (list.isEmpty()) {
-        m_out += m_compact ? "[" : "[\n";
+        m_compact ? put('[') : put("[\n", 2);
         indent(m_level);
-        m_out += ']';
+        put(']');
         return;
     }
-    m_out += m_compact ? "[" : "[\n";
+    m_compact ? put('[') : put("[\n", 2);
     for (qsizetype i = 0; i < list.size(); ++i) {
         if (i)
-            m_out += m_compact ? "," : ",\n";
+            m_compact ? put(',') : put(",\n", 2);
         indent(m_level + 1);
         string(list.at(i));
     }
     if (!m_compact) {
-        m_out += '\n';
+        put('\n');
         indent(m_level);
     }
-    m_out += ']';
+    put(']');
 }
 
 void JsonText::value(const QJsonValue &v)
@@ -160,7 +183,7 @@ void JsonText::value(const QJsonValue &v)
     // Written inside an array by QJsonDocument, then taken out of it.
     QByteArray doc = QJsonDocument(QJsonArray{v}).toJson(m_compact ? QJsonDocument::Compact : QJsonDocument::Indented);
     if (m_compact) {
-        m_out += QByteArrayView(doc).sliced(1, doc.size() - 2);
+        put(doc.constData() + 1, doc.size() - 2);
         return;
     }
     // "[\n    <value>\n]\n": the value one level in, its lines moved to this one.
@@ -168,5 +191,5 @@ void JsonText::value(const QJsonValue &v)
     doc.replace("\n    ", "\n");
     if (m_level > 0)
         doc.replace("\n", "\n" + QByteArray(qsizetype(4) * m_level, ' '));
-    m_out += doc;
+    put(doc.constData(), doc.size());
 }

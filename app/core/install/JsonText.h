@@ -9,12 +9,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstring>
+
 class JsonText
 {
 public:
     // compact: one line; else indented as QJsonDocument::Indented, the object
     // beginning at nesting level (0: a document's root).
-    explicit JsonText(bool compact, int level = 0) : m_compact(compact), m_level(level) { m_out.reserve(1024); }
+    explicit JsonText(bool compact, int level = 0) : m_compact(compact), m_level(level) {}
 
     void beginObject();
     void endObject();
@@ -30,10 +32,19 @@ public:
     void strings(const QStringList &list);
     void value(const QJsonValue &v); // any other value, as QJsonDocument writes it
     // Bytes already written as JSON (an object made by another JsonText).
-    void raw(const QByteArray &json) { m_out += json; }
+    void raw(const QByteArray &json) { put(json.constData(), json.size()); }
 
-    const QByteArray &text() const { return m_out; }
-    QByteArray take() { return std::move(m_out); }
+    const QByteArray &text()
+    {
+        m_out.truncate(m_used);
+        return m_out;
+    }
+    QByteArray take()
+    {
+        m_out.truncate(m_used);
+        m_used = 0;
+        return std::move(m_out);
+    }
 
     // A string as QJsonDocument writes it, quotes included.
     static void appendString(QByteArray &out, const QString &text);
@@ -42,10 +53,15 @@ public:
     static void appendOneLine(QByteArray &out, QByteArrayView indented);
 
 private:
-    void put(const char *text, qsizetype size);
+    // Written for every program and record line: the bytes go straight into
+    // room made ahead, not through QByteArray's appending.
+    char *room(qsizetype size);
+    void put(const char *text, qsizetype size) { std::memcpy(room(size), text, size_t(size)), m_used += size; }
+    void put(char c) { *room(1) = c, ++m_used; }
     void indent(int level);
 
-    QByteArray m_out;
+    QByteArray m_out; // the text up to m_used, then room
+    qsizetype m_used = 0;
     bool m_compact;
     int m_level;
     bool m_first = true;

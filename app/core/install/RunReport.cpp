@@ -642,8 +642,16 @@ namespace {
 // a control character (a line feed, an escape sequence) written as \xHH, so
 // no line of a list can forge an entry or restyle the terminal it is read in.
 // The JSON keeps the exact text.
+bool isControl(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u < 0x20 || (u >= 0x7f && u < 0xa0);
+}
+
 QString shown(const QString &text)
 {
+    if (std::none_of(text.cbegin(), text.cend(), isControl))
+        return text;
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {
@@ -671,27 +679,39 @@ QString RunReport::resultText(const ProgramRecord &p)
 
 QString RunReport::programText(const ProgramRecord &p, int number, int programCount)
 {
-    QString t = QStringLiteral("\n%1/%2  %3\n").arg(number).arg(programCount).arg(shown(p.line));
+    // Made for every program of every writing: appended, not formatted.
+    QString t;
+    t.reserve(512);
+    const auto line = [&t](QLatin1String label, const QString &value) {
+        t += label;
+        t += value;
+        t += u'\n';
+    };
+    t += u'\n';
+    t += QString::number(number);
+    t += u'/';
+    t += QString::number(programCount);
+    line(QLatin1String("  "), shown(p.line));
     if (!p.startedFile.isEmpty())
-        t += QStringLiteral("  file:     %1\n").arg(shown(p.startedFile));
-    t += QStringLiteral("  type:     %1%2\n")
-                 .arg(p.installerType, p.machine.isEmpty() ? QString() : QLatin1String(", ") + p.machine);
+        line(QLatin1String("  file:     "), shown(p.startedFile));
+    line(QLatin1String("  type:     "),
+         p.machine.isEmpty() ? p.installerType : p.installerType + QLatin1String(", ") + p.machine);
     if (!p.sha256.isEmpty() || p.integrity != QLatin1String("unlocked"))
-        t += QStringLiteral("  sha256:   %1 (%2)\n")
-                     .arg(p.sha256.isEmpty() ? QStringLiteral("not read") : p.sha256, p.integrity);
-    t += QStringLiteral("  time:     %1 .. %2\n").arg(stamp(p.start), stamp(p.end));
-    t += QStringLiteral("  outcome:  %1\n").arg(shown(resultText(p)));
+        line(QLatin1String("  sha256:   "),
+             (p.sha256.isEmpty() ? QStringLiteral("not read") : p.sha256) + QLatin1String(" (") + p.integrity + u')');
+    line(QLatin1String("  time:     "), stamp(p.start) + QLatin1String(" .. ") + stamp(p.end));
+    line(QLatin1String("  outcome:  "), shown(resultText(p)));
     if (p.attempts > 1)
-        t += QStringLiteral("  attempts: %1\n").arg(p.attempts);
+        line(QLatin1String("  attempts: "), QString::number(p.attempts));
     for (const QString &left : p.leftBehind)
-        t += QStringLiteral("  left running: %1\n").arg(shown(left));
+        line(QLatin1String("  left running: "), shown(left));
     if (!p.outputLog.isEmpty())
-        t += QStringLiteral("  output:   %1\n").arg(shown(p.outputLog));
+        line(QLatin1String("  output:   "), shown(p.outputLog));
     if (!p.wineRestart.isEmpty())
-        t += QStringLiteral("  restart:  %1\n").arg(shown(p.wineRestart));
+        line(QLatin1String("  restart:  "), shown(p.wineRestart));
     if (p.restart)
-        for (const QString &line : WineRestart::summary(*p.restart))
-            t += QStringLiteral("  restarted: %1\n").arg(shown(line));
+        for (const QString &summary : WineRestart::summary(*p.restart))
+            line(QLatin1String("  restarted: "), shown(summary));
     return t;
 }
 
