@@ -6,6 +6,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <pthread.h>
@@ -116,6 +117,12 @@ QByteArray Terminal::printable(const QString &text)
 {
     // Filtered as characters, not as bytes: a C1 control (U+009B starts an
     // escape sequence too) is two bytes in UTF-8.
+    const auto control = [](QChar c) {
+        const char16_t u = c.unicode();
+        return u < 0x20 || (u >= 0x7F && u <= 0x9F);
+    };
+    if (std::none_of(text.cbegin(), text.cend(), control))
+        return FileNameCodec::encodeFileName(text);
     QString shown = text;
     for (QChar &c : shown) {
         const char16_t u = c.unicode();
@@ -164,9 +171,13 @@ void Terminal::errorLine(const QString &text) { lines(text, true); }
 void Terminal::lines(const QString &text, bool toError)
 {
     QByteArray out;
-    const QStringList parts = text.split(QLatin1Char('\n'));
-    for (const QString &part : parts)
-        out += printable(part) + '\n';
+    if (!text.contains(QLatin1Char('\n'))) {
+        out = printable(text) + '\n';
+    } else {
+        const QStringList parts = text.split(QLatin1Char('\n'));
+        for (const QString &part : parts)
+            out += printable(part) + '\n';
+    }
     clearStatus();
     write(toError ? STDERR_FILENO : STDOUT_FILENO, out);
     drawStatus();

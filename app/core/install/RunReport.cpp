@@ -240,8 +240,11 @@ bool RunReport::write(const RunRecord &run, QString *error)
     bool kept = m_folderError.isEmpty();
     if (!kept)
         keptError = m_folderError;
-    kept = kept && saveWhole(jsonPath(), json, &keptError)
-           && saveWhole(textPath(), assembleText(run, text).toUtf8(), &keptError);
+    // Both renamed before their folder is synced, once.
+    const bool jsonKept = kept && saveWhole(jsonPath(), json, &keptError, FileIO::FolderSync::ByCaller);
+    kept = jsonKept && saveWhole(textPath(), assembleText(run, text).toUtf8(), &keptError);
+    if (jsonKept && !kept)
+        FileIO::syncFolder(m_runs.get());
     // Once a run: its own rewrites add no files.
     if (kept && !m_pruned) {
         prune();
@@ -266,11 +269,11 @@ void RunReport::writeCopy(const RunRecord &run)
         saveCopy(m_copy, toJson(run), &m_copyError);
 }
 
-bool RunReport::saveWhole(const QString &path, const QByteArray &bytes, QString *error) const
+bool RunReport::saveWhole(const QString &path, const QByteArray &bytes, QString *error, FileIO::FolderSync sync) const
 {
     // A report not written completely leaves the previous complete one.
     const QByteArray name = FileNameCodec::encodeFileName(path.mid(path.lastIndexOf(u'/') + 1));
-    const FileIO::WriteResult written = FileIO::replaceFileIn(m_runs.get(), name, bytes);
+    const FileIO::WriteResult written = FileIO::replaceFileIn(m_runs.get(), name, bytes, sync);
     if (!written.ok() && error)
         *error = path + QLatin1String(": ")
                  + (written.error == ELOOP ? QStringLiteral("a symbolic link is there; it is never followed")

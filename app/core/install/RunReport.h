@@ -162,7 +162,8 @@ public:
 
 private:
     friend struct RunJournal;
-    bool saveWhole(const QString &path, const QByteArray &bytes, QString *error) const;
+    bool saveWhole(const QString &path, const QByteArray &bytes, QString *error,
+                   FileIO::FolderSync sync = FileIO::FolderSync::Now) const;
     void prune() const;
     static void writeProgram(JsonText &w, const ProgramRecord &program);
     static QByteArray programJson(const ProgramRecord &program); // indented, as an element of "programs"

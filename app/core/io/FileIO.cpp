@@ -295,7 +295,8 @@ enum class Existing { Replace, Follow, Refuse };
 
 // Writes bytes to name in folder through a temporary: on the disk before it
 // takes the name, so a kill or a failure leaves the old file (or none) whole.
-WriteResult writeInto(int folder, const QByteArray &name, const QByteArray &bytes, Existing existing)
+WriteResult writeInto(int folder, const QByteArray &name, const QByteArray &bytes, Existing existing,
+                      FolderSync sync = FolderSync::Now)
 {
     if (name.isEmpty())
         return failed(WriteResult::Create, ENOENT);
@@ -378,7 +379,8 @@ WriteResult writeInto(int folder, const QByteArray &name, const QByteArray &byte
     // A new name survives a power cut only with its folder on the disk too.
     // The content is in place by then, so a folder that cannot be synced is no
     // failure.
-    ::fsync(folder);
+    if (sync == FolderSync::Now)
+        ::fsync(folder);
     OwnWrites::mark(folder);
     return {};
 }
@@ -449,10 +451,12 @@ WriteResult replaceFile(const QByteArray &path, const QByteArray &bytes)
     return writeInto(folder.get(), name, bytes, Existing::Follow);
 }
 
-WriteResult replaceFileIn(int folder, const QByteArray &name, const QByteArray &bytes)
+WriteResult replaceFileIn(int folder, const QByteArray &name, const QByteArray &bytes, FolderSync sync)
 {
-    return writeInto(folder, name, bytes, Existing::Replace);
+    return writeInto(folder, name, bytes, Existing::Replace, sync);
 }
+
+void syncFolder(int folder) { ::fsync(folder); }
 
 WriteResult createNewFile(const QByteArray &path, const QByteArray &bytes)
 {

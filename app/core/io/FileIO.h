@@ -103,8 +103,14 @@ struct WriteResult
 WriteResult replaceFile(const QByteArray &path, const QByteArray &bytes);
 
 // The same for name in an open folder (O_RDONLY | O_DIRECTORY), where a
-// symbolic link at name is refused (ELOOP), never followed.
-WriteResult replaceFileIn(int folder, const QByteArray &name, const QByteArray &bytes);
+// symbolic link at name is refused (ELOOP), never followed. With
+// FolderSync::ByCaller the folder is not synced: the caller writes more files
+// there and syncs it once for all (syncFolder), each sync being a wait on the
+// disk.
+enum class FolderSync { Now, ByCaller };
+WriteResult replaceFileIn(int folder, const QByteArray &name, const QByteArray &bytes,
+                          FolderSync sync = FolderSync::Now);
+void syncFolder(int folder);
 
 // replaceFile, and where that cannot be (a folder that takes no new file, an
 // owner that cannot be kept) an existing regular file written over itself:
