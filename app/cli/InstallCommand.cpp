@@ -46,7 +46,8 @@ public:
     void programStarting(const ProgramStart &program) override
     {
         if (program.attempt == 1)
-            m_terminal.line(QStringLiteral("[%1/%2] %3").arg(program.index).arg(m_max).arg(program.line));
+            m_terminal.line(u'[' + QString::number(program.index) + u'/' + QString::number(m_max) + QLatin1String("] ")
+                            + program.line);
         m_note.clear();
         drawBar();
     }

@@ -25,8 +25,9 @@ QString hex(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex())
 
 QString stamp(const QDateTime &t)
 {
-    if (t.timeSpec() == Qt::OffsetFromUTC)
-        return RunReport::stamp(t); // the run's own times, made faster
+    // The run's own times (UTC itself where the offset is 0), made faster.
+    if (t.timeSpec() == Qt::OffsetFromUTC || t.timeSpec() == Qt::UTC)
+        return RunReport::stamp(t);
     return t.isValid() ? t.toString(Qt::ISODateWithMs) : QString();
 }
 
