@@ -50,28 +50,33 @@ class TestForm2Wm : public QObject
 
     // Runs xdotool while this program's events keep flowing (the window
     // manager waits on this program's answers to move the focus).
-    static bool xdotool(const QStringList &args)
+    // Empty when xdotool ran and succeeded; else what went wrong.
+    static QString xdotool(const QStringList &args)
     {
         QProcess p;
         p.start(QStringLiteral("xdotool"), args);
         if (!p.waitForStarted(5000))
-            return false;
+            return QStringLiteral("xdotool did not start");
         if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000))
-            return false;
-        return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+            return QStringLiteral("xdotool %1 did not end").arg(args.join(u' '));
+        if (p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
+            return QString();
+        return QStringLiteral("xdotool %1 failed: %2").arg(args.join(u' '), QString::fromLocal8Bit(p.readAllStandardError()));
     }
 
     // Makes w the window manager's active window, then types Alt+F4; waits
-    // until the close has arrived (or a while has passed).
-    static bool altF4(QWidget *w, const CloseCounter &counter)
+    // until the close has arrived (or a while has passed). Empty when it
+    // arrived; else why not.
+    static QString altF4(QWidget *w, const CloseCounter &counter)
     {
         const int before = counter.closes;
         const QString id = QString::number(w->winId());
-        if (!xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id}))
-            return false;
-        if (!xdotool({QStringLiteral("key"), QStringLiteral("alt+F4")}))
-            return false;
-        return QTest::qWaitFor([&] { return counter.closes > before; }, 5000);
+        QString why = xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id});
+        if (why.isEmpty())
+            why = xdotool({QStringLiteral("key"), QStringLiteral("alt+F4")});
+        if (why.isEmpty() && !QTest::qWaitFor([&] { return counter.closes > before; }, 5000))
+            why = QStringLiteral("no close reached the window within 5 s");
+        return why;
     }
 
     QString makeReporter(const QString &name, const QString &log, double seconds)
@@ -123,22 +128,24 @@ private slots:
         m_prompts->files.enqueue(list);
         QTest::mouseClick(w->Image3, Qt::LeftButton);
 
-        bool arrived = false, shown = false;
+        QString notArrived = QStringLiteral("not tried");
+        bool shown = false;
         int endedDuringRun = -1;
         QTimer::singleShot(200, [&] {
-            arrived = altF4(w, counter);
+            notArrived = altF4(w, counter);
             shown = w->isVisible();
             endedDuringRun = m_windows.ended();
         });
         QTest::mouseClick(w->Image4, Qt::LeftButton);
-        QVERIFY2(arrived, "the window manager's close reached the window during the run");
+        QVERIFY2(notArrived.isEmpty(), qPrintable("the window manager's close during the run: " + notArrived));
         QVERIFY(shown);
         QCOMPARE(endedDuringRun, 0);
         QCOMPARE(m_windows.ended(), 0);
         QCOMPARE(readText(log), a + QLatin1Char('\n') + b + QLatin1Char('\n'));
 
         // With the run over, Alt+F4 is Exit.
-        QVERIFY(altF4(w, counter));
+        const QString afterRun = altF4(w, counter);
+        QVERIFY2(afterRun.isEmpty(), qPrintable(afterRun));
         QCOMPARE(m_windows.ended(), 1);
     }
 
@@ -154,14 +161,16 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(help));
         QVERIFY(!w->isEnabled());
 
-        QVERIFY2(altF4(w, counter), "the window manager's close reached the main window");
+        const QString blocked = altF4(w, counter);
+        QVERIFY2(blocked.isEmpty(), qPrintable("the window manager's close to the main window: " + blocked));
         QCOMPARE(m_windows.ended(), 0);
         QVERIFY(w->isVisible());
         QVERIFY(help->isVisible());
 
         QTest::mouseClick(help->OKButton, Qt::LeftButton);
         QVERIFY(w->isEnabled());
-        QVERIFY(altF4(w, counter));
+        const QString afterHelp = altF4(w, counter);
+        QVERIFY2(afterHelp.isEmpty(), qPrintable(afterHelp));
         QCOMPARE(m_windows.ended(), 1);
     }
 };
