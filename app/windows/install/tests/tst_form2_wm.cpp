@@ -61,7 +61,8 @@ class TestForm2Wm : public QObject
             return QStringLiteral("xdotool %1 did not end").arg(args.join(u' '));
         if (p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
             return QString();
-        return QStringLiteral("xdotool %1 failed: %2").arg(args.join(u' '), QString::fromLocal8Bit(p.readAllStandardError()));
+        return QStringLiteral("xdotool %1 failed: %2")
+                .arg(args.join(u' '), QString::fromLocal8Bit(p.readAllStandardError()));
     }
 
     // Makes w the window manager's active window, then types Alt+F4; waits
