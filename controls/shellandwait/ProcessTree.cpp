@@ -235,6 +235,7 @@ static bool reapIfEnded(pid_t pid, int pidfd)
 struct LeftoverWait::Watched
 {
     pid_t pid = 0;
+    quint64 startTime = 0;
     int pidfd = -1;
     QString name;
     QString commandLine;
@@ -281,6 +282,7 @@ void LeftoverWait::scan()
         m_known.insert(child.pid);
         if (child.state == 'Z') {
             // Already ended: its own children came to this process first.
+            m_ended.append({child.pid, processName(child.pid), child.startTime});
             reapIfEnded(child.pid, -1);
             continue;
         }
@@ -291,6 +293,7 @@ void LeftoverWait::scan()
         }
         auto w = std::make_shared<Watched>();
         w->pid = child.pid;
+        w->startTime = child.startTime;
         w->name = processName(child.pid);
         w->commandLine = processCommandLine(child.pid);
         const long fd = ::syscall(SYS_pidfd_open, child.pid, 0);
@@ -316,6 +319,7 @@ void LeftoverWait::ended(pid_t pid)
             continue;
         if (!reapIfEnded(pid, w->pidfd))
             return; // woken early; the notifier stays armed
+        m_ended.append({pid, w->name, w->startTime});
         m_watched.removeAt(i);
         // Its children, if any, have just been handed to this process.
         scan();

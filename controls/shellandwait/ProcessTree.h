@@ -100,6 +100,16 @@ public:
     // The processes awaited now, whose trees are still running.
     QList<pid_t> remainingPids() const;
 
+    // Each process this wait saw end (and reaped), with its start time: a
+    // Wine restart's programs may end during it, and their restart names them.
+    struct Ended
+    {
+        pid_t pid;
+        QString name;
+        quint64 startTime;
+    };
+    const QList<Ended> &endedProcesses() const { return m_ended; }
+
 private:
     struct Watched;
     void scan();
@@ -109,6 +119,7 @@ private:
     ProcessStat m_program;
     pid_t m_ownSession;
     QSet<pid_t> m_known; // watched, ignored or reaped
+    QList<Ended> m_ended;
     QList<std::shared_ptr<Watched>> m_watched;
     QEventLoop *m_loop = nullptr;
     bool m_abandoned = false;

@@ -10,6 +10,7 @@
 #include "core/io/FileIO.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSet>
 #include <QWidget>
 
@@ -258,7 +259,7 @@ int ShellAndWaitControl::run(const LaunchPlan &plan)
     const int result = plan.wine ? readLauncherResult(plan) : RunTimeError::NoError;
 
     // What the program started may still be installing.
-    const bool settled = waitForLeftovers(before, program, destroyed);
+    const bool settled = waitForLeftovers(before, program, restart, destroyed);
     if (destroyed)
         return result;
     if (!settled)
@@ -312,9 +313,16 @@ int ShellAndWaitControl::readLauncherResult(const LaunchPlan &plan)
     return fail(e.number, e.description);
 }
 
-bool ShellAndWaitControl::waitForLeftovers(const QSet<pid_t> &before, const ProcessStat &program, const bool &destroyed)
+bool ShellAndWaitControl::waitForLeftovers(const QSet<pid_t> &before, const ProcessStat &program,
+                                           WineRestartWait &restart, const bool &destroyed)
 {
     LeftoverWait leftovers(before, program);
+    // What a Wine restart ran may end while the leftovers are awaited: its
+    // restart still names it.
+    const auto tellRestart = qScopeGuard([&] {
+        if (!destroyed)
+            restart.takeEnded(leftovers.endedProcesses());
+    });
     if (!leftovers.find())
         return true;
     m_leftovers = &leftovers;

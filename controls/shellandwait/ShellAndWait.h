@@ -72,7 +72,7 @@ private:
     // application is ending first; true when none is left, or StopWaiting()
     // or Abandon() gave them up (m_leftBehind names them).
     bool waitForLeftovers(const QSet<pid_t> &before, const ShellAndWaitLogic::ProcessStat &program,
-                          const bool &destroyed);
+                          ShellAndWaitLogic::WineRestartWait &restart, const bool &destroyed);
     // Waits, bounded, for a restart of the Wine prefix the installation asked
     // for, and keeps what it did in m_wineRestart. False when the application
     // is ending first.

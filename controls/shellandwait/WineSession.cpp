@@ -142,6 +142,13 @@ bool WineRestartWait::restartsEnded()
 void WineRestartWait::collectEnded()
 {
     const quint64 start = restartStart();
+    for (const LeftoverWait::Ended &e : std::as_const(m_endedBefore)) {
+        bool restart = false;
+        for (const Restart &r : std::as_const(m_restarts))
+            restart = restart || r.pid == e.pid;
+        if (!restart && e.startTime >= start && !isWineServiceName(e.name) && !m_ran.contains(e.name))
+            m_ran << e.name;
+    }
     for (const ProcessStat &child : childrenOfThisProcess()) {
         if (child.state != 'Z' || child.session == m_ownSession || child.startTime < start)
             continue;

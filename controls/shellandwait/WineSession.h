@@ -60,6 +60,10 @@ public:
     End wait(int boundMs = BoundMs);
     void abandon();
 
+    // Processes the wait for an installation's leftovers saw end before this
+    // wait: those that began with a restart are programs it ran.
+    void takeEnded(const QList<LeftoverWait::Ended> &ended) { m_endedBefore += ended; }
+
     // For people: what the restart ran, how long it took, what still ran
     // when waiting ended. waited: false when it was not waited for at all.
     QString summary(End end, bool waited = true) const;
@@ -83,6 +87,7 @@ private:
     quint64 m_since;
     pid_t m_ownSession;
     QList<Restart> m_restarts;
+    QList<LeftoverWait::Ended> m_endedBefore;
     QStringList m_ran;       // the programs the restart ran, by name
     QStringList m_remaining; // "<pid> <name>" of what still ran when waiting ended
     quint64 m_endTicks = 0;

@@ -6,18 +6,29 @@
 for tool in xvfb-run openbox xdotool xprop; do
     command -v "$tool" >/dev/null 2>&1 || { echo "needs $tool (packages xvfb, openbox, xdotool, x11-utils)"; exit 77; }
 done
-exec xvfb-run -a -s "-screen 0 ${SETUPREEL_WM_SCREEN:-1280x1024}x24" sh -c '
-    openbox >/dev/null 2>&1 &
-    wm=$!
-    # openbox manages windows once it has announced itself on the root window.
-    i=0
-    until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do
-        i=$((i + 1))
-        [ "$i" -gt 100 ] && { echo "openbox did not start"; kill "$wm"; exit 1; }
-        sleep 0.1
-    done
-    SETUPREEL_WM_TEST=1 QT_QPA_PLATFORM=xcb "$@"
+# A server or window manager that does not come up (xvfb-run -a can hand out
+# the number of a server still going away) is tried again on a fresh server;
+# the test itself runs once.
+attempt=1
+while :; do
+    # shellcheck disable=SC2016 # expanded by the inner shell
+    xvfb-run -a -s "-screen 0 ${SETUPREEL_WM_SCREEN:-1280x1024}x24" sh -c '
+        openbox >/dev/null 2>&1 &
+        wm=$!
+        # openbox manages windows once it has announced itself on the root window.
+        i=0
+        until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do
+            i=$((i + 1))
+            [ "$i" -gt 100 ] && { echo "openbox did not start"; kill "$wm" 2>/dev/null; exit 75; }
+            sleep 0.1
+        done
+        SETUPREEL_WM_TEST=1 QT_QPA_PLATFORM=xcb "$@"
+        rc=$?
+        kill "$wm" 2>/dev/null
+        exit "$rc"
+    ' sh "$@"
     rc=$?
-    kill "$wm" 2>/dev/null
-    exit "$rc"
-' sh "$@"
+    [ "$rc" -eq 75 ] && [ "$attempt" -lt 3 ] || exit "$rc"
+    attempt=$((attempt + 1))
+    echo "trying again on another X server (attempt $attempt)"
+done
