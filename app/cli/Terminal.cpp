@@ -124,11 +124,7 @@ QByteArray Terminal::printable(const QString &text)
     if (std::none_of(text.cbegin(), text.cend(), control))
         return FileNameCodec::encodeFileName(text);
     QString shown = text;
-    for (QChar &c : shown) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
-            c = QLatin1Char('?');
-    }
+    std::replace_if(shown.begin(), shown.end(), control, QLatin1Char('?'));
     return FileNameCodec::encodeFileName(shown);
 }
 

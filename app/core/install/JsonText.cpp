@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -78,17 +79,28 @@ void JsonText::endArray()
     m_first = false;
 }
 
+namespace {
+// Written into a JSON string as it is: plain ASCII, the common case. Anything
+// else goes as Qt escapes it (a lone surrogate of a file name that is not
+// UTF-8 too).
+bool plain(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u >= 0x20 && u < 0x7f && u != '"' && u != '\\';
+}
+
+void appendEscaped(QByteArray &out, const QString &text)
+{
+    const QByteArray doc = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    out += QByteArrayView(doc).sliced(1, doc.size() - 2);
+}
+} // namespace
+
 void JsonText::appendString(QByteArray &out, const QString &text)
 {
-    // Plain ASCII, the common case, goes as it is; anything else as Qt
-    // escapes it (a lone surrogate of a file name that is not UTF-8 too).
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || u >= 0x7f || u == '"' || u == '\\') {
-            const QByteArray doc = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
-            out += QByteArrayView(doc).sliced(1, doc.size() - 2);
-            return;
-        }
+    if (!std::all_of(text.cbegin(), text.cend(), plain)) {
+        appendEscaped(out, text);
+        return;
     }
     const qsizetype at = out.size();
     out.resize(at + text.size() + 2);
@@ -124,14 +136,13 @@ void JsonText::string(const QString &text)
     char *d = room(size + 2);
     *d++ = '"';
     for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || u >= 0x7f || u == '"' || u == '\\') {
+        if (!plain(c)) {
             QByteArray escaped;
-            appendString(escaped, text);
+            appendEscaped(escaped, text);
             put(escaped.constData(), escaped.size());
             return;
         }
-        *d++ = char(u);
+        *d++ = char(c.unicode());
     }
     *d = '"';
     m_used += size + 2;
