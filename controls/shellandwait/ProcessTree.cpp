@@ -253,8 +253,7 @@ struct LeftoverWait::Watched
     }
 };
 
-LeftoverWait::LeftoverWait(const QSet<pid_t> &before, const ProcessStat &program)
-    : m_before(before), m_program(program), m_ownSession(ownSession())
+LeftoverWait::LeftoverWait(const QSet<pid_t> &before, const ProcessStat &program) : m_before(before), m_program(program)
 {
 }
 
@@ -277,7 +276,7 @@ void LeftoverWait::scan()
             continue;
         // Children the rest of this program starts stay in its session; the
         // installation runs in a session of its own and began with the program.
-        if (child.session == m_ownSession || child.startTime < m_program.startTime)
+        if (child.session == ownSession() || child.startTime < m_program.startTime)
             continue;
         m_known.insert(child.pid);
         if (child.state == 'Z') {

@@ -117,7 +117,6 @@ private:
 
     QSet<pid_t> m_before;
     ProcessStat m_program;
-    pid_t m_ownSession;
     QSet<pid_t> m_known; // watched, ignored or reaped
     QList<Ended> m_ended;
     QList<std::shared_ptr<Watched>> m_watched;

@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -74,7 +75,7 @@ static QString seconds(quint64 ticks)
     return QString::number(qRound(double(ticks) / double(perSecond > 0 ? perSecond : 100)));
 }
 
-WineRestartWait::WineRestartWait(quint64 since) : m_since(since), m_ownSession(ownSession()) {}
+WineRestartWait::WineRestartWait(quint64 since) : m_since(since) {}
 
 WineRestartWait::~WineRestartWait()
 {
@@ -89,12 +90,10 @@ WineRestartWait::~WineRestartWait()
 void WineRestartWait::notice()
 {
     for (const ProcessStat &child : childrenOfThisProcess()) {
-        if (child.state == 'Z' || child.session == m_ownSession || child.startTime < m_since)
+        if (child.state == 'Z' || child.session == ownSession() || child.startTime < m_since)
             continue;
-        bool known = false;
-        for (const Restart &r : std::as_const(m_restarts))
-            known = known || r.pid == child.pid;
-        if (known || processName(child.pid).compare(QLatin1String("wineboot.exe"), Qt::CaseInsensitive) != 0)
+        if (isRestart(child.pid)
+            || processName(child.pid).compare(QLatin1String("wineboot.exe"), Qt::CaseInsensitive) != 0)
             continue;
         QStringList args = commandLineOf(child.pid);
         if (args.isEmpty())
@@ -143,24 +142,23 @@ void WineRestartWait::collectEnded()
 {
     const quint64 start = restartStart();
     for (const LeftoverWait::Ended &e : std::as_const(m_endedBefore)) {
-        bool restart = false;
-        for (const Restart &r : std::as_const(m_restarts))
-            restart = restart || r.pid == e.pid;
-        if (!restart && e.startTime >= start && !isWineServiceName(e.name) && !m_ran.contains(e.name))
+        if (!isRestart(e.pid) && e.startTime >= start && !isWineServiceName(e.name) && !m_ran.contains(e.name))
             m_ran << e.name;
     }
     for (const ProcessStat &child : childrenOfThisProcess()) {
-        if (child.state != 'Z' || child.session == m_ownSession || child.startTime < start)
+        if (child.state != 'Z' || child.session == ownSession() || child.startTime < start)
             continue;
-        bool restart = false;
-        for (const Restart &r : std::as_const(m_restarts))
-            restart = restart || r.pid == child.pid;
         // Only its kernel name is left (up to 15 characters).
         const QString name = processName(child.pid);
-        if (!restart && !isWineServiceName(name))
+        if (!isRestart(child.pid) && !isWineServiceName(name))
             m_ran << name;
         reapNow(child.pid);
     }
+}
+
+bool WineRestartWait::isRestart(pid_t pid) const
+{
+    return std::any_of(m_restarts.cbegin(), m_restarts.cend(), [pid](const Restart &r) { return r.pid == pid; });
 }
 
 quint64 WineRestartWait::restartStart() const
@@ -175,12 +173,10 @@ void WineRestartWait::keepStillRunning()
 {
     const quint64 start = restartStart();
     for (const ProcessStat &child : childrenOfThisProcess()) {
-        if (child.state == 'Z' || child.session == m_ownSession || child.startTime < start)
+        if (child.state == 'Z' || child.session == ownSession() || child.startTime < start)
             continue;
         const QString name = processName(child.pid);
-        bool restart = false;
-        for (const Restart &r : std::as_const(m_restarts))
-            restart = restart || r.pid == child.pid;
+        const bool restart = isRestart(child.pid);
         if (restart || !isWineServiceName(name)) {
             m_remaining << QStringLiteral("%1 %2").arg(child.pid).arg(name);
             if (!restart)

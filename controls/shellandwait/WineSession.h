@@ -78,6 +78,7 @@ private:
         bool ended = false;
     };
     bool restartsEnded();
+    bool isRestart(pid_t pid) const; // one of m_restarts' wineboot processes
     quint64 restartStart() const;
     // The programs the restart ran that have already ended: named, reaped.
     void collectEnded();
@@ -85,7 +86,6 @@ private:
     void keepStillRunning();
 
     quint64 m_since;
-    pid_t m_ownSession;
     QList<Restart> m_restarts;
     QList<LeftoverWait::Ended> m_endedBefore;
     QStringList m_ran;       // the programs the restart ran, by name
