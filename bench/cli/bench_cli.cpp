@@ -10,6 +10,10 @@
 //  - the bytes a run of 10,000 failing programs writes (every write of the
 //    process: its report, journal, record and lines) against the size of the
 //    report it leaves (target: at most 3x).
+// Beside each --install row it shows the floor: this process starting the same
+// programs the way the run-and-wait control does (vfork, own session, stdin
+// from /dev/null, a pidfd polled, the child reaped) and nothing else, so the
+// part of the gap that is the run's own work can be told from the mechanism's.
 // Prints the medians of several rounds, each round running setupreel and the
 // loop one after the other, the ratios, their targets and whether they are met.
 #include "BenchSupport.h"
@@ -27,9 +31,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <poll.h>
+#include <sched.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 extern char **environ;
 
@@ -91,6 +99,52 @@ qint64 bytesWritten(const QStringList &args, const QProcessEnvironment &env)
     return wchar;
 }
 
+struct FloorChild
+{
+    char *const *argv;
+    int devNull;
+};
+
+int startFloorChild(void *arg)
+{
+    const auto *c = static_cast<const FloorChild *>(arg);
+    if (::setsid() < 0 || ::dup2(c->devNull, 0) < 0)
+        ::_exit(127);
+    ::execve(c->argv[0], c->argv, environ);
+    ::_exit(127);
+}
+
+// Milliseconds to start each program of lines (path and one argument, as the
+// lists hold them) and wait for its end as the control does, with no other
+// work; -1 when one could not be started or ended with another code.
+double floorLoopMs(const QList<QByteArray> &paths, const QByteArray &argument, int expect)
+{
+    const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (devNull < 0)
+        return -1;
+    constexpr size_t StackSize = 64 * 1024;
+    std::vector<char> stack(StackSize);
+    QElapsedTimer t;
+    t.start();
+    bool ok = true;
+    for (const QByteArray &path : paths) {
+        char *argv[] = {const_cast<char *>(path.constData()), const_cast<char *>(argument.constData()), nullptr};
+        FloorChild child{argv, devNull};
+        const pid_t pid = ::clone(startFloorChild, stack.data() + StackSize, CLONE_VM | CLONE_VFORK | SIGCHLD, &child);
+        const int pidfd = pid > 0 ? int(::syscall(SYS_pidfd_open, pid, 0)) : -1;
+        if (pidfd >= 0) {
+            pollfd ready{pidfd, POLLIN, 0};
+            ::poll(&ready, 1, -1);
+            ::close(pidfd);
+        }
+        int status = 0;
+        ok = ok && pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == expect;
+    }
+    const double ms = t.nsecsElapsed() / 1e6;
+    ::close(devNull);
+    return ok ? ms : -1;
+}
+
 // The sizes of the JSON and text reports in folder, together.
 qint64 reportBytes(const QString &folder)
 {
@@ -148,12 +202,14 @@ int main(int argc, char **argv)
 
     // Trivial programs, as bench_install starts them: a list of count of them
     // and a shell script starting the same, each ending with code.
+    QList<QByteArray> programPaths; // of the last run made
     const auto makeRun = [&](const QString &name, int count, int code) -> std::pair<QString, QString> {
         const QString program = dir.filePath(name + QStringLiteral(".sh"));
         if (!writeFile(program, "#!/bin/sh\nexit " + QByteArray::number(code) + "\n", true))
             return {};
         QByteArray list = ">bench\r\n";
         QByteArray script;
+        programPaths.clear();
         for (int i = 0; i < count; ++i) {
             // Each line its own file name, as a real list's are.
             const QString path = dir.filePath(QStringLiteral("%1-%2.sh").arg(name).arg(i));
@@ -161,6 +217,7 @@ int main(int argc, char **argv)
                 return {};
             list += path.toUtf8() + " /S\r\n";
             script += "'" + path.toUtf8() + "' /S\n";
+            programPaths << QFile::encodeName(path);
         }
         const QString listPath = dir.filePath(name + QStringLiteral(".SR"));
         const QString scriptPath = dir.filePath(name + QStringLiteral("-loop.sh"));
@@ -180,7 +237,7 @@ int main(int argc, char **argv)
     {
         Size size;
         int count;
-        double ms, loopMs;
+        double ms, loopMs, floorMs;
     };
     QList<Row> rows;
     QString bytesList;
@@ -196,16 +253,17 @@ int main(int argc, char **argv)
             bytesList = list;
         // Fewer rounds of the long ones: their medians settle sooner.
         const int n = count >= 5000 ? 3 : count >= 1000 ? 5 : rounds;
-        QList<double> times, loopTimes;
+        QList<double> times, loopTimes, floorTimes;
         for (int r = 0; r < n; ++r) {
             times << timed(setupreel, {QStringLiteral("--install"), list}, env, size.code ? 1 : 0);
             loopTimes << timed(QStringLiteral("/bin/sh"), {loop}, env, size.code);
+            floorTimes << floorLoopMs(programPaths, "/S", size.code);
         }
-        if (times.contains(-1) || loopTimes.contains(-1)) {
+        if (times.contains(-1) || loopTimes.contains(-1) || floorTimes.contains(-1)) {
             std::fprintf(stderr, "a command failed (%d programs)\n", count);
             return 1;
         }
-        rows << Row{size, count, median(times), median(loopTimes)};
+        rows << Row{size, count, median(times), median(loopTimes), median(floorTimes)};
     }
 
     // One more run of the 10,000 failing programs, alone in its state folder.
@@ -225,8 +283,9 @@ int main(int argc, char **argv)
     printRatio(QStringLiteral("setupreel --inspect of %1 setup files").arg(number(files)),
                QStringLiteral("head -c 65536 of the same files"), inspectMs, headMs, 2.0);
     for (const Row &row : rows) {
-        std::printf("  --install of %d%s: %.3f ms a program, the loop %.3f ms\n", row.count,
-                    row.size.code ? " failing" : "", row.ms / row.count, row.loopMs / row.count);
+        std::printf("  --install of %d%s: %.3f ms a program, the loop %.3f ms, the floor %.3f ms (%.2f× of it)\n",
+                    row.count, row.size.code ? " failing" : "", row.ms / row.count, row.loopMs / row.count,
+                    row.floorMs / row.count, row.ms / row.floorMs);
         printRatio(QStringLiteral("setupreel --install of %1 %2programs")
                            .arg(number(row.count), row.size.code ? QStringLiteral("failing ") : QString()),
                    QStringLiteral("a shell loop starting the same programs"), row.ms, row.loopMs, row.size.target);
