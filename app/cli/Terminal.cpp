@@ -2,6 +2,7 @@
 #include "cli/Terminal.h"
 
 #include "FileNameCodec.h"
+#include "core/common/ControlCharacters.h"
 #include "core/io/FileIO.h"
 
 #include <QStringList>
@@ -115,16 +116,11 @@ void Terminal::write(int fd, const QByteArray &bytes)
 
 QByteArray Terminal::printable(const QString &text)
 {
-    // Filtered as characters, not as bytes: a C1 control (U+009B starts an
-    // escape sequence too) is two bytes in UTF-8.
-    const auto control = [](QChar c) {
-        const char16_t u = c.unicode();
-        return u < 0x20 || (u >= 0x7F && u <= 0x9F);
-    };
-    if (std::none_of(text.cbegin(), text.cend(), control))
+    // Filtered as characters, not as bytes: a C1 control is two bytes in UTF-8.
+    if (std::none_of(text.cbegin(), text.cend(), isControlCharacter))
         return FileNameCodec::encodeFileName(text);
     QString shown = text;
-    std::replace_if(shown.begin(), shown.end(), control, QLatin1Char('?'));
+    std::replace_if(shown.begin(), shown.end(), isControlCharacter, QLatin1Char('?'));
     return FileNameCodec::encodeFileName(shown);
 }
 

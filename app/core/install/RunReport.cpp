@@ -2,6 +2,7 @@
 #include "core/install/RunReport.h"
 
 #include "FileNameCodec.h"
+#include "core/common/ControlCharacters.h"
 #include "core/install/JsonText.h"
 #include "core/io/FileIO.h"
 
@@ -645,20 +646,14 @@ namespace {
 // a control character (a line feed, an escape sequence) written as \xHH, so
 // no line of a list can forge an entry or restyle the terminal it is read in.
 // The JSON keeps the exact text.
-bool isControl(QChar c)
-{
-    const char16_t u = c.unicode();
-    return u < 0x20 || (u >= 0x7f && u < 0xa0);
-}
-
 QString shown(const QString &text)
 {
-    if (std::none_of(text.cbegin(), text.cend(), isControl))
+    if (std::none_of(text.cbegin(), text.cend(), isControlCharacter))
         return text;
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {
-        if (isControl(c))
+        if (isControlCharacter(c))
             out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
         else
             out += c;

@@ -2,6 +2,7 @@
 #include "core/install/RunSummary.h"
 
 #include "FileNameCodec.h"
+#include "core/common/ControlCharacters.h"
 #include "core/common/TextTable.h"
 #include "core/install/RunOutcome.h"
 #include "core/install/RunReport.h"
@@ -373,9 +374,7 @@ QStringList failingHosts(const Summary &s)
 QString esc(const QString &text)
 {
     QString clean = text;
-    for (QChar &c : clean)
-        if (c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() < 0xa0))
-            c = u'?';
+    std::replace_if(clean.begin(), clean.end(), isControlCharacter, u'?');
     return clean.toHtmlEscaped();
 }
 
