@@ -67,7 +67,7 @@ private slots:
         QVERIFY(write(QStringLiteral("bad.sh"), "#!/bin/sh\nexit 5\n", true));
         QVERIFY(write(QStringLiteral("later.sh"), "#!/bin/sh\nexit 0\n", true));
         QVERIFY(write(QStringLiteral("lab.SR"),
-                      ">Lab <script>alert(1)</script> & tools\r\ngood.sh\r\nbad.sh\r\nlater.sh\r\n"));
+                      ">Lab <script>alert(1)</script> & tools\x1b[31m\r\ngood.sh\r\nbad.sh\r\nlater.sh\r\n"));
         QVERIFY(write(QStringLiteral("ok.SR"), ">Office\r\ngood.sh\r\nlater.sh\r\n"));
         const QString install = QStringLiteral("\"$SETUPREEL\" --install %1 >/dev/null");
         const QString again = install + QStringLiteral(" --skip-done");
@@ -132,7 +132,8 @@ private slots:
             const QRegularExpressionMatch m = re.match(out);
             return m.hasMatch() ? m.captured(1) : QStringLiteral("(no row)");
         };
-        const QString lab = QStringLiteral("Lab <script>alert(1)</script> & tools (lab.SR)");
+        // The title's escape sequence cannot colour the terminal.
+        const QString lab = QStringLiteral("Lab <script>alert(1)</script> & tools?[31m (lab.SR)");
         const QRegularExpression ranAt(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d +\\d+\\.\\d s$"));
         // Skipped by the second run: the first run's success, with its time.
         QVERIFY2(ranAt.match(row("lab-a", lab, 1, "good.sh", "succeeded")).hasMatch(), qPrintable(out));
@@ -158,8 +159,8 @@ private slots:
         QCOMPARE(SetupreelRun::run({QStringLiteral("--summarize")}).status, 2);
     }
 
-    // The page: every text from a report escaped; a page that cannot be
-    // written is told.
+    // The page: every text from a report escaped, control characters shown
+    // as "?"; a page that cannot be written is told.
     void page()
     {
         const QString page = path(QStringLiteral("page.html"));
@@ -170,8 +171,9 @@ private slots:
         QFile f(page);
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray html = f.readAll();
-        QVERIFY(html.contains("Lab &lt;script&gt;alert(1)&lt;/script&gt; &amp; tools"));
+        QVERIFY(html.contains("Lab &lt;script&gt;alert(1)&lt;/script&gt; &amp; tools?[31m"));
         QVERIFY(!html.contains("<script"));
+        QVERIFY(!html.contains('\x1b'));
 
         const SetupreelRun::Result noFolder =
                 SetupreelRun::run({QStringLiteral("--summarize"), m_reports, QStringLiteral("--html"),
