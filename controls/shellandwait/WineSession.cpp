@@ -5,6 +5,7 @@
 
 #include <QEventLoop>
 #include <QObject>
+#include <QScopeGuard>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -138,13 +139,18 @@ bool WineRestartWait::restartsEnded()
     return all;
 }
 
+void WineRestartWait::noteRan(const QList<LeftoverWait::Ended> &ended)
+{
+    const quint64 start = restartStart();
+    for (const LeftoverWait::Ended &e : ended)
+        if (!isRestart(e.pid) && e.startTime >= start && !isWineServiceName(e.name) && !m_ran.contains(e.name))
+            m_ran << e.name;
+}
+
 void WineRestartWait::collectEnded()
 {
     const quint64 start = restartStart();
-    for (const LeftoverWait::Ended &e : std::as_const(m_endedBefore)) {
-        if (!isRestart(e.pid) && e.startTime >= start && !isWineServiceName(e.name) && !m_ran.contains(e.name))
-            m_ran << e.name;
-    }
+    noteRan(m_endedBefore);
     for (const ProcessStat &child : childrenOfThisProcess()) {
         if (child.state != 'Z' || child.session == ownSession() || child.startTime < start)
             continue;
@@ -237,6 +243,9 @@ WineRestartWait::End WineRestartWait::wait(int boundMs)
     ProcessStat start;
     start.startTime = restartStart();
     LeftoverWait started({}, start);
+    // Those that end from here on, also between the look above and this
+    // one's first, are reaped by this wait: it names them.
+    const auto noteEnded = qScopeGuard([&] { noteRan(started.endedProcesses()); });
     if (!started.find())
         return endWith(End::Ended);
     for (const LeftoverProcess &p : started.remainingProcesses())

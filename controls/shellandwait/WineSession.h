@@ -82,6 +82,8 @@ private:
     quint64 restartStart() const;
     // The programs the restart ran that have already ended: named, reaped.
     void collectEnded();
+    // Names each of ended that began with the restart, unless it is Wine's own.
+    void noteRan(const QList<LeftoverWait::Ended> &ended);
     // Names in m_remaining what still runs of the restart; reaped when it ends.
     void keepStillRunning();
 
