@@ -137,8 +137,10 @@ double floorLoopMs(const QList<QByteArray> &paths, const QByteArray &argument, i
             ::poll(&ready, 1, -1);
             ::close(pidfd);
         }
+        // Reaped also after a failure, so none is left a zombie.
         int status = 0;
-        ok = ok && pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == expect;
+        const bool reaped = pid > 0 && ::waitpid(pid, &status, 0) == pid;
+        ok = ok && reaped && WIFEXITED(status) && WEXITSTATUS(status) == expect;
     }
     const double ms = t.nsecsElapsed() / 1e6;
     ::close(devNull);
