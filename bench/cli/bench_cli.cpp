@@ -204,14 +204,18 @@ int main(int argc, char **argv)
 
     // Trivial programs, as bench_install starts them: a list of count of them
     // and a shell script starting the same, each ending with code.
-    QList<QByteArray> programPaths; // of the last run made
-    const auto makeRun = [&](const QString &name, int count, int code) -> std::pair<QString, QString> {
+    struct Run
+    {
+        QString list, loop;
+        QList<QByteArray> programs; // each line's file, for the floor
+    };
+    const auto makeRun = [&](const QString &name, int count, int code) -> Run {
         const QString program = dir.filePath(name + QStringLiteral(".sh"));
         if (!writeFile(program, "#!/bin/sh\nexit " + QByteArray::number(code) + "\n", true))
             return {};
         QByteArray list = ">bench\r\n";
         QByteArray script;
-        programPaths.clear();
+        QList<QByteArray> programs;
         for (int i = 0; i < count; ++i) {
             // Each line its own file name, as a real list's are.
             const QString path = dir.filePath(QStringLiteral("%1-%2.sh").arg(name).arg(i));
@@ -219,13 +223,13 @@ int main(int argc, char **argv)
                 return {};
             list += path.toUtf8() + " /S\r\n";
             script += "'" + path.toUtf8() + "' /S\n";
-            programPaths << QFile::encodeName(path);
+            programs << QFile::encodeName(path);
         }
         const QString listPath = dir.filePath(name + QStringLiteral(".SR"));
         const QString scriptPath = dir.filePath(name + QStringLiteral("-loop.sh"));
         if (!writeFile(listPath, list) || !writeFile(scriptPath, script))
             return {};
-        return {listPath, scriptPath};
+        return {listPath, scriptPath, programs};
     };
     struct Size
     {
@@ -245,7 +249,7 @@ int main(int argc, char **argv)
     QString bytesList;
     for (const Size &size : sizes) {
         const int count = qMax(1, int(size.count * scale));
-        const auto [list, loop] =
+        const auto [list, loop, programs] =
                 makeRun(QStringLiteral("%1-%2").arg(size.code ? "fail" : "ok").arg(count), count, size.code);
         if (list.isEmpty()) {
             std::fprintf(stderr, "cannot write the lists\n");
@@ -259,7 +263,7 @@ int main(int argc, char **argv)
         for (int r = 0; r < n; ++r) {
             times << timed(setupreel, {QStringLiteral("--install"), list}, env, size.code ? 1 : 0);
             loopTimes << timed(QStringLiteral("/bin/sh"), {loop}, env, size.code);
-            floorTimes << floorLoopMs(programPaths, "/S", size.code);
+            floorTimes << floorLoopMs(programs, "/S", size.code);
         }
         if (times.contains(-1) || loopTimes.contains(-1) || floorTimes.contains(-1)) {
             std::fprintf(stderr, "a command failed (%d programs)\n", count);
