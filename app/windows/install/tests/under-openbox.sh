@@ -15,13 +15,22 @@ while :; do
     xvfb-run -a -s "-screen 0 ${SETUPREEL_WM_SCREEN:-1280x1024}x24" sh -c '
         openbox >/dev/null 2>&1 &
         wm=$!
+        # Repeats a test (the arguments after the first) for up to 10 s; if it
+        # never holds, says the first and leaves for a fresh server.
+        await() {
+            what=$1
+            shift
+            i=0
+            until "$@"; do
+                i=$((i + 1))
+                [ "$i" -gt 100 ] && { echo "$what"; kill "$wm" 2>/dev/null; exit 75; }
+                sleep 0.1
+            done
+        }
+        announced() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
+        desktopsAre() { [ "$(xdotool get_num_desktops)" = "$1" ]; }
         # openbox manages windows once it has announced itself on the root window.
-        i=0
-        until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do
-            i=$((i + 1))
-            [ "$i" -gt 100 ] && { echo "openbox did not start"; kill "$wm" 2>/dev/null; exit 75; }
-            sleep 0.1
-        done
+        await "openbox did not start" announced
         # The first key typed through XTEST switches the server to that
         # keyboard, and openbox then drops and takes again its key bindings: an
         # Alt+F4 typed meanwhile reaches the window, not openbox. So one key is
@@ -31,12 +40,7 @@ while :; do
         desktops=$(xdotool get_num_desktops)
         for n in $((desktops + 1)) "$desktops"; do
             xdotool set_num_desktops "$n"
-            i=0
-            until [ "$(xdotool get_num_desktops)" = "$n" ]; do
-                i=$((i + 1))
-                [ "$i" -gt 100 ] && { echo "openbox did not take its key bindings again"; kill "$wm" 2>/dev/null; exit 75; }
-                sleep 0.1
-            done
+            await "openbox did not take its key bindings again" desktopsAre "$n"
         done
         SETUPREEL_WM_TEST=1 QT_QPA_PLATFORM=xcb "$@"
         rc=$?
